@@ -1,0 +1,10 @@
+#include "Database.h"
+
+namespace {
+QString g_testDataPath;
+}
+
+void Database::setDataPathForTesting(const QString& path)
+{
+    g_testDataPath = path;
+}

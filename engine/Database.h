@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+class QSettings;
+class QSqlQuery;
+class QSqlTableModel;
+
+// The one SQLite connection of the process, the settings locations and the
+// shared table models. Everything but construction is reached statically.
+class Database
+{
+public:
+    // Creates the singleton unless it exists. Returns false when start-up must
+    // stop: the user refused the repair of a damaged file (exit code 0) or the
+    // database could not be opened or created (exit code 1); see startupExitCode().
+    static bool init(bool checkStructure);
+    static Database* instance();
+    static int startupExitCode();
+    static bool isOpen();
+
+    explicit Database(bool checkStructure);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    static void close();
+    static void destroy();
+
+    // Runs sql on a new heap query that the caller owns and deletes.
+    static QSqlQuery* execStr(const QString& sql);
+    // Executes an already prepared and bound query; logs a failure.
+    static bool execQuery(QSqlQuery& query);
+    static QSqlTableModel* tableModel(const QString& table);
+
+    static QString getVariable(const QString& name);
+    static void setVariable(const QString& name, const QString& value);
+
+    static QStringList mostFrequentValues(const QString& table, const QStringList& fields, int limit);
+    static QStringList mostFrequentValues(const QString& table, const QString& field, int limit);
+
+    static bool backup(const QString& target);
+    static bool restore(const QString& source);
+    static bool checkDbStructure(const QString& path);
+    static void applyPatch();
+    static void updateViews();
+    static void checkLastStartedVersion();
+
+    // Settings locations.
+    static void initSettings();
+    static QString dataPath();
+    static QString userSettingsPath();
+    static QString databaseFileName();
+    static QSettings* userSettings();
+    static QSettings* commonSettings();
+    static QSettings* productSettings();
+    static void syncSettings();
+
+    // Tests only: replaces the fixed data directory. Call before anything else
+    // touches the settings locations.
+    static void setDataPathForTesting(const QString& path);
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// A private home (so test-mode user settings of tests running in parallel never
+// meet) and a temporary data directory in place of the fixed system one.
+class TestEnvironment
+{
+public:
+    TestEnvironment();
+    QString homePath() const { return m_home.path(); }
+    QString dataPath() const { return m_data.path(); }
+    // Source tree, for test data files kept beside the tests.
+    static QString sourcePath(const QString& relative);
+
+private:
+    QTemporaryDir m_home;
+    QTemporaryDir m_data;
+};
+
+// Like QTEST_MAIN, but inside a TestEnvironment and with the names main() sets.
+#define VELSPO_TEST_MAIN(TestObject)                                          \
+    int main(int argc, char** argv)                                           \
+    {                                                                         \
+        TestEnvironment environment;                                          \
+        QApplication app(argc, argv);                                         \
+        TestObject tc;                                                        \
+        QTEST_SET_MAIN_SOURCE_PATH                                            \
+        return QTest::qExec(&tc, argc, argv);                                 \
+    }
