@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QFont>
+#include <QList>
+#include <QMap>
+#include <QMarginsF>
+#include <QObject>
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+class AbstractField;
+class QAbstractItemModel;
+class QJsonObject;
+class QPrinter;
+
+// One report template in memory: the layout of a blank form (page size,
+// orientation, number of sheets, scanned images of its two sides) with its
+// fields, plus the data of one print run: report variables and table models.
+// All lengths are millimetres; device units are dots of the page's printer.
+class ReportPage : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ReportPage(QObject* parent = nullptr);
+    ~ReportPage() override;
+
+    // The fields in drawing and file order. The page owns them: it deletes
+    // every field still in the list when it is destroyed. Whoever appends a
+    // field sets its page (AbstractField::setPage) or uses addField().
+    QList<AbstractField*>& fields() { return m_fields; }
+    const QList<AbstractField*>& fields() const { return m_fields; }
+    // Sets the field's page to this page and appends it.
+    void addField(AbstractField* field);
+
+    // True: fields draw filled-in values; false: the raw template text.
+    bool dataMode() const { return m_dataMode; }
+    void setDataMode(bool on) { m_dataMode = on; }
+
+    // QPrinter orientation: 0 portrait, 1 landscape. Also set on the printer.
+    int orientation() const { return m_orientation; }
+    void setOrientation(int orientation);
+    int pagesCount() const { return m_pagesCount; }
+    void setPagesCount(int count) { m_pagesCount = count; }
+    // QPageSize::PageSizeId code (0 A4, 8 A3, 9 A5). Also set on the printer.
+    int pageSize() const { return m_pageSize; }
+    void setPageSize(int pageSize);
+    QMarginsF margins() const { return m_margins; }
+    void setMargins(const QMarginsF& margins) { m_margins = margins; }
+
+    // The device on which the page is laid out, previewed and printed
+    // (screen-resolution mode, so the same scale everywhere).
+    QPrinter* printer() const { return m_printer.get(); }
+    // The printer's horizontal resolution / 25.399931.
+    double dotsPerMm() const;
+
+    QPixmap backgroundImage() const { return m_backgroundImage; }
+    void setBackgroundImage(const QPixmap& image) { m_backgroundImage = image; }
+    QPixmap backgroundImage2() const { return m_backgroundImage2; }
+    void setBackgroundImage2(const QPixmap& image) { m_backgroundImage2 = image; }
+    // Load an image file scaled to the printer's paper rectangle; false (and
+    // the old image kept) when the file is not a readable image.
+    bool loadBackgroundImage(const QString& fileName);
+    bool loadBackgroundImage2(const QString& fileName);
+    bool printBackgroundImage() const { return m_printBackgroundImage; }
+    void setPrintBackgroundImage(bool on) { m_printBackgroundImage = on; }
+
+    // Font of every field whose own font is QFont().
+    QFont defaultFont() const { return m_defaultFont; }
+    void setDefaultFont(const QFont& font) { m_defaultFont = font; }
+
+    // Report variables; names are trimmed and lower-cased.
+    void setVariable(const QString& name, const QVariant& value);
+    const QMap<QString, QVariant>& variables() const { return m_variables; }
+    // Replaces "$V{name}" tokens by variable values (a missing variable is
+    // added with an invalid value and gives the empty text), then every
+    // backslash-n by a line feed. Inserted values are not scanned again.
+    QString substituteVariables(const QString& text);
+
+    // Replaces every token made of opener, a name and "}" by lookup(name),
+    // scanning on after each inserted value, so values are never parsed as
+    // template text. The scan stops early, leaving the rest of the text as it
+    // is, when the first "}" after the scan position stands before the next
+    // token or the token is never closed; *stopped then becomes true.
+    static QString replaceTokens(const QString& text, const QString& opener,
+                                 const std::function<QString(const QString&)>& lookup,
+                                 bool* stopped = nullptr);
+
+    // The object bound under the name (trimmed, lower-cased), or null; a
+    // deleted model gives null.
+    QObject* model(const QString& name) const;
+    // The same, as an item model; null for a missing, deleted or non-model object.
+    QAbstractItemModel* itemModel(const QString& name) const;
+    // Bound models by name; deleted ones are left out.
+    QMap<QString, QObject*> models() const;
+    // Binds a table model under the name (replacing, not deleting, an earlier
+    // one); takeOwnership makes the page its parent. Table fields rebind.
+    virtual bool addModel(const QString& name, QObject* model, bool takeOwnership);
+
+    // Template file (".velrpt", JSON). load/save report failure as false and
+    // a log line; save replaces the file atomically.
+    bool load(const QString& fileName);
+    bool save(const QString& fileName) const;
+    void read(const QJsonObject& object);
+    void write(QJsonObject& object) const;
+
+signals:
+    void dataUpdated();
+
+private:
+    bool loadBackground(const QString& fileName, QPixmap& target);
+
+    QList<AbstractField*> m_fields;
+    bool m_dataMode = false;
+    int m_orientation = 1;
+    QPixmap m_backgroundImage;
+    QPixmap m_backgroundImage2;
+    bool m_printBackgroundImage = false;
+    QFont m_defaultFont;
+    int m_pagesCount = 1;
+    QMap<QString, QVariant> m_variables;
+    QMap<QString, QPointer<QObject>> m_models;
+    std::unique_ptr<QPrinter> m_printer;
+    int m_pageSize = 0;
+    QMarginsF m_margins;
+};
