@@ -114,6 +114,8 @@ signals:
 
 private:
     bool loadBackground(const QString& fileName, QPixmap& target);
+    // Lets every table field pick up the models bound now.
+    void rebindTables();
 
     QList<AbstractField*> m_fields;
     bool m_dataMode = false;

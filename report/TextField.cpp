@@ -1,0 +1,145 @@
+#include "report/TextField.h"
+
+#include "report/ReportPage.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QDataStream>
+#include <QJsonObject>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextOption>
+
+TextField::TextField(QObject* parent)
+    : AbstractField(parent)
+{
+}
+
+void TextField::prepare()
+{
+    m_prepared = true;
+}
+
+void TextField::draw(QPainter* painter, double dotsPerMm, double yOffset)
+{
+    ReportPage* const reportPage = page();
+    // A field not yet placed on a page has no scale, fonts or variables.
+    if (!painter || !reportPage)
+        return;
+    if (dotsPerMm < 0)
+        dotsPerMm = reportPage->dotsPerMm();
+
+    const double X = m_x * dotsPerMm;
+    double Y = m_y * dotsPerMm - yOffset;
+    const double W = m_width * dotsPerMm;
+    double H = m_height * dotsPerMm;
+    if (Y + H <= 0)
+        return;   // wholly above the current sheet
+
+    painter->save();
+    painter->setRenderHint(QPainter::TextAntialiasing, true);
+
+    const QString text = reportPage->dataMode() ? reportPage->substituteVariables(m_text) : m_text;
+    const QFont font = scaledFont(dotsPerMm);
+    QTextDocument document;
+    document.setDefaultFont(font);
+
+    const int L = qMax(0, int(m_lineHeight * dotsPerMm));
+    const int I = qMax(0, int(m_indent * dotsPerMm));
+    QString html;
+    if (L == 0)
+        html = QStringLiteral("<p style=\"text-indent: %1px;\">%2</p>").arg(I).arg(text);
+    else
+        html = QStringLiteral("<p style=\"line-height:%1px; text-indent: %2px;\">%3</p>")
+                   .arg(L)
+                   .arg(I)
+                   .arg(text);
+    if (m_wordWrap)
+        html.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+
+    document.setHtml(html);
+    document.setDocumentMargin(0);
+    document.setTextWidth(W);
+    QTextOption option = document.defaultTextOption();
+    option.setAlignment(Qt::Alignment(m_alignFlags & 0xFF));
+    option.setWrapMode(m_wordWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                  : QTextOption::NoWrap);
+    document.setDefaultTextOption(option);
+
+    if (L != 0) {
+        const double shift = font.pixelSize() - L / 1.25;
+        Y += shift;
+        H -= shift;
+    }
+    painter->translate(X, Y);
+
+    QRectF bounds;
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        bounds |= layout->blockBoundingRect(block);
+    double T = bounds.height();
+    if (font.pixelSize() < L)
+        T = int(document.size().height());
+
+    const Qt::Alignment alignment = option.alignment();
+    int d = 0;
+    if (alignment & Qt::AlignVCenter)
+        d = int((H - T) * 0.5);
+    else if (alignment & Qt::AlignBottom)
+        d = int(H - T);
+    double B = T;
+    if (d > 0) {
+        painter->translate(0, d);
+        B = T + d;
+    }
+
+    document.drawContents(painter, QRectF(0, 0, W, H));
+    painter->restore();
+
+    if (m_zOnEmpty) {
+        painter->save();
+        painter->translate(X, Y);
+        painter->setPen(QPen(QBrush(Qt::black), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+        const double m = 2 * dotsPerMm;
+        const double top = B + m;
+        const double left = m;
+        const double right = W - m;
+        const double bottom = H - m;
+        if (left < right && top < bottom) {
+            painter->drawLine(QPointF(left, top), QPointF(right, top));
+            painter->drawLine(QPointF(right, top), QPointF(left, bottom));
+            painter->drawLine(QPointF(left, bottom), QPointF(right, bottom));
+        }
+        painter->restore();
+    }
+}
+
+void TextField::writeStream(QDataStream& stream) const
+{
+    AbstractField::writeStream(stream);
+    stream << m_text;
+}
+
+void TextField::readStream(QDataStream& stream)
+{
+    AbstractField::readStream(stream);
+    stream >> m_text;
+}
+
+void TextField::readJson(const QJsonObject& object)
+{
+    AbstractField::readJson(object);
+    m_text = object.value(QLatin1String("id")).toString();
+    if (object.contains(QLatin1String("indent")))
+        m_indent = object.value(QLatin1String("indent")).toDouble();
+    if (object.contains(QLatin1String("lineHeight")))
+        m_lineHeight = object.value(QLatin1String("lineHeight")).toDouble();
+}
+
+void TextField::writeJson(QJsonObject& object) const
+{
+    AbstractField::writeJson(object);
+    object.insert(QLatin1String("id"), m_text);
+    object.insert(QLatin1String("indent"), m_indent);
+    object.insert(QLatin1String("lineHeight"), m_lineHeight);
+}
