@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QAbstractItemModel;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTextEdit;
+class QWidget;
+
+// Small helpers shared by the dialogs. They keep no state of their own.
+
+// Wraps text into the label's current width and fits the label's height to it;
+// line feeds in the text stay line breaks. A blank text leaves an empty label
+// 5 pixels high.
+void setLabelWrappedText(const QString& text, QLabel* label);
+
+// Adds the column's most frequent stored values to the combo box, most
+// frequent first (earlier input offered again).
+void fillComboBoxFromDb(const QString& table, const QString& field, QComboBox* combo, int limit);
+
+// Exchanges the data of two rows from startColumn on; does nothing unless both
+// rows exist.
+void swapModelRows(QAbstractItemModel* model, int row1, int row2, int startColumn);
+
+// Underlines misspelt words while the user types: in the widget itself when it
+// is a line edit or text edit, otherwise in every line edit and text edit inside
+// it that is not in excluded (nor inside a widget in excluded). Does nothing
+// when the user switched spell checking off ("SpellChecker/enabled").
+void installSpellChecker(QWidget* widget, QList<QWidget*> excluded = QList<QWidget*>());
+
+// Underline the words the spell checker rejects; do nothing without a checker.
+void spellCheckLineEdit(QLineEdit* edit);
+void spellCheckTextEdit(QTextEdit* edit);
+
+// Keep a dialog's geometry in the user settings under "<objectName>Geometry".
+void saveWidgetGeometry(QWidget* widget);
+void restoreWidgetGeometry(QWidget* widget);
