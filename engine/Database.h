@@ -17,7 +17,10 @@ public:
     // Creates the singleton unless it exists. Returns false when start-up must
     // stop: the user refused the repair of a damaged file (exit code 0) or the
     // database could not be opened or created (exit code 1); see startupExitCode().
+    // After a false result no singleton is left behind.
     static bool init(bool checkStructure);
+    // The singleton; made with the structure check when there is none. Null
+    // only when that creation failed.
     static Database* instance();
     static int startupExitCode();
     static bool isOpen();
@@ -44,6 +47,8 @@ public:
 
     static bool backup(const QString& target);
     static bool restore(const QString& source);
+    // Patches and checks the file inside one transaction on a connection of its
+    // own; the patch is kept only when the check passes.
     static bool checkDbStructure(const QString& path);
     static void applyPatch();
     static void updateViews();
@@ -62,4 +67,16 @@ public:
     // Tests only: replaces the fixed data directory. Call before anything else
     // touches the settings locations.
     static void setDataPathForTesting(const QString& path);
+
+private:
+    enum class State { Open, Refused, Failed };
+
+    bool openConnection();
+    bool createNewDatabase();
+    bool moveAside(const QString& fileName);
+    void reportOpenFailure(const QString& error);
+
+    QSqlDatabase m_db;
+    QHash<QString, QSqlTableModel*> m_models;
+    State m_state = State::Failed;
 };
