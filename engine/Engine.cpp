@@ -1,0 +1,158 @@
+#include "engine/Engine.h"
+
+#include "engine/Database.h"
+#include "engine/MessageLog.h"
+#include "engine/ReportEditor.h"
+#include "engine/ReportInfo.h"
+#include "report/ReportPage.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QWidget>
+
+namespace {
+
+QString notFoundText(const QString& path)
+{
+    return QStringLiteral("Шаблон отчёта %1 не найден.").arg(path);
+}
+
+QString invalidFormatText(const QString& path)
+{
+    return QStringLiteral("Шаблон отчёта %1 имеет неверный формат.").arg(path);
+}
+
+} // namespace
+
+bool fileExists(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && info.isFile();
+}
+
+Engine::Engine(QObject* parent)
+    : QObject(parent)
+{
+}
+
+Engine::~Engine() = default;
+
+ReportPage* Engine::currentPage() const
+{
+    return m_currentPage;
+}
+
+QString Engine::reportFilePath(ReportList::ReportType type)
+{
+    const ReportInfo* info = ReportList::info(type);
+    if (!info) {
+        VLOG << "no template file for an unregistered report type" << int(type);
+        return QString();
+    }
+    const QString fileName = info->name + QStringLiteral(".velrpt");
+    const QString installed = Database::dataPath() + QStringLiteral("/reports/") + fileName;
+    if (fileExists(installed))
+        return installed;
+    return QStringLiteral("reports/") + fileName;
+}
+
+QPixmap Engine::pixmap(ReportList::ReportType type)
+{
+    const QString path = reportFilePath(type);
+    if (!fileExists(path)) {
+        VLOG << "cant find report file" << path;
+        return QPixmap();
+    }
+    VLOG << path;
+    ReportPage page;
+    page.load(path);
+    return page.backgroundImage();
+}
+
+bool Engine::loadReportData(ReportList::ReportType type, ReportPage* page, int sqlDocId, bool useData)
+{
+    const ReportInfo* info = ReportList::info(type);
+    if (!info || !page) {
+        VLOG << "cant fill report page: type" << int(type) << "page" << page;
+        return false;
+    }
+    info->loadData(page, sqlDocId, useData);
+    return true;
+}
+
+void Engine::onDocumentPrint(ReportList::ReportType type, int sqlDocId, bool printBackground)
+{
+    if (!ReportList::info(type)) {
+        VLOG << "Error printing: unregistered report type" << int(type);
+        return;
+    }
+
+    // The replaced page may still be on the stack of a finishing print run
+    // (its preview dialogs run their own event loops), so it goes once
+    // control is back in the event loop.
+    if (m_currentPage)
+        m_currentPage->deleteLater();
+    m_currentPage = new ReportPage(this);
+
+    if (sqlDocId < 0) {
+        VLOG << "Error printing sqlDocId < 0" << sqlDocId;
+        return;
+    }
+
+    const QString path = reportFilePath(type);
+    if (!fileExists(path)) {
+        VLOG << "cant find report file" << path;
+        emit error(notFoundText(path), QStringLiteral("Ошибка"));
+        return;
+    }
+    if (!m_currentPage->load(path)) {
+        VLOG << "invalid report file" << path;
+        emit error(invalidFormatText(path), QStringLiteral("Ошибка"));
+        return;
+    }
+
+    const QPointer<ReportPage> page = m_currentPage;
+    loadReportData(type, page, sqlDocId, true);
+    // TODO(print): ReportPage::print is being written; until then nothing is printed.
+    Q_UNUSED(printBackground)
+    // if (page)
+    //     page->print(true, printBackground ? 1 : -1);
+}
+
+void Engine::onGuiEdit(ReportList::ReportType type)
+{
+    if (!ReportList::info(type)) {
+        VLOG << "Error editing: unregistered report type" << int(type);
+        return;
+    }
+
+    const QString path = reportFilePath(type);
+    if (!fileExists(path)) {
+        VLOG << "cant find report file" << path;
+        emit error(notFoundText(path), QStringLiteral("Ошибка"));
+        return;
+    }
+
+    ReportEditor* editor = ReportEditor::create();
+    if (!editor) {
+        VLOG << "no report designer available";
+        return;
+    }
+    const QPointer<QWidget> window = editor->editorWindow();
+    if (!editor->openFile(path)) {
+        emit error(invalidFormatText(path), QStringLiteral("Ошибка"));
+        if (window)
+            window->deleteLater();
+        return;
+    }
+
+    // The window owns its page; the engine fills it and forgets it, so no
+    // later print request can take it away from the open designer.
+    const QPointer<ReportPage> page = editor->reportPage();
+    if (page)
+        loadReportData(type, page, 0, false);
+    if (window)
+        window->show();
+}
