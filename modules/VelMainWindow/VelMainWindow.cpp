@@ -1,0 +1,253 @@
+#include "modules/VelMainWindow/VelMainWindow.h"
+
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "engine/MessageLog.h"
+#include "engine/ProductTypeInfo.h"
+#include "modules/PrintDialog/PrintDialog.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+constexpr int startupDelayMs = 100;
+const char* const databaseFilter = "Database files (*.db)";
+
+// Our own widget dialog everywhere, so that it looks and behaves the same on
+// every desktop (and can be answered in tests).
+const QFileDialog::Options fileDialogOptions = QFileDialog::DontUseNativeDialog;
+
+} // namespace
+
+VelMainWindow::VelMainWindow(QWidget* parent)
+    : QMainWindow(parent)
+{
+    engine = new Engine(nullptr);
+    connect(engine, &Engine::error, this, &VelMainWindow::showMessage);
+    setMinimumSize(800, 600);
+    show();
+    QTimer::singleShot(startupDelayMs, this, &VelMainWindow::onStartupTimer);
+    lastDir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+VelMainWindow::~VelMainWindow()
+{
+    delete printDialog;
+    delete preferencesDialog;
+    delete engine;
+    Database::destroy();
+}
+
+void VelMainWindow::showMessage(const QString& text, const QString& title)
+{
+    auto* box = new QMessageBox(this);
+    box->setWindowTitle(title);
+    box->setText(text);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->exec();
+    box->deleteLater();
+}
+
+void VelMainWindow::onStartupTimer()
+{
+    // The proxy settings come in with the preferences dialog.
+    loadSettings();
+    Database::checkLastStartedVersion();
+}
+
+// ------------------------------------------------------------------ settings
+
+void VelMainWindow::saveSettings()
+{
+    QSettings* settings = Database::userSettings();
+    if (!settings)
+        return;
+    settings->beginGroup(ProductTypeInfo::applicationName());
+    settings->setValue(QStringLiteral("geometry"), saveGeometry());
+    settings->setValue(QStringLiteral("windowState"), saveState(0));
+    settings->setValue(QStringLiteral("askBeforeExport"), askBeforeExport);
+    settings->setValue(QStringLiteral("askBeforeEditor"), askBeforeEditor);
+    settings->endGroup();
+    // Written at shutdown, when no event loop is left to flush the file later.
+    settings->sync();
+    QCoreApplication::processEvents();
+}
+
+void VelMainWindow::loadSettings()
+{
+    QSettings* settings = Database::userSettings();
+    if (!settings)
+        return;
+    settings->beginGroup(ProductTypeInfo::applicationName());
+    restoreGeometry(settings->value(QStringLiteral("geometry")).toByteArray());
+    restoreState(settings->value(QStringLiteral("windowState")).toByteArray(), 0);
+    askBeforeExport = settings->value(QStringLiteral("askBeforeExport"), true).toBool();
+    askBeforeEditor = settings->value(QStringLiteral("askBeforeEditor"), true).toBool();
+    const bool showTipsOnStartup = settings->value(QStringLiteral("showTipsOnStartup"), true).toBool();
+    settings->endGroup();
+    if (showTipsOnStartup)
+        showTips();
+}
+
+void VelMainWindow::importFrom()
+{
+    emit engine->error(QStringLiteral("В текущей версии возможность импорта ещё не реализована"),
+                       QStringLiteral("Ошибка"));
+}
+
+void VelMainWindow::exportTo()
+{
+    emit engine->error(QStringLiteral("В текущей версии возможность экспорта ещё не реализована"),
+                       QStringLiteral("Ошибка"));
+}
+
+// -------------------------------------------------------------------- editor
+
+void VelMainWindow::openEditorWindow()
+{
+    if (printDialog)
+        return;
+
+    if (askBeforeEditor) {
+        QMessageBox box;
+        box.setIcon(QMessageBox::Information);
+        box.setTextFormat(Qt::RichText);
+        box.setText(QStringLiteral(
+            "<p align='justify'>Внимание!<br><br>Вы переходите в раздел \"Редактор шаблонов\".<br><br>"
+            "Данный ресурс не предназначен для ввода данных учащихся и данных об образовательной "
+            "организации.<br><br>Редактор шаблонов предназначен для небольшой корректировки расположения "
+            "полей.<br><br>Продолжить?<br></p>"));
+        box.addButton(QMessageBox::Yes);
+        box.addButton(QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        auto* checkBox = new QCheckBox(QStringLiteral("Больше не предупреждать"), &box);
+        box.setCheckBox(checkBox);
+        // Ticking silences the warning at once; unticking does not bring it back.
+        connect(checkBox, &QCheckBox::stateChanged, this, [this](int state) {
+            if (state == Qt::Checked)
+                askBeforeEditor = false;
+        });
+        if (box.exec() != QMessageBox::Yes)
+            return;
+    }
+
+    printDialog = new PrintDialog(this);
+    printDialog->setEditMode();
+    connect(printDialog, &PrintDialog::reportTypeSelected, this, &VelMainWindow::onEditorTypeSelected);
+    printDialog->show();
+}
+
+void VelMainWindow::onEditorTypeSelected(ReportList::ReportType type, bool /*printBackground*/)
+{
+    const QString path = Engine::reportFilePath(type);
+    if (!fileExists(path)) {
+        VLOG << "cant find report file" << path;
+        emit engine->error(QStringLiteral("Шаблон отчёта %1 не найден.").arg(path), QStringLiteral("Ошибка"));
+        return;
+    }
+    engine->onGuiEdit(type);
+}
+
+// ----------------------------------------------------------- backup, restore
+
+QString VelMainWindow::proposedBackupName() const
+{
+    return lastDir + QLatin1Char('\\') + ProductTypeInfo::applicationName()
+        + QDate::currentDate().toString(QStringLiteral("-backup-yyyy-MM-dd")) + QStringLiteral(".db");
+}
+
+bool VelMainWindow::saveDatabaseBackup()
+{
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save file"), proposedBackupName(),
+                                                      QLatin1String(databaseFilter), nullptr, fileDialogOptions);
+    if (path.isEmpty())
+        return false;
+    if (!Database::backup(path)) {
+        emit engine->error(QStringLiteral("Не удалось сохранить резервную копию."), QStringLiteral("Ошибка"));
+        return false;
+    }
+    emit engine->error(QStringLiteral("Резервная копия успешно создана."), QStringLiteral("Информация"));
+    return true;
+}
+
+bool VelMainWindow::loadDatabaseBackup()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open file"), lastDir,
+                                                      QLatin1String(databaseFilter), nullptr, fileDialogOptions);
+    if (path.isEmpty())
+        return false;
+    if (!Database::restore(path)) {
+        emit engine->error(QStringLiteral("Не удалось загрузить резервную копию."), QStringLiteral("Ошибка"));
+        return false;
+    }
+    emit engine->error(QStringLiteral("Резервная копия успешно загружена."), QStringLiteral("Информация"));
+    return true;
+}
+
+// ------------------------------------------------------- modules and openers
+
+void VelMainWindow::showPreferences()
+{
+    // The preferences dialog is not part of this build yet.
+}
+
+void VelMainWindow::showAbout()
+{
+    // The About box is not part of this build yet.
+}
+
+void VelMainWindow::showTips()
+{
+    // The tips of the day are not part of this build yet.
+}
+
+void VelMainWindow::checkUpdates(bool isSilent)
+{
+    // The update check is not part of this build yet; its download link will
+    // go through openWebLink().
+    Q_UNUSED(isSilent)
+}
+
+void VelMainWindow::checkUpdates()
+{
+    checkUpdates(false);
+}
+
+QUrl VelMainWindow::forumUrl()
+{
+    return QUrl(QStringLiteral("https://forum.velsoftware.example/"));
+}
+
+void VelMainWindow::openForumUrl()
+{
+    openWebLink(forumUrl());
+}
+
+bool VelMainWindow::openLocalFile(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool VelMainWindow::openWebLink(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        VLOG << "refused to open link" << url.toString();
+        return false;
+    }
+    return QDesktopServices::openUrl(url);
+}

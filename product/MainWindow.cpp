@@ -1,0 +1,220 @@
+#include "product/MainWindow.h"
+#include "ui_MainWindow.h"
+
+#include "dialogs/DocumentEditDialog.h"
+#include "engine/Engine.h"
+#include "engine/ProductTypeInfo.h"
+#include "product/DocumentsTable.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+MainWindow::MainWindow(QWidget* parent)
+    : VelMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    setWindowTitle(ProductTypeInfo::titleWithVersion());
+
+    topWidget = new QWidget(this);
+
+    documentsTable = new DocumentsTable(nullptr);
+    connect(documentsTable, &DocumentsTableAbstract::documentClicked, this, &MainWindow::onDocumentEdit);
+    connect(documentsTable, &DocumentsTableAbstract::documentPrint, engine, &Engine::onDocumentPrint);
+    connect(documentsTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::onSelectionChanged);
+    connect(documentsTable, &DocumentsTableAbstract::unselect, this, [this] { onUpdateIcons(0); });
+    // A reload empties the selection without a selectionChanged signal.
+    connect(documentsTable, &DocumentsTableAbstract::reselected, this, &MainWindow::onSelectionChanged);
+
+    // The filter panel (and its wiring to actionFilter and onFiltersChanged)
+    // joins the layout beside the register.
+    auto* container = new QWidget;
+    auto* containerLayout = new QHBoxLayout(container);
+    containerLayout->addWidget(documentsTable);
+
+    auto* central = new QWidget(this);
+    auto* centralLayout = new QVBoxLayout(central);
+    centralLayout->addWidget(topWidget);
+    centralLayout->addWidget(container);
+    setCentralWidget(central);
+
+    statusLabel = new QLabel(this);
+    statusBar()->addPermanentWidget(statusLabel, 1);
+    statusBar()->setSizeGripEnabled(true);
+    QFont statusFont = statusBar()->font();
+    statusFont.setPointSize(10);
+    statusLabel->setFont(statusFont);
+
+    show();
+    QCoreApplication::processEvents();
+    ui->actionFilter->setChecked(true);
+    onUpdateIcons(0);
+}
+
+MainWindow::~MainWindow()
+{
+    saveSettings();
+    // The dialogs write their settings when they go; the database is still open here.
+    delete documentEditDialog;
+    delete selectTemplateDialog;
+    delete ui;
+}
+
+DocumentsTable* MainWindow::documentsRegister() const
+{
+    return documentsTable;
+}
+
+void MainWindow::onSelectionChanged()
+{
+    int count = 0;
+    if (documentsTable && documentsTable->tableModel() && documentsTable->tableModel()->rowCount() > 0)
+        count = documentsTable->selectedVisibleRows().size();
+    onUpdateIcons(count);
+}
+
+void MainWindow::onUpdateIcons(int selectedCount)
+{
+    ui->actionRemove->setVisible(selectedCount >= 1);
+    ui->actionEdit->setVisible(selectedCount == 1);
+    ui->actionPrint->setVisible(selectedCount == 1);
+    ui->actionCopy->setVisible(selectedCount == 1);
+}
+
+// ------------------------------------------------------------ document flows
+
+DocumentEditDialog* MainWindow::newDocumentEditDialog()
+{
+    documentEditDialog = new DocumentEditDialog(this);
+    connect(documentEditDialog, &DocumentEditDialog::documentsUpdated, documentsTable,
+            &DocumentsTableAbstract::updateData);
+    connect(documentEditDialog, &DocumentEditDialog::documentPrint, engine, &Engine::onDocumentPrint);
+    return documentEditDialog;
+}
+
+void MainWindow::onDocumentEdit(int sqlDocId)
+{
+    if (sqlDocId < 0) {
+        on_actionCreateDoc_triggered();
+        return;
+    }
+    DocumentEditDialog* dialog = newDocumentEditDialog();
+    dialog->setSpoId(sqlDocId);
+    dialog->show();
+}
+
+void MainWindow::on_actionCreateDoc_triggered()
+{
+    // Opens the templates dialog once it is part of the build.
+}
+
+void MainWindow::onDocumentFromTemplateCreate(int templateId)
+{
+    DocumentEditDialog* dialog = newDocumentEditDialog();
+    dialog->createFromTemplate(templateId);
+    dialog->show();
+}
+
+void MainWindow::onNewTemplate()
+{
+    DocumentEditDialog* dialog = newDocumentEditDialog();
+    dialog->setSpoId(-1);
+    dialog->setTemplateMode(true);
+    dialog->show();
+}
+
+void MainWindow::onTemplateEdit(int sqlDocId)
+{
+    DocumentEditDialog* dialog = newDocumentEditDialog();
+    dialog->setSpoId(sqlDocId);
+    dialog->setTemplateMode(true);
+    dialog->show();
+}
+
+// ------------------------------------------------------------------- actions
+
+void MainWindow::on_actionExit_triggered()
+{
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::on_actionSettings_triggered()
+{
+    // Opens the organisation requisites once they are part of the build.
+}
+
+void MainWindow::on_actionEditor_triggered()
+{
+    openEditorWindow();
+}
+
+void MainWindow::on_actionImport_triggered()
+{
+}
+
+void MainWindow::on_actionExport_triggered()
+{
+    exportTo();
+}
+
+void MainWindow::on_actionSaveDb_triggered()
+{
+    saveDatabaseBackup();
+}
+
+void MainWindow::on_actionLoadDb_triggered()
+{
+    loadDatabaseBackup();
+    // Whatever the result: a failed restore may still have touched the connection.
+    documentsTable->updateData();
+}
+
+void MainWindow::on_actionRemove_triggered()
+{
+    documentsTable->onDeleteAction();
+}
+
+void MainWindow::on_actionPrint_triggered()
+{
+    documentsTable->onPrintAction();
+}
+
+void MainWindow::on_actionEdit_triggered()
+{
+    documentsTable->onEditAction();
+}
+
+void MainWindow::on_actionCopy_triggered()
+{
+    documentsTable->onCopyRecordAction();
+}
+
+void MainWindow::on_actionAbout_triggered()
+{
+    showAbout();
+}
+
+void MainWindow::on_actionCheckUpdates_triggered()
+{
+    checkUpdates(false);
+}
+
+void MainWindow::on_actionTips_triggered()
+{
+    showTips();
+}
+
+void MainWindow::on_actionPreferences_triggered()
+{
+    showPreferences();
+}
+
+void MainWindow::on_actionForumUrl_triggered()
+{
+    openForumUrl();
+}
