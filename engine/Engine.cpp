@@ -7,7 +7,10 @@
 #include "report/ReportPage.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <QWidget>
 
 namespace {
@@ -20,6 +23,19 @@ QString notFoundText(const QString& path)
 QString invalidFormatText(const QString& path)
 {
     return QStringLiteral("Шаблон отчёта %1 имеет неверный формат.").arg(path);
+}
+
+// The page reader takes any text and yields an empty page for what is no
+// JSON object; a print of such a file would be a blank sheet, so the print
+// road refuses it first.
+bool holdsTemplate(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    return parseError.error == QJsonParseError::NoError && document.isObject();
 }
 
 } // namespace
@@ -107,7 +123,7 @@ void Engine::onDocumentPrint(ReportList::ReportType type, int sqlDocId, bool pri
         emit error(notFoundText(path), QStringLiteral("Ошибка"));
         return;
     }
-    if (!m_currentPage->load(path)) {
+    if (!holdsTemplate(path) || !m_currentPage->load(path)) {
         VLOG << "invalid report file" << path;
         emit error(invalidFormatText(path), QStringLiteral("Ошибка"));
         return;
