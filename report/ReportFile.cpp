@@ -2,6 +2,7 @@
 
 #include "report/AbstractField.h"
 #include "report/ReportPage.h"
+#include "report/TableField.h"
 #include "report/TextField.h"
 
 #include <QBuffer>
@@ -66,9 +67,10 @@ void ReportFile::read(ReportPage& page, const QJsonObject& object)
     if (object.contains(QLatin1String("backgroundImage2")))
         page.setBackgroundImage2(imageFromBase64(object.value(QLatin1String("backgroundImage2")).toString()));
     if (object.contains(QLatin1String("defaultFont"))) {
+        const QString fontText = object.value(QLatin1String("defaultFont")).toString();
         QFont font = page.defaultFont();
-        font.fromString(object.value(QLatin1String("defaultFont")).toString());
-        page.setDefaultFont(font);
+        if (!fontText.isEmpty() && font.fromString(fontText))
+            page.setDefaultFont(font);
     }
     if (object.contains(QLatin1String("pagesCount")))
         page.setPagesCount(object.value(QLatin1String("pagesCount")).toInt());
@@ -88,6 +90,12 @@ void ReportFile::read(ReportPage& page, const QJsonObject& object)
         field->readJson(value.toObject());
         page.addField(field);
     }
+    const QJsonArray tableFields = object.value(QLatin1String("tableFields")).toArray();
+    for (const QJsonValue& value : tableFields) {
+        auto* field = new TableField;
+        field->readJson(value.toObject());
+        page.addField(field);
+    }
 }
 
 void ReportFile::write(const ReportPage& page, QJsonObject& object)
@@ -103,11 +111,15 @@ void ReportFile::write(const ReportPage& page, QJsonObject& object)
     for (const AbstractField* field : page.fields()) {
         if (!field)
             continue;
-        if (field->type() == AbstractField::TextFieldType) {
-            QJsonObject fieldObject;
-            field->writeJson(fieldObject);
-            textFields.append(fieldObject);
-        }
+        // QR fields (and any other kind) are not stored.
+        QJsonArray* target = field->type() == AbstractField::TextFieldType    ? &textFields
+                             : field->type() == AbstractField::TableFieldType ? &tableFields
+                                                                              : nullptr;
+        if (!target)
+            continue;
+        QJsonObject fieldObject;
+        field->writeJson(fieldObject);
+        target->append(fieldObject);
     }
     object.insert(QLatin1String("textFields"), textFields);
     object.insert(QLatin1String("tableFields"), tableFields);
@@ -118,12 +130,95 @@ void ReportFile::write(const ReportPage& page, QJsonObject& object)
         object.insert(QLatin1String("backgroundImage2"), imageToBase64(page.backgroundImage2()));
 }
 
-void ReportFile::readTableField(TableField&, const QJsonObject&)
+namespace {
+
+// Arrays are read element by element as they stand: a short array stays
+// short (the table reads missing entries as 0 or empty), so saving the
+// template again does not change it.
+QVector<double> numbers(const QJsonValue& value)
 {
+    QVector<double> result;
+    const QJsonArray array = value.toArray();
+    result.reserve(array.size());
+    for (const QJsonValue& element : array)
+        result.append(element.toDouble());
+    return result;
 }
 
-void ReportFile::writeTableField(const TableField&, QJsonObject&)
+QVector<QString> strings(const QJsonValue& value)
 {
+    QVector<QString> result;
+    const QJsonArray array = value.toArray();
+    result.reserve(array.size());
+    for (const QJsonValue& element : array)
+        result.append(element.toString());
+    return result;
+}
+
+// Values outside 0..255 are clamped rather than wrapped round.
+quint8 byteValue(const QJsonValue& value)
+{
+    return quint8(qBound(0, value.toInt(), 255));
+}
+
+template <typename T>
+QJsonArray toArray(const QVector<T>& values)
+{
+    QJsonArray array;
+    for (const T& value : values)
+        array.append(value);
+    return array;
+}
+
+} // namespace
+
+void ReportFile::readTableField(TableField& field, const QJsonObject& object)
+{
+    field.AbstractField::readJson(object);
+    field.setHeaderIsVisible(object.value(QLatin1String("headerIsVisible")).toBool());
+    field.setAutoWidth(object.value(QLatin1String("autoWidth")).toBool());
+    field.setColumnCount(byteValue(object.value(QLatin1String("columnCount"))));
+    field.setPreviewRowCount(byteValue(object.value(QLatin1String("previewRowCount"))));
+    field.setHeaderHeight(object.value(QLatin1String("headerHeight")).toDouble());
+    field.setRowHeight(object.value(QLatin1String("rowHeight")).toDouble());
+    field.setModelName(object.value(QLatin1String("mModelName")).toString());
+    field.setDrawBorders(object.value(QLatin1String("drawBorders")).toBool());
+    field.setColumnsWidth(numbers(object.value(QLatin1String("columnsWidth"))));
+    field.setHeaderNames(strings(object.value(QLatin1String("headerNames"))));
+    field.setColumnIds(strings(object.value(QLatin1String("columnIds"))));
+    QVector<quint8> align;
+    const QJsonArray alignArray = object.value(QLatin1String("columnsAlign")).toArray();
+    for (const QJsonValue& element : alignArray)
+        align.append(byteValue(element));
+    field.setColumnsAlign(align);
+    field.setSplitsCount(object.value(QLatin1String("splitsCount")).toInt());
+    field.setMaxSplitHeight(numbers(object.value(QLatin1String("maxSplitHeight"))));
+    field.setSplitX(numbers(object.value(QLatin1String("splitX"))));
+    field.setSplitY(numbers(object.value(QLatin1String("splitY"))));
+}
+
+void ReportFile::writeTableField(const TableField& field, QJsonObject& object)
+{
+    field.AbstractField::writeJson(object);
+    object.insert(QLatin1String("headerIsVisible"), field.headerIsVisible());
+    object.insert(QLatin1String("autoWidth"), field.autoWidth());
+    object.insert(QLatin1String("columnCount"), int(field.columnCount()));
+    object.insert(QLatin1String("previewRowCount"), int(field.previewRowCount()));
+    object.insert(QLatin1String("headerHeight"), field.headerHeight());
+    object.insert(QLatin1String("rowHeight"), field.rowHeight());
+    object.insert(QLatin1String("mModelName"), field.modelName());
+    object.insert(QLatin1String("drawBorders"), field.drawBorders());
+    object.insert(QLatin1String("columnsWidth"), toArray(field.columnsWidth()));
+    object.insert(QLatin1String("headerNames"), toArray(field.headerNames()));
+    object.insert(QLatin1String("columnIds"), toArray(field.columnIds()));
+    QJsonArray align;
+    for (quint8 value : field.columnsAlign())
+        align.append(int(value));
+    object.insert(QLatin1String("columnsAlign"), align);
+    object.insert(QLatin1String("splitsCount"), field.splitsCount());
+    object.insert(QLatin1String("maxSplitHeight"), toArray(field.maxSplitHeight()));
+    object.insert(QLatin1String("splitX"), toArray(field.splitX()));
+    object.insert(QLatin1String("splitY"), toArray(field.splitY()));
 }
 
 QString ReportFile::imageToBase64(const QPixmap& image)

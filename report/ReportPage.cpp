@@ -2,6 +2,7 @@
 
 #include "report/AbstractField.h"
 #include "report/ReportFile.h"
+#include "report/TableField.h"
 
 #include <QAbstractItemModel>
 #include <QImage>
@@ -163,6 +164,10 @@ bool ReportPage::addModel(const QString& name, QObject* model, bool takeOwnershi
 
 void ReportPage::rebindTables()
 {
+    for (AbstractField* field : qAsConst(m_fields)) {
+        if (field && field->type() == AbstractField::TableFieldType)
+            static_cast<TableField*>(field)->rebind();
+    }
 }
 
 bool ReportPage::load(const QString& fileName)
