@@ -39,6 +39,7 @@ QPointer<QSettings> g_commonSettings;
 QPointer<QSettings> g_productSettings;
 
 Database* g_instance = nullptr;
+bool g_constructing = false; // the repair box runs an event loop inside the constructor
 int g_exitCode = 0;
 
 // The compiled-in scripts are split on ';' (no statement holds one inside a
@@ -88,6 +89,20 @@ void patchDatabase(const QSqlDatabase& db)
         query.exec(statement); // statements that do not apply are expected to fail
     }
     addModuleExamCount(db);
+}
+
+void rebuildViews(const QSqlDatabase& db)
+{
+    QStringList pieces;
+    if (!readScript(QStringLiteral(":/views.sql"), &pieces))
+        return;
+    for (const QString& piece : qAsConst(pieces)) {
+        if (piece.trimmed().isEmpty())
+            continue;
+        QSqlQuery query(db);
+        if (!query.exec(piece))
+            VLOG << "SQL ERROR" << query.lastError().text() << piece;
+    }
 }
 
 // Runs the check script; false at the first statement that fails.
@@ -161,8 +176,12 @@ bool Database::init(bool checkStructure)
 {
     if (g_instance)
         return true;
+    if (g_constructing)
+        return false;
     g_exitCode = 0;
+    g_constructing = true;
     auto* created = new Database(checkStructure);
+    g_constructing = false;
     if (created->m_state == State::Open) {
         g_instance = created;
         return true;
@@ -219,7 +238,7 @@ Database::Database(bool checkStructure)
         return;
     }
     m_state = State::Open;
-    updateViews();
+    rebuildViews(m_db);
 }
 
 Database::~Database()
@@ -516,8 +535,8 @@ bool Database::restore(const QString& source)
     // working on the same connection object.
     db->m_models.clear();
     VLOG << "Database::restore OK!";
-    applyPatch();
-    updateViews();
+    patchDatabase(db->m_db);
+    rebuildViews(db->m_db);
     return true;
 }
 
@@ -568,19 +587,8 @@ void Database::applyPatch()
 
 void Database::updateViews()
 {
-    Database* db = instance();
-    if (!db)
-        return;
-    QStringList pieces;
-    if (!readScript(QStringLiteral(":/views.sql"), &pieces))
-        return;
-    for (const QString& piece : qAsConst(pieces)) {
-        if (piece.trimmed().isEmpty())
-            continue;
-        QSqlQuery query(db->m_db);
-        if (!query.exec(piece))
-            VLOG << "SQL ERROR" << query.lastError().text() << piece;
-    }
+    if (Database* db = instance())
+        rebuildViews(db->m_db);
 }
 
 void Database::checkLastStartedVersion()

@@ -30,6 +30,8 @@ void migrateIniData(const QString& iniPath)
         VLOG << "migrateIniData" << create.lastError().text();
 
     QSettings ini(iniPath, QSettings::IniFormat);
+    // Qt writes other characters as escapes; a file edited by hand is UTF-8.
+    ini.setIniCodec("UTF-8");
     ini.beginGroup(QStringLiteral("Data"));
     const QStringList keys = ini.childKeys();
     if (keys.isEmpty())
