@@ -10,6 +10,8 @@
 #include <QSqlTableModel>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 using namespace DatabaseFixtures;
 
 namespace {
@@ -429,6 +431,26 @@ private slots:
         // A later start in a usable directory works again.
         QVERIFY(Database::init(true));
         QCOMPARE(Database::startupExitCode(), 0);
+    }
+
+    void fileThatCannotBeMovedAsideIsNeverOverwritten()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root renames inside read-only directories");
+        QVERIFY(makeSqliteFile(Database::databaseFileName(), wrongSchema()));
+        const QByteArray original = readBytes(Database::databaseFileName());
+        const QString dir = Database::dataPath();
+        QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner));
+        ModalAnswerer answerer;
+        answerer.answer(QMessageBox::Ok);
+        const bool started = Database::init(true);
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!started);
+        QCOMPARE(Database::startupExitCode(), 1);
+        QCOMPARE(answerer.handledCount(), 2);
+        QVERIFY(answerer.texts().last().startsWith("Не удалось открыть базу данных"));
+        QCOMPARE(readBytes(Database::databaseFileName()), original);
+        QVERIFY(backupFiles().isEmpty());
     }
 
     void withoutCheckTheFileIsOnlyOpened()
