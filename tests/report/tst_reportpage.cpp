@@ -1,6 +1,7 @@
 #include "support/TestEnvironment.h"
 
 #include "report/ReportPage.h"
+#include "report/TableField.h"
 #include "report/TextField.h"
 
 #include <QImage>
@@ -30,6 +31,7 @@ private slots:
 
     void modelsAreBoundByName();
     void rebindingReplacesWithoutDeleting();
+    void tablesFollowNewModels();
     void ownedModelDiesWithThePage();
     void deletedOrForeignModelActsAsNone();
 
@@ -206,6 +208,25 @@ void TestReportPage::rebindingReplacesWithoutDeleting()
     QVERIFY(first);
     QCOMPARE(page.model(QStringLiteral("m")), &second);
     QCOMPARE(page.models().size(), 1);
+}
+
+void TestReportPage::tablesFollowNewModels()
+{
+    ReportPage page;
+    auto* table = new TableField;
+    page.addField(table);
+    table->setModelName(QStringLiteral("ViewSpoDetails"));
+    QVERIFY(!table->boundModel());
+    QStandardItemModel first(1, 1);
+    QStandardItemModel second(2, 1);
+    page.addModel(QStringLiteral("viewspodetails"), &first, false);
+    QCOMPARE(table->boundModel(), &first);
+    page.addModel(QStringLiteral("VIEWSPODETAILS "), &second, false);
+    QCOMPARE(table->boundModel(), &second);
+    // A plain object under the name is no model.
+    QObject plain;
+    page.addModel(QStringLiteral("ViewSpoDetails"), &plain, false);
+    QVERIFY(!table->boundModel());
 }
 
 void TestReportPage::ownedModelDiesWithThePage()

@@ -71,6 +71,7 @@ private slots:
     void defaults();
     void fontFollowsThePageDefault();
     void textFlags();
+    void streamForm();
 
     void horizontalAlignment_data();
     void horizontalAlignment();
@@ -173,6 +174,41 @@ void TestTextField::textFlags()
     QCOMPARE(field.textFlags(0x10000), int(Qt::AlignRight | Qt::AlignBottom));
     field.setWordWrap(true);
     QCOMPARE(field.textFlags(Qt::AlignHCenter), int(Qt::AlignHCenter | Qt::TextWordWrap));
+}
+
+void TestTextField::streamForm()
+{
+    TextField field;
+    field.setX(1.5);
+    field.setY(2.5);
+    field.setWidth(30);
+    field.setHeight(8);
+    field.setWrap(2);
+    field.setWordWrap(true);
+    field.setFont(QFont(QStringLiteral("Liberation Sans"), 9));
+    field.setAlignFlags(Qt::AlignRight);
+    field.setText(QStringLiteral("поток"));
+    field.setIndent(4);   // not part of the stream form
+    QByteArray bytes;
+    {
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        field.writeStream(out);
+    }
+    TextField copy;
+    QDataStream in(bytes);
+    copy.readStream(in);
+    QCOMPARE(in.status(), QDataStream::Ok);
+    QVERIFY(in.atEnd());
+    QCOMPARE(copy.x(), 1.5);
+    QCOMPARE(copy.y(), 2.5);
+    QCOMPARE(copy.width(), 30.0);
+    QCOMPARE(copy.height(), 8.0);
+    QCOMPARE(copy.wrap(), 2);
+    QCOMPARE(copy.wordWrap(), true);
+    QCOMPARE(copy.font(), field.font());
+    QCOMPARE(copy.alignFlags(), quint16(Qt::AlignRight));
+    QCOMPARE(copy.text(), QStringLiteral("поток"));
+    QCOMPARE(copy.indent(), 0.0);
 }
 
 void TestTextField::horizontalAlignment_data()
