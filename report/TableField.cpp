@@ -107,6 +107,15 @@ bool TableField::rebind()
     return true;
 }
 
+void TableField::bindWhenAvailable()
+{
+    // A table placed on the page after its model was bound (a new table in
+    // the designer) has not seen addModel; it binds as soon as it can.
+    ReportPage* const reportPage = page();
+    if (!m_boundModel && reportPage && reportPage->itemModel(m_modelName))
+        rebind();
+}
+
 int TableField::modelRowCount() const
 {
     QAbstractItemModel* const model = m_boundModel.data();
@@ -166,6 +175,7 @@ void TableField::prepare()
     // Without a page there is no scale, font or model to lay out with.
     if (!reportPage)
         return;
+    bindWhenAvailable();
     if (m_dotsPerMm < epsilon)
         m_dotsPerMm = reportPage->dotsPerMm();
     const double dpm = m_dotsPerMm;
@@ -282,6 +292,7 @@ void TableField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     // A field not yet placed on a page has no scale, fonts or models.
     if (!painter || !reportPage)
         return;
+    bindWhenAvailable();
     if (dotsPerMm < epsilon)
         dotsPerMm = reportPage->dotsPerMm();
     m_dotsPerMm = dotsPerMm;

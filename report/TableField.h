@@ -128,6 +128,7 @@ protected:
     void drawCell(QPainter* painter, int row, int column, double x, double y);
 
 private:
+    void bindWhenAvailable();
     // Rows of the bound model, all of them fetched first (SQL models hand
     // out their rows in portions).
     int modelRowCount() const;

@@ -5,6 +5,8 @@
 
 #include <QFontMetrics>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QPainter>
 #include <QPointer>
 #include <QPrinter>
@@ -152,6 +154,8 @@ private slots:
     void nonModelObjectActsAsNone();
     void fieldWithoutPageDrawsNothing();
     void fieldChangedOnFirstLayoutOnly();
+    void tablePlacedAfterTheModelBindsOnLayout();
+    void templateWithShortArraysSurvivesLayoutAndSave();
     void sqlModelIsFetchedWhole();
     void modelThatNeverDeliversDoesNotHang();
     void streamRoundTrip();
@@ -845,6 +849,73 @@ void TestTableField::fieldChangedOnFirstLayoutOnly()
     drawOn(image, *m_field, m_dpm);
     QCOMPARE(spy.count(), 1);
     QVERIFY(m_field->prepared());
+}
+
+void TestTableField::tablePlacedAfterTheModelBindsOnLayout()
+{
+    auto* model = new QStandardItemModel(2, 1);
+    model->setHorizontalHeaderLabels({QStringLiteral("col1")});
+    model->setItem(1, 0, new QStandardItem(QStringLiteral("second")));
+    m_page->addModel(details, model, true);
+
+    auto* field = new TableField;
+    field->setColumnCount(1);
+    field->setColumnsWidth({30});
+    field->setColumnIds({token("col1")});
+    field->setModelName(details);   // no page yet: nothing to bind to
+    QVERIFY(!field->boundModel());
+    m_page->fields().append(field);
+    field->setPage(m_page);
+    m_page->setDataMode(true);
+    QImage image = blankImage(m_dpm);
+    drawOn(image, *field, m_dpm);
+    QVERIFY(field->boundModel() == model);
+    QCOMPARE(field->rowCount(), 2);
+    QCOMPARE(field->cells().at(1).at(0), QStringLiteral("second"));
+}
+
+void TestTableField::templateWithShortArraysSurvivesLayoutAndSave()
+{
+    makeTable(3, 3);
+    m_field->setColumnsWidth({20});
+    m_field->setColumnIds({token("col1"), token("col2")});
+    m_field->setColumnsAlign({4});
+    m_field->setSplitsCount(2);
+    m_field->setMaxSplitHeight({25});
+    m_field->setSplitX({100});
+    QJsonObject saved;
+    m_page->write(saved);
+
+    ReportPage loaded;
+    loaded.read(saved);
+    QCOMPARE(loaded.fields().size(), 1);
+    auto* table = qobject_cast<TableField*>(loaded.fields().first());
+    QVERIFY(table);
+    loaded.addModel(details, m_model, false);
+    QVERIFY(table->boundModel() == m_model);
+    loaded.setDataMode(true);
+    QImage image = blankImage(m_dpm);
+    drawOn(image, *table, m_dpm);
+    table->prepare();
+    QCOMPARE(table->rowCount(), 3);
+    QCOMPARE(table->cells().at(2), (QVector<QString>{"r2c1", "r2c2", ""}));
+    QCOMPARE(table->widths(), (QVector<double>{20, 0, 0}));
+    // Rows go on at (100 mm, 0 mm) after 25 mm; the second area is bounded at 0,
+    // so the table never overflows.
+    QVERIFY(!table->overflow());
+
+    QJsonObject again;
+    loaded.write(again);
+    QCOMPARE(again.value(QStringLiteral("tableFields")).toArray().first().toObject()
+                 .value(QStringLiteral("columnsWidth")).toArray().size(), 1);
+    QJsonObject savedTable = saved.value(QStringLiteral("tableFields")).toArray().first().toObject();
+    QJsonObject againTable = again.value(QStringLiteral("tableFields")).toArray().first().toObject();
+    // Layout changes the field's size, nothing else.
+    savedTable.remove(QStringLiteral("width"));
+    savedTable.remove(QStringLiteral("height"));
+    againTable.remove(QStringLiteral("width"));
+    againTable.remove(QStringLiteral("height"));
+    QCOMPARE(againTable, savedTable);
 }
 
 void TestTableField::sqlModelIsFetchedWhole()
