@@ -1,10 +1,14 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "engine/ReportList.h"
+#include "engine/StartupSequence.h"
+#include "modules/spellchecker/SpellChecker.h"
+#include "product/MainWindow.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.show();
-    return app.exec();
+    StartupSequence::Hooks hooks;
+    hooks.registerReports = [] { ReportList::registerReports(); };
+    hooks.initSpellChecker = [] { SpellChecker::init(); };
+    // The window shows itself; destroying it closes the database.
+    hooks.createMainWindow = []() -> std::unique_ptr<QWidget> { return std::make_unique<MainWindow>(); };
+    return StartupSequence(std::move(hooks)).run(argc, argv);
 }
