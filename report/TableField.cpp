@@ -210,7 +210,7 @@ void TableField::prepare()
                 for (int c = 0; c < columns; ++c)
                     raiseWidth(c, row.at(c));
             }
-        } else if (m_rowCount > 0) {
+        } else {
             for (int c = 0; c < columns; ++c)
                 raiseWidth(c, columnIdAt(c));
         }
