@@ -6,6 +6,8 @@
 #include "dialogs/DocumentValidator.h"
 #include "engine/Database.h"
 #include "engine/WidgetUtilities.h"
+#include "modules/PrintDialog/PrintDialog.h"
+#include "product/DocumentsTable.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -226,12 +228,15 @@ void DocumentEditDialog::on_pushButtonPrint_clicked()
     // Templates are never printed, and only the saved row is.
     if (templateMode || spoId < 1)
         return;
+    auto* dialog = new PrintDialog(this);
+    connect(dialog, &PrintDialog::reportTypeSelected, this, &DocumentEditDialog::onReportTypeSelected);
+    dialog->show();
 }
 
 void DocumentEditDialog::onReportTypeSelected(ReportList::ReportType type, bool printBackground)
 {
-    Q_UNUSED(type)
-    Q_UNUSED(printBackground)
+    if (DocumentsTable::checkFormMatchesDocument(type, spoId))
+        emit documentPrint(type, spoId, printBackground);
 }
 
 void DocumentEditDialog::on_pushButtonEdit_clicked()

@@ -2,6 +2,7 @@
 
 #include "dialogs/DocumentFields.h"
 #include "engine/Database.h"
+#include "product/DocumentsTable.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -17,9 +18,17 @@ QString dateText(const QDate& date)
     return date.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
+// The database's own words (a trigger's message, "database is locked") say
+// more to the user than the driver's "Unable to fetch row".
+QString errorOf(const QSqlError& error)
+{
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.text() : text;
+}
+
 QString queryError(const QSqlQuery& query)
 {
-    return query.lastError().text();
+    return errorOf(query.lastError());
 }
 
 } // namespace
@@ -36,7 +45,7 @@ bool DocumentSaver::save(const DocumentFields& fields)
     m_error.clear();
     QSqlDatabase db = QSqlDatabase::database();
     if (!db.transaction())
-        return fail(db.lastError().text());
+        return fail(errorOf(db.lastError()));
 
     const int startId = m_spoId;
     const bool written = m_spoId < 1 ? insertDocument(fields) : updateDocument(fields);
@@ -44,7 +53,7 @@ bool DocumentSaver::save(const DocumentFields& fields)
         return true;
 
     if (written)
-        m_error = db.lastError().text();
+        m_error = errorOf(db.lastError());
     if (!db.rollback())
         qWarning() << "DocumentSaver: rollback failed" << db.lastError().text();
     m_spoId = startId;
@@ -140,6 +149,9 @@ bool DocumentSaver::copyTemplate()
         if (!Database::execQuery(update))
             return fail(queryError(update));
     }
+    // The supplement rows come along whether or not the template row is left.
+    if (!DocumentsTable::copyDocumentDetails(m_templateId, m_spoId))
+        return fail(QStringLiteral("Не удалось скопировать приложение из шаблона."));
     return true;
 }
 
