@@ -2,10 +2,14 @@
 
 #include "engine/ReportList.h"
 #include "modules/PrintDialog/PrintDialog.h"
+#include "modules/spellchecker/SpellChecker.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QInputMethodEvent>
 #include <QListWidget>
 #include <QSettings>
 #include <QSignalSpy>
@@ -33,6 +37,37 @@ QValidator::State validate(QLineEdit* edit, QString text)
     int pos = 0;
     return edit->validator()->validate(text, pos);
 }
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// Records the underlines the spell checker sends to a line edit.
+class UnderlineRecorder : public QObject
+{
+public:
+    QList<int> misspeltLengths;
+    int events = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::InputMethod) {
+            ++events;
+            misspeltLengths.clear();
+            const auto* im = static_cast<QInputMethodEvent*>(event);
+            for (const QInputMethodEvent::Attribute& attribute : im->attributes()) {
+                if (attribute.type == QInputMethodEvent::TextFormat)
+                    misspeltLengths << attribute.length;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 } // namespace
 
@@ -413,6 +448,44 @@ private slots:
         button(dialog, "pushButtonCancel")->click();
         QTRY_VERIFY(dialog.isNull());
         QCOMPARE(count("SpoDocuments"), 0);
+    }
+
+    void everyLineEditIsSpellChecked()
+    {
+        writeFile(Database::dataPath() + "/dict/ru_RU.aff", "SET UTF-8\n");
+        writeFile(Database::dataPath() + "/dict/ru_RU.dic", "2\ncook\npastry\n");
+        QVERIFY(SpellChecker::init());
+
+        for (const char* name : {"lineEditProfessionName", "lineEditNumber"}) {
+            QPointer<DocumentEditDialog> dialog = new DocumentEditDialog;
+            dialog->setSpoId(0);
+            UnderlineRecorder recorder;
+            edit(dialog, name)->installEventFilter(&recorder);
+            edit(dialog, name)->setText(QString::fromLatin1(name) == "lineEditNumber" ? "12" : "cook pastyr");
+            QVERIFY2(recorder.events > 0, name);
+            delete dialog;
+        }
+        {
+            QPointer<DocumentEditDialog> dialog = new DocumentEditDialog;
+            dialog->setSpoId(0);
+            UnderlineRecorder recorder;
+            QLineEdit* qual = child<QComboBox>(dialog, "comboBoxQual")->lineEdit();
+            qual->installEventFilter(&recorder);
+            qual->setText("pastyr cook");
+            QCOMPARE(recorder.misspeltLengths, QList<int>({6}));
+            delete dialog;
+        }
+
+        // Switched off: a form opened afterwards underlines nothing.
+        Database::userSettings()->setValue("SpellChecker/enabled", false);
+        QPointer<DocumentEditDialog> dialog = new DocumentEditDialog;
+        UnderlineRecorder recorder;
+        edit(dialog, "lineEditFio_1")->installEventFilter(&recorder);
+        edit(dialog, "lineEditFio_1")->setText("pastyr");
+        QCOMPARE(recorder.events, 0);
+        delete dialog;
+        Database::userSettings()->remove("SpellChecker/enabled");
+        SpellChecker::destroy();
     }
 
     // ------------------------------------------------------------ printing
