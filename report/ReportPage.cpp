@@ -5,11 +5,34 @@
 #include "report/TableField.h"
 
 #include <QAbstractItemModel>
+#include <QDebug>
+#include <QGuiApplication>
 #include <QImage>
 #include <QJsonObject>
+#include <QMessageBox>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPainter>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+// Asks the way every question of the program asks: a box without icon, run
+// modally, released once answered. Returns the button chosen.
+int askUser(const QString& title, const QString& text, QMessageBox::StandardButtons buttons,
+            QMessageBox::StandardButton defaultButton)
+{
+    auto* box = new QMessageBox(QMessageBox::NoIcon, title, text, buttons);
+    box->setDefaultButton(defaultButton);
+    const int answer = box->exec();
+    box->deleteLater();
+    return answer;
+}
+
+} // namespace
 
 ReportPage::ReportPage(QObject* parent)
     : QObject(parent)
@@ -23,6 +46,13 @@ ReportPage::ReportPage(QObject* parent)
 
 ReportPage::~ReportPage()
 {
+    // A preview still open works on this page's printer: it must neither
+    // call back into the page nor outlive it on screen.
+    if (m_preview) {
+        m_preview->disconnect(this);
+        m_preview->hide();
+        m_preview->deleteLater();
+    }
     qDeleteAll(m_fields);
     m_fields.clear();
 }
@@ -188,4 +218,182 @@ void ReportPage::read(const QJsonObject& object)
 void ReportPage::write(QJsonObject& object) const
 {
     ReportFile::write(*this, object);
+}
+
+void ReportPage::print(bool dataMode, int printBackground)
+{
+    // A dialog of an earlier run must not move this run on when it closes.
+    if (m_preview) {
+        m_preview->disconnect(this);
+        m_preview->hide();
+        m_preview->deleteLater();
+        m_preview = nullptr;
+    }
+    m_cancelled = false;
+    m_pageIndex = 0;
+    m_overflowAccepted = false;
+    m_dataMode = dataMode;
+    if (printBackground >= 1)
+        m_printBackgroundImage = true;
+    else if (printBackground < 0)
+        m_printBackgroundImage = false;
+
+    m_printer->setFullPage(true);
+    m_printer->setPageMargins(m_margins, QPageLayout::Millimeter);
+    printNextPage();
+}
+
+void ReportPage::printNextPage()
+{
+    if (m_pageIndex >= m_pagesCount || m_cancelled)
+        return;
+
+    // Every box and dialog below runs its own event loop, in which anything
+    // may happen to this page.
+    const QPointer<ReportPage> self(this);
+    if (m_pageIndex == 0 && m_printBackgroundImage) {
+        const int answer = askUser(QStringLiteral("Внимание!"),
+                                   QStringLiteral("Включена печать фона.\nПродолжить?!"),
+                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        if (!self || answer != QMessageBox::Yes)
+            return;
+    }
+    if (m_pageIndex > 0) {
+        const QString text = (m_pageIndex % 2 == 1) ? QStringLiteral("Переверните страницу!")
+                                                    : QStringLiteral("Вставьте следующий лист");
+        askUser(QString(), text, QMessageBox::Ok, QMessageBox::Ok);
+        if (!self)
+            return;
+    }
+
+    auto* dialog = new QPrintPreviewDialog(m_printer.get());
+    m_preview = dialog;
+    connect(dialog, &QPrintPreviewDialog::paintRequested, this, &ReportPage::renderPage,
+            Qt::DirectConnection);
+    connect(dialog, &QDialog::finished, this, &ReportPage::onPreviewFinished, Qt::DirectConnection);
+    dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowMaximizeButtonHint);
+    dialog->adjustSize();
+
+    if (m_cancelled) {
+        m_preview = nullptr;
+        dialog->disconnect(this);
+        dialog->deleteLater();
+        return;
+    }
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        dialog->resize(dialog->width(), int(available.height() * 0.9));
+        const int x = (available.left() + available.right()) / 2 - (dialog->width() - 1) / 2;
+        const int y = (available.top() + available.bottom()) / 2 - (dialog->height() - 1) / 2;
+        dialog->move(x, y);
+    }
+
+    // The next sheet's prompt and dialog follow from inside this dialog's
+    // finished signal (onPreviewFinished); nothing here runs after exec.
+    dialog->exec();
+}
+
+void ReportPage::renderPage(QPrinter* printer)
+{
+    if (!printer)
+        return;
+    printer->setFullPage(true);
+    const int w = printer->width();
+    const int h = printer->height();
+
+    QPainter painter;
+    if (!painter.begin(printer)) {
+        qWarning() << "cant paint report sheet" << m_pageIndex;
+        return;
+    }
+    painter.save();
+    painter.setWindow(0, 0, w, h);
+    painter.setViewport(0, 0, w, h);
+
+    const QRect whole(0, 0, w, h);
+    if (m_pageIndex == 0 && m_printBackgroundImage && !m_backgroundImage.isNull())
+        painter.drawPixmap(whole, m_backgroundImage, m_backgroundImage.rect());
+
+    const QRect sheet = printer->pageLayout().paintRectPixels(printer->resolution());
+    const double yOffset = double(m_pageIndex) * sheet.height();
+
+    if (m_pageIndex == 1 && m_printBackgroundImage && !m_backgroundImage2.isNull())
+        painter.drawPixmap(whole, m_backgroundImage2, m_backgroundImage2.rect());
+
+    const double dpm = dotsPerMm();
+    const QList<AbstractField*> fields = m_fields;
+    for (AbstractField* field : fields) {
+        if (field)
+            field->draw(&painter, dpm, yOffset);
+    }
+
+    bool overflow = false;
+    if (m_pageIndex == 0) {
+        for (AbstractField* field : fields) {
+            if (!field)
+                continue;
+            field->prepare();
+            if (field->type() == AbstractField::TableFieldType
+                && static_cast<TableField*>(field)->overflow()) {
+                overflow = true;
+                break;
+            }
+        }
+    }
+
+    painter.restore();
+    painter.end();
+
+    // Asked once the sheet is painted, so no painter is open on the printer
+    // while the question runs its event loop; and once per run, so neither a
+    // new page setup nor the print itself asks again after a Yes.
+    if (!overflow || m_overflowAccepted || m_askingOverflow)
+        return;
+    m_askingOverflow = true;
+    const QPointer<ReportPage> self(this);
+    const int answer = askUser(
+        QStringLiteral("Внимание!"),
+        QStringLiteral("Данные таблиц не помещаются на данном бланке и будут обрезаны.\nПродолжить?!"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (!self)
+        return;
+    m_askingOverflow = false;
+    if (answer == QMessageBox::Yes) {
+        m_overflowAccepted = true;
+        return;
+    }
+    m_cancelled = true;
+    // The preview is still inside its own painting request; it is closed
+    // once that is over.
+    if (m_preview)
+        QTimer::singleShot(0, this, &ReportPage::closePreview);
+}
+
+void ReportPage::onPreviewFinished()
+{
+    QPrintPreviewDialog* dialog = qobject_cast<QPrintPreviewDialog*>(sender());
+    if (!dialog)
+        dialog = m_preview;
+    if (dialog) {
+        dialog->disconnect(this);
+        dialog->hide();
+        dialog->deleteLater();
+    }
+    if (m_preview == dialog)
+        m_preview = nullptr;
+    ++m_pageIndex;
+    if (!m_cancelled)
+        printNextPage();
+}
+
+void ReportPage::closePreview()
+{
+    if (!m_preview)
+        return;
+    QPrintPreviewDialog* dialog = m_preview;
+    m_preview = nullptr;
+    dialog->disconnect(this);
+    dialog->hide();
+    dialog->deleteLater();
 }

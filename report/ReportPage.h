@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
+#include <QPrintPreviewDialog>
 #include <QString>
 #include <QVariant>
 
@@ -109,6 +110,29 @@ public:
     void read(const QJsonObject& object);
     void write(QJsonObject& object) const;
 
+    // --- Printing: one print preview dialog per sheet ---
+    // Starts a print run at sheet 0. printBackground > 0 switches background
+    // printing on, < 0 off, 0 keeps printBackgroundImage as it is.
+    void print(bool dataMode, int printBackground);
+    // The current run was cancelled (the overflow warning was refused).
+    bool cancelled() const { return m_cancelled; }
+    // The sheet renderPage() paints; print() starts it at 0 and every
+    // finished preview moves it on.
+    int pageIndex() const { return m_pageIndex; }
+    void setPageIndex(int index) { m_pageIndex = index; }
+    // The preview dialog of the sheet being printed, or null.
+    QPrintPreviewDialog* preview() const { return m_preview.data(); }
+
+public slots:
+    // Shows the prompt for the sheet at pageIndex and opens its preview.
+    void printNextPage();
+    // Paints the sheet at pageIndex on the printer (the preview's request).
+    void renderPage(QPrinter* printer);
+    // A preview closed (printed or not): on to the next sheet.
+    void onPreviewFinished();
+    // Closes the current preview after the run was cancelled.
+    void closePreview();
+
 signals:
     void dataUpdated();
 
@@ -130,4 +154,14 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     int m_pageSize = 0;
     QMarginsF m_margins;
+    bool m_cancelled = false;
+    int m_pageIndex = 0;
+    QPointer<QPrintPreviewDialog> m_preview;
+    // The overflow warning was answered Yes in this run: later requests
+    // for the same sheet (page setup changes, the print itself) go on
+    // without asking again.
+    bool m_overflowAccepted = false;
+    // The overflow warning is open; a request arriving from its event
+    // loop must not ask a second time.
+    bool m_askingOverflow = false;
 };
