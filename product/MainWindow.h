@@ -24,7 +24,6 @@ public:
     ~MainWindow() override;
 
     DocumentsTable* documentsRegister() const;
-    Ui::MainWindow* form() const { return ui; }
 
 private slots:
     void on_actionExit_triggered();
