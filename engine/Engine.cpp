@@ -131,10 +131,8 @@ void Engine::onDocumentPrint(ReportList::ReportType type, int sqlDocId, bool pri
 
     const QPointer<ReportPage> page = m_currentPage;
     loadReportData(type, page, sqlDocId, true);
-    // TODO(print): ReportPage::print is being written; until then nothing is printed.
-    Q_UNUSED(printBackground)
-    // if (page)
-    //     page->print(true, printBackground ? 1 : -1);
+    if (page)
+        page->print(true, printBackground ? 1 : -1);
 }
 
 void Engine::onGuiEdit(ReportList::ReportType type)

@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
+#include <QPrintPreviewDialog>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -129,10 +130,23 @@ private slots:
         QDir(m_workDir.path() + "/reports").removeRecursively();
         FakeEditor::opens = true;
         ReportEditor::setFactory([] { return new FakeEditor; });
+        // Every preview that a test opens is closed unprinted; boxes get No.
+        m_previews = 0;
+        m_answerer = std::make_unique<ModalAnswerer>();
+        m_answerer->setDefaultAnswer(QMessageBox::No);
+        m_answerer->onDialog([this](QWidget* widget) {
+            auto* preview = qobject_cast<QPrintPreviewDialog*>(widget);
+            if (!preview)
+                return false;
+            ++m_previews;
+            preview->reject();
+            return true;
+        });
     }
 
     void cleanup()
     {
+        m_answerer.reset();
         delete FakeEditor::last.data();
         flushDeletes();
     }
@@ -260,6 +274,7 @@ private slots:
         QSignalSpy errors(&engine, &Engine::error);
         engine.onDocumentPrint(ReportList::SpoDiploma, insertDocument(fullDocument()), false);
         QCOMPARE(errors.count(), 0);
+        QCOMPARE(m_previews, 1);
         QCOMPARE(engine.currentPage()->variables().value("last_name").toString(), QStringLiteral("Иванова"));
     }
 
@@ -310,6 +325,22 @@ private slots:
         QPointer<ReportPage> secondPage = engine.currentPage();
         QPointer<QObject> model = secondPage->model("ViewSpoDetails");
         QVERIFY(model);
+    }
+
+    void printShowsThePreviewOfTheFilledPage()
+    {
+        QVERIFY(writeFile(installedPath("id120"), templateJson(1, true)));
+        const int id = insertDocument(fullDocument());
+        Engine engine;
+        engine.onDocumentPrint(ReportList::SpoDiploma, id, false);
+        QCOMPARE(m_previews, 1);
+        QVERIFY(m_answerer->texts().isEmpty());
+        QCOMPARE(engine.currentPage()->substituteVariables("$V{Full_Name}"), QStringLiteral("Иванова Мария Петровна"));
+
+        // With the background on the user is asked first; No prints nothing.
+        engine.onDocumentPrint(ReportList::SpoDiploma, id, true);
+        QCOMPARE(m_answerer->texts(), QStringList{QStringLiteral("Включена печать фона.\nПродолжить?!")});
+        QCOMPARE(m_previews, 1);
     }
 
     void missingDocumentPrintsEmptyValues()
@@ -469,6 +500,8 @@ private slots:
 
 private:
     QTemporaryDir m_workDir;
+    std::unique_ptr<ModalAnswerer> m_answerer;
+    int m_previews = 0;
 };
 
 VELSPO_TEST_MAIN(EngineTest)
