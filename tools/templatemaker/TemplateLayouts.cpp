@@ -217,7 +217,7 @@ void layoutSupplement(ReportPage& page, int blanks)
     back.text(kRightX, worksTop + 40, kHalfWidth, 24, QStringLiteral("$V{comment}"), 10, kLeft, false, true);
 }
 
-QList<TemplateSpec> templateSpecs()
+QList<TemplateDefinition> templateDefinitions()
 {
     return {
         {QStringLiteral("id120"), layoutDiploma},

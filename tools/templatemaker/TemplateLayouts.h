@@ -11,13 +11,13 @@ class ReportPage;
 // sheet in landscape, printed on both sides; each side is folded into a left
 // and a right half. The fields carry only what the program fills in: the
 // blank's own texts, lines and table rulings are printed on it already.
-struct TemplateSpec
+struct TemplateDefinition
 {
     QString name;                               // file base name, e.g. "id120"
     std::function<void(ReportPage&)> layout;    // fills a fresh page
 };
 
-QList<TemplateSpec> templateSpecs();
+QList<TemplateDefinition> templateDefinitions();
 
 // Diploma (plain and with distinction share the layout): one side.
 void layoutDiploma(ReportPage& page);

@@ -31,11 +31,11 @@ int main(int argc, char** argv)
     }
 
     int failures = 0;
-    for (const TemplateSpec& spec : templateSpecs()) {
-        const QString file = out.absoluteFilePath(spec.name + QStringLiteral(".velrpt"));
+    for (const TemplateDefinition& entry : templateDefinitions()) {
+        const QString file = out.absoluteFilePath(entry.name + QStringLiteral(".velrpt"));
         {
             ReportPage page;
-            spec.layout(page);
+            entry.layout(page);
             if (!page.save(file)) {
                 std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
                 ++failures;
@@ -52,7 +52,7 @@ int main(int argc, char** argv)
             ++failures;
             continue;
         }
-        for (const QString& png : renderPreview(saved, spec.name, previewDir))
+        for (const QString& png : renderPreview(saved, entry.name, previewDir))
             std::printf("  %s\n", qPrintable(png));
     }
     return failures ? 1 : 0;
