@@ -220,6 +220,11 @@ void ReportPage::write(QJsonObject& object) const
     ReportFile::write(*this, object);
 }
 
+QPrintPreviewDialog* ReportPage::preview() const
+{
+    return m_preview.data();
+}
+
 void ReportPage::print(bool dataMode, int printBackground)
 {
     // A dialog of an earlier run must not move this run on when it closes.

@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
-#include <QPrintPreviewDialog>
 #include <QString>
 #include <QVariant>
 
@@ -17,6 +16,7 @@
 class AbstractField;
 class QAbstractItemModel;
 class QJsonObject;
+class QPrintPreviewDialog;
 class QPrinter;
 
 // One report template in memory: the layout of a blank form (page size,
@@ -121,7 +121,7 @@ public:
     int pageIndex() const { return m_pageIndex; }
     void setPageIndex(int index) { m_pageIndex = index; }
     // The preview dialog of the sheet being printed, or null.
-    QPrintPreviewDialog* preview() const { return m_preview.data(); }
+    QPrintPreviewDialog* preview() const;
 
 public slots:
     // Shows the prompt for the sheet at pageIndex and opens its preview.
