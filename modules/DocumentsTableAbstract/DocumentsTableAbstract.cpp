@@ -44,8 +44,13 @@ void DocumentsTableAbstract::setupModel()
     Q_ASSERT(model);
     if (!model)
         return;
+    // The model is read once, already in the order of the header's sort
+    // indicator; sorting is switched on before the view meets the model, so
+    // that switching it on does not select everything a second time.
+    model->setSort(horizontalHeader()->sortIndicatorSection(), horizontalHeader()->sortIndicatorOrder());
     model->select();
     fetchAllRows();
+    setSortingEnabled(true);
     setModel(model);
     // Connected after setModel so that the view has dropped its old rows before
     // the remaining ones are fetched and the filter hides rows again.
@@ -56,7 +61,6 @@ void DocumentsTableAbstract::setupModel()
     model->setEditStrategy(QSqlTableModel::OnFieldChange);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSortingEnabled(true);
     resizeColumnsToContents();
 }
 
