@@ -152,6 +152,8 @@ private slots:
         table.updateData();
         QCOMPARE(table.tableModel()->rowCount(), 1000);
         QVERIFY(!table.tableModel()->canFetchMore());
+        QVERIFY(table.isColumnHidden(0));
+        QVERIFY(!table.isColumnHidden(1));
     }
 
     // ------------------------------------------------------------------- row filter

@@ -1,5 +1,6 @@
 #include "RegisterFixture.h"
 
+#include "dialogs/DocumentEditDialog.h"
 #include "engine/ProductTypeInfo.h"
 #include "engine/ReportList.h"
 #include "modules/PrintDialog/PrintDialog.h"
@@ -169,6 +170,26 @@ private slots:
         QCOMPARE(shown(), (QList<bool>{true, false, false, false, false}));
         table->selectAll();
         QCOMPARE(shown(), (QList<bool>{true, true, true, true, true}));
+    }
+
+    void documentRequestsOpenForms()
+    {
+        const int a = insertDocument(QStringLiteral("Иванов"));
+        makeWindow();
+        const auto forms = [] {
+            int count = 0;
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                count += (qobject_cast<DocumentEditDialog*>(widget) && widget->isVisible()) ? 1 : 0;
+            return count;
+        };
+        DocumentsTable* table = window->documentsRegister();
+        table->onRowActivated(table->tableModel()->index(0, 1));
+        QCOMPARE(forms(), 1);
+        emit table->documentClicked(a);
+        QCOMPARE(forms(), 2);
+        // "Добавить новый" goes to the templates dialog instead of a form.
+        table->newRecordAction->trigger();
+        QCOMPARE(forms(), 2);
     }
 
     void backupAndRestore()
