@@ -110,7 +110,9 @@ void MainWindow::onDocumentEdit(int sqlDocId)
 
 void MainWindow::on_actionCreateDoc_triggered()
 {
-    // Opens the templates dialog once it is part of the build.
+    // Until the templates dialog is part of the build, a new document starts
+    // empty, as the templates dialog's own "empty document" choice does.
+    onDocumentFromTemplateCreate(0);
 }
 
 void MainWindow::onDocumentFromTemplateCreate(int templateId)
