@@ -1,0 +1,246 @@
+#include "support/DocumentFixtures.h"
+
+#include "engine/Database.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QEvent>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace DocumentFixtures {
+
+namespace {
+
+bool run(QSqlQuery& query, const QString& sql, const QVariantList& values)
+{
+    bool ok = values.isEmpty() ? query.exec(sql) : query.prepare(sql);
+    if (ok && !values.isEmpty()) {
+        for (const QVariant& value : values)
+            query.addBindValue(value);
+        ok = query.exec();
+    }
+    if (!ok)
+        qWarning() << "test SQL failed:" << query.lastError().text() << sql;
+    return ok;
+}
+
+} // namespace
+
+const QStringList& detailTables()
+{
+    static const QStringList names = {"PracticeDetails",    "DisciplineDetails", "CourseworkDetails",
+                                      "AttestationDetails", "ModuleDetails",     "DMDetails"};
+    return names;
+}
+
+const QStringList& documentTables()
+{
+    static const QStringList names = QStringList{"SpoDocuments"} + detailTables();
+    return names;
+}
+
+void resetDataDir()
+{
+    Database::destroy();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QDir dir(Database::dataPath());
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.absoluteFilePath()).removeRecursively();
+        else
+            QFile::remove(entry.absoluteFilePath());
+    }
+}
+
+bool openEmpty()
+{
+    if (!Database::init(true) || !Database::isOpen())
+        return false;
+    bool ok = exec(QStringLiteral("CREATE TABLE IF NOT EXISTS Variables (Name TEXT PRIMARY KEY, Value TEXT)"));
+    for (const QString& table : documentTables() + QStringList{"Variables"})
+        ok = exec(QStringLiteral("DELETE FROM %1").arg(table)) && ok;
+    QSqlQuery triggers(QSqlDatabase::database());
+    triggers.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger'"));
+    QStringList names;
+    while (triggers.next())
+        names << triggers.value(0).toString();
+    for (const QString& name : qAsConst(names))
+        ok = exec(QStringLiteral("DROP TRIGGER \"%1\"").arg(name)) && ok;
+    return ok;
+}
+
+void clearUserReports()
+{
+    QDir(Database::dataPath() + QStringLiteral("/reports")).removeRecursively();
+}
+
+bool exec(const QString& sql, const QVariantList& values)
+{
+    QSqlQuery query(QSqlDatabase::database());
+    return run(query, sql, values);
+}
+
+QVariant scalar(const QString& sql, const QVariantList& values)
+{
+    QSqlQuery query(QSqlDatabase::database());
+    if (!run(query, sql, values) || !query.next())
+        return QVariant();
+    return query.value(0);
+}
+
+QStringList rows(const QString& sql, const QVariantList& values)
+{
+    QStringList result;
+    QSqlQuery query(QSqlDatabase::database());
+    if (!run(query, sql, values))
+        return result;
+    const int columns = query.record().count();
+    while (query.next()) {
+        QStringList cells;
+        for (int c = 0; c < columns; ++c)
+            cells.append(query.value(c).toString());
+        result.append(cells.join(QLatin1Char('|')));
+    }
+    return result;
+}
+
+int count(const QString& table, const QString& where, const QVariantList& values)
+{
+    const QString condition = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where;
+    return scalar(QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(table, condition), values).toInt();
+}
+
+int detailCount(const QString& table, int spoId)
+{
+    return count(table, QStringLiteral("spoId = ?"), {spoId});
+}
+
+QVariant column(int spoId, const QString& name)
+{
+    return scalar(QStringLiteral("SELECT %1 FROM SpoDocuments WHERE spoId = ?").arg(name), {spoId});
+}
+
+int insertRow(const QString& table, const QVariantMap& columns)
+{
+    QStringList marks;
+    for (int i = 0; i < columns.size(); ++i)
+        marks << QStringLiteral("?");
+    const QString sql = columns.isEmpty()
+        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, columns.keys().join(','), marks.join(','));
+    QSqlQuery query(QSqlDatabase::database());
+    const QVariantList values = columns.values();
+    if (!query.prepare(sql))
+        return -1;
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        qWarning() << "test insert failed:" << query.lastError().text() << sql;
+        return -1;
+    }
+    return query.lastInsertId().toInt();
+}
+
+int insertDocument(const QVariantMap& columns)
+{
+    return insertRow(QStringLiteral("SpoDocuments"), columns);
+}
+
+QVariantMap fullDocument()
+{
+    return {
+        {"isTemplate", 0},
+        {"isDuplicate", 1},
+        {"isExcellent", 1},
+        {"qual", QStringLiteral("Техник-программист")},
+        {"programType", 1},
+        {"professionCode", QStringLiteral("09.02.03")},
+        {"professionName", QStringLiteral("Программирование в компьютерных системах")},
+        {"fio1", QStringLiteral("Иванова")},
+        {"fio2", QStringLiteral("Мария")},
+        {"fio3", QStringLiteral("Петровна")},
+        {"decisionDate", QStringLiteral("2015-06-05")},
+        {"number", QStringLiteral("1234567")},
+        {"regNumber", QStringLiteral("42-р")},
+        {"issueDate", QStringLiteral("2014-12-12")},
+        {"birthDate", QStringLiteral("1996-01-09")},
+        {"comment", QStringLiteral("с\nпереносом 'и' кавычками")},
+        {"editDate", QStringLiteral("2015-06-06 10:11:12")},
+        {"totalCount", QStringLiteral("5940")},
+        {"attestationTotalCount", QStringLiteral("6 нед.")},
+        {"practiceTotalCount", QStringLiteral("1080")},
+        {"previousEducation", QStringLiteral("основное общее образование")},
+        {"additionNumber", QStringLiteral("7654321")},
+        {"serial", QStringLiteral("115524")},
+        {"additionSerial", QStringLiteral("115525")},
+        {"deductionDate", QStringLiteral("2015-06-30")},
+        {"deductionNumber", QStringLiteral("12-к")},
+    };
+}
+
+bool insertDetails(int spoId)
+{
+    bool ok = true;
+    for (int i = 1; i <= 2; ++i)
+        ok = exec("INSERT INTO PracticeDetails (spoId, practiceName, practiceCount, practiceRate) VALUES (?, ?, ?, ?)",
+                  {spoId, QStringLiteral("Практика %1").arg(i), 36 * i, "отлично"}) && ok;
+    for (int i = 1; i <= 3; ++i)
+        ok = exec("INSERT INTO DisciplineDetails (spoId, disciplineName, disciplineCount, disciplineCountAudit, "
+                  "disciplineRate) VALUES (?, ?, ?, ?, ?)",
+                  {spoId, QStringLiteral("Дисциплина %1").arg(i), "36,5", 30, "хорошо"}) && ok;
+    ok = exec("INSERT INTO CourseworkDetails (spoId, cwName, cwRate) VALUES (?, 'Курсовая', 'отлично')", {spoId}) && ok;
+    for (int i = 1; i <= 2; ++i)
+        ok = exec("INSERT INTO AttestationDetails (spoId, attestationName, attestationRate) VALUES (?, ?, 'зачтено')",
+                  {spoId, QStringLiteral("Экзамен %1").arg(i)}) && ok;
+    for (int m = 1; m <= 2; ++m) {
+        const int moduleId = insertRow(QStringLiteral("ModuleDetails"),
+                                       {{"spoId", spoId}, {"moduleName", QStringLiteral("Модуль %1").arg(m)},
+                                        {"moduleRate", "отлично"}, {"moduleCount", 100},
+                                        {"moduleCountAudit", 80}, {"moduleExamCount", 12}});
+        ok = moduleId > 0 && ok;
+        for (int d = 1; d <= 3 - m; ++d)
+            ok = exec("INSERT INTO DMDetails (spoId, moduleId, dmName, dmRate, dmCount, dmCountAudit) "
+                      "VALUES (?, ?, ?, 'хорошо', 44, 34)",
+                      {spoId, moduleId, QStringLiteral("МДК %1.%2").arg(m).arg(d)}) && ok;
+    }
+    return ok;
+}
+
+bool insertDisciplines(int spoId, int n)
+{
+    return exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %2) "
+                               "INSERT INTO DisciplineDetails (spoId, disciplineName, disciplineCount, "
+                               "disciplineCountAudit, disciplineRate) "
+                               "SELECT %1, 'Дисциплина ' || i, 36, 30, 'отлично' FROM n")
+                    .arg(spoId)
+                    .arg(n));
+}
+
+bool insertMany(int n)
+{
+    return exec(QStringLiteral(
+                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                    "INSERT INTO SpoDocuments (isTemplate, isExcellent, fio1, fio2, fio3, issueDate, number, "
+                    "regNumber, professionName, editDate) "
+                    "SELECT 0, 0, 'Фамилия' || i, 'Имя', 'Отчество', "
+                    "date('2018-01-01', '+' || (i % 1500) || ' days'), printf('%07d', i), i || '-р', "
+                    "CASE i % 3 WHEN 0 THEN 'Повар, кондитер' WHEN 1 THEN 'Сварщик' ELSE 'Программист' END, "
+                    "'2020-01-01 10:00:00' FROM n")
+                    .arg(n));
+}
+
+void setRequisites()
+{
+    Database::setVariable(QStringLiteral("OrgName_1"), QStringLiteral("ГБПОУ \"Колледж № 1\""));
+    Database::setVariable(QStringLiteral("City"), QStringLiteral("Москва"));
+    Database::setVariable(QStringLiteral("Boss_1"), QStringLiteral("Сидоров  Пётр   Ильич"));
+    Database::setVariable(QStringLiteral("Boss_2"), QStringLiteral("О'Нил Анна"));
+}
+
+} // namespace DocumentFixtures
