@@ -1,49 +1,33 @@
 #pragma once
 
 #include "engine/Database.h"
+#include "support/DocumentFixtures.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QEvent>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
-#include <QStringList>
-#include <QVariant>
 #include <QtTest>
 
-// Helpers for the database tests: a clean data directory per case, SQLite files
-// built outside the program, and quick queries on the program's connection.
+// SQLite files built outside the program and raw file access, for the tests
+// of opening, checking, backing up and restoring the database.
 namespace DatabaseFixtures {
-
-// Drops the singleton and empties the data directory.
-inline void reset()
-{
-    Database::destroy();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QDir dir(Database::dataPath());
-    const QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    for (const QFileInfo& entry : entries) {
-        if (entry.isDir() && !entry.isSymLink())
-            QDir(entry.absoluteFilePath()).removeRecursively();
-        else
-            QFile::remove(entry.absoluteFilePath());
-    }
-}
 
 inline QString dataFile(const QString& name)
 {
     return QDir(Database::dataPath()).filePath(name);
 }
 
+inline QStringList filesInDataDir()
+{
+    return QDir(Database::dataPath()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
 inline QByteArray readBytes(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 inline bool writeBytes(const QString& path, const QByteArray& bytes)
@@ -60,15 +44,12 @@ inline bool makeSqliteFile(const QString& path, const QStringList& statements)
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture"));
         db.setDatabaseName(path);
         ok = db.open();
-        for (const QString& statement : statements) {
-            if (!ok)
-                break;
+        for (int i = 0; ok && i < statements.size(); ++i) {
             QSqlQuery query(db);
-            ok = query.exec(statement);
+            ok = query.exec(statements[i]);
             if (!ok)
-                qWarning() << query.lastError().text() << statement;
+                qWarning() << query.lastError().text() << statements[i];
         }
-        db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("fixture"));
     return ok;
@@ -99,67 +80,22 @@ inline QStringList oldSchema()
 // A valid SQLite file of some other program.
 inline QStringList foreignSchema()
 {
-    return {
-        QStringLiteral("CREATE TABLE Customers (id INTEGER PRIMARY KEY, name TEXT)"),
-        QStringLiteral("INSERT INTO Customers (name) VALUES ('Петров')"),
-    };
+    return {QStringLiteral("CREATE TABLE Customers (id INTEGER PRIMARY KEY, name TEXT)"),
+            QStringLiteral("INSERT INTO Customers (name) VALUES ('Петров')")};
 }
 
 // Same names as ours but the wrong columns.
 inline QStringList wrongSchema()
 {
-    return {
-        QStringLiteral("CREATE TABLE SpoDocuments (spoId INTEGER PRIMARY KEY, fio TEXT)"),
-        QStringLiteral("INSERT INTO SpoDocuments (fio) VALUES ('Иванов')"),
-    };
-}
-
-// Runs sql on the program's connection.
-inline bool exec(const QString& sql)
-{
-    QSqlQuery query(QSqlDatabase::database());
-    if (query.exec(sql))
-        return true;
-    qWarning() << query.lastError().text() << sql;
-    return false;
-}
-
-// Every row of a query, its columns joined with '|'.
-inline QStringList rows(const QString& sql)
-{
-    QStringList result;
-    QSqlQuery query(QSqlDatabase::database());
-    if (!query.exec(sql)) {
-        qWarning() << query.lastError().text() << sql;
-        return result;
-    }
-    const int columns = query.record().count();
-    while (query.next()) {
-        QStringList cells;
-        for (int column = 0; column < columns; ++column)
-            cells.append(query.value(column).toString());
-        result.append(cells.join(QLatin1Char('|')));
-    }
-    return result;
+    return {QStringLiteral("CREATE TABLE SpoDocuments (spoId INTEGER PRIMARY KEY, fio TEXT)"),
+            QStringLiteral("INSERT INTO SpoDocuments (fio) VALUES ('Иванов')")};
 }
 
 // "name type notnull pk" for every column of a table, on the program's connection.
 inline QStringList tableInfo(const QString& table)
 {
-    QStringList result;
-    QSqlQuery query(QSqlDatabase::database());
-    query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table));
-    while (query.next()) {
-        result.append(QStringLiteral("%1 %2 %3 %4")
-                          .arg(query.value(1).toString(), query.value(2).toString(), query.value(3).toString(),
-                               query.value(5).toString()));
-    }
-    return result;
-}
-
-inline QStringList filesInDataDir()
-{
-    return QDir(Database::dataPath()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    return DocumentFixtures::rows(QStringLiteral("SELECT name || ' ' || type || ' ' || \"notnull\" || ' ' || pk "
+                                                 "FROM pragma_table_info('%1')").arg(table));
 }
 
 } // namespace DatabaseFixtures

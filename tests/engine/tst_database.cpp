@@ -13,17 +13,37 @@
 #include <unistd.h>
 
 using namespace DatabaseFixtures;
+using namespace DocumentFixtures;
 
 namespace {
 
-const QString Key = QStringLiteral("INTEGER 1 1");
 const QString RepairText = QStringLiteral("Неверный формат базы данных. \nБудет создана пустая база данных верного "
                                           "формата взамен текущей");
+const QString OpenFailure = QStringLiteral("Не удалось открыть базу данных");
 
 QStringList backupFiles()
 {
     return QDir(Database::dataPath()).entryList({QStringLiteral("VelSpo_*.bak")}, QDir::Files, QDir::Name);
 }
+
+QByteArray noise()
+{
+    QByteArray bytes(8192, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 7919 + 13) % 251);
+    return bytes;
+}
+
+QStringList columnNames(const QString& table)
+{
+    QStringList names;
+    for (const QString& line : tableInfo(table))
+        names << line.section(' ', 0, 0);
+    return names;
+}
+
+const QStringList allTables = {"AttestationDetails", "Bosses",        "CourseworkDetails", "DMDetails", "DisciplineDetails",
+                               "ModuleDetails",      "PracticeDetails", "SpoDocuments",     "Variables"};
 
 } // namespace
 
@@ -33,8 +53,8 @@ class DatabaseTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { reset(); }
-    void cleanupTestCase() { reset(); }
+    void init() { resetDataDir(); }
+    void cleanupTestCase() { resetDataDir(); }
 
     // ------------------------------------------------------------ creation and schema
 
@@ -43,115 +63,62 @@ private slots:
         ModalAnswerer answerer;
         QVERIFY(Database::init(true));
         QCOMPARE(answerer.handledCount(), 0);
-        QVERIFY(Database::isOpen());
-        QVERIFY(QFileInfo(Database::databaseFileName()).size() > 0);
+        QCOMPARE(Database::startupExitCode(), 0);
         QCOMPARE(Database::databaseFileName(), dataFile("VelSpo.db"));
         QVERIFY(backupFiles().isEmpty());
-
-        const QStringList tables = rows("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' ORDER BY name");
-        QCOMPARE(tables, QStringList({"AttestationDetails", "Bosses", "CourseworkDetails", "DMDetails", "DisciplineDetails",
-                                      "ModuleDetails", "PracticeDetails", "SpoDocuments", "Variables"}));
-        const QStringList views = rows("SELECT name FROM sqlite_master WHERE type = 'view' ORDER BY name");
-        QCOMPARE(views, QStringList({"ViewSpoCourseworks", "ViewSpoDMs", "ViewSpoDetails", "ViewSpoDocuments", "ViewSpoModules"}));
-        QCOMPARE(Database::startupExitCode(), 0);
+        QCOMPARE(rows("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' ORDER BY name"),
+                 allTables);
+        QCOMPARE(rows("SELECT name FROM sqlite_master WHERE type = 'view' ORDER BY name"),
+                 QStringList({"ViewSpoCourseworks", "ViewSpoDMs", "ViewSpoDetails", "ViewSpoDocuments", "ViewSpoModules"}));
         QVERIFY(Database::checkDbStructure(Database::databaseFileName()));
+        QVERIFY(rows("SELECT sql FROM sqlite_master WHERE name = 'DMDetails'")
+                    .value(0)
+                    .contains("dmId INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT UNIQUE"));
+        QCOMPARE(tableInfo("DMDetails"),
+                 QStringList({"dmId INTEGER 1 1", "spoId INTEGER 1 0", "moduleId INTEGER 1 0", "dmName TEXT 0 0",
+                              "dmCount INTEGER 0 0", "dmCountAudit INTEGER 0 0", "dmRate TEXT 0 0"}));
+        QCOMPARE(tableInfo("ModuleDetails").last(), QString("moduleExamCount INTEGER 0 0"));
+        QCOMPARE(tableInfo("Variables"), QStringList({"Name TEXT 0 1", "Value TEXT 0 0"}));
+        QCOMPARE(columnNames("ViewSpoDocuments"),
+                 QStringList({"spoId", "fio", "issueDate", "number", "regNumber", "professionName", "editDate"}));
+        QCOMPARE(columnNames("ViewSpoDetails"), QStringList({"spoId", "col1", "col2", "col3"}));
+        QCOMPARE(columnNames("ViewSpoCourseworks"), QStringList({"spoId", "cwName", "cwRate"}));
+        QCOMPARE(columnNames("ViewSpoModules"), QStringList({"spoId", "moduleName", "moduleRate"}));
+        QCOMPARE(columnNames("ViewSpoDMs"), QStringList({"spoId", "dmName", "dmCount", "dmCountAudit", "dmRate"}));
     }
 
-    void schemaColumnsAndDeclaredTypes_data()
-    {
-        QTest::addColumn<QString>("table");
-        QTest::addColumn<QStringList>("columns");
-        QStringList spo{"spoId " + Key};
-        for (const char* column : {"isTemplate", "isDuplicate", "isExcellent"})
-            spo << QString("%1 INTEGER 0 0").arg(column);
-        spo << "qual TEXT 0 0" << "programType INTEGER 0 0";
-        for (const char* column : {"professionCode", "professionName", "fio1", "fio2", "fio3", "decisionDate", "number",
-                                   "regNumber", "issueDate", "birthDate", "comment", "editDate", "totalCount",
-                                   "attestationTotalCount", "practiceTotalCount", "previousEducation", "additionNumber",
-                                   "serial", "additionSerial", "deductionDate", "deductionNumber"})
-            spo << QString("%1 TEXT 0 0").arg(column);
-        QCOMPARE(spo.size(), 27);
-        QTest::newRow("SpoDocuments") << "SpoDocuments" << spo;
-        QTest::newRow("PracticeDetails") << "PracticeDetails"
-                                         << QStringList{"pracId " + Key, "spoId INTEGER 1 0", "practiceName TEXT 0 0",
-                                                        "practiceCount INTRGER 0 0", "practiceRate TEXT 0 0"};
-        QTest::newRow("DisciplineDetails")
-            << "DisciplineDetails"
-            << QStringList{"discId " + Key, "spoId INTEGER 1 0", "disciplineName TEXT 0 0", "disciplineCount INTRGER 0 0",
-                           "disciplineCountAudit INTRGER 0 0", "disciplineRate TEXT 0 0"};
-        QTest::newRow("CourseworkDetails") << "CourseworkDetails"
-                                           << QStringList{"cwId " + Key, "spoId INTEGER 1 0", "cwName TEXT 0 0", "cwRate TEXT 0 0"};
-        QTest::newRow("AttestationDetails")
-            << "AttestationDetails"
-            << QStringList{"attId " + Key, "spoId INTEGER 1 0", "attestationName TEXT 0 0", "attestationRate TEXT 0 0"};
-        QTest::newRow("ModuleDetails")
-            << "ModuleDetails"
-            << QStringList{"moduleId " + Key, "spoId INTEGER 1 0", "moduleName TEXT 0 0", "moduleCount INTEGER 0 0",
-                           "moduleCountAudit INTEGER 0 0", "moduleRate TEXT 0 0", "moduleExamCount INTEGER 0 0"};
-        QTest::newRow("DMDetails") << "DMDetails"
-                                   << QStringList{"dmId " + Key, "spoId INTEGER 1 0", "moduleId INTEGER 1 0", "dmName TEXT 0 0",
-                                                  "dmCount INTEGER 0 0", "dmCountAudit INTEGER 0 0", "dmRate TEXT 0 0"};
-        QTest::newRow("Bosses") << "Bosses" << QStringList{"bossId " + Key, "bossFio TEXT 0 0"};
-        QTest::newRow("Variables") << "Variables" << QStringList{"Name TEXT 0 1", "Value TEXT 0 0"};
-        QTest::newRow("ViewSpoDocuments")
-            << "ViewSpoDocuments"
-            << QStringList{"spoId INTEGER 0 0", "fio  0 0", "issueDate TEXT 0 0", "number TEXT 0 0",
-                           "regNumber TEXT 0 0", "professionName TEXT 0 0", "editDate TEXT 0 0"};
-    }
-
-    void schemaColumnsAndDeclaredTypes()
-    {
-        QFETCH(QString, table);
-        QFETCH(QStringList, columns);
-        QVERIFY(Database::init(true));
-        QCOMPARE(tableInfo(table), columns);
-    }
-
-    void keysAreAutoincrementAndUnique()
+    // A database of the first version, once patched, has exactly the structure
+    // of a new one, declared types included; its rows survive.
+    void oldDatabaseIsPatchedToTheNewStructure()
     {
         QVERIFY(Database::init(true));
-        const QStringList sql = rows("SELECT sql FROM sqlite_master WHERE name = 'DMDetails'");
-        QCOMPARE(sql.size(), 1);
-        QVERIFY(sql.first().contains("dmId INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT UNIQUE"));
-    }
+        QMap<QString, QStringList> fresh;
+        for (const QString& table : allTables)
+            fresh[table] = tableInfo(table);
+        QCOMPARE(fresh["SpoDocuments"].size(), 27);
+        resetDataDir();
 
-    void viewColumns()
-    {
+        QVERIFY(makeSqliteFile(Database::databaseFileName(),
+                               oldSchema() << "INSERT INTO SpoDocuments (fio1) VALUES ('Старый')"));
+        ModalAnswerer answerer;
         QVERIFY(Database::init(true));
-        auto names = [](const QString& view) {
-            QStringList result;
-            for (const QString& line : tableInfo(view))
-                result << line.section(' ', 0, 0);
-            return result;
-        };
-        QCOMPARE(names("ViewSpoDetails"), QStringList({"spoId", "col1", "col2", "col3"}));
-        QCOMPARE(names("ViewSpoCourseworks"), QStringList({"spoId", "cwName", "cwRate"}));
-        QCOMPARE(names("ViewSpoModules"), QStringList({"spoId", "moduleName", "moduleRate"}));
-        QCOMPARE(names("ViewSpoDMs"), QStringList({"spoId", "dmName", "dmCount", "dmCountAudit", "dmRate"}));
+        QCOMPARE(answerer.handledCount(), 0);
+        QVERIFY(backupFiles().isEmpty());
+        for (const QString& table : allTables)
+            QCOMPARE(tableInfo(table), fresh[table]);
+        QCOMPARE(rows("SELECT fio FROM ViewSpoDocuments"), QStringList({"Старый  "}));
     }
 
-    // The scripts are split on ';' and kept with CR LF line ends.
-    void scriptsAreSplittable_data()
+    void moduleDetailsWithoutExamColumnGetsIt()
     {
-        QTest::addColumn<QString>("resource");
-        QTest::newRow("database") << ":/database.sql";
-        QTest::newRow("patch") << ":/patch.sql";
-        QTest::newRow("views") << ":/views.sql";
-        QTest::newRow("check") << ":/checkDbStructure.sql";
-    }
-
-    void scriptsAreSplittable()
-    {
-        QFETCH(QString, resource);
-        QFile file(resource);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        QVERIFY(!bytes.isEmpty());
-        QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
-        QVERIFY(bytes.contains("\r\n\r\n"));
-        // No semicolon inside a text constant: quotes are balanced in every piece.
-        for (const QByteArray& piece : bytes.split(';'))
-            QCOMPARE(piece.count('\'') % 2, 0);
+        QVERIFY(makeSqliteFile(Database::databaseFileName(),
+                               oldSchema() << "CREATE TABLE ModuleDetails (moduleId INTEGER NOT NULL PRIMARY KEY "
+                                              "AUTOINCREMENT UNIQUE, spoId INTEGER NOT NULL, moduleName TEXT, "
+                                              "moduleCount INTEGER, moduleCountAudit INTEGER, moduleRate TEXT)"
+                                           << "INSERT INTO ModuleDetails (spoId, moduleName) VALUES (1, 'ПМ.01')"));
+        QVERIFY(Database::init(true));
+        QCOMPARE(tableInfo("ModuleDetails").last(), QString("moduleExamCount INTEGER 0 0"));
+        QCOMPARE(rows("SELECT moduleName FROM ModuleDetails"), QStringList({"ПМ.01"}));
     }
 
     // ------------------------------------------------------------ views
@@ -159,9 +126,9 @@ private slots:
     void documentsViewLeavesTemplatesOut()
     {
         QVERIFY(Database::init(true));
-        QVERIFY(exec("INSERT INTO SpoDocuments (spoId, isTemplate, fio1, fio2, fio3, number) VALUES (1, 0, 'Иванов', 'Иван', 'Иванович', '001')"));
-        QVERIFY(exec("INSERT INTO SpoDocuments (spoId, isTemplate, fio1, fio2) VALUES (2, 1, 'Шаблон', 'Первый')"));
-        QVERIFY(exec("INSERT INTO SpoDocuments (spoId, isTemplate, fio1, fio3) VALUES (3, NULL, 'Петров', 'Петрович')"));
+        QVERIFY(exec("INSERT INTO SpoDocuments (spoId, isTemplate, fio1, fio2, fio3, number) VALUES "
+                     "(1, 0, 'Иванов', 'Иван', 'Иванович', '001'), (2, 1, 'Шаблон', 'Первый', NULL, NULL), "
+                     "(3, NULL, 'Петров', NULL, 'Петрович', NULL)"));
         QCOMPARE(rows("SELECT spoId, fio, number FROM ViewSpoDocuments ORDER BY spoId"),
                  QStringList({"1|Иванов Иван Иванович|001", "3|Петров  Петрович|"}));
     }
@@ -169,51 +136,31 @@ private slots:
     void detailsViewRows()
     {
         QVERIFY(Database::init(true));
-        QVERIFY(exec("INSERT INTO SpoDocuments (spoId, practiceTotalCount, attestationTotalCount) VALUES (1, '108', '216')"));
-        QVERIFY(exec("INSERT INTO SpoDocuments (spoId) VALUES (2)"));
-        QVERIFY(exec("INSERT INTO DisciplineDetails (discId, spoId, disciplineName, disciplineCount, disciplineCountAudit, disciplineRate) "
-                     "VALUES (1, 1, 'История', '36,5', 30, '5'), (2, 1, 'Математика', 72, '40,5', '4'), (3, 2, 'Чужая', 10, 10, '3')"));
-        QVERIFY(exec("INSERT INTO ModuleDetails (moduleId, spoId, moduleName, moduleCount, moduleCountAudit, moduleRate, moduleExamCount) "
-                     "VALUES (1, 1, 'ПМ.01', 100, 80, '5', 0)"));
+        QVERIFY(exec("INSERT INTO SpoDocuments (spoId, practiceTotalCount, attestationTotalCount) VALUES (1, '108', '216'), "
+                     "(2, NULL, NULL)"));
+        QVERIFY(exec("INSERT INTO DisciplineDetails (discId, spoId, disciplineName, disciplineCount, disciplineCountAudit, "
+                     "disciplineRate) VALUES (1, 1, 'История', '36,5', 30, '5'), (2, 1, 'Математика', 72, '40,5', '4'), "
+                     "(3, 2, 'Чужая', 10, 10, '3'), (4, 1, 'Без часов', NULL, NULL, '3')"));
+        QVERIFY(exec("INSERT INTO ModuleDetails (moduleId, spoId, moduleName, moduleCount, moduleCountAudit, moduleRate, "
+                     "moduleExamCount) VALUES (1, 1, 'ПМ.01', 100, 80, '5', 0)"));
         // Inserted out of order on purpose: the sub-subjects follow their module in dmId order.
         QVERIFY(exec("INSERT INTO DMDetails (dmId, spoId, moduleId, dmName, dmCount, dmCountAudit, dmRate) "
                      "VALUES (2, 1, 1, 'МДК 01.02', 40, 30, '4'), (1, 1, 1, 'МДК 01.01', 60, 50, '5')"));
-        QVERIFY(exec("INSERT INTO PracticeDetails (pracId, spoId, practiceName, practiceCount, practiceRate) VALUES (1, 1, 'Учебная', 72, '5')"));
-        QVERIFY(exec("INSERT INTO AttestationDetails (attId, spoId, attestationName, attestationRate) VALUES (1, 1, 'Защита ВКР', '5')"));
-
-        const QStringList expected{
-            "История|36,5|5",
-            "Математика|72|4",
-            "||",
-            "ПМ.01|100|5",
-            "    МДК 01.01|60|5",
-            "    МДК 01.02|40|4",
-            "||",
-            "ВСЕГО часов теоретического обучения:|208.5|х",
-            "в том числе аудиторных часов:|150.5|х",
-            "Практика\\nв том числе:|108|х",
-            "Учебная|72|5",
-            "Государственная итоговая аттестация\\nв том числе:|216|х",
-            "Защита ВКР|x|5",
-        };
-        QCOMPARE(rows("SELECT col1, col2, col3 FROM ViewSpoDetails WHERE spoId = 1"), expected);
-
-        // The same rows through the shared model with a filter, as the printout reads them.
-        QSqlTableModel* model = Database::tableModel("ViewSpoDetails");
-        model->setFilter("spoId = 1");
-        QVERIFY(model->select());
-        QCOMPARE(model->rowCount(), expected.size());
-        QCOMPARE(model->data(model->index(7, 2)).toDouble(), 208.5);
-        QCOMPARE(model->data(model->index(12, 2)).toString(), QString("x"));
-        QCOMPARE(model->data(model->index(12, 2)).toString().at(0).unicode(), ushort(0x78));
-        QCOMPARE(model->data(model->index(7, 3)).toString().at(0).unicode(), ushort(0x445));
-        model->setFilter(QString());
+        QVERIFY(exec("INSERT INTO PracticeDetails (spoId, practiceName, practiceCount, practiceRate) "
+                     "VALUES (1, 'Учебная', 72, '5')"));
+        QVERIFY(exec("INSERT INTO AttestationDetails (spoId, attestationName, attestationRate) VALUES (1, 'Защита ВКР', '5')"));
+        // "х" is Cyrillic in the totals, "x" Latin in the attestation lines.
+        QCOMPARE(rows("SELECT col1, col2, col3 FROM ViewSpoDetails WHERE spoId = 1"),
+                 QStringList({"История|36,5|5", "Математика|72|4", "Без часов||3", "||", "ПМ.01|100|5", "    МДК 01.01|60|5",
+                              "    МДК 01.02|40|4", "||", "ВСЕГО часов теоретического обучения:|208.5|х",
+                              "в том числе аудиторных часов:|150.5|х", "Практика\\nв том числе:|108|х",
+                              "Учебная|72|5", "Государственная итоговая аттестация\\nв том числе:|216|х",
+                              "Защита ВКР|x|5"}));
     }
 
     void detailsViewKeepsIdenticalLines()
     {
         QVERIFY(Database::init(true));
-        QVERIFY(exec("INSERT INTO SpoDocuments (spoId) VALUES (1)"));
         QVERIFY(exec("INSERT INTO DisciplineDetails (spoId, disciplineName, disciplineCount, disciplineRate) "
                      "VALUES (1, 'Физкультура', 36, '5'), (1, 'Физкультура', 36, '5')"));
         QVERIFY(exec("INSERT INTO PracticeDetails (spoId, practiceName, practiceCount, practiceRate) "
@@ -221,7 +168,6 @@ private slots:
         const QStringList lines = rows("SELECT col1 FROM ViewSpoDetails WHERE spoId = 1");
         QCOMPARE(lines.count("Физкультура"), 2);
         QCOMPARE(lines.count("Производственная"), 2);
-        QVERIFY(lines.contains("ВСЕГО часов теоретического обучения:"));
         QCOMPARE(rows("SELECT col2 FROM ViewSpoDetails WHERE spoId = 1 AND col1 LIKE 'ВСЕГО%'"), QStringList({"72"}));
     }
 
@@ -233,16 +179,6 @@ private slots:
         QCOMPARE(rows("SELECT col1, col2, col3 FROM ViewSpoDetails WHERE spoId = 5"),
                  QStringList({"||", "ПМ.02|50|", "||", "Практика\\nв том числе:||х",
                               "Государственная итоговая аттестация\\nв том числе:||х"}));
-    }
-
-    void nullHoursCountAsZero()
-    {
-        QVERIFY(Database::init(true));
-        QVERIFY(exec("INSERT INTO SpoDocuments (spoId) VALUES (1)"));
-        QVERIFY(exec("INSERT INTO DisciplineDetails (spoId, disciplineName, disciplineCount, disciplineCountAudit) "
-                     "VALUES (1, 'A', '12,5', NULL), (1, 'B', NULL, 4)"));
-        QCOMPARE(rows("SELECT col2 FROM ViewSpoDetails WHERE spoId = 1 AND col3 = 'х' AND col1 LIKE '%час%' ORDER BY col1"),
-                 QStringList({"12.5", "4"}));
     }
 
     void courseworkAndModuleViewsKeepOrder()
@@ -265,37 +201,6 @@ private slots:
 
     // ------------------------------------------------------------ structure check and repair
 
-    void oldDatabaseIsAcceptedAndPatched()
-    {
-        QStringList statements = oldSchema();
-        statements << "INSERT INTO SpoDocuments (fio1) VALUES ('Старый')";
-        QVERIFY(makeSqliteFile(Database::databaseFileName(), statements));
-
-        ModalAnswerer answerer;
-        QVERIFY(Database::init(true));
-        QCOMPARE(answerer.handledCount(), 0);
-        QVERIFY(backupFiles().isEmpty());
-        QCOMPARE(tableInfo("ModuleDetails").size(), 7);
-        QCOMPARE(tableInfo("ModuleDetails").last(), QString("moduleExamCount INTEGER 0 0"));
-        QCOMPARE(tableInfo("DMDetails").size(), 7);
-        QCOMPARE(tableInfo("Bosses").size(), 2);
-        QCOMPARE(tableInfo("Variables").size(), 2);
-        QCOMPARE(rows("SELECT fio1 FROM SpoDocuments"), QStringList({"Старый"}));
-        QCOMPARE(rows("SELECT fio FROM ViewSpoDocuments"), QStringList({"Старый  "}));
-    }
-
-    void moduleDetailsWithoutExamColumnGetsIt()
-    {
-        QStringList statements = oldSchema();
-        statements << "CREATE TABLE ModuleDetails (moduleId INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT UNIQUE, "
-                      "spoId INTEGER NOT NULL, moduleName TEXT, moduleCount INTEGER, moduleCountAudit INTEGER, moduleRate TEXT)"
-                   << "INSERT INTO ModuleDetails (spoId, moduleName) VALUES (1, 'ПМ.01')";
-        QVERIFY(makeSqliteFile(Database::databaseFileName(), statements));
-        QVERIFY(Database::init(true));
-        QCOMPARE(tableInfo("ModuleDetails").last(), QString("moduleExamCount INTEGER 0 0"));
-        QCOMPARE(rows("SELECT moduleName FROM ModuleDetails"), QStringList({"ПМ.01"}));
-    }
-
     void wrongStructureIsRepairedWithOk()
     {
         QVERIFY(makeSqliteFile(Database::databaseFileName(), wrongSchema()));
@@ -306,32 +211,34 @@ private slots:
         QVERIFY(Database::init(true));
         QCOMPARE(answerer.texts(), QStringList({RepairText}));
         QCOMPARE(answerer.titles(), QStringList({"Внимание!"}));
-
         const QStringList baks = backupFiles();
         QCOMPARE(baks.size(), 1);
         QVERIFY2(QRegularExpression("^VelSpo_\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d{4}\\.bak$").match(baks.first()).hasMatch(),
                  qPrintable(baks.first()));
         QCOMPARE(readBytes(dataFile(baks.first())), original);
         QCOMPARE(tableInfo("SpoDocuments").size(), 27);
-        QCOMPARE(rows("SELECT count(*) FROM SpoDocuments"), QStringList({"0"}));
-        QCOMPARE(tableInfo("Bosses").size(), 2);
+        QCOMPARE(count("SpoDocuments"), 0);
         QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
     }
 
     void wrongStructureIsLeftUntouchedWithCancel_data()
     {
         QTest::addColumn<QStringList>("schema");
-        QTest::newRow("wrong columns") << wrongSchema();
-        QTest::newRow("foreign tables") << foreignSchema();
+        QTest::addColumn<QByteArray>("raw");
+        QTest::newRow("wrong columns") << wrongSchema() << QByteArray();
+        QTest::newRow("foreign tables") << foreignSchema() << QByteArray();
         QStringList partial = oldSchema();
         partial.removeLast(); // AttestationDetails missing: the patch would add tables before failing
-        QTest::newRow("missing table") << partial;
+        QTest::newRow("missing table") << partial << QByteArray();
+        QTest::newRow("random bytes") << QStringList() << noise();
     }
 
     void wrongStructureIsLeftUntouchedWithCancel()
     {
         QFETCH(QStringList, schema);
-        QVERIFY(makeSqliteFile(Database::databaseFileName(), schema));
+        QFETCH(QByteArray, raw);
+        QVERIFY(raw.isEmpty() ? makeSqliteFile(Database::databaseFileName(), schema)
+                              : writeBytes(Database::databaseFileName(), raw));
         const QByteArray original = readBytes(Database::databaseFileName());
         const QStringList before = filesInDataDir();
 
@@ -347,20 +254,11 @@ private slots:
 
     void randomBytesAreNotADatabase()
     {
-        QByteArray noise(8192, '\0');
-        for (int i = 0; i < noise.size(); ++i)
-            noise[i] = char((i * 7919 + 13) % 251);
+        const QByteArray noise = ::noise();
         QVERIFY(writeBytes(Database::databaseFileName(), noise));
         QVERIFY(!Database::checkDbStructure(Database::databaseFileName()));
         QCOMPARE(readBytes(Database::databaseFileName()), noise);
 
-        {
-            ModalAnswerer answerer;
-            answerer.answer(QMessageBox::Cancel);
-            QVERIFY(!Database::init(true));
-            QCOMPARE(answerer.handledCount(), 1);
-            QCOMPARE(readBytes(Database::databaseFileName()), noise);
-        }
         ModalAnswerer answerer;
         answerer.answer(QMessageBox::Ok);
         QVERIFY(Database::init(true));
@@ -377,7 +275,6 @@ private slots:
         QVERIFY(Database::init(true));
         QCOMPARE(answerer.handledCount(), 0);
         QCOMPARE(backupFiles().size(), 1);
-        QCOMPARE(QFileInfo(dataFile(backupFiles().first())).size(), 0);
         QCOMPARE(tableInfo("SpoDocuments").size(), 27);
     }
 
@@ -387,9 +284,8 @@ private slots:
         const QDateTime now = QDateTime::currentDateTime();
         QStringList taken;
         for (const QDateTime& time : {now, now.addSecs(60)}) {
-            const QString name = dataFile("VelSpo" + time.toString("_hh-mm_dd-MM-yyyy") + ".bak");
-            QVERIFY(writeBytes(name, "older"));
-            taken << name;
+            taken << dataFile("VelSpo" + time.toString("_hh-mm_dd-MM-yyyy") + ".bak");
+            QVERIFY(writeBytes(taken.last(), "older"));
         }
         QVERIFY(makeSqliteFile(Database::databaseFileName(), wrongSchema()));
         const QByteArray original = readBytes(Database::databaseFileName());
@@ -402,7 +298,6 @@ private slots:
         const QStringList counted = QDir(Database::dataPath()).entryList({"VelSpo_*_1.bak"}, QDir::Files);
         QCOMPARE(counted.size(), 1);
         QCOMPARE(readBytes(dataFile(counted.first())), original);
-        QCOMPARE(tableInfo("SpoDocuments").size(), 27);
     }
 
     void unopenableDatabaseEndsStartWithCodeOne()
@@ -413,21 +308,18 @@ private slots:
         QVERIFY(writeBytes(blocker, "x"));
         const QString original = Database::dataPath();
         Database::setDataPathForTesting(blocker + "/data");
-
         ModalAnswerer answerer;
         const bool started = Database::init(true);
-        const int code = Database::startupExitCode();
         const bool open = Database::isOpen();
         Database::setDataPathForTesting(original);
 
         QVERIFY(!started);
-        QCOMPARE(code, 1);
+        QCOMPARE(Database::startupExitCode(), 1);
         QVERIFY(!open);
         QCOMPARE(answerer.handledCount(), 1);
-        QVERIFY2(answerer.texts().first().startsWith("Не удалось открыть базу данных"), qPrintable(answerer.texts().first()));
+        QVERIFY2(answerer.texts().first().startsWith(OpenFailure), qPrintable(answerer.texts().first()));
         QVERIFY(answerer.texts().first().contains(blocker + "/data/VelSpo.db"));
         QCOMPARE(answerer.titles().first(), QString("Ошибка"));
-
         // A later start in a usable directory works again.
         QVERIFY(Database::init(true));
         QCOMPARE(Database::startupExitCode(), 0);
@@ -448,7 +340,7 @@ private slots:
         QVERIFY(!started);
         QCOMPARE(Database::startupExitCode(), 1);
         QCOMPARE(answerer.handledCount(), 2);
-        QVERIFY(answerer.texts().last().startsWith("Не удалось открыть базу данных"));
+        QVERIFY(answerer.texts().last().startsWith(OpenFailure));
         QCOMPARE(readBytes(Database::databaseFileName()), original);
         QVERIFY(backupFiles().isEmpty());
     }
@@ -467,9 +359,11 @@ private slots:
         QVERIFY(makeSqliteFile(dataFile("old.db"), oldSchema()));
         QVERIFY(Database::checkDbStructure(dataFile("old.db")));
         QVERIFY(!Database::checkDbStructure(dataFile("missing.db")));
+        QVERIFY(!QFile::exists(dataFile("missing.db")));
         QVERIFY(Database::init(true));
         QVERIFY(exec(QString("ATTACH DATABASE '%1' AS old").arg(dataFile("old.db"))));
-        QCOMPARE(rows("SELECT name FROM old.sqlite_master WHERE type = 'table' AND name IN ('ModuleDetails', 'Bosses', 'Variables') ORDER BY name"),
+        QCOMPARE(rows("SELECT name FROM old.sqlite_master WHERE name IN ('ModuleDetails', 'Bosses', 'Variables') "
+                      "ORDER BY name"),
                  QStringList({"Bosses", "ModuleDetails", "Variables"}));
         QVERIFY(exec("DETACH DATABASE old"));
     }
@@ -483,36 +377,23 @@ private slots:
         QVERIFY(good->isActive());
         QScopedPointer<QSqlQuery> bad(Database::execStr("SELECT nothing FROM Nowhere"));
         QVERIFY(!bad->isActive());
-        QVERIFY(bad->lastError().isValid());
-
-        QSqlQuery insert(QSqlDatabase::database());
-        QVERIFY(insert.prepare("INSERT INTO Bosses (bossFio) VALUES (?)"));
-        insert.addBindValue("Сидоров");
-        QVERIFY(Database::execQuery(insert));
         QSqlQuery broken(QSqlDatabase::database());
         broken.prepare("INSERT INTO Bosses (missing) VALUES (1)");
         QVERIFY(!Database::execQuery(broken));
     }
 
-    void variablesKeepApostrophes()
+    void variablesAreBoundNotSpliced()
     {
         QVERIFY(Database::init(true));
         Database::setVariable("OrgName_1", "ГБПОУ 'Колледж' им. О'Генри");
         QCOMPARE(Database::getVariable("OrgName_1"), QString("ГБПОУ 'Колледж' им. О'Генри"));
         Database::setVariable("O'Name", "value'); DROP TABLE Variables; --");
         QCOMPARE(Database::getVariable("O'Name"), QString("value'); DROP TABLE Variables; --"));
-        QCOMPARE(tableInfo("Variables").size(), 2);
         Database::setVariable("OrgName_1", "Второе");
         QCOMPARE(rows("SELECT Value FROM Variables WHERE Name = 'OrgName_1'"), QStringList({"Второе"}));
-    }
-
-    void variableNamesMatchWithLike()
-    {
-        QVERIFY(Database::init(true));
+        // Names are matched with LIKE: "_" stands for any character, case is ignored.
         Database::setVariable("BossX1", "Иванов И.И.");
-        QCOMPARE(Database::getVariable("Boss_1"), QString("Иванов И.И."));
-        QCOMPARE(Database::getVariable("bossx1"), QString("Иванов И.И."));
-        QCOMPARE(Database::getVariable("Boss_2"), QString());
+        QCOMPARE(Database::getVariable("boss_1"), QString("Иванов И.И."));
         QCOMPARE(Database::getVariable("City"), QString());
     }
 
@@ -529,27 +410,18 @@ private slots:
         QCOMPARE(Database::mostFrequentValues("Bosses", "bossFio", 0), QStringList());
     }
 
-    void tableModelIsShared()
-    {
-        QVERIFY(Database::init(true));
-        QSqlTableModel* first = Database::tableModel("Bosses");
-        QVERIFY(first);
-        QCOMPARE(Database::tableModel("Bosses"), first);
-        QVERIFY(Database::tableModel("SpoDocuments") != first);
-        QCOMPARE(first->tableName(), QString("Bosses"));
-        QVERIFY(exec("INSERT INTO Bosses (bossFio) VALUES ('Сидоров')"));
-        first->setFilter("bossFio LIKE 'С%'");
-        QVERIFY(Database::tableModel("Bosses")->select());
-        QCOMPARE(Database::tableModel("Bosses")->rowCount(), 1);
-        QCOMPARE(Database::tableModel("Bosses")->filter(), QString("bossFio LIKE 'С%'"));
-    }
-
-    void instanceCreatesTheDatabaseOnDemand()
+    void tableModelIsSharedAndInstanceOpensOnDemand()
     {
         QVERIFY(!Database::isOpen());
         QVERIFY(Database::instance());
         QVERIFY(Database::isOpen());
-        QCOMPARE(Database::instance(), Database::instance());
+        QSqlTableModel* bosses = Database::tableModel("Bosses");
+        QVERIFY(bosses);
+        QCOMPARE(Database::tableModel("Bosses"), bosses);
+        QVERIFY(Database::tableModel("SpoDocuments") != bosses);
+        QVERIFY(exec("INSERT INTO Bosses (bossFio) VALUES ('Сидоров')"));
+        QVERIFY(bosses->select());
+        QCOMPARE(bosses->rowCount(), 1);
         Database::close();
         QVERIFY(!Database::isOpen());
     }
@@ -561,39 +433,31 @@ private slots:
         const QString config = Database::userSettingsPath();
         QVERIFY(QFileInfo(config).isDir());
         QCOMPARE(QFileInfo(config).fileName(), QString("VelSoftware"));
-        QVERIFY(config.startsWith(QDir::homePath()));
+        // Under the test's private home, never the real one.
+        QVERIFY2(config.startsWith(QDir::homePath()) && config.contains(".qttest"), qPrintable(config));
         QCOMPARE(QFileInfo(Database::userSettings()->fileName()).absoluteFilePath(), config + "/settings.ini");
         QCOMPARE(Database::commonSettings()->fileName(), Database::dataPath() + "/settings.ini");
         QCOMPARE(Database::productSettings()->fileName(), Database::dataPath() + "/VelSpo.ini");
-
         // The user's key does not move the data directory.
         const QString data = Database::dataPath();
         Database::userSettings()->setValue("VelSpo/dataPath", "/somewhere/else");
         QCOMPARE(Database::dataPath(), data);
-        QCOMPARE(Database::databaseFileName(), data + "/VelSpo.db");
         Database::userSettings()->remove("VelSpo/dataPath");
     }
 
-    void syncWritesSettingsToDisk()
+    void settingsReachTheDisk()
     {
         Database::commonSettings()->setValue("Proxy/hostName", "proxy.local");
-        Database::userSettings()->setValue("VelSpo/someFlag", true);
         Database::syncSettings();
         QVERIFY(readBytes(Database::dataPath() + "/settings.ini").contains("hostName=proxy.local"));
-        QVERIFY(readBytes(Database::userSettingsPath() + "/settings.ini").contains("someFlag=true"));
-        Database::userSettings()->remove("VelSpo/someFlag");
         Database::commonSettings()->remove("Proxy");
-    }
 
-    void destroySyncsSettings()
-    {
         QVERIFY(Database::init(true));
         Database::userSettings()->setValue("VelSpo/late", "written");
         Database::destroy();
         QVERIFY(readBytes(Database::userSettingsPath() + "/settings.ini").contains("late=written"));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         // Fresh objects come back after the old ones are gone.
-        QVERIFY(Database::userSettings());
         QCOMPARE(Database::userSettings()->value("VelSpo/late").toString(), QString("written"));
         Database::userSettings()->remove("VelSpo/late");
     }
@@ -601,33 +465,28 @@ private slots:
     void versionWarningOnlyWithDataPath()
     {
         QSettings* settings = Database::userSettings();
-        settings->remove("VelSpo/last_started_version");
-        settings->remove("VelSpo/dataPath");
-        {
+        auto check = [settings](const QVariant& lastVersion, const QVariant& dataPath) {
+            settings->setValue("VelSpo/last_started_version", lastVersion);
+            settings->setValue("VelSpo/dataPath", dataPath);
+            if (lastVersion.isNull())
+                settings->remove("VelSpo/last_started_version");
+            if (dataPath.isNull())
+                settings->remove("VelSpo/dataPath");
             ModalAnswerer answerer;
             Database::checkLastStartedVersion();
-            QCOMPARE(answerer.handledCount(), 0);
-            QCOMPARE(settings->value("VelSpo/last_started_version").toString(), ProductTypeInfo::version());
-        }
-        settings->setValue("VelSpo/dataPath", "/home/user/velspo");
-        {
-            // Same version as last time: no warning even with the path set.
-            ModalAnswerer answerer;
-            Database::checkLastStartedVersion();
-            QCOMPARE(answerer.handledCount(), 0);
-        }
-        settings->setValue("VelSpo/last_started_version", "0.4.1");
-        {
-            ModalAnswerer answerer;
-            Database::checkLastStartedVersion();
-            QCOMPARE(answerer.handledCount(), 1);
-            QCOMPARE(answerer.titles().first(), QString("Внимание!"));
-            QVERIFY(answerer.texts().first().startsWith("Похоже, что вы установили новую версию программы"));
-            QVERIFY(answerer.texts().first().contains("Инструменты - Настройки программы -  Расположение файлов"));
-            QCOMPARE(settings->value("VelSpo/last_started_version").toString(), QString("0.4.2"));
-        }
-        settings->remove("VelSpo/dataPath");
-        settings->remove("VelSpo/last_started_version");
+            settings->remove("VelSpo/dataPath");
+            const QString stored = settings->value("VelSpo/last_started_version").toString();
+            settings->remove("VelSpo/last_started_version");
+            return stored == ProductTypeInfo::version() ? answerer.texts() : QStringList("version not stored");
+        };
+        QCOMPARE(check(QVariant(), QVariant()), QStringList());
+        QCOMPARE(check("0.4.1", QVariant()), QStringList());
+        // Same version as last time: no warning even with the path set.
+        QCOMPARE(check(ProductTypeInfo::version(), "/home/user/velspo"), QStringList());
+        const QStringList texts = check("0.4.1", "/home/user/velspo");
+        QCOMPARE(texts.size(), 1);
+        QVERIFY(texts.first().startsWith("Похоже, что вы установили новую версию программы"));
+        QVERIFY(texts.first().contains("Инструменты - Настройки программы -  Расположение файлов"));
     }
 };
 

@@ -6,6 +6,7 @@
 #include <QSettings>
 
 using namespace DatabaseFixtures;
+using namespace DocumentFixtures;
 
 // Moving the old organisation data from the product's INI file into Variables.
 class IniMigrationTest : public QObject
@@ -14,32 +15,28 @@ class IniMigrationTest : public QObject
 private slots:
     void init()
     {
-        reset();
+        resetDataDir();
         QVERIFY(Database::init(true));
+        m_ini = dataFile("VelSpo.ini");
     }
-    void cleanupTestCase() { reset(); }
+    void cleanupTestCase() { resetDataDir(); }
 
-    void movesKeysWithApostrophes()
+    void movesKeysWithApostrophesAndReplacesRows()
     {
-        const QString ini = dataFile("VelSpo.ini");
+        Database::setVariable("City", "Старый город");
         {
-            QSettings settings(ini, QSettings::IniFormat);
+            QSettings settings(m_ini, QSettings::IniFormat);
             settings.setValue("Data/OrgName_1", "ГБПОУ 'Колледж' им. О'Генри");
             settings.setValue("Data/City", "Москва");
             settings.setValue("Data/Boss'1", "Иванов");
             settings.setValue("Other/keep", "yes");
         }
-        migrateIniData(ini);
-        QCOMPARE(Database::getVariable("OrgName_1"), QString("ГБПОУ 'Колледж' им. О'Генри"));
-        QCOMPARE(Database::getVariable("City"), QString("Москва"));
-        QCOMPARE(Database::getVariable("Boss'1"), QString("Иванов"));
-
-        QSettings after(ini, QSettings::IniFormat);
-        after.beginGroup("Data");
-        QCOMPARE(after.childKeys(), QStringList());
-        after.endGroup();
-        QCOMPARE(after.value("Other/keep").toString(), QString("yes"));
-        QVERIFY(!readBytes(ini).contains("[Data]"));
+        migrateIniData(m_ini);
+        QCOMPARE(rows("SELECT Name, Value FROM Variables ORDER BY Name"),
+                 QStringList({"Boss'1|Иванов", "City|Москва", "OrgName_1|ГБПОУ 'Колледж' им. О'Генри"}));
+        QSettings after(m_ini, QSettings::IniFormat);
+        QCOMPARE(after.allKeys(), QStringList({"Other/keep"}));
+        QVERIFY(!readBytes(m_ini).contains("[Data]"));
     }
 
     void keyStaysWhenItsRowIsNotStored()
@@ -47,43 +44,32 @@ private slots:
         // A Variables table that refuses one value stands in for a failing insert.
         QVERIFY(exec("DROP TABLE Variables"));
         QVERIFY(exec("CREATE TABLE Variables (Name TEXT PRIMARY KEY, Value TEXT CHECK (Value <> 'refused'))"));
-        const QString ini = dataFile("VelSpo.ini");
         {
-            QSettings settings(ini, QSettings::IniFormat);
+            QSettings settings(m_ini, QSettings::IniFormat);
             settings.setValue("Data/City", "Тверь");
             settings.setValue("Data/Boss_2", "refused");
         }
-        migrateIniData(ini);
-        QCOMPARE(Database::getVariable("City"), QString("Тверь"));
-        QCOMPARE(rows("SELECT count(*) FROM Variables"), QStringList({"1"}));
-
-        QSettings after(ini, QSettings::IniFormat);
-        after.beginGroup("Data");
-        QCOMPARE(after.childKeys(), QStringList({"Boss_2"}));
-        QCOMPARE(after.value("Boss_2").toString(), QString("refused"));
+        migrateIniData(m_ini);
+        QCOMPARE(rows("SELECT Name, Value FROM Variables"), QStringList({"City|Тверь"}));
+        QSettings after(m_ini, QSettings::IniFormat);
+        QCOMPARE(after.allKeys(), QStringList({"Data/Boss_2"}));
     }
 
     void nothingIsRemovedWithoutDatabase()
     {
-        const QString ini = dataFile("VelSpo.ini");
-        {
-            QSettings settings(ini, QSettings::IniFormat);
-            settings.setValue("Data/City", "Тверь");
-        }
-        const QByteArray before = readBytes(ini);
+        QVERIFY(writeBytes(m_ini, "[Data]\nCity=Тверь\n"));
         Database::close();
-        migrateIniData(ini);
-        QCOMPARE(readBytes(ini), before);
+        migrateIniData(m_ini);
+        QCOMPARE(readBytes(m_ini), QByteArray("[Data]\nCity=Тверь\n"));
     }
 
     void fileWithoutDataGroupOnlyCreatesTheTable()
     {
         QVERIFY(exec("DROP TABLE Variables"));
-        const QString ini = dataFile("VelSpo.ini");
-        QVERIFY(writeBytes(ini, "[Other]\r\nkeep=yes\r\n"));
-        migrateIniData(ini);
+        QVERIFY(writeBytes(m_ini, "[Other]\r\nkeep=yes\r\n"));
+        migrateIniData(m_ini);
         QCOMPARE(tableInfo("Variables"), QStringList({"Name TEXT 0 1", "Value TEXT 0 0"}));
-        QCOMPARE(readBytes(ini), QByteArray("[Other]\r\nkeep=yes\r\n"));
+        QCOMPARE(readBytes(m_ini), QByteArray("[Other]\r\nkeep=yes\r\n"));
 
         QVERIFY(exec("DROP TABLE Variables"));
         migrateIniData(dataFile("missing.ini"));
@@ -94,23 +80,13 @@ private slots:
     void valueWithCommasStaysWhole()
     {
         // Written by hand, without quotes: QSettings reads it back as a list.
-        const QString ini = dataFile("VelSpo.ini");
-        QVERIFY(writeBytes(ini, "[Data]\nOrgName_1=Колледж, г. Тверь, ул. Ленина\n"));
-        migrateIniData(ini);
+        QVERIFY(writeBytes(m_ini, "[Data]\nOrgName_1=Колледж, г. Тверь, ул. Ленина\n"));
+        migrateIniData(m_ini);
         QCOMPARE(Database::getVariable("OrgName_1"), QString("Колледж, г. Тверь, ул. Ленина"));
     }
 
-    void existingRowsAreReplaced()
-    {
-        Database::setVariable("City", "Старый город");
-        const QString ini = dataFile("VelSpo.ini");
-        {
-            QSettings settings(ini, QSettings::IniFormat);
-            settings.setValue("Data/City", "Новый город");
-        }
-        migrateIniData(ini);
-        QCOMPARE(rows("SELECT Value FROM Variables WHERE Name = 'City'"), QStringList({"Новый город"}));
-    }
+private:
+    QString m_ini;
 };
 
 VELSPO_TEST_MAIN(IniMigrationTest)
