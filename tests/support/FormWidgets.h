@@ -1,0 +1,31 @@
+#pragma once
+
+// A form's widgets and actions reached by object name. A missing one stops the
+// test at once, naming it, rather than crashing later on a null pointer.
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QObject>
+
+namespace FormWidgets {
+
+template <typename T>
+T* child(const QObject* parent, const char* name)
+{
+    T* found = parent->findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("no %s named %s", T::staticMetaObject.className(), name);
+    return found;
+}
+
+inline QLineEdit* edit(const QObject* parent, const char* name)
+{
+    return child<QLineEdit>(parent, name);
+}
+
+inline QAbstractButton* button(const QObject* parent, const char* name)
+{
+    return child<QAbstractButton>(parent, name);
+}
+
+} // namespace FormWidgets
