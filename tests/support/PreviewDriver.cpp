@@ -1,6 +1,7 @@
 #include "PreviewDriver.h"
 
 #include "ModalAnswerer.h"
+#include "PdfFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,8 +10,6 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 PreviewDriver::PreviewDriver(ModalAnswerer* answerer, const QString& outputDir, QObject* parent)
@@ -93,27 +92,10 @@ QList<QPrintPreviewDialog*> PreviewDriver::remainingPreviews()
 
 QString PreviewDriver::pdfText(const QString& file)
 {
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"),
-                                                QStringLiteral("UTF-8"), file, QStringLiteral("-")});
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit
-        || process.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return PdfFile::text(file);
 }
 
 QImage PreviewDriver::pdfImage(const QString& file, int dpi)
 {
-    QTemporaryDir dir;
-    if (!dir.isValid())
-        return QImage();
-    const QString prefix = dir.filePath(QStringLiteral("page"));
-    QProcess process;
-    process.start(QStringLiteral("pdftoppm"),
-                  {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
-                   QStringLiteral("-singlefile"), QStringLiteral("-f"), QStringLiteral("1"),
-                   QStringLiteral("-l"), QStringLiteral("1"), file, prefix});
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return QImage();
-    return QImage(prefix + QStringLiteral(".png"));
+    return PdfFile::image(file, dpi);
 }

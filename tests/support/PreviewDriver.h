@@ -52,9 +52,8 @@ public:
 
     // Every preview dialog that still exists once deferred deletions ran.
     static QList<QPrintPreviewDialog*> remainingPreviews();
-    // pdftotext of the file (layout kept), or a null string when it failed.
+    // PdfFile::text and PdfFile::image, for the sheets the driver printed.
     static QString pdfText(const QString& file);
-    // The first page of the file rasterised at dpi, or a null image.
     static QImage pdfImage(const QString& file, int dpi = 10);
 
 private:
