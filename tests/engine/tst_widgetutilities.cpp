@@ -1,3 +1,4 @@
+#include "support/DocumentFixtures.h"
 #include "support/TestEnvironment.h"
 
 #include "engine/Database.h"
@@ -12,11 +13,8 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScopedPointer>
 #include <QSettings>
-#include <QSqlQuery>
 #include <QStandardItemModel>
-#include <QTextBlock>
 #include <QTextEdit>
 
 namespace {
@@ -29,66 +27,35 @@ void writeFile(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-// Records the character formats that a line edit receives through input
-// method events, as absolute (start, length) ranges of its text.
+// Records the underlined words and their format that a line edit receives
+// through input method events.
 class UnderlineSpy : public QObject
 {
 public:
-    struct Range
-    {
-        QString word;
-        QTextCharFormat format;
-    };
-
     explicit UnderlineSpy(QLineEdit* edit) : m_edit(edit) { edit->installEventFilter(this); }
 
-    int eventCount() const { return m_events.size(); }
-    QList<Range> lastRanges() const { return m_events.isEmpty() ? QList<Range>() : m_events.last(); }
-    QStringList lastWords() const
-    {
-        QStringList words;
-        for (const Range& range : lastRanges())
-            words.append(range.word);
-        return words;
-    }
+    int eventCount = 0;
+    QStringList words;
+    QTextCharFormat format;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (watched == m_edit && event->type() == QEvent::InputMethod) {
-            const auto* ime = static_cast<QInputMethodEvent*>(event);
-            QList<Range> ranges;
-            const int cursor = m_edit->cursorPosition();
-            for (const QInputMethodEvent::Attribute& a : ime->attributes()) {
+            ++eventCount;
+            words.clear();
+            for (const QInputMethodEvent::Attribute& a : static_cast<QInputMethodEvent*>(event)->attributes()) {
                 if (a.type != QInputMethodEvent::TextFormat)
                     continue;
-                ranges.append({m_edit->text().mid(a.start + cursor, a.length),
-                               qvariant_cast<QTextFormat>(a.value).toCharFormat()});
+                words.append(m_edit->text().mid(a.start + m_edit->cursorPosition(), a.length));
+                format = qvariant_cast<QTextFormat>(a.value).toCharFormat();
             }
-            m_events.append(ranges);
         }
         return false;
     }
 
 private:
     QLineEdit* m_edit;
-    QList<QList<Range>> m_events;
-};
-
-// Counts key presses that reach a widget.
-class KeyCounter : public QObject
-{
-public:
-    explicit KeyCounter(QWidget* w) { w->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyPress)
-            ++count;
-        return false;
-    }
 };
 
 QStringList underlinedWords(const QTextEdit& edit)
@@ -99,12 +66,25 @@ QStringList underlinedWords(const QTextEdit& edit)
     return words;
 }
 
-void postText(QWidget* target, const QString& text)
+QStandardItemModel* grid(int rows, int columns, QObject* parent)
 {
-    for (const QChar c : text) {
-        QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, 0, Qt::NoModifier, QString(c)));
-        QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c)));
+    auto* model = new QStandardItemModel(rows, columns, parent);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c)
+            model->setItem(r, c, new QStandardItem(QString("r%1c%2").arg(r).arg(c)));
+    return model;
+}
+
+QString rowsOf(const QStandardItemModel* model)
+{
+    QStringList rows;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < model->columnCount(); ++c)
+            cells << model->item(r, c)->text();
+        rows << cells.join(' ');
     }
+    return rows.join(" | ");
 }
 
 } // namespace
@@ -134,105 +114,51 @@ private slots:
         Database::userSettings()->remove(QStringLiteral("VelSpo/SpellChecker/enabled"));
     }
 
-    // --- setLabelWrappedText ---
+    // --- small helpers ---
 
-    void labelWithBlankText_data()
+    void labelWrapsAtItsWidth_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("blanks and line feeds") << QString("  \n \t ");
-    }
-    void labelWithBlankText()
-    {
-        QFETCH(QString, text);
-        QLabel label("старый текст");
-        label.resize(200, 60);
-        setLabelWrappedText(text, &label);
-        QCOMPARE(label.size(), QSize(200, 5));
-        QCOMPARE(label.text(), QString());
-    }
-
-    void labelKeepsLineFeeds()
-    {
-        QLabel label;
-        label.resize(1000, 20);
-        setLabelWrappedText("первая строка\nвторая\n\nчетвёртая", &label);
-        QCOMPARE(label.text(), QString("первая строка\nвторая\n\nчетвёртая"));
-        const QFontMetrics fm(label.font());
-        const int expected = fm.boundingRect(QRect(0, 0, 1000, 800), Qt::AlignLeft | Qt::TextWordWrap, label.text()).height() + 5;
-        QCOMPARE(label.height(), expected);
-        QVERIFY(label.height() >= 4 * fm.lineSpacing());
-        QCOMPARE(label.width(), 1000);
+        QTest::addColumn<QString>("wrapped");
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("blanks and line feeds") << "  \n \t " << QString();
+        QTest::newRow("line feeds stay") << "слово\nслово\n\nслово" << "слово\nслово\n\nслово";
+        QTest::newRow("wrapped at the width") << "слово слово   слово слово слово" << "слово слово\nслово слово\nслово";
+        QTest::newRow("long word on its own line") << "а сверхдлинноесловобезпробелов б"
+                                                   << "а\nсверхдлинноесловобезпробелов\nб";
     }
 
     void labelWrapsAtItsWidth()
     {
-        QLabel label;
+        QFETCH(QString, text);
+        QFETCH(QString, wrapped);
+        QLabel label("старый текст");
         const QFontMetrics fm(label.font());
         label.resize(fm.horizontalAdvance("слово слово") + 2, 10);
-        setLabelWrappedText("слово слово   слово слово слово", &label);
-        QCOMPARE(label.text(), QString("слово слово\nслово слово\nслово"));
-        QVERIFY(label.height() >= 3 * fm.lineSpacing());
+        setLabelWrappedText(text, &label);
+        QCOMPARE(label.text(), wrapped);
+        QCOMPARE(label.width(), fm.horizontalAdvance("слово слово") + 2);
+        if (wrapped.isEmpty())
+            QCOMPARE(label.height(), 5);
+        else
+            QVERIFY(label.height() >= (wrapped.count('\n') + 1) * fm.lineSpacing());
+        setLabelWrappedText(text, nullptr);
     }
-
-    void labelWordWiderThanLabelFormsOwnLine()
-    {
-        QLabel label;
-        label.resize(30, 10);
-        setLabelWrappedText("а сверхдлинноесловобезпробелов б", &label);
-        QCOMPARE(label.text(), QString("а\nсверхдлинноесловобезпробелов\nб"));
-    }
-
-    void labelNullIsHarmless()
-    {
-        setLabelWrappedText("текст", nullptr);
-    }
-
-    // --- swapModelRows ---
 
     void swapRowsFromStartColumn()
     {
-        QStandardItemModel model(3, 3);
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c)
-                model.setItem(r, c, new QStandardItem(QString("r%1c%2").arg(r).arg(c)));
-        swapModelRows(&model, 0, 2, 1);
-        QCOMPARE(model.item(0, 0)->text(), QString("r0c0"));
-        QCOMPARE(model.item(2, 0)->text(), QString("r2c0"));
-        QCOMPARE(model.item(0, 1)->text(), QString("r2c1"));
-        QCOMPARE(model.item(0, 2)->text(), QString("r2c2"));
-        QCOMPARE(model.item(2, 1)->text(), QString("r0c1"));
-        QCOMPARE(model.item(2, 2)->text(), QString("r0c2"));
-        QCOMPARE(model.item(1, 1)->text(), QString("r1c1"));
-    }
-
-    void swapRowsOutOfBounds_data()
-    {
-        QTest::addColumn<int>("row1");
-        QTest::addColumn<int>("row2");
-        QTest::newRow("row equal to count") << 0 << 2;
-        QTest::newRow("first equal to count") << 2 << 0;
-        QTest::newRow("negative") << -1 << 1;
-        QTest::newRow("both beyond") << 5 << 7;
-    }
-    void swapRowsOutOfBounds()
-    {
-        QFETCH(int, row1);
-        QFETCH(int, row2);
-        QStandardItemModel model(2, 2);
-        for (int r = 0; r < 2; ++r)
-            for (int c = 0; c < 2; ++c)
-                model.setItem(r, c, new QStandardItem(QString("r%1c%2").arg(r).arg(c)));
-        swapModelRows(&model, row1, row2, 0);
-        for (int r = 0; r < 2; ++r)
-            for (int c = 0; c < 2; ++c)
-                QCOMPARE(model.item(r, c)->text(), QString("r%1c%2").arg(r).arg(c));
+        QObject owner;
+        QStandardItemModel* model = grid(3, 3, &owner);
+        swapModelRows(model, 0, 2, 1);
+        QCOMPARE(rowsOf(model), QString("r0c0 r2c1 r2c2 | r1c0 r1c1 r1c2 | r2c0 r0c1 r0c2"));
+        // Rows that do not both exist change nothing.
+        for (const QPoint& rows : {QPoint(0, 3), QPoint(3, 0), QPoint(-1, 1), QPoint(5, 7)})
+            swapModelRows(model, rows.x(), rows.y(), 0);
         swapModelRows(nullptr, 0, 1, 0);
-        swapModelRows(&model, 0, 1, -3);   // a negative start column means all columns
-        QCOMPARE(model.item(0, 0)->text(), QString("r1c0"));
+        QCOMPARE(rowsOf(model), QString("r0c0 r2c1 r2c2 | r1c0 r1c1 r1c2 | r2c0 r0c1 r0c2"));
+        swapModelRows(model, 0, 1, -3); // a negative start column means all columns
+        QCOMPARE(rowsOf(model), QString("r1c0 r1c1 r1c2 | r0c0 r2c1 r2c2 | r2c0 r0c1 r0c2"));
     }
-
-    // --- geometry ---
 
     void geometrySavedAndRestored()
     {
@@ -242,110 +168,76 @@ private slots:
         saveWidgetGeometry(&first);
         QSettings* settings = Database::userSettings();
         QCOMPARE(settings->value("VelSpo/SampleDialogGeometry").toByteArray(), first.saveGeometry());
-        QVERIFY(!settings->contains("SampleDialogGeometry"));
         QCOMPARE(settings->group(), QString());
 
         QWidget second;
         second.setObjectName("SampleDialog");
-        second.resize(100, 100);
         restoreWidgetGeometry(&second);
         QCOMPARE(second.size(), QSize(321, 234));
-        QCOMPARE(settings->group(), QString());
-
         QWidget other;
         other.setObjectName("OtherDialog");
         other.resize(111, 99);
-        restoreWidgetGeometry(&other);   // nothing stored: unchanged
+        restoreWidgetGeometry(&other); // nothing stored: unchanged
         QCOMPARE(other.size(), QSize(111, 99));
-
+        QCOMPARE(settings->group(), QString());
         saveWidgetGeometry(nullptr);
         restoreWidgetGeometry(nullptr);
     }
 
-    // --- fillComboBoxFromDb ---
-
     void comboFilledByFrequency()
     {
         QVERIFY(Database::init(true));
-        delete Database::execStr("CREATE TABLE Sample (name TEXT)");
-        const QStringList values = {"Брянск", "Астрахань", "Воронеж", "Брянск", " Брянск ", "Воронеж",
-                                    "", "   ", "   ", "Брянск"};
-        for (const QString& value : values) {
-            QSqlQuery query;
-            QVERIFY(query.prepare("INSERT INTO Sample (name) VALUES (?)"));
-            query.addBindValue(value);
-            QVERIFY(query.exec());
-        }
+        QVERIFY(DocumentFixtures::exec("CREATE TABLE Sample (name TEXT)"));
+        for (const char* value : {"Брянск", "Астрахань", "Воронеж", "Брянск", " Брянск ", "Воронеж", "", "   ", "   ", "Брянск"})
+            QVERIFY(DocumentFixtures::exec("INSERT INTO Sample (name) VALUES (?)", {QString::fromUtf8(value)}));
 
         QComboBox editable;
         editable.setEditable(true);
         editable.setEditText("набрано");
         fillComboBoxFromDb("Sample", "name", &editable, 0);
+        QCOMPARE(QStringList({editable.itemText(0), editable.itemText(1), editable.itemText(2)}),
+                 QStringList({"Брянск", "Воронеж", "Астрахань"}));
         QCOMPARE(editable.count(), 3);
-        QCOMPARE(editable.itemText(0), QString("Брянск"));
-        QCOMPARE(editable.itemText(1), QString("Воронеж"));
-        QCOMPARE(editable.itemText(2), QString("Астрахань"));
         QCOMPARE(editable.currentText(), QString());
         QCOMPARE(editable.completer()->caseSensitivity(), Qt::CaseSensitive);
 
         QComboBox limited;
         limited.addItem("первый");
         fillComboBoxFromDb("Sample", "name", &limited, 2);
+        QCOMPARE(QStringList({limited.itemText(0), limited.itemText(1), limited.itemText(2)}),
+                 QStringList({"первый", "Брянск", "Воронеж"}));
         QCOMPARE(limited.count(), 3);
-        QCOMPARE(limited.itemText(0), QString("первый"));
-        QCOMPARE(limited.itemText(1), QString("Брянск"));
-        QCOMPARE(limited.itemText(2), QString("Воронеж"));
-
         fillComboBoxFromDb("Sample", "name", nullptr, 0);
     }
 
-    // --- line edits ---
+    // --- spell checking in line edits ---
 
-    void lineEditUnderlinesRejectedWords()
-    {
-        QLineEdit edit;
-        UnderlineSpy spy(&edit);
-        installSpellChecker(&edit);
-        edit.setText("кот собака, дом;мяу");
-        QCOMPARE(spy.lastWords(), QStringList({"собака", "мяу"}));
-        const QTextCharFormat format = spy.lastRanges().first().format;
-        QCOMPARE(format.underlineStyle(), QTextCharFormat::SpellCheckUnderline);
-        QCOMPARE(int(format.underlineStyle()), 7);
-        QCOMPARE(format.underlineColor(), QColor("red"));
-    }
-
-    void lineEditWordIsRunOfLettersAndDigits_data()
+    void lineEditUnderlinesRejectedWords_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("underlined");
+        QTest::newRow("mixed") << "кот собака, дом;мяу" << QStringList{"собака", "мяу"};
         QTest::newRow("letters and digits together") << "кот123 дом" << QStringList{"кот123"};
         QTest::newRow("punctuation separates") << "кот,дом.мама!молоко" << QStringList();
         QTest::newRow("hyphen separates") << "кот-пёс" << QStringList{"пёс"};
         QTest::newRow("only punctuation") << " ,.;! " << QStringList();
-        QTest::newRow("word at the very end") << "дом кошка" << QStringList{"кошка"};
     }
-    void lineEditWordIsRunOfLettersAndDigits()
+
+    void lineEditUnderlinesRejectedWords()
     {
         QFETCH(QString, text);
         QFETCH(QStringList, underlined);
         QLineEdit edit;
         UnderlineSpy spy(&edit);
-        edit.setText(text);
-        spellCheckLineEdit(&edit);
-        QCOMPARE(spy.eventCount(), 1);
-        QCOMPARE(spy.lastWords(), underlined);
-    }
-
-    void lineEditCorrectTextClearsUnderlines()
-    {
-        QLineEdit edit;
-        UnderlineSpy spy(&edit);
         installSpellChecker(&edit);
         edit.setText("собака");
-        QCOMPARE(spy.lastWords(), QStringList{"собака"});
-        edit.setText("кот");
-        QCOMPARE(spy.eventCount(), 2);
-        QVERIFY(spy.lastRanges().isEmpty());
+        edit.setText(text);
+        QCOMPARE(spy.eventCount, 2);
+        QCOMPARE(spy.words, underlined);
+        if (!underlined.isEmpty()) {
+            QCOMPARE(spy.format.underlineStyle(), QTextCharFormat::SpellCheckUnderline);
+            QCOMPARE(spy.format.underlineColor(), QColor("red"));
+        }
     }
 
     void lineEditCursorAndSelectionStay()
@@ -357,8 +249,7 @@ private slots:
         edit.setCursorPosition(3);
         spellCheckLineEdit(&edit);
         QCOMPARE(edit.cursorPosition(), 3);
-        QCOMPARE(edit.text(), QString("собака кот"));
-        QCOMPARE(spy.lastWords(), QStringList{"собака"});
+        QCOMPARE(spy.words, QStringList{"собака"});
 
         // Typing in the middle: the text lands at the cursor and the underline
         // follows the changed word.
@@ -366,27 +257,23 @@ private slots:
         QCoreApplication::sendEvent(&edit, &key);
         QCOMPARE(edit.text(), QString("собхака кот"));
         QCOMPARE(edit.cursorPosition(), 4);
-        QCOMPARE(spy.lastWords(), QStringList{"собхака"});
+        QCOMPARE(spy.words, QStringList{"собхака"});
 
         edit.setSelection(0, 3);
         spellCheckLineEdit(&edit);
         QCOMPARE(edit.selectedText(), QString("соб"));
     }
 
-    void passwordFieldsAreLeftAlone()
+    void passwordsAndMissingCheckerAreLeftAlone()
     {
-        QLineEdit edit;
-        edit.setEchoMode(QLineEdit::PasswordEchoOnEdit);
-        UnderlineSpy spy(&edit);
-        installSpellChecker(&edit);
-        edit.setText("собака");
-        spellCheckLineEdit(&edit);
-        QCOMPARE(spy.eventCount(), 0);
-        QCOMPARE(edit.text(), QString("собака"));
-    }
+        QLineEdit password;
+        password.setEchoMode(QLineEdit::PasswordEchoOnEdit);
+        UnderlineSpy passwordSpy(&password);
+        installSpellChecker(&password);
+        password.setText("собака");
+        spellCheckLineEdit(&password);
+        QCOMPARE(passwordSpy.eventCount, 0);
 
-    void withoutCheckerNothingHappens()
-    {
         SpellChecker::destroy();
         QLineEdit line;
         UnderlineSpy spy(&line);
@@ -398,13 +285,13 @@ private slots:
         spellCheckLineEdit(nullptr);
         spellCheckTextEdit(nullptr);
         QVERIFY(SpellChecker::init());
-        QCOMPARE(spy.eventCount(), 0);
+        QCOMPARE(spy.eventCount, 0);
         QVERIFY(text.extraSelections().isEmpty());
     }
 
-    // --- text edits ---
+    // --- spell checking in text edits ---
 
-    void textEditUnderlinesRejectedWords()
+    void textEditUnderlinesRejectedWordsAndKeepsTheCursor()
     {
         QTextEdit edit;
         installSpellChecker(&edit);
@@ -414,17 +301,7 @@ private slots:
         QCOMPARE(first.format.underlineStyle(), QTextCharFormat::SpellCheckUnderline);
         QCOMPARE(first.format.underlineColor(), QColor("red"));
         QCOMPARE(first.cursor.selectionStart(), 4);
-        QCOMPARE(first.cursor.selectionEnd(), 10);
 
-        edit.setPlainText("кот дом");
-        QVERIFY(edit.extraSelections().isEmpty());
-    }
-
-    void textEditCursorIsNotMoved()
-    {
-        QTextEdit edit;
-        installSpellChecker(&edit);
-        edit.setPlainText("собака кот мяу");
         QTextCursor cursor = edit.textCursor();
         cursor.setPosition(8);
         cursor.setPosition(2, QTextCursor::KeepAnchor);
@@ -432,7 +309,9 @@ private slots:
         spellCheckTextEdit(&edit);
         QCOMPARE(edit.textCursor().anchor(), 8);
         QCOMPARE(edit.textCursor().position(), 2);
-        QCOMPARE(underlinedWords(edit), QStringList({"собака", "мяу"}));
+
+        edit.setPlainText("кот дом");
+        QVERIFY(edit.extraSelections().isEmpty());
     }
 
     // Keystrokes waiting in the queue are not handled inside the walk, so they
@@ -444,20 +323,19 @@ private slots:
         installSpellChecker(&edit);
         edit.setPlainText("мяу кот ");
         edit.moveCursor(QTextCursor::End);
-        KeyCounter keys(&edit);
-        postText(&edit, "дом ав");
+        for (const QChar c : QString("дом ав")) {
+            QCoreApplication::postEvent(&edit, new QKeyEvent(QEvent::KeyPress, 0, Qt::NoModifier, QString(c)));
+            QCoreApplication::postEvent(&edit, new QKeyEvent(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c)));
+        }
         spellCheckTextEdit(&edit);
-        QCOMPARE(keys.count, 0);
         QCOMPARE(edit.toPlainText(), QString("мяу кот "));
-
         QCoreApplication::processEvents();
-        QCOMPARE(keys.count, 6);
         QCOMPARE(edit.toPlainText(), QString("мяу кот дом ав"));
         QCOMPARE(edit.textCursor().position(), edit.toPlainText().size());
         QCOMPARE(underlinedWords(edit), QStringList({"мяу", "ав"}));
     }
 
-    // --- installSpellChecker ---
+    // --- where the checker is installed ---
 
     void installOnDialogHonoursExclusions()
     {
@@ -473,61 +351,49 @@ private slots:
         UnderlineSpy plainSpy(plain), excludedSpy(excluded), boxSpy(insideExcludedBox), comboSpy(combo->lineEdit());
 
         installSpellChecker(&dialog, {excluded, box, excludedText});
-        installSpellChecker(&dialog, {excluded, box, excludedText});   // a second call adds nothing
-
-        plain->setText("собака");
-        excluded->setText("собака");
-        insideExcludedBox->setText("собака");
-        combo->setEditText("собака");
+        installSpellChecker(&dialog, {excluded, box, excludedText}); // a second call adds nothing
+        for (QLineEdit* edit : {plain, excluded, insideExcludedBox, combo->lineEdit()})
+            edit->setText("собака");
         text->setPlainText("собака");
         excludedText->setPlainText("собака");
 
-        QCOMPARE(plainSpy.eventCount(), 1);
-        QCOMPARE(plainSpy.lastWords(), QStringList{"собака"});
-        QCOMPARE(comboSpy.lastWords(), QStringList{"собака"});
-        QCOMPARE(excludedSpy.eventCount(), 0);
-        QCOMPARE(boxSpy.eventCount(), 0);
+        QCOMPARE(plainSpy.eventCount, 1);
+        QCOMPARE(plainSpy.words, QStringList{"собака"});
+        QCOMPARE(comboSpy.words, QStringList{"собака"});
+        QCOMPARE(excludedSpy.eventCount + boxSpy.eventCount, 0);
         QCOMPARE(underlinedWords(*text), QStringList{"собака"});
         QVERIFY(excludedText->extraSelections().isEmpty());
     }
 
     void switchedOffInSettings()
     {
+        // The switch stands at the top level of the settings; the same key
+        // inside the application's group is not it.
+        Database::userSettings()->setValue("VelSpo/SpellChecker/enabled", false);
+        QLineEdit grouped;
+        UnderlineSpy groupedSpy(&grouped);
+        installSpellChecker(&grouped);
+        grouped.setText("собака");
+        QCOMPARE(groupedSpy.words, QStringList{"собака"});
+
         Database::userSettings()->setValue("SpellChecker/enabled", false);
         QDialog dialog;
         auto* line = new QLineEdit(&dialog);
         auto* text = new QTextEdit(&dialog);
         UnderlineSpy spy(line);
         installSpellChecker(&dialog);
-        QLineEdit single;
-        UnderlineSpy singleSpy(&single);
-        installSpellChecker(&single);
         line->setText("собака");
-        single.setText("собака");
         text->setPlainText("собака");
-        QCOMPARE(spy.eventCount(), 0);
-        QCOMPARE(singleSpy.eventCount(), 0);
+        QCOMPARE(spy.eventCount, 0);
         QVERIFY(text->extraSelections().isEmpty());
 
         // Switching it back on affects only what is set up afterwards.
         Database::userSettings()->setValue("SpellChecker/enabled", true);
         line->setText("собака!");
-        QCOMPARE(spy.eventCount(), 0);
+        QCOMPARE(spy.eventCount, 0);
         installSpellChecker(&dialog);
         line->setText("собака");
-        QCOMPARE(spy.eventCount(), 1);
-    }
-
-    // The switch stands at the top level of the settings; the same key inside
-    // the application's group is not it.
-    void switchIsReadOutsideAnyGroup()
-    {
-        Database::userSettings()->setValue("VelSpo/SpellChecker/enabled", false);
-        QLineEdit edit;
-        UnderlineSpy spy(&edit);
-        installSpellChecker(&edit);
-        edit.setText("собака");
-        QCOMPARE(spy.lastWords(), QStringList{"собака"});
+        QCOMPARE(spy.eventCount, 1);
     }
 };
 
