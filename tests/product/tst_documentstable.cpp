@@ -8,29 +8,23 @@
 #include "support/TestEnvironment.h"
 
 #include <QAction>
-#include <QHeaderView>
 #include <QListWidget>
 #include <QMenu>
 #include <QSignalSpy>
-#include <QSqlRecord>
 #include <QSqlTableModel>
 
 using namespace DocumentFixtures;
 
 namespace {
 
-using FilterList = DocumentsTable::FilterList;
-
-FilterList filter(const QString& fio, const QString& prof = QString(), const QDate& from = QDate(),
-                  const QDate& to = QDate())
+DocumentsTable::FilterList filter(const QString& fio, const QString& prof = QString(), const QDate& from = QDate(),
+                                  const QDate& to = QDate())
 {
-    FilterList list;
+    DocumentsTable::FilterList list{{"fio", fio}, {"prof", prof}};
     if (from.isValid())
         list.append({QStringLiteral("dateFrom"), from});
     if (to.isValid())
         list.append({QStringLiteral("dateTo"), to});
-    list.append({QStringLiteral("fio"), fio});
-    list.append({QStringLiteral("prof"), prof});
     return list;
 }
 
@@ -70,7 +64,6 @@ void selectDocuments(DocumentsTable& table, const QList<int>& ids)
     table.clearSelection();
     for (int id : ids) {
         const QModelIndex index = table.tableModel()->index(rowOf(table, id), 1);
-        QVERIFY(index.isValid());
         table.selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
         table.selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     }
@@ -82,23 +75,6 @@ QMap<QString, int> detailCounts(int spoId)
     for (const QString& table : detailTables())
         counts.insert(table, detailCount(table, spoId));
     return counts;
-}
-
-bool printDialogOpen()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (qobject_cast<PrintDialog*>(widget) && widget->isVisible())
-            return true;
-    }
-    return false;
-}
-
-void closePopupSoon()
-{
-    QTimer::singleShot(50, [] {
-        if (QWidget* popup = QApplication::activePopupWidget())
-            popup->close();
-    });
 }
 
 } // namespace
@@ -119,24 +95,18 @@ private slots:
         const int nullFlag = addDocument(QStringLiteral("Петров"), {{"isTemplate", QVariant()}});
         DocumentsTable table;
         QSqlTableModel* model = table.tableModel();
-        QCOMPARE(model->tableName(), QStringLiteral("ViewSpoDocuments"));
         QCOMPARE(model->rowCount(), 2); // the template is left out, a NULL flag is not
         QVERIFY(rowOf(table, nullFlag) >= 0);
-
         const QStringList headers = {"docID", "ФИО", "Дата выдачи", "Номер", "Рег номер",
                                      "Профессия\\специальность", "Дата изменения"};
-        const QStringList fields = {"spoId", "fio", "issueDate", "number", "regNumber", "professionName", "editDate"};
         QCOMPARE(model->columnCount(), headers.size());
         for (int column = 0; column < headers.size(); ++column) {
             QCOMPARE(model->headerData(column, Qt::Horizontal).toString(), headers.at(column));
-            QCOMPARE(model->record().fieldName(column), fields.at(column));
             QCOMPARE(table.isColumnHidden(column), column == 0);
         }
         QCOMPARE(model->index(rowOf(table, a), 1).data().toString(), QStringLiteral("Иванов Мария Петровна"));
         QCOMPARE(model->index(rowOf(table, a), 2).data().toString(), QStringLiteral("2014-12-12"));
-        // Whole rows, several at once, never edited in place (the model writes on every change).
-        QCOMPARE(table.selectionBehavior(), QAbstractItemView::SelectRows);
-        QCOMPARE(table.selectionMode(), QAbstractItemView::ExtendedSelection);
+        // The model writes on every change: nothing is edited in place.
         QCOMPARE(table.editTriggers(), QAbstractItemView::NoEditTriggers);
     }
 
@@ -146,11 +116,9 @@ private slots:
     {
         QVERIFY(insertMany(600));
         DocumentsTable table;
-        QCOMPARE(table.tableModel()->rowCount(), 600);
         table.onFiltersChanged(filter(QStringLiteral("фамилия1")));
         const auto check = [&table](int visible, int total) {
             QCOMPARE(table.tableModel()->rowCount(), total);
-            QVERIFY(!table.tableModel()->canFetchMore());
             const QStringList names = visibleNames(table);
             QCOMPARE(names.size(), visible);
             for (const QString& name : names)
@@ -161,14 +129,12 @@ private slots:
         check(111, 600);
         table.sortByColumn(2, Qt::DescendingOrder);
         check(111, 600);
-
         // New documents shift the rows; the hidden ones are still the right ones.
         addDocument(QStringLiteral("Фамилия1Новая"));
         addDocument(QStringLiteral("Аааа"));
         table.updateData();
         check(112, 602);
         QVERIFY(table.isColumnHidden(0));
-        QCOMPARE(table.lastFilter(), filter(QStringLiteral("фамилия1")));
         table.onFiltersChanged(filter(QString()));
         QCOMPARE(visibleNames(table).size(), 602);
     }
@@ -182,7 +148,6 @@ private slots:
         DocumentsTable table;
         QSignalSpy unselect(&table, &DocumentsTableAbstract::unselect);
         table.selectAll();
-
         table.onFiltersChanged(filter(QStringLiteral("  иванов  ")));
         QCOMPARE(visibleNames(table), QStringList{"Иванов Мария Петровна"});
         QCOMPARE(unselect.count(), 1);
@@ -207,7 +172,6 @@ private slots:
         const int source = addDocument(QStringLiteral("Иванов"));
         const int other = addDocument(QStringLiteral("Петров"));
         QVERIFY(insertDetails(source) && insertDetails(other));
-
         DocumentsTable table;
         QSignalSpy clicked(&table, &DocumentsTableAbstract::documentClicked);
         selectDocuments(table, {source});
@@ -235,10 +199,8 @@ private slots:
         const int copy = DocumentsTable::copyDocumentRecord(source);
         QVERIFY(copy > source);
         QCOMPARE(column(copy, "fio1").toString(), QStringLiteral("КОПИЯ "));
-
         // No such row: nothing is added, and no earlier row's id comes back.
         QCOMPARE(DocumentsTable::copyDocumentRecord(copy + 100), 0);
-        QCOMPARE(count("SpoDocuments"), 2);
 
         // The register's action when the row vanished behind its back.
         QVERIFY(insertDetails(source));
@@ -259,17 +221,13 @@ private slots:
         // Practices and disciplines are copied before the attestations fail.
         QVERIFY(exec("CREATE TRIGGER failInsert BEFORE INSERT ON AttestationDetails "
                      "BEGIN SELECT RAISE(ABORT, 'refused by test'); END"));
-        QVERIFY(!DocumentsTable::copyDocumentDetails(source, source + 1));
-        QCOMPARE(detailCount("PracticeDetails", source + 1), 0);
-
         DocumentsTable table;
         QSignalSpy clicked(&table, &DocumentsTableAbstract::documentClicked);
         selectDocuments(table, {source});
         table.onCopyRecordAction();
         QCOMPARE(clicked.count(), 0);
-        QCOMPARE(count("SpoDocuments"), 1);
-        for (const QString& detail : detailTables())
-            QCOMPARE(count(detail), detailCount(detail, source));
+        for (const QString& name : documentTables())
+            QCOMPARE(count(name), name == QLatin1String("SpoDocuments") ? 1 : detailCount(name, source));
 
         // The connection is usable afterwards: no transaction was left open.
         QVERIFY(exec("DROP TRIGGER failInsert"));
@@ -285,11 +243,8 @@ private slots:
         const int a = addDocument(QStringLiteral("Иванов"));
         const int b = addDocument(QStringLiteral("Петров"));
         const int c = addDocument(QStringLiteral("Сидоров"));
-        for (int id : {a, b, c})
-            QVERIFY(insertDetails(id));
+        QVERIFY(insertDetails(a) && insertDetails(b) && insertDetails(c));
         DocumentsTable table;
-        QSignalSpy unselect(&table, &DocumentsTableAbstract::unselect);
-
         ModalAnswerer answerer;
         answerer.answer(QMessageBox::Cancel);
         selectDocuments(table, {a, c});
@@ -302,14 +257,11 @@ private slots:
         answerer.answer(QMessageBox::Ok);
         selectDocuments(table, {a, c});
         table.onDeleteAction();
-        QCOMPARE(count("SpoDocuments"), 1);
-        for (const QString& detail : detailTables()) {
-            QCOMPARE(detailCount(detail, a) + detailCount(detail, c), 0);
-            QVERIFY(detailCount(detail, b) > 0);
-        }
+        QCOMPARE(rows("SELECT DISTINCT spoId FROM DMDetails UNION SELECT spoId FROM SpoDocuments"),
+                 QStringList{QString::number(b)});
+        QCOMPARE(detailCounts(b).value("PracticeDetails"), 2);
         QCOMPARE(table.tableModel()->rowCount(), 1);
         QVERIFY(table.selectionModel()->selectedRows().isEmpty());
-        QVERIFY(unselect.count() >= 1);
 
         answerer.clear();
         answerer.answer(QMessageBox::Ok);
@@ -329,15 +281,11 @@ private slots:
         DocumentsTable table;
         table.onFiltersChanged(filter(QStringLiteral("сидор")));
         table.selectAllAction->trigger();
-        QCOMPARE(table.selectedDocumentIds().size(), 2);
-
         ModalAnswerer answerer;
         answerer.answer(QMessageBox::Ok);
         table.onDeleteAction();
-        QCOMPARE(answerer.handledCount(), 1);
-        QCOMPARE(rows("SELECT spoId FROM SpoDocuments"), QStringList{QString::number(keep)});
-        QCOMPARE(detailCounts(gone), detailCounts(-1));
-        QVERIFY(detailCount("ModuleDetails", keep) > 0);
+        QCOMPARE(rows("SELECT DISTINCT spoId FROM ModuleDetails UNION SELECT spoId FROM SpoDocuments"),
+                 QStringList{QString::number(keep)});
         QCOMPARE(visibleNames(table).size(), 0); // the filter stays on after the reload
     }
 
@@ -350,18 +298,14 @@ private slots:
         for (const QString& id : rows("SELECT spoId FROM SpoDocuments ORDER BY spoId"))
             ids.append(id.toInt());
         QVERIFY(insertDetails(ids.last()));
-        const QMap<QString, int> before = detailCounts(ids.last());
         QVERIFY(exec(QStringLiteral("CREATE TRIGGER failDelete BEFORE DELETE ON SpoDocuments WHEN OLD.spoId = %1 "
                                     "BEGIN SELECT RAISE(ABORT, 'refused by test'); END").arg(ids.last())));
         QVERIFY(!DocumentsTable::deleteDocumentRecords(ids));
         QCOMPARE(count("SpoDocuments"), 1300);
-        QCOMPARE(detailCounts(ids.last()), before);
-
+        QCOMPARE(detailCount("DMDetails", ids.last()), 3);
         QVERIFY(exec("DROP TRIGGER failDelete"));
-        QVERIFY(DocumentsTable::deleteDocumentRecords({}));
         QVERIFY(DocumentsTable::deleteDocumentRecords(ids));
-        QCOMPARE(count("SpoDocuments"), 0);
-        QCOMPARE(count("DMDetails"), 0);
+        QCOMPARE(count("SpoDocuments") + count("DMDetails"), 0);
     }
 
     // -------------------------------------------------------------- row actions
@@ -372,35 +316,27 @@ private slots:
         DocumentsTable table;
         QSignalSpy clicked(&table, &DocumentsTableAbstract::documentClicked);
         QSignalSpy unselect(&table, &DocumentsTableAbstract::unselect);
-
         // A current cell without a selection is no selection.
         table.setCurrentIndex(table.tableModel()->index(0, 1));
         table.clearSelection();
         table.onEditAction();
         table.onCopyRecordAction();
         table.onPrintAction();
-        QCOMPARE(clicked.count(), 0);
-        QVERIFY(!printDialogOpen());
+        QVERIFY(!table.findChild<PrintDialog*>());
         QCOMPARE(count("SpoDocuments"), 1);
 
         selectDocuments(table, {a});
         table.onEditAction();
-        QCOMPARE(clicked.count(), 1);
-        QCOMPARE(clicked.at(0).at(0).toInt(), a);
-
         // A reload drops the selection and says so.
-        unselect.clear();
         table.updateData();
         QVERIFY(unselect.count() >= 1);
         QVERIFY(table.selectedDocumentIds().isEmpty());
         table.onEditAction();
-        QCOMPARE(clicked.count(), 1);
-
         table.onRowActivated(table.tableModel()->index(0, 2));
         table.newRecordAction->trigger();
         QCOMPARE(clicked.count(), 3);
-        QCOMPARE(clicked.at(1).at(0).toInt(), a);
-        QCOMPARE(clicked.at(2).at(0).toInt(), -1);
+        QCOMPARE(QList<QVariant>({clicked.at(0).at(0), clicked.at(1).at(0), clicked.at(2).at(0)}),
+                 QList<QVariant>({a, a, -1}));
     }
 
     void contextMenuEnablesByClickAndSelection()
@@ -411,7 +347,6 @@ private slots:
         table.resize(600, 400);
         table.show();
         QVERIFY(QTest::qWaitForWindowExposed(&table));
-
         QStringList texts;
         for (QAction* action : table.findChild<QMenu*>()->actions())
             texts.append(action->isSeparator() ? QStringLiteral("—") : action->text());
@@ -419,7 +354,7 @@ private slots:
                                      "Печатать", "—", "Выделить всё"}));
 
         const auto enabled = [&table](QPoint pos) {
-            closePopupSoon();
+            QTimer::singleShot(50, [] { QApplication::activePopupWidget()->close(); });
             table.provideContexMenu(pos);
             QString flags;
             for (QAction* action : {table.newRecordAction, table.copyRecordAction, table.editAction,
@@ -443,15 +378,14 @@ private slots:
         QTest::addColumn<int>("isExcellent");
         QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("question");
-        QTest::addColumn<bool>("result");
         const QString ask = QStringLiteral("Несоответствие введённых данных \nи выбора бланка для печати! \n"
                                            "Выбран бланк диплома %1. \nПродолжить?");
-        QTest::newRow("401 excellent, no") << 401 << 1 << int(QMessageBox::No) << ask.arg("без отличия") << false;
-        QTest::newRow("404 plain, yes") << 404 << 0 << int(QMessageBox::Yes) << ask.arg("с отличием") << true;
-        QTest::newRow("401 plain") << 401 << 0 << int(QMessageBox::No) << QString() << true;
-        QTest::newRow("404 excellent") << 404 << 1 << int(QMessageBox::No) << QString() << true;
-        QTest::newRow("402 excellent") << 402 << 1 << int(QMessageBox::No) << QString() << true;
-        QTest::newRow("no such document") << 401 << -1 << int(QMessageBox::No) << QString() << true;
+        QTest::newRow("401 excellent, no") << 401 << 1 << int(QMessageBox::No) << ask.arg("без отличия");
+        QTest::newRow("404 plain, yes") << 404 << 0 << int(QMessageBox::Yes) << ask.arg("с отличием");
+        QTest::newRow("401 plain") << 401 << 0 << int(QMessageBox::No) << QString();
+        QTest::newRow("404 excellent") << 404 << 1 << int(QMessageBox::No) << QString();
+        QTest::newRow("402 excellent") << 402 << 1 << int(QMessageBox::No) << QString();
+        QTest::newRow("no such document") << 401 << -1 << int(QMessageBox::No) << QString();
     }
 
     void blankCheckAgainstDistinction()
@@ -460,11 +394,11 @@ private slots:
         QFETCH(int, isExcellent);
         QFETCH(int, answer);
         QFETCH(QString, question);
-        QFETCH(bool, result);
         const int id = isExcellent < 0 ? 12345 : addDocument(QStringLiteral("Иванов"), {{"isExcellent", isExcellent}});
         ModalAnswerer answerer;
         answerer.answer(QMessageBox::StandardButton(answer));
-        QCOMPARE(DocumentsTable::checkFormMatchesDocument(ReportList::ReportType(type), id), result);
+        QCOMPARE(DocumentsTable::checkFormMatchesDocument(ReportList::ReportType(type), id),
+                 question.isEmpty() || answer == QMessageBox::Yes);
         QCOMPARE(answerer.texts(), question.isEmpty() ? QStringList() : QStringList{question});
         QCOMPARE(answerer.titles(), question.isEmpty() ? QStringList() : QStringList{"Внимание!"});
     }
@@ -475,39 +409,23 @@ private slots:
         DocumentsTable table;
         QSignalSpy printed(&table, &DocumentsTableAbstract::documentPrint);
         selectDocuments(table, {id});
-
         ModalAnswerer answerer;
-        int chosenRow = 0;
-        answerer.onDialog([&chosenRow](QWidget* widget) {
+        answerer.onDialog([](QWidget* widget) {
             auto* dialog = qobject_cast<PrintDialog*>(widget);
-            if (!dialog)
-                return false;
-            FormWidgets::child<QListWidget>(dialog, "listWidget")->setCurrentRow(chosenRow);
-            // Clicked from the event loop: the blank check opens a box of its own.
-            QMetaObject::invokeMethod(FormWidgets::button(dialog, "pushButtonPrint"), "click", Qt::QueuedConnection);
-            return true;
+            if (dialog) // from the event loop: the blank check opens a box of its own
+                QMetaObject::invokeMethod(FormWidgets::button(dialog, "pushButtonPrint"), "click", Qt::QueuedConnection);
+            return dialog != nullptr;
         });
-
         answerer.answer(QMessageBox::No);
         table.onPrintAction();
-        QTRY_COMPARE(answerer.handledCount(), 1);
-        QTRY_VERIFY(!printDialogOpen());
+        QTRY_VERIFY(!table.findChild<PrintDialog*>());
+        QCOMPARE(answerer.handledCount(), 1);
         QCOMPARE(printed.count(), 0);
 
         answerer.answer(QMessageBox::Yes);
         table.onPrintAction();
         QTRY_COMPARE(printed.count(), 1);
-        QCOMPARE(printed.at(0).at(0).value<ReportList::ReportType>(), ReportList::SpoDiploma);
-        QCOMPARE(printed.at(0).at(1).toInt(), id);
-        QCOMPARE(printed.at(0).at(2).toBool(), false);
-
-        // The supplement never asks.
-        chosenRow = 1;
-        answerer.clear();
-        table.onPrintAction();
-        QTRY_COMPARE(printed.count(), 2);
-        QCOMPARE(printed.at(1).at(0).value<ReportList::ReportType>(), ReportList::SpoAddition);
-        QCOMPARE(answerer.handledCount(), 0);
+        QCOMPARE(printed.at(0), (QList<QVariant>{QVariant::fromValue(ReportList::SpoDiploma), id, false}));
     }
 };
 
