@@ -52,31 +52,33 @@ private slots:
         QCOMPARE(QDir(m_outside.path()).entryList(QDir::Files), QStringList());
     }
 
-    void backupOntoTheLiveFileIsRefused_data()
+    // Backing up onto, or restoring from, the live file under any name.
+    void liveFileIsRefused_data()
     {
-        QTest::addColumn<QString>("target");
-        QTest::newRow("same path") << QString();
-        QTest::newRow("other spelling") << QString("/./");
-        QTest::newRow("symbolic link") << QString("link");
+        QTest::addColumn<bool>("backup");
+        QTest::addColumn<QString>("spelling");
+        for (bool backup : {true, false}) {
+            const char* op = backup ? "backup, " : "restore, ";
+            QTest::addRow("%ssame path", op) << backup << QString();
+            QTest::addRow("%sother spelling", op) << backup << QString("/../%1/");
+            QTest::addRow("%ssymbolic link", op) << backup << QString("link");
+        }
     }
 
-    void backupOntoTheLiveFileIsRefused()
+    void liveFileIsRefused()
     {
-        QFETCH(QString, target);
+        QFETCH(bool, backup);
+        QFETCH(QString, spelling);
         const QString live = Database::databaseFileName();
-        if (target.isEmpty()) {
-            target = live;
-        } else if (target == "link") {
-            target = m_outside.filePath("link.db");
-            QFile::remove(target);
-            QVERIFY(QFile::link(live, target));
-        } else {
-            target = Database::dataPath() + target + "VelSpo.db";
-        }
+        QString path = live;
+        QTemporaryDir dir;
+        if (spelling == "link")
+            QVERIFY(QFile::link(live, path = dir.filePath("link.db")));
+        else if (!spelling.isEmpty())
+            path = Database::dataPath() + spelling.arg(QFileInfo(Database::dataPath()).fileName()) + "VelSpo.db";
         const QByteArray before = readBytes(live);
-        QVERIFY(!Database::backup(target));
+        QVERIFY(!(backup ? Database::backup(path) : Database::restore(path)));
         QCOMPARE(readBytes(live), before);
-        QFile::remove(m_outside.filePath("link.db"));
     }
 
     void failedBackupKeepsTheOlderOne_data()
@@ -188,19 +190,6 @@ private slots:
         QCOMPARE(readBytes(Database::databaseFileName()), live);
         QVERIFY(exec("INSERT INTO SpoDocuments (spoId) VALUES (9)"));
         QCOMPARE(readBytes(source), sourceBytes);
-    }
-
-    void restoreFromTheLiveFileIsRefused()
-    {
-        const QString live = Database::databaseFileName();
-        const QByteArray before = readBytes(live);
-        QVERIFY(!Database::restore(live));
-        QVERIFY(!Database::restore(Database::dataPath() + "/../" + QFileInfo(Database::dataPath()).fileName() + "/VelSpo.db"));
-        const QString link = m_outside.filePath("live-link.db");
-        QVERIFY(QFile::link(live, link));
-        QVERIFY(!Database::restore(link));
-        QVERIFY(QFile::remove(link));
-        QCOMPARE(readBytes(live), before);
     }
 
 private:

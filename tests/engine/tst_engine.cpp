@@ -90,12 +90,6 @@ QString installedPath(const QString& name)
     return Database::dataPath() + QStringLiteral("/reports/") + name + QStringLiteral(".velrpt");
 }
 
-// The one error text the engine sent, or a note of how many there were.
-QString onlyError(const QSignalSpy& errors)
-{
-    return errors.count() == 1 ? errors[0][0].toString() : QStringLiteral("%1 errors").arg(errors.count());
-}
-
 void flushDeletes()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -128,6 +122,8 @@ private slots:
         m_previews = 0;
         m_answerer = std::make_unique<ModalAnswerer>();
         m_answerer->setDefaultAnswer(QMessageBox::No);
+        m_engine = std::make_unique<Engine>();
+        m_errors = std::make_unique<QSignalSpy>(m_engine.get(), &Engine::error);
         m_answerer->onDialog([this](QWidget* widget) {
             auto* preview = qobject_cast<QPrintPreviewDialog*>(widget);
             if (preview) {
@@ -140,6 +136,8 @@ private slots:
 
     void cleanup()
     {
+        m_errors.reset();
+        m_engine.reset();
         m_answerer.reset();
         delete FakeEditor::last.data();
         flushDeletes();
@@ -161,33 +159,27 @@ private slots:
         QVERIFY(!fileExists(QString()));
 
         QVERIFY(QDir().mkpath(m_workDir.path() + "/reports/id121.velrpt"));
-        Engine engine;
-        QSignalSpy errors(&engine, &Engine::error);
-        engine.onDocumentPrint(ReportList::SpoAddition, 1, false);
-        QCOMPARE(onlyError(errors), NotFound.arg("reports/id121.velrpt"));
+        m_engine->onDocumentPrint(ReportList::SpoAddition, 1, false);
+        QCOMPARE(error(), NotFound.arg("reports/id121.velrpt"));
     }
 
     void relativeFallbackIsUsedForPrinting()
     {
         const int id = insertDocument(fullDocument());
         QVERIFY(writeFile(m_workDir.path() + "/reports/id124.velrpt", templateJson(0)));
-        Engine engine;
-        QSignalSpy errors(&engine, &Engine::error);
-        engine.onDocumentPrint(ReportList::SpoDiplomaExcellent, id, false);
-        QCOMPARE(errors.count(), 0);
-        QCOMPARE(engine.currentPage()->fields().size(), 1);
-        QCOMPARE(engine.currentPage()->variables().value("full_name").toString(), QStringLiteral("Иванова Мария Петровна"));
+        m_engine->onDocumentPrint(ReportList::SpoDiplomaExcellent, id, false);
+        QCOMPARE(m_errors->count(), 0);
+        QCOMPARE(m_engine->currentPage()->fields().size(), 1);
+        QCOMPARE(m_engine->currentPage()->variables().value("full_name").toString(), QStringLiteral("Иванова Мария Петровна"));
     }
 
     void missingTemplateIsReported()
     {
-        Engine engine;
-        QSignalSpy errors(&engine, &Engine::error);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("cant find report file \"reports/id120.velrpt\"$"));
-        engine.onDocumentPrint(ReportList::SpoDiploma, insertDocument(fullDocument()), true);
-        QCOMPARE(onlyError(errors), NotFound.arg("reports/id120.velrpt"));
-        QCOMPARE(errors[0][1].toString(), QStringLiteral("Ошибка"));
-        QVERIFY(engine.currentPage()->variables().isEmpty());
+        m_engine->onDocumentPrint(ReportList::SpoDiploma, insertDocument(fullDocument()), true);
+        QCOMPARE(error(), NotFound.arg("reports/id120.velrpt"));
+        QCOMPARE((*m_errors)[0][1].toString(), QStringLiteral("Ошибка"));
+        QVERIFY(m_engine->currentPage()->variables().isEmpty());
         QVERIFY(m_answerer->texts().isEmpty()); // not even the background question
     }
 
@@ -213,38 +205,24 @@ private slots:
             if (QFile(path).open(QIODevice::ReadOnly))
                 QSKIP("this user reads files without read permission");
         }
-        Engine engine;
-        QSignalSpy errors(&engine, &Engine::error);
-        engine.onDocumentPrint(ReportList::SpoAddition, id, false);
-        QCOMPARE(onlyError(errors), BadFormat.arg(path));
+        m_engine->onDocumentPrint(ReportList::SpoAddition, id, false);
+        QCOMPARE(error(), BadFormat.arg(path));
         // Nothing was filled or printed.
-        QVERIFY(engine.currentPage()->variables().isEmpty());
-        QVERIFY(!engine.currentPage()->dataMode());
+        QVERIFY(m_engine->currentPage()->variables().isEmpty());
+        QVERIFY(!m_engine->currentPage()->dataMode());
         QCOMPARE(m_previews, 0);
     }
 
     // --- the print road ---------------------------------------------------------
 
-    void emptyObjectIsAValidTemplate()
-    {
-        QVERIFY(writeFile(installedPath("id120"), "{}"));
-        Engine engine;
-        QSignalSpy errors(&engine, &Engine::error);
-        engine.onDocumentPrint(ReportList::SpoDiploma, insertDocument(fullDocument()), false);
-        QCOMPARE(errors.count(), 0);
-        QCOMPARE(m_previews, 1);
-    }
-
     void negativeIdPrintsNothingAndSaysNothing()
     {
         QVERIFY(writeFile(installedPath("id120"), templateJson(0)));
-        Engine engine;
-        QSignalSpy errors(&engine, &Engine::error);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Error printing sqlDocId < 0 -1$"));
-        engine.onDocumentPrint(ReportList::SpoDiploma, -1, true);
-        QCOMPARE(errors.count(), 0);
-        QVERIFY(engine.currentPage()->fields().isEmpty());
-        QVERIFY(!engine.currentPage()->dataMode());
+        m_engine->onDocumentPrint(ReportList::SpoDiploma, -1, true);
+        QCOMPARE(m_errors->count(), 0);
+        QVERIFY(m_engine->currentPage()->fields().isEmpty());
+        QVERIFY(!m_engine->currentPage()->dataMode());
     }
 
     void printingAgainReplacesThePage()
@@ -253,33 +231,30 @@ private slots:
         QVERIFY(writeFile(installedPath("id120"), templateJson(0)));
         const int first = insertDocument(fullDocument());
         const int second = insertDocument({{"fio1", QStringLiteral("Петров")}});
-        Engine engine;
-        engine.onDocumentPrint(ReportList::SpoDiploma, first, true);
-        QPointer<ReportPage> firstPage = engine.currentPage();
-        QCOMPARE(firstPage->parent(), &engine);
+        m_engine->onDocumentPrint(ReportList::SpoDiploma, first, true);
+        QPointer<ReportPage> firstPage = m_engine->currentPage();
+        QCOMPARE(firstPage->parent(), m_engine.get());
         QVERIFY(firstPage->dataMode());
         QVERIFY(firstPage->printBackgroundImage());
 
-        engine.onDocumentPrint(ReportList::SpoDiploma, second, false);
-        QVERIFY(engine.currentPage() != firstPage);
-        QCOMPARE(engine.currentPage()->variables().value("last_name").toString(), QStringLiteral("Петров"));
-        QVERIFY(!engine.currentPage()->printBackgroundImage());
+        m_engine->onDocumentPrint(ReportList::SpoDiploma, second, false);
+        QVERIFY(m_engine->currentPage() != firstPage);
+        QCOMPARE(m_engine->currentPage()->variables().value("last_name").toString(), QStringLiteral("Петров"));
+        QVERIFY(!m_engine->currentPage()->printBackgroundImage());
         flushDeletes();
         QVERIFY(!firstPage);
-        QVERIFY(engine.currentPage()->model("ViewSpoDetails"));
+        QVERIFY(m_engine->currentPage()->model("ViewSpoDetails"));
     }
 
     void unregisteredTypeIsRefusedEverywhere()
     {
         const auto bad = ReportList::ReportType(400);
-        Engine engine;
-        QSignalSpy errors(&engine, &Engine::error);
         const int editors = FakeEditor::created;
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Error printing: unregistered report type 400$"));
-        engine.onDocumentPrint(bad, 1, true);
-        QVERIFY(!engine.currentPage());
+        m_engine->onDocumentPrint(bad, 1, true);
+        QVERIFY(!m_engine->currentPage());
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Error editing: unregistered report type 400$"));
-        engine.onGuiEdit(bad);
+        m_engine->onGuiEdit(bad);
         QCOMPARE(FakeEditor::created, editors);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("unregistered report type 400$"));
         QCOMPARE(Engine::reportFilePath(bad), QString());
@@ -287,7 +262,7 @@ private slots:
         ReportPage page;
         QVERIFY(!Engine::loadReportData(bad, &page, 1, true));
         QVERIFY(!Engine::loadReportData(ReportList::SpoDiploma, nullptr, 1, true));
-        QCOMPARE(errors.count(), 0);
+        QCOMPARE(m_errors->count(), 0);
     }
 
     void pixmapIsTheTemplatesBackground()
@@ -307,16 +282,14 @@ private slots:
         insertDocument(fullDocument());
         insertDocument({{"fio1", QStringLiteral("Петров")}});
         QVERIFY(writeFile(installedPath("id121"), templateJson(1)));
-        Engine engine;
-        QSignalSpy errors(&engine, &Engine::error);
-        engine.onGuiEdit(ReportList::SpoAddition);
-        QCOMPARE(errors.count(), 0);
+        m_engine->onGuiEdit(ReportList::SpoAddition);
+        QCOMPARE(m_errors->count(), 0);
         QPointer<FakeEditor> editor = FakeEditor::last;
         QCOMPARE(editor->openedPath, installedPath("id121"));
         QVERIFY(editor->isVisible());
         QCOMPARE(editor->reportPage()->variables().value("full_name").toString(),
                  QStringLiteral("Иванова Мария Петровна"));
-        QVERIFY(!engine.currentPage());
+        QVERIFY(!m_engine->currentPage());
     }
 
     void printingNeverTakesTheDesignersPage()
@@ -324,20 +297,20 @@ private slots:
         insertDocument(fullDocument());
         const int other = insertDocument({{"fio1", QStringLiteral("Петров")}});
         QVERIFY(writeFile(installedPath("id120"), templateJson(0)));
-        auto engine = std::make_unique<Engine>();
-        engine->onGuiEdit(ReportList::SpoDiploma);
+        m_engine->onGuiEdit(ReportList::SpoDiploma);
         QPointer<FakeEditor> editor = FakeEditor::last;
         QPointer<ReportPage> designerPage = editor->reportPage();
         QCOMPARE(designerPage->parent(), editor.data());
 
-        engine->onDocumentPrint(ReportList::SpoDiploma, other, false);
-        engine->onDocumentPrint(ReportList::SpoDiploma, other, false);
+        m_engine->onDocumentPrint(ReportList::SpoDiploma, other, false);
+        m_engine->onDocumentPrint(ReportList::SpoDiploma, other, false);
         flushDeletes();
         QVERIFY(designerPage);
-        QVERIFY(engine->currentPage() != designerPage);
+        QVERIFY(m_engine->currentPage() != designerPage);
         QCOMPARE(designerPage->variables().value("last_name").toString(), QStringLiteral("Иванова"));
         QVERIFY(!designerPage->dataMode());
-        engine.reset();
+        m_errors.reset();
+        m_engine.reset();
         flushDeletes();
         QVERIFY(designerPage);
         // The window alone decides the page's end.
@@ -349,10 +322,8 @@ private slots:
     {
         QVERIFY(writeFile(installedPath("id124"), templateJson(1)));
         FakeEditor::opens = false;
-        Engine engine;
-        QSignalSpy errors(&engine, &Engine::error);
-        engine.onGuiEdit(ReportList::SpoDiplomaExcellent);
-        QCOMPARE(onlyError(errors), BadFormat.arg(installedPath("id124")));
+        m_engine->onGuiEdit(ReportList::SpoDiplomaExcellent);
+        QCOMPARE(error(), BadFormat.arg(installedPath("id124")));
         QPointer<FakeEditor> editor = FakeEditor::last;
         QVERIFY(editor && !editor->isVisible());
         QVERIFY(editor->reportPage()->variables().isEmpty());
@@ -363,22 +334,29 @@ private slots:
     void editorWithoutTemplateOrDesignerIsNotOpened()
     {
         const int editors = FakeEditor::created;
-        Engine engine;
-        QSignalSpy errors(&engine, &Engine::error);
-        engine.onGuiEdit(ReportList::SpoDiploma);
-        QCOMPARE(onlyError(errors), NotFound.arg("reports/id120.velrpt"));
+        m_engine->onGuiEdit(ReportList::SpoDiploma);
+        QCOMPARE(error(), NotFound.arg("reports/id120.velrpt"));
         QCOMPARE(FakeEditor::created, editors);
 
         QVERIFY(writeFile(installedPath("id120"), templateJson(1)));
         ReportEditor::setFactory(ReportEditor::Factory());
         QVERIFY(!ReportEditor::hasFactory());
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("no report designer available$"));
-        engine.onGuiEdit(ReportList::SpoDiploma);
-        QCOMPARE(errors.count(), 1);
+        m_engine->onGuiEdit(ReportList::SpoDiploma);
+        QCOMPARE(m_errors->count(), 1);
     }
 
 private:
+    // The one error text the engine sent, or a note of how many there were.
+    QString error() const
+    {
+        return m_errors->count() == 1 ? m_errors->at(0).at(0).toString()
+                                      : QStringLiteral("%1 errors").arg(m_errors->count());
+    }
+
     QTemporaryDir m_workDir;
+    std::unique_ptr<Engine> m_engine;
+    std::unique_ptr<QSignalSpy> m_errors;
     std::unique_ptr<ModalAnswerer> m_answerer;
     int m_previews = 0;
 };

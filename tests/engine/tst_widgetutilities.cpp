@@ -166,20 +166,16 @@ private slots:
         first.setObjectName("SampleDialog");
         first.setGeometry(40, 50, 321, 234);
         saveWidgetGeometry(&first);
-        QSettings* settings = Database::userSettings();
-        QCOMPARE(settings->value("VelSpo/SampleDialogGeometry").toByteArray(), first.saveGeometry());
-        QCOMPARE(settings->group(), QString());
-
+        QCOMPARE(Database::userSettings()->value("VelSpo/SampleDialogGeometry").toByteArray(), first.saveGeometry());
         QWidget second;
         second.setObjectName("SampleDialog");
         restoreWidgetGeometry(&second);
         QCOMPARE(second.size(), QSize(321, 234));
-        QWidget other;
-        other.setObjectName("OtherDialog");
-        other.resize(111, 99);
-        restoreWidgetGeometry(&other); // nothing stored: unchanged
-        QCOMPARE(other.size(), QSize(111, 99));
-        QCOMPARE(settings->group(), QString());
+        second.setObjectName("OtherDialog");
+        second.resize(111, 99);
+        restoreWidgetGeometry(&second); // nothing stored: unchanged
+        QCOMPARE(second.size(), QSize(111, 99));
+        QCOMPARE(Database::userSettings()->group(), QString());
         saveWidgetGeometry(nullptr);
         restoreWidgetGeometry(nullptr);
     }
@@ -188,7 +184,8 @@ private slots:
     {
         QVERIFY(Database::init(true));
         QVERIFY(DocumentFixtures::exec("CREATE TABLE Sample (name TEXT)"));
-        for (const char* value : {"Брянск", "Астрахань", "Воронеж", "Брянск", " Брянск ", "Воронеж", "", "   ", "   ", "Брянск"})
+        for (const char* value :
+             {"Брянск", "Астрахань", "Воронеж", "Брянск", " Брянск ", "Воронеж", "", "   ", "   ", "Брянск"})
             QVERIFY(DocumentFixtures::exec("INSERT INTO Sample (name) VALUES (?)", {QString::fromUtf8(value)}));
 
         QComboBox editable;
@@ -258,10 +255,6 @@ private slots:
         QCOMPARE(edit.text(), QString("собхака кот"));
         QCOMPARE(edit.cursorPosition(), 4);
         QCOMPARE(spy.words, QStringList{"собхака"});
-
-        edit.setSelection(0, 3);
-        spellCheckLineEdit(&edit);
-        QCOMPARE(edit.selectedText(), QString("соб"));
     }
 
     void passwordsAndMissingCheckerAreLeftAlone()
