@@ -347,11 +347,9 @@ private slots:
         table.resize(600, 400);
         table.show();
         QVERIFY(QTest::qWaitForWindowExposed(&table));
-        QStringList texts;
-        for (QAction* action : table.findChild<QMenu*>()->actions())
-            texts.append(action->isSeparator() ? QStringLiteral("—") : action->text());
-        QCOMPARE(texts, (QStringList{"Добавить новый", "Создать копию записи", "—", "Редактировать", "Удалить",
-                                     "Печатать", "—", "Выделить всё"}));
+        QCOMPARE(FormWidgets::actionTexts(table.findChild<QMenu*>()->actions()),
+                 (QStringList{"Добавить новый", "Создать копию записи", "—", "Редактировать", "Удалить", "Печатать",
+                              "—", "Выделить всё"}));
 
         const auto enabled = [&table](QPoint pos) {
             QTimer::singleShot(50, [] { QApplication::activePopupWidget()->close(); });

@@ -4,8 +4,10 @@
 // test at once, naming it, rather than crashing later on a null pointer.
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QLineEdit>
 #include <QObject>
+#include <QStringList>
 
 namespace FormWidgets {
 
@@ -26,6 +28,15 @@ inline QLineEdit* edit(const QObject* parent, const char* name)
 inline QAbstractButton* button(const QObject* parent, const char* name)
 {
     return child<QAbstractButton>(parent, name);
+}
+
+// Texts of a menu's or tool bar's actions, separators as "—".
+inline QStringList actionTexts(const QList<QAction*>& actions)
+{
+    QStringList texts;
+    for (const QAction* action : actions)
+        texts.append(action->isSeparator() ? QStringLiteral("—") : action->text());
+    return texts;
 }
 
 } // namespace FormWidgets
