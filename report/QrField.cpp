@@ -30,8 +30,10 @@ void QrField::draw(QPainter* painter, double dotsPerMm, double yOffset)
         dotsPerMm = reportPage->dotsPerMm();
     const QRectF target(m_x * dotsPerMm, m_y * dotsPerMm - yOffset, m_width * dotsPerMm,
                         m_height * dotsPerMm);
-    if (target.top() + target.height() <= 0)
-        return;   // wholly above the current sheet
+    // Wholly above or below the current sheet: nothing of it would show.
+    const QRectF area = ReportPage::visibleArea(painter);
+    if (target.bottom() <= area.top() || target.top() >= area.bottom())
+        return;
 
     // The library reports a text too long for the largest symbol by throwing;
     // such a field draws nothing and says so once per text in the log.

@@ -81,6 +81,22 @@ void ReportPage::setPageSize(int pageSize)
         m_printer->setPageSize(QPageSize(QPageSize::PageSizeId(pageSize)));
 }
 
+QRectF ReportPage::visibleArea(const QPainter* painter)
+{
+    const double unbounded = 1e12;
+    const QRectF everything(-unbounded, -unbounded, 2 * unbounded, 2 * unbounded);
+    const QPaintDevice* device = painter ? painter->device() : nullptr;
+    // A picture's extent is whatever was drawn on it so far.
+    if (!device || device->devType() == QInternal::Picture || device->width() <= 0
+        || device->height() <= 0)
+        return everything;
+    bool invertible = false;
+    const QTransform toUser = painter->combinedTransform().inverted(&invertible);
+    if (!invertible)
+        return everything;
+    return toUser.mapRect(QRectF(0, 0, device->width(), device->height()).adjusted(-1, -1, 1, 1));
+}
+
 double ReportPage::dotsPerMm() const
 {
     // The divisor is the one every stored layout was measured with.

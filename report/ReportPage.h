@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
+#include <QRectF>
 #include <QString>
 #include <QVariant>
 
@@ -16,6 +17,7 @@
 class AbstractField;
 class QAbstractItemModel;
 class QJsonObject;
+class QPainter;
 class QPrintPreviewDialog;
 class QPrinter;
 
@@ -53,6 +55,12 @@ public:
     void setPageSize(int pageSize);
     QMarginsF margins() const { return m_margins; }
     void setMargins(const QMarginsF& margins) { m_margins = margins; }
+
+    // The painter's device in the painter's own coordinates, grown by one
+    // device unit for the pen; fields skip whatever lies wholly outside it,
+    // which on paper would be cut off anyway but would still land in a PDF.
+    // A device of unknown extent (a picture) gives an unbounded rectangle.
+    static QRectF visibleArea(const QPainter* painter);
 
     // The device on which the page is laid out, previewed and printed
     // (screen-resolution mode, so the same scale everywhere).

@@ -312,9 +312,17 @@ void TableField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     pen.setStyle(m_drawBorders ? Qt::SolidLine : Qt::DotLine);
     painter->setPen(pen);
 
+    // Rows are still walked through every area, but only those reaching the
+    // current sheet are drawn: the rest would be cut off on paper and would
+    // only fill a PDF with text nobody sees.
+    const QRectF visible = ReportPage::visibleArea(painter);
+    const auto onSheet = [&visible](double top, double height) {
+        return top + height > visible.top() && top < visible.bottom();
+    };
+
     double X = m_x * dotsPerMm;
     double Y = m_y * dotsPerMm - yOffset;
-    if (m_headerIsVisible)
+    if (m_headerIsVisible && onSheet(Y, m_headerHeightUsed * dotsPerMm))
         drawHeader(painter, X, Y);
     Y += m_headerHeightUsed * dotsPerMm;
 
@@ -329,8 +337,10 @@ void TableField::draw(QPainter* painter, double dotsPerMm, double yOffset)
             X = walker.breakX() * dotsPerMm;
             Y = walker.breakY() * dotsPerMm - yOffset;
         }
-        drawRow(painter, i, X, Y);
-        Y += m_rowHeights.at(i) * dotsPerMm;
+        const double height = m_rowHeights.at(i) * dotsPerMm;
+        if (onSheet(Y, height))
+            drawRow(painter, i, X, Y);
+        Y += height;
     }
 
     // Strike the empty rest of every bounded area from where the rows end;

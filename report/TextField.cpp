@@ -33,18 +33,23 @@ void TextField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     double Y = m_y * dotsPerMm - yOffset;
     const double W = m_width * dotsPerMm;
     double H = m_height * dotsPerMm;
-    if (Y + H <= 0)
-        return;   // wholly above the current sheet
+    const QFont font = scaledFont(dotsPerMm);
+    const int L = qMax(0, int(m_lineHeight * dotsPerMm));
+    // A line height moves the text by this much (upwards when negative).
+    const double shift = L != 0 ? font.pixelSize() - L / 1.25 : 0.0;
+    // Everything is drawn within the field's rectangle (from the shifted
+    // top): a field wholly above or below the current sheet is skipped.
+    const QRectF area = ReportPage::visibleArea(painter);
+    if (Y + H <= area.top() || Y + qMin(0.0, shift) >= area.bottom())
+        return;
 
     painter->save();
     painter->setRenderHint(QPainter::TextAntialiasing, true);
 
     const QString text = reportPage->dataMode() ? reportPage->substituteVariables(m_text) : m_text;
-    const QFont font = scaledFont(dotsPerMm);
     QTextDocument document;
     document.setDefaultFont(font);
 
-    const int L = qMax(0, int(m_lineHeight * dotsPerMm));
     const int I = qMax(0, int(m_indent * dotsPerMm));
     QString html;
     if (L == 0)
@@ -66,11 +71,8 @@ void TextField::draw(QPainter* painter, double dotsPerMm, double yOffset)
                                   : QTextOption::NoWrap);
     document.setDefaultTextOption(option);
 
-    if (L != 0) {
-        const double shift = font.pixelSize() - L / 1.25;
-        Y += shift;
-        H -= shift;
-    }
+    Y += shift;
+    H -= shift;
     painter->translate(X, Y);
 
     QRectF bounds;
