@@ -77,8 +77,6 @@ private slots:
 
     void cleanup() { delete dialog; }
 
-    // ------------------------------------------------------------ the form
-
     void newDocumentForm()
     {
         open(0);
@@ -153,8 +151,6 @@ private slots:
         QVERIFY(button(dialog, "pushButtonSave")->isHidden());
     }
 
-    // ------------------------------------------------------------ templates
-
     void templateFormIsRestrictedAlsoAfterEdit()
     {
         open(-1);
@@ -198,8 +194,6 @@ private slots:
         QVERIFY(!button(dialog, "pushButtonSave")->isHidden());
     }
 
-    // ------------------------------------------------------------ full-name paste
-
     void pastedFullNameIsSplit_data()
     {
         QTest::addColumn<QString>("pasted");
@@ -242,8 +236,6 @@ private slots:
         QTest::keyClicks(surname, "Petrov Petr");
         QCOMPARE(fullName(dialog), QString("Petrov|Petr|"));
     }
-
-    // ------------------------------------------------------------ the rest
 
     void qualificationOffersStoredValues()
     {
@@ -295,8 +287,6 @@ private slots:
         delete dialog;
         SpellChecker::destroy();
     }
-
-    // ------------------------------------------------------------ printing
 
     void printGoesThroughTheChooserAndTheBlankCheck()
     {

@@ -51,8 +51,6 @@ private slots:
     void init() { QVERIFY(openEmpty()); }
     void cleanup() { delete dialog; }
 
-    // ------------------------------------------------------------ refusals
-
     void problems_data()
     {
         QTest::addColumn<QString>("values");
@@ -125,8 +123,6 @@ private slots:
         QCOMPARE(count("SpoDocuments", "isDuplicate = 1 AND number = '4444444'"), 1);
     }
 
-    // ------------------------------------------------------------ writing
-
     // Opened and saved again unchanged, a stored document keeps every column
     // (the supplement's too) but its edit stamp; flags above one become one.
     void formRoundTripKeepsEveryColumn()
@@ -188,8 +184,6 @@ private slots:
         QCOMPARE(answerer.handledCount(), 0);
     }
 
-    // ------------------------------------------------------------ templates
-
     // A failed copy of the supplement undoes the whole save; retried, the
     // document receives the template's summary and every detail row, once.
     void documentFromTemplateReceivesTheSupplementOnce()
@@ -242,8 +236,6 @@ private slots:
         QCOMPARE(count("SpoDocuments", "regNumber IN ('R-4', 'R-5')"), 2);
         QCOMPARE(count("PracticeDetails"), 2);
     }
-
-    // ------------------------------------------------------------ failures
 
     void failedInsertKeepsTheInput()
     {

@@ -17,15 +17,11 @@ using namespace DocumentFixtures;
 
 namespace {
 
+// Dates count only in pairs; an invalid one is as good as none.
 DocumentsTable::FilterList filter(const QString& fio, const QString& prof = QString(), const QDate& from = QDate(),
                                   const QDate& to = QDate())
 {
-    DocumentsTable::FilterList list{{"fio", fio}, {"prof", prof}};
-    if (from.isValid())
-        list.append({QStringLiteral("dateFrom"), from});
-    if (to.isValid())
-        list.append({QStringLiteral("dateTo"), to});
-    return list;
+    return {{"fio", fio}, {"prof", prof}, {"dateFrom", from}, {"dateTo", to}};
 }
 
 // A complete document without distinction; shown as "<fio1> Мария Петровна".
@@ -52,11 +48,8 @@ QStringList visibleNames(const DocumentsTable& table)
 
 int rowOf(const DocumentsTable& table, int spoId)
 {
-    for (int row = 0; row < table.tableModel()->rowCount(); ++row) {
-        if (table.tableModel()->index(row, 0).data().toInt() == spoId)
-            return row;
-    }
-    return -1;
+    const QAbstractItemModel* model = table.tableModel();
+    return model->match(model->index(0, 0), Qt::DisplayRole, spoId, 1, Qt::MatchExactly).value(0).row();
 }
 
 void selectDocuments(DocumentsTable& table, const QList<int>& ids)
@@ -165,8 +158,6 @@ private slots:
         QCOMPARE(visibleNames(table), QStringList{"Иванов Мария Петровна"});
     }
 
-    // ------------------------------------------------------------------------ copy
-
     void copyKeepsEveryDetailRow()
     {
         const int source = addDocument(QStringLiteral("Иванов"));
@@ -235,8 +226,6 @@ private slots:
         QCOMPARE(clicked.count(), 1);
         QCOMPARE(count("SpoDocuments"), 2);
     }
-
-    // ---------------------------------------------------------------------- delete
 
     void deleteRemovesDetailsOfSelectedOnly()
     {
@@ -308,8 +297,6 @@ private slots:
         QCOMPARE(count("SpoDocuments") + count("DMDetails"), 0);
     }
 
-    // -------------------------------------------------------------- row actions
-
     void rowActionsNeedASelectedRow()
     {
         const int a = addDocument(QStringLiteral("Иванов"));
@@ -367,8 +354,6 @@ private slots:
         QCOMPARE(enabled(onCell), QStringLiteral("100101"));
         QCOMPARE(enabled(QPoint(onCell.x(), table.viewport()->height() - 5)), QStringLiteral("100001"));
     }
-
-    // ------------------------------------------------------------ blank check, print
 
     void blankCheckAgainstDistinction_data()
     {
