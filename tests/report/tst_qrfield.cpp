@@ -1,12 +1,11 @@
 #include "support/Canvas.h"
+#include "support/PageMaker.h"
 #include "support/TestEnvironment.h"
 #include "support/WarningLog.h"
 
 #include "report/QrField.h"
 #include "report/QrStyle.h"
 #include "report/ReportPage.h"
-
-#include <QPainter>
 
 #include <qrcodegen.hpp>
 
@@ -42,12 +41,11 @@ private slots:
     void modulesMatchTheSymbol();
     void squareFitsTheShorterSide_data();
     void squareFitsTheShorterSide();
-    void quietZoneUsesTheLightBrush();
     void tooLongTextDrawsNothingAndLogsOnce();
     void drawsNothingWithoutPageOrAboveTheSheet();
 
 private:
-    QrField* addField(double x, double y, double w, double h, const QString& text);
+    QrField* addField(const QRectF& box, const QString& text) { return PageMaker::qr(*m_page, box, text); }
     ReportPage* m_page = nullptr;
 };
 
@@ -60,18 +58,6 @@ void TestQrField::cleanup()
 {
     delete m_page;
     m_page = nullptr;
-}
-
-QrField* TestQrField::addField(double x, double y, double w, double h, const QString& text)
-{
-    auto* field = new QrField;
-    field->setX(x);
-    field->setY(y);
-    field->setWidth(w);
-    field->setHeight(h);
-    field->setText(text);
-    m_page->addField(field);
-    return field;
 }
 
 void TestQrField::modulesMatchTheSymbol_data()
@@ -94,7 +80,7 @@ void TestQrField::modulesMatchTheSymbol()
     QFETCH(double, size);
     m_page->setVariable(QStringLiteral("fio"), QStringLiteral("Петров"));
     m_page->setDataMode(true);
-    QrField* field = addField(x, x + 2, size, size, text);
+    QrField* field = addField({x, x + 2, size, size}, text);
     Canvas canvas(600, 600);
     canvas.draw(field, dpm);
     const double scale = dpm > 0 ? dpm : m_page->dotsPerMm();
@@ -113,12 +99,12 @@ void TestQrField::squareFitsTheShorterSide()
 {
     QFETCH(double, width);
     QFETCH(double, height);
-    QrField* field = addField(3, 4, width, height, QStringLiteral("square"));
+    QrField* field = addField({3, 4, width, height}, QStringLiteral("square"));
     field->setStyle(QrStyle(4, QBrush(Qt::yellow), QBrush(Qt::black)));
     Canvas canvas(500, 500);
     canvas.draw(field, 10.0);
-    // Everything painted lies in the 20 mm square at the top left corner,
-    // and the style remembers where that was.
+    // The light brush fills the 20 mm square at the top left corner, the
+    // dark one paints inside it, and the style remembers where that was.
     const QRect yellow = canvas.colourBox(qRgb(255, 255, 0));
     QCOMPARE(yellow, QRect(30, 40, 200, 200));
     QCOMPARE(canvas.colourBox(qRgb(0, 0, 0)) | yellow, yellow);
@@ -126,36 +112,10 @@ void TestQrField::squareFitsTheShorterSide()
     QCOMPARE(field->style().top, 40.0f);
 }
 
-void TestQrField::quietZoneUsesTheLightBrush()
-{
-    const qrcodegen::QrCode code = qrcodegen::QrCode::encodeText("quiet", qrcodegen::QrCode::Ecc::HIGH);
-    QrStyle style(4, QBrush(Qt::green), QBrush(Qt::blue));
-    const int size = (code.getSize() + 8) * 5;   // five pixels a module
-    QImage image(size + 40, size + 40, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    style.paint(code, &painter, QRectF(20, 20, size, size + 50));
-    painter.end();
-    // The four-module band around the symbol is all light, and nothing is
-    // painted outside the square.
-    const QRgb light = qRgb(0, 255, 0);
-    for (int i = 0; i < size; ++i) {
-        for (int band = 0; band < 4 * 5; ++band) {
-            QCOMPARE(image.pixel(20 + i, 20 + band), light);
-            QCOMPARE(image.pixel(20 + band, 20 + i), light);
-            QCOMPARE(image.pixel(20 + i, 19 + size - band), light);
-            QCOMPARE(image.pixel(19 + size - band, 20 + i), light);
-        }
-    }
-    QCOMPARE(image.pixel(19, 19), qRgb(255, 255, 255));
-    QCOMPARE(image.pixel(20 + size, 20 + size), qRgb(255, 255, 255));
-    QCOMPARE(image.pixel(20 + 4 * 5 + 2, 20 + 4 * 5 + 2), qRgb(0, 0, 255));   // finder corner
-}
-
 void TestQrField::tooLongTextDrawsNothingAndLogsOnce()
 {
     WarningLog log;
-    QrField* field = addField(0, 0, 40, 40, QStringLiteral("очень длинный текст ").repeated(100));
+    QrField* field = addField({0, 0, 40, 40}, QStringLiteral("очень длинный текст ").repeated(100));
     Canvas canvas(400, 400);
     canvas.draw(field, 10.0).draw(field, 10.0);
     QVERIFY(canvas.isBlank());
@@ -178,7 +138,7 @@ void TestQrField::drawsNothingWithoutPageOrAboveTheSheet()
     QVERIFY(canvas.draw(&loose, 10.0).draw(&loose, -1).isBlank());
 
     // Its bottom is exactly the sheet's top.
-    QrField* field = addField(0, 20, 20, 6, QStringLiteral("x"));
+    QrField* field = addField({0, 20, 20, 6}, QStringLiteral("x"));
     QVERIFY(canvas.draw(field, 10.0, 260.0).isBlank());
 }
 

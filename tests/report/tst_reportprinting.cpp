@@ -1,9 +1,9 @@
 #include "support/ModalAnswerer.h"
+#include "support/PageMaker.h"
 #include "support/PdfFile.h"
 #include "support/PreviewDriver.h"
 #include "support/TestEnvironment.h"
 
-#include "report/QrField.h"
 #include "report/ReportPage.h"
 #include "report/TableField.h"
 #include "report/TextField.h"
@@ -35,13 +35,7 @@ QString mark(int index)
 
 void addText(ReportPage& page, double y, const QString& text)
 {
-    auto* field = new TextField;
-    field->setX(5);
-    field->setY(y);
-    field->setWidth(150);
-    field->setHeight(12);
-    field->setText(text);
-    page.addField(field);
+    PageMaker::text(page, {5, y, 150, 12}, text);
 }
 
 // One labelled text field near the top of each sheet, and red and blue
@@ -64,26 +58,16 @@ void makeSheets(ReportPage& page, int sheets)
 // rows; it goes on at 20 mm down sheet 1 when continues, else it overflows.
 void addTable(ReportPage& page, int rows, bool continues)
 {
-    auto* model = new QStandardItemModel(rows, 1, &page);
-    model->setHorizontalHeaderLabels({QStringLiteral("name")});
+    QList<QStringList> names;
     for (int r = 0; r < rows; ++r)
-        model->setItem(r, 0, new QStandardItem(QStringLiteral("Строка%1").arg(r + 1)));
-    auto* table = new TableField;
-    table->setX(20);
-    table->setY(40);
-    table->setColumnCount(1);
-    table->setColumnsWidth({120});
+        names.append({QStringLiteral("Строка%1").arg(r + 1)});
+    TableField* table = PageMaker::table(page, 20, 40, QStringLiteral("Subjects"), {"name"}, {120}, 8, 8);
     table->setHeaderNames({QStringLiteral("Предмет")});
-    table->setColumnIds({QStringLiteral("$D{Subjects.name}")});
-    table->setHeaderHeight(8);
-    table->setRowHeight(8);
     table->setSplitsCount(2);
     table->setMaxSplitHeight({60, 100});
     table->setSplitX({continues ? 20.0 : 0.0, 0});
     table->setSplitY({continues ? sheetHeight + 20 : 0.0, 0});
-    table->setModelName(QStringLiteral("Subjects"));
-    page.addField(table);
-    page.addModel(QStringLiteral("Subjects"), model, false);
+    page.addModel(QStringLiteral("Subjects"), PageMaker::model({"name"}, names, &page), false);
 }
 
 // Red, blue or white in the middle of the PDF's first page.
@@ -276,13 +260,7 @@ void TestReportPrinting::sheetsHoldOnlyTheirOwnDrawing()
         addTable(*result, rows, true);
         if (sheetOneFields) {
             addText(*result, sheetHeight + 150, QStringLiteral("Нижний"));
-            auto* qr = new QrField;
-            qr->setX(200);
-            qr->setY(sheetHeight + 60);
-            qr->setWidth(30);
-            qr->setHeight(30);
-            qr->setText(QStringLiteral("Нижний"));
-            result->addField(qr);
+            PageMaker::qr(*result, {200, sheetHeight + 60, 30, 30}, QStringLiteral("Нижний"));
         }
         return result;
     };

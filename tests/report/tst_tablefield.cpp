@@ -1,4 +1,5 @@
 #include "support/Canvas.h"
+#include "support/PageMaker.h"
 #include "support/PdfFile.h"
 #include "support/TestEnvironment.h"
 
@@ -34,15 +35,6 @@ QString token(const QString& column)
     return QStringLiteral("$D{viewspodetails.%1}").arg(column);
 }
 
-QStandardItemModel* oneColumnModel(const QString& column, const QStringList& values)
-{
-    auto* model = new QStandardItemModel(values.size(), 1);
-    model->setHorizontalHeaderLabels({column});
-    for (int r = 0; r < values.size(); ++r)
-        model->setItem(r, 0, new QStandardItem(values.at(r)));
-    return model;
-}
-
 } // namespace
 
 class TestTableField : public QObject
@@ -62,16 +54,14 @@ private slots:
     void rowHeights();
     void gradeWordHyphenation_data();
     void gradeWordHyphenation();
-    void overflowStopsRowsUntilMended();
-    void splitContinuesInTheNextArea();
+    void areas_data();
+    void areas();
     void zStrokeFillsTheBoundedArea();
-    void framesOnScreen_data();
-    void framesOnScreen();
-    void noFramesOnPaperWithoutBorders();
+    void frames_data();
+    void frames();
     void shortArraysAreReadWithDefaults();
     void sqlModelIsFetchedWhole();
     void modelThatNeverDeliversDoesNotHang();
-    void streamRoundTrip();
 
 private:
     // A page with the model "ViewSpoDetails" of rows x 4 columns col1..col4
@@ -79,6 +69,14 @@ private:
     // table over it at (10, 20) mm: columns of 30 mm, header 10 mm, rows 8 mm.
     void makeTable(int rows, int columns = 3);
     void setData(int row, int column, const QString& text) { m_model->setItem(row, column, new QStandardItem(text)); }
+    // Bounded areas: their heights, and where each one's rows go on.
+    void setAreas(const QVector<double>& heights, const QVector<double>& x, const QVector<double>& y)
+    {
+        m_field->setSplitsCount(heights.size());
+        m_field->setMaxSplitHeight(heights);
+        m_field->setSplitX(x);
+        m_field->setSplitY(y);
+    }
     // The table drawn on a blank 300 x 320 mm canvas.
     Canvas drawn(bool dataMode = true);
     double advance(const QString& text) const
@@ -108,30 +106,12 @@ void TestTableField::cleanup()
 
 void TestTableField::makeTable(int rows, int columns)
 {
-    m_model = new QStandardItemModel(rows, 4);
-    m_model->setHorizontalHeaderLabels({"col1", "col2", "col3", "col4"});
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < 3; ++c)
-            setData(r, c, QStringLiteral("r%1c%2").arg(r).arg(c + 1));
+    const QStringList names{"col1", "col2", "col3", "col4"};
+    m_model = PageMaker::model(names, rows);
+    for (int r = 0; r < rows; ++r)
         setData(r, 3, token("col1") + "}");
-    }
     m_page->addModel(QStringLiteral("ViewSpoDetails"), m_model, true);
-
-    m_field = new TableField;
-    m_field->setX(10);
-    m_field->setY(20);
-    m_field->setColumnCount(columns);
-    m_field->setHeaderHeight(10);
-    m_field->setRowHeight(8);
-    m_field->setColumnsWidth(QVector<double>(columns, 30));
-    m_field->setHeaderNames(QVector<QString>(columns));
-    m_field->setColumnsAlign(QVector<quint8>(columns, 0));
-    QVector<QString> ids;
-    for (int c = 0; c < columns; ++c)
-        ids.append(token(QStringLiteral("col%1").arg(c + 1)));
-    m_field->setColumnIds(ids);
-    m_page->addField(m_field);
-    m_field->setModelName(details);
+    m_field = PageMaker::table(*m_page, 10, 20, details, names.mid(0, columns), QVector<double>(columns, 30), 10, 8);
 }
 
 Canvas TestTableField::drawn(bool dataMode)
@@ -198,7 +178,7 @@ void TestTableField::rebinding()
 
     // A model bound later under the same name replaces the first; the table
     // follows at its next draw, without the old model's columns.
-    QStandardItemModel* replacement = oneColumnModel(QStringLiteral("other"), {QStringLiteral("new")});
+    QStandardItemModel* replacement = PageMaker::model({"other"}, {{"new"}});
     m_page->addModel(QStringLiteral("VIEWSPODETAILS"), replacement, true);
     QCOMPARE(m_field->boundModel(), replacement);
     QCOMPARE(m_field->columnMap().keys(), QStringList{QStringLiteral("other")});
@@ -239,7 +219,7 @@ void TestTableField::bindingOnceOnAPage()
 
     // Placed on a page after its model was bound, it binds when laid out,
     // and says so once.
-    QStandardItemModel* model = oneColumnModel(QStringLiteral("col1"), {"first", "second"});
+    QStandardItemModel* model = PageMaker::model({"col1"}, {{"first"}, {"second"}});
     m_page->addModel(details, model, true);
     field.setPage(m_page);
     m_page->setDataMode(true);
@@ -351,55 +331,46 @@ void TestTableField::gradeWordHyphenation()
     }
 }
 
-void TestTableField::overflowStopsRowsUntilMended()
+void TestTableField::areas_data()
 {
+    QTest::addColumn<bool>("continues");
+    QTest::newRow("overflow") << false;
+    QTest::newRow("split") << true;
+}
+
+void TestTableField::areas()
+{
+    QFETCH(bool, continues);
     makeTable(6, 1);
     m_field->setRowHeight(10);
-    m_field->setSplitsCount(1);
-    m_field->setMaxSplitHeight({50});
-    m_field->setSplitX({0});
-    m_field->setSplitY({0});
-    Canvas canvas = drawn();
-    QVERIFY(m_field->overflow());
-    QCOMPARE(m_field->height(), 50.0);   // the first area's height
-    // The header and three rows fit below 50 mm; the fourth would touch it.
-    const double midX = 25 * m_dpm;
-    QVERIFY(canvas.inkNear(midX, 60 * m_dpm));
-    QVERIFY(!canvas.inkNear(midX, 70 * m_dpm));
+    setAreas({50}, {continues ? 100.0 : 0.0}, {continues ? 250.0 : 0.0});
+    const Canvas canvas = drawn();
+    QCOMPARE(m_field->overflow(), !continues);
+    QCOMPARE(m_field->height(), 50.0);   // the first area's
+    // The header and three rows fit above 50 mm; the fourth would touch it.
+    QVERIFY(canvas.inkNear(25 * m_dpm, 60 * m_dpm));
+    QVERIFY(!canvas.inkNear(25 * m_dpm, 70 * m_dpm));
+    // Rows 3-5 go on from (100 mm, 250 mm), without a header, or are cut off.
+    for (double y : {250, 260, 280})
+        QCOMPARE(canvas.inkNear(115 * m_dpm, y * m_dpm), continues);
+    QVERIFY(!canvas.inkNear(115 * m_dpm, 290 * m_dpm));
+    QCOMPARE(canvas.inkNear(100 * m_dpm, 255 * m_dpm) && canvas.inkNear(130 * m_dpm, 255 * m_dpm), continues);
+    if (continues)
+        return;
 
-    // Mended: the next layout no longer reports it, and every row shows.
+    // Mended, the next layout no longer reports it, and every row shows.
     m_field->setMaxSplitHeight({100});
     m_field->prepare();
     QVERIFY(!m_field->overflow());
-    QVERIFY(drawn().inkNear(midX, 90 * m_dpm));
+    QVERIFY(drawn().inkNear(25 * m_dpm, 90 * m_dpm));
     // A first area of height 0 is unbounded; so is a table without areas.
     m_field->setMaxSplitHeight({0});
     m_field->prepare();
     QVERIFY(!m_field->overflow());
     QCOMPARE(m_field->height(), 0.0);
-    m_field->setMaxSplitHeight({50});
-    m_field->setSplitsCount(0);
+    setAreas({}, {}, {});
     m_field->prepare();
     QVERIFY(!m_field->overflow());
-}
-
-void TestTableField::splitContinuesInTheNextArea()
-{
-    makeTable(6, 1);
-    m_field->setRowHeight(10);
-    m_field->setSplitsCount(1);
-    m_field->setMaxSplitHeight({50});
-    m_field->setSplitX({100});
-    m_field->setSplitY({250});
-    const Canvas canvas = drawn();
-    QVERIFY(!m_field->overflow());
-    // Rows 0-2 in the first area, rows 3-5 from (100 mm, 250 mm), without a header.
-    QVERIFY(canvas.inkNear(25 * m_dpm, 60 * m_dpm));
-    QVERIFY(!canvas.inkNear(25 * m_dpm, 70 * m_dpm));
-    for (double y : {250, 260, 280})
-        QVERIFY(canvas.inkNear(115 * m_dpm, y * m_dpm));
-    QVERIFY(!canvas.inkNear(115 * m_dpm, 290 * m_dpm));
-    QVERIFY(canvas.inkNear(100 * m_dpm, 255 * m_dpm) && canvas.inkNear(130 * m_dpm, 255 * m_dpm));
 }
 
 void TestTableField::zStrokeFillsTheBoundedArea()
@@ -407,10 +378,7 @@ void TestTableField::zStrokeFillsTheBoundedArea()
     makeTable(2, 1);
     m_field->setZOnEmpty(true);
     m_field->setRowHeight(10);
-    m_field->setSplitsCount(1);
-    m_field->setMaxSplitHeight({60});
-    m_field->setSplitX({0});
-    m_field->setSplitY({0});
+    setAreas({60}, {0}, {0});
     // The rows end 30 mm below the top; the Z runs 2 mm inside the rest.
     const double left = 12 * m_dpm, right = 38 * m_dpm, top = 52 * m_dpm, bottom = 78 * m_dpm;
     Canvas canvas = drawn();
@@ -423,51 +391,37 @@ void TestTableField::zStrokeFillsTheBoundedArea()
     QCOMPARE(drawn().inkShare(left + 2, right - 2, top), 0.0);
 }
 
-void TestTableField::framesOnScreen_data()
+void TestTableField::frames_data()
 {
     QTest::addColumn<bool>("borders");
-    QTest::newRow("solid") << true;
-    QTest::newRow("dotted") << false;
+    QTest::newRow("borders") << true;
+    QTest::newRow("no borders") << false;
 }
 
-void TestTableField::framesOnScreen()
+void TestTableField::frames()
 {
-    // On screen the cells always show, dotted when the borders are off.
+    // On screen the cells always show, dotted without borders; on paper
+    // they are ruled only with borders.
     QFETCH(bool, borders);
     makeTable(2, 2);
-    m_field->setColumnIds({QString(), QString()});
     m_field->setDrawBorders(borders);
     const Canvas canvas = drawn(false);
     for (double y : {20, 30, 38}) {   // top, below the header, below the row
         const double share = canvas.inkShare(10 * m_dpm + 3, 70 * m_dpm - 3, y * m_dpm);
         QVERIFY2(borders ? share > 0.95 : share > 0.15 && share < 0.8, qPrintable(QString::number(share)));
     }
-    QVERIFY(canvas.inkNear(40 * m_dpm, 25 * m_dpm) || !borders);   // a column boundary
-}
 
-void TestTableField::noFramesOnPaperWithoutBorders()
-{
     QTemporaryDir dir;
-    const auto print = [&](bool borders) {
-        makeTable(2, 2);
-        m_field->setDrawBorders(borders);
-        QPrinter printer(QPrinter::ScreenResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        const QString fileName = dir.filePath(borders ? "borders.pdf" : "plain.pdf");
-        printer.setOutputFileName(fileName);
-        m_page->setDataMode(true);
-        QPainter painter(&printer);
-        m_field->draw(&painter, m_dpm, 0.0);
-        painter.end();
-        cleanup();
-        init();
-        return PdfFile::content(fileName);
-    };
-    const QByteArray withBorders = print(true);
-    const QByteArray without = print(false);
-    QVERIFY(withBorders.contains("BT") && without.contains("BT"));   // the cell texts
-    QVERIFY(withBorders.contains(" m\n"));                             // paths for the ruling
-    QVERIFY2(!without.contains(" m\n"), without.constData());
+    QPrinter printer(QPrinter::ScreenResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("table.pdf")));
+    m_page->setDataMode(true);   // texts that fit, so that no clip path is written
+    QPainter painter(&printer);
+    m_field->draw(&painter, m_dpm, 0.0);
+    painter.end();
+    const QByteArray content = PdfFile::content(printer.outputFileName());
+    QVERIFY(content.contains("BT"));                  // the cell texts
+    QCOMPARE(content.contains(" m\n"), borders);     // paths of the ruling
 }
 
 void TestTableField::shortArraysAreReadWithDefaults()
@@ -477,10 +431,8 @@ void TestTableField::shortArraysAreReadWithDefaults()
     m_field->setHeaderNames({QStringLiteral("h")});
     m_field->setColumnIds({token("col1")});
     m_field->setColumnsAlign({});
+    setAreas({40}, {}, {});
     m_field->setSplitsCount(3);
-    m_field->setMaxSplitHeight({40});
-    m_field->setSplitX({});
-    m_field->setSplitY({});
     m_field->setWordWrap(true);
     m_field->setZOnEmpty(true);
     drawn();
@@ -538,28 +490,6 @@ void TestTableField::modelThatNeverDeliversDoesNotHang()
     drawn();
     QCOMPARE(m_field->rowCount(), 3);
     QVERIFY(model->fetchCalls >= 1);
-}
-
-void TestTableField::streamRoundTrip()
-{
-    makeTable(1, 2);
-    m_field->setColumnsAlign({});
-    m_field->setDrawBorders(false);
-    m_field->setPreviewRowCount(4);
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    m_field->writeStream(out);
-    TableField copy;
-    QDataStream in(bytes);
-    copy.readStream(in);
-    QCOMPARE(in.status(), QDataStream::Ok);
-    QVERIFY(in.atEnd());
-    QCOMPARE(copy.x(), 10.0);
-    QCOMPARE(int(copy.previewRowCount()), 4);
-    QVERIFY(!copy.drawBorders());
-    QCOMPARE(copy.columnIds(), m_field->columnIds());
-    QCOMPARE(copy.modelName(), details);
-    QCOMPARE(copy.columnsAlign().size(), 2);   // grown to the column count
 }
 
 VELSPO_TEST_MAIN(TestTableField)

@@ -1,4 +1,5 @@
 #include "support/Canvas.h"
+#include "support/PageMaker.h"
 #include "support/TestEnvironment.h"
 
 #include "report/ReportPage.h"
@@ -24,7 +25,7 @@ private slots:
     void fieldWithoutPageDrawsNothing();
 
 private:
-    TextField* addField(double x, double y, double w, double h, const QString& text);
+    TextField* addField(const QRectF& box, const QString& text) { return PageMaker::text(*m_page, box, text); }
     // The field drawn on a 150 x 80 mm canvas.
     Canvas render(TextField* field, double yOffset = 0.0) const
     {
@@ -48,18 +49,6 @@ void TestTextField::cleanup()
 {
     delete m_page;
     m_page = nullptr;
-}
-
-TextField* TestTextField::addField(double x, double y, double w, double h, const QString& text)
-{
-    auto* field = new TextField;
-    field->setX(x);
-    field->setY(y);
-    field->setWidth(w);
-    field->setHeight(h);
-    field->setText(text);
-    m_page->addField(field);
-    return field;
 }
 
 void TestTextField::fontAndFlags()
@@ -98,7 +87,7 @@ void TestTextField::alignment_data()
 void TestTextField::alignment()
 {
     QFETCH(int, flags);
-    TextField* field = addField(20, 10, 100, 40, QStringLiteral("Ш Ш Ш"));
+    TextField* field = addField({20, 10, 100, 40}, QStringLiteral("Ш Ш Ш"));
     field->setAlignFlags(quint16(flags));
     const QRect ink = render(field).inkBox();
     QVERIFY(!ink.isNull());
@@ -142,7 +131,7 @@ void TestTextField::wrapping()
     QFETCH(bool, wordWrap);
     QFETCH(int, minLines);
     QFETCH(int, maxLines);
-    TextField* field = addField(10, 5, width, 70, text);
+    TextField* field = addField({10, 5, width, 70}, text);
     field->setWordWrap(wordWrap);
     const Canvas canvas = render(field);
     QVERIFY2(canvas.inkLines() >= minLines && canvas.inkLines() <= maxLines,
@@ -154,7 +143,7 @@ void TestTextField::wrapping()
 
 void TestTextField::indentAndLineHeight()
 {
-    TextField* field = addField(10, 5, 100, 60, QStringLiteral("Ш"));
+    TextField* field = addField({10, 5, 100, 60}, QStringLiteral("Ш"));
     const int plain = render(field).inkBox().left();
     field->setIndent(15);
     const int indented = render(field).inkBox().left();
@@ -177,7 +166,7 @@ void TestTextField::indentAndLineHeight()
 
 void TestTextField::zStroke()
 {
-    TextField* field = addField(10, 10, 80, 50, QString());
+    TextField* field = addField({10, 10, 80, 50}, QString());
     field->setZOnEmpty(true);
     const Canvas canvas = render(field);
     const QRect ink = canvas.inkBox();
@@ -211,7 +200,7 @@ void TestTextField::sheetOffset()
 {
     // At the page's own scale: a field at 250 mm is 40 mm down sheet 1.
     const double dpm = m_page->dotsPerMm();
-    TextField* field = addField(10, 250, 100, 10, QStringLiteral("ШШШ"));
+    TextField* field = addField({10, 250, 100, 10}, QStringLiteral("ШШШ"));
     Canvas canvas = Canvas::ofMm(150, 80, dpm);
     const QRect ink = canvas.draw(field, dpm, 210 * dpm).inkBox();
     QVERIFY2(ink.top() >= int(40 * dpm) && ink.top() < 40 * dpm + field->scaledFont(dpm).pixelSize() * 0.5,
@@ -225,7 +214,7 @@ void TestTextField::sheetOffset()
 
 void TestTextField::dataModeAndMarkup()
 {
-    TextField* field = addField(10, 10, 120, 10, QStringLiteral("$V{empty}"));
+    TextField* field = addField({10, 10, 120, 10}, QStringLiteral("$V{empty}"));
     m_page->setVariable(QStringLiteral("empty"), QString());
     QVERIFY(!render(field).isBlank());   // the raw token
     m_page->setDataMode(true);
