@@ -24,7 +24,7 @@ namespace {
 const QString backgroundQuestion = QStringLiteral("Включена печать фона.\nПродолжить?!");
 const QString turnOver = QStringLiteral("Переверните страницу!");
 const QString insertNext = QStringLiteral("Вставьте следующий лист");
-const QString overflowQuestion =
+const QString overflowText =
     QStringLiteral("Данные таблиц не помещаются на данном бланке и будут обрезаны.\nПродолжить?!");
 const double sheetHeight = 210.0;   // landscape A4 on the page strip, mm
 
@@ -100,9 +100,7 @@ private slots:
     void background_data();
     void background();
     void sheetsHoldOnlyTheirOwnDrawing();
-    void overflowNoClosesThePreviewAndEndsTheRun();
-    void overflowYesIsAskedOnceAndCutsTheTable();
-    void overflowIsAskedOnlyOnSheetZero();
+    void overflowQuestion();
     void pageDeletedWhilePreviewOpen();
     void newRunWhileAPreviewIsOpen();
     void renderPageWithoutPrinterOrDeviceDoesNothing();
@@ -282,57 +280,37 @@ void TestReportPrinting::sheetsHoldOnlyTheirOwnDrawing()
     QVERIFY(m_answerer->texts().isEmpty());
 }
 
-void TestReportPrinting::overflowNoClosesThePreviewAndEndsTheRun()
+void TestReportPrinting::overflowQuestion()
 {
     ReportPage page;
     makeSheets(page, 3);
     addTable(page, 30, false);
-    m_driver->setAction(PreviewDriver::Leave);
-    m_answerer->answer(QMessageBox::No);
-    page.print(true, -1);
-    // Asked while sheet 0 is shown; its preview closes, no sheet follows.
-    QCOMPARE(m_answerer->texts(), QStringList{overflowQuestion});
-    QCOMPARE(m_answerer->titles(), QStringList{QStringLiteral("Внимание!")});
-    QVERIFY(m_driver->previewCount() <= 1);
-    QVERIFY(page.cancelled());
-    QCOMPARE(page.pageIndex(), 0);
-    QVERIFY(!page.preview());
-
-    // A new run starts afresh and asks again.
-    m_driver->setAction(PreviewDriver::Close);
-    m_answerer->answer(QMessageBox::Yes);
-    page.print(true, -1);
-    QVERIFY(!page.cancelled());
-    QCOMPARE(page.pageIndex(), 3);
-    QCOMPARE(m_answerer->texts().count(overflowQuestion), 2);
-}
-
-void TestReportPrinting::overflowYesIsAskedOnceAndCutsTheTable()
-{
-    ReportPage page;
-    makeSheets(page, 2);
-    addTable(page, 30, false);
-    m_answerer->answer(QMessageBox::Yes);
-    page.print(true, -1);
-    // Once, although sheet 0 was painted for the preview and again for the print.
-    QCOMPARE(m_driver->events(), (QStringList{overflowQuestion, mark(0), turnOver, mark(1)}));
-    const QString text = PdfFile::text(m_driver->pdfFiles().value(0));
-    QVERIFY2(text.contains(QStringLiteral("Строка6")) && !text.contains(QStringLiteral("Строка7")), qPrintable(text));
-}
-
-void TestReportPrinting::overflowIsAskedOnlyOnSheetZero()
-{
-    ReportPage page;
-    makeSheets(page, 2);
-    addTable(page, 30, false);
+    // Only sheet 0 asks.
     page.setDataMode(true);
     renderSheet(page, 1, QStringLiteral("s1.pdf"));
     QVERIFY(m_answerer->texts().isEmpty());
-    // Sheet 0 outside a run: No only marks the run cancelled.
+
+    m_driver->setAction(PreviewDriver::Leave);
     m_answerer->answer(QMessageBox::No);
-    renderSheet(page, 0, QStringLiteral("s0.pdf"));
-    QCOMPARE(m_answerer->texts(), QStringList{overflowQuestion});
-    QVERIFY(page.cancelled());
+    page.print(true, -1);
+    // No, asked while sheet 0 is shown: its preview closes, no sheet follows.
+    QCOMPARE(m_answerer->texts(), QStringList{overflowText});
+    QCOMPARE(m_answerer->titles(), QStringList{QStringLiteral("Внимание!")});
+    QVERIFY(m_driver->previewCount() <= 1);
+    QVERIFY(page.cancelled() && !page.preview());
+    QCOMPARE(page.pageIndex(), 0);
+
+    // Yes in a new run: asked once, although sheet 0 is painted for the
+    // preview and again for the print, and the table is cut off.
+    m_answerer->clear();
+    m_driver->setAction(PreviewDriver::PrintToPdf);
+    m_answerer->answer(QMessageBox::Yes);
+    page.print(true, -1);
+    QCOMPARE(m_answerer->texts(), (QStringList{overflowText, turnOver, insertNext}));
+    QVERIFY(!page.cancelled());
+    const QString text = PdfFile::text(m_driver->pdfFiles().value(0));
+    QVERIFY2(text.contains(QStringLiteral("Строка6")) && !text.contains(QStringLiteral("Строка7")), qPrintable(text));
+
 }
 
 void TestReportPrinting::pageDeletedWhilePreviewOpen()
