@@ -284,7 +284,8 @@ private slots:
         action("actionForumUrl")->trigger();
         QCOMPARE(catcher.urls.value(0).scheme(), QStringLiteral("https"));
         QCOMPARE(catcher.urls.value(0).path(), QStringLiteral("/"));
-        for (const char* url : {"javascript:alert(1)", "file:///etc/passwd", "ftp://example.org/file", "relative/path"})
+        for (const char* url : {"javascript:alert(1)", "file:///etc/passwd", "file://server/share/run.exe",
+                                "ftp://example.org/file", "relative/path"})
             QVERIFY2(!VelMainWindow::openWebLink(QUrl(url)), url);
         QVERIFY(VelMainWindow::openWebLink(QUrl("http://example.org/download?id=1")));
         // A path with characters that mean something in a URL.
