@@ -13,7 +13,7 @@ private slots:
     void init();
     void cleanup();
 
-    void fontAndFlags();
+    void font();
     void alignment_data();
     void alignment();
     void wrapping_data();
@@ -51,7 +51,7 @@ void TestTextField::cleanup()
     m_page = nullptr;
 }
 
-void TestTextField::fontAndFlags()
+void TestTextField::font()
 {
     ReportPage page;
     auto* field = new TextField;
@@ -62,14 +62,6 @@ void TestTextField::fontAndFlags()
     QCOMPARE(field->scaledFont(page.dotsPerMm()).hintingPreference(), QFont::PreferNoHinting);
     field->setFont(QFont(QStringLiteral("Liberation Sans"), 10));
     QCOMPARE(field->effectiveFont().family(), QStringLiteral("Liberation Sans"));
-
-    // Only the low 16 bits decide whether the field's own alignment is used;
-    // word wrap follows the field, whatever is asked.
-    field->setAlignFlags(Qt::AlignRight);
-    QCOMPARE(field->textFlags(0x10000), int(Qt::AlignRight));
-    QCOMPARE(field->textFlags(Qt::AlignLeft | Qt::TextWordWrap), int(Qt::AlignLeft));
-    field->setWordWrap(true);
-    QCOMPARE(field->textFlags(Qt::AlignHCenter), int(Qt::AlignHCenter | Qt::TextWordWrap));
 }
 
 void TestTextField::alignment_data()
