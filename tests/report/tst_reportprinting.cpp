@@ -161,8 +161,8 @@ void TestReportPrinting::promptsBetweenSheets()
     makeSheets(page, sheets);
     page.print(dataMode, -1);
     QCOMPARE(m_driver->events(), expected);
-    // The prompts have no title.
-    QCOMPARE(m_answerer->titles(), QStringList(QVector<QString>(sheets - 1).toList()));
+    for (const QString& title : m_answerer->titles())
+        QVERIFY2(title.isEmpty(), qPrintable(title));   // the prompts have none
     QCOMPARE(page.pageIndex(), sheets);
     QVERIFY(!page.cancelled() && !page.preview());
 

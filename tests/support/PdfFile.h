@@ -17,6 +17,6 @@ public:
     // The decompressed drawing commands of every page: what was drawn, off
     // the page or not.
     static QByteArray content(const QString& file);
-    // Text objects ("BT" operators) in the content: one per piece of text drawn.
+    // Text objects ("BT" operators) in the content: one per text drawn.
     static int textObjects(const QString& file);
 };
