@@ -20,17 +20,16 @@ private slots:
     void wrapping();
     void indentAndLineHeight();
     void zStroke();
-    void sheetOffset();
     void dataModeAndMarkup();
     void fieldWithoutPageDrawsNothing();
 
 private:
     TextField* addField(const QRectF& box, const QString& text) { return PageMaker::text(*m_page, box, text); }
     // The field drawn on a 150 x 80 mm canvas.
-    Canvas render(TextField* field, double yOffset = 0.0) const
+    Canvas render(TextField* field) const
     {
         Canvas canvas = Canvas::ofMm(150, 80, m_dpm);
-        canvas.draw(field, m_dpm, yOffset);
+        canvas.draw(field, m_dpm);
         return canvas;
     }
 
@@ -184,22 +183,6 @@ void TestTextField::zStroke()
     const QImage filled = render(field).image();
     field->setZOnEmpty(false);
     QCOMPARE(render(field).image(), filled);
-}
-
-void TestTextField::sheetOffset()
-{
-    // At the page's own scale: a field at 250 mm is 40 mm down sheet 1.
-    const double dpm = m_page->dotsPerMm();
-    TextField* field = addField({10, 250, 100, 10}, QStringLiteral("ШШШ"));
-    Canvas canvas = Canvas::ofMm(150, 80, dpm);
-    const QRect ink = canvas.draw(field, dpm, 210 * dpm).inkBox();
-    QVERIFY2(ink.top() >= int(40 * dpm) && ink.top() < 40 * dpm + field->scaledFont(dpm).pixelSize() * 0.5,
-             qPrintable(QString::number(ink.top())));
-    // A field of sheet 0 leaves sheet 1 blank.
-    canvas.clear();
-    field->setY(20);
-    field->setZOnEmpty(true);
-    QVERIFY(canvas.draw(field, dpm, 210 * dpm).isBlank());
 }
 
 void TestTextField::dataModeAndMarkup()
