@@ -15,6 +15,7 @@
 #include <QDateEdit>
 #include <QGroupBox>
 #include <QMessageBox>
+#include <QScopedValueRollback>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -139,6 +140,9 @@ void DocumentEditDialog::loadData(int id)
     if (!Database::execQuery(query) || !query.next())
         return;
 
+    // Filling the form is no paste: a stored name that happens to equal the
+    // clipboard must be shown as stored, not split across the name fields.
+    const QScopedValueRollback<bool> loading(splittingName, true);
     ui->lineEditFio_1->setText(query.value(QStringLiteral("fio1")).toString());
     ui->lineEditFio_2->setText(query.value(QStringLiteral("fio2")).toString());
     ui->lineEditFio_3->setText(query.value(QStringLiteral("fio3")).toString());

@@ -237,6 +237,20 @@ private slots:
         QCOMPARE(fullName(dialog), QString("Petrov|Petr|"));
     }
 
+    void storedNameIsShownAsStoredWhateverTheClipboard()
+    {
+        // A name pasted whole into the surname while the other fields were
+        // filled is stored whole; reloading it must not split it again.
+        QApplication::clipboard()->setText("Иванов Иван Иванович");
+        open(insertDocument({{"fio1", "Иванов Иван Иванович"}, {"fio2", "Пётр"}}));
+        QCOMPARE(fullName(dialog), QString("Иванов Иван Иванович|Пётр|"));
+        delete dialog;
+        QApplication::clipboard()->setText("Повара очной формы");
+        open(insertDocument({{"fio1", "Повара очной формы"}, {"isTemplate", 1}}));
+        dialog->setTemplateMode(true);
+        QCOMPARE(fullName(dialog), QString("Повара очной формы||"));
+    }
+
     void qualificationOffersStoredValues()
     {
         for (const char* qual : {"Пекарь", "Повар", "Повар ", "  "})
