@@ -41,10 +41,15 @@ void migrateIniData(const QString& iniPath)
         VLOG << "migrateIniData cant start a transaction" << db.lastError().text();
         return;
     }
+    // Keys of a file that cannot be written stay in it and come back at every
+    // start: they may fill rows still missing, never replace what the user
+    // has entered since.
+    const bool removable = ini.isWritable();
     QStringList stored;
     {
         QSqlQuery insert(db);
-        insert.prepare(QStringLiteral("INSERT OR REPLACE INTO Variables VALUES (?, ?);"));
+        insert.prepare(removable ? QStringLiteral("INSERT OR REPLACE INTO Variables VALUES (?, ?);")
+                                 : QStringLiteral("INSERT OR IGNORE INTO Variables VALUES (?, ?);"));
         for (const QString& key : keys) {
             insert.bindValue(0, key);
             insert.bindValue(1, iniText(ini.value(key, QString())));

@@ -55,6 +55,21 @@ private slots:
         QCOMPARE(after.allKeys(), QStringList({"Data/Boss_2"}));
     }
 
+    void readOnlyFileNeverReplacesLaterEdits()
+    {
+        // The keys of a file that cannot be written survive every start; since
+        // the first, the user has changed the city and removed the second head.
+        const QByteArray content("[Data]\nCity=Тверь\nBoss_1=Петров\n");
+        QVERIFY(writeBytes(m_ini, content));
+        QVERIFY(QFile::setPermissions(m_ini, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        if (QFile(m_ini).open(QIODevice::ReadWrite))
+            QSKIP("this user writes into read-only files");
+        Database::setVariable("City", "Москва");
+        migrateIniData(m_ini);
+        QCOMPARE(rows("SELECT Name, Value FROM Variables ORDER BY Name"), QStringList({"Boss_1|Петров", "City|Москва"}));
+        QCOMPARE(readBytes(m_ini), content);
+    }
+
     void nothingIsRemovedWithoutDatabase()
     {
         QVERIFY(writeBytes(m_ini, "[Data]\nCity=Тверь\n"));
