@@ -106,6 +106,9 @@ void loadSpoData(ReportPage* page, int sqlDocId, bool useData)
     auto date = [&](const char* column) { return storedDate(text(column)); };
     const QString digits = QStringLiteral("dd.MM.yyyy");
 
+    // Empty parts are left out: a name without a middle name would otherwise
+    // end in a blank, which prints before a following comma and shifts a
+    // centred name.
     QStringList nameParts;
     for (const char* column : {"fio1", "fio2", "fio3"}) {
         const QString part = text(column).trimmed();
