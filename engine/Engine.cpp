@@ -87,6 +87,16 @@ QPixmap Engine::pixmap(ReportList::ReportType type)
     return page.backgroundImage();
 }
 
+QString Engine::existingTemplatePath(ReportList::ReportType type)
+{
+    const QString path = reportFilePath(type);
+    if (fileExists(path))
+        return path;
+    VLOG << "cant find report file" << path;
+    emit error(notFoundText(path), QStringLiteral("Ошибка"));
+    return QString();
+}
+
 bool Engine::loadReportData(ReportList::ReportType type, ReportPage* page, int sqlDocId, bool useData)
 {
     const ReportInfo* info = ReportList::info(type);
@@ -117,12 +127,9 @@ void Engine::onDocumentPrint(ReportList::ReportType type, int sqlDocId, bool pri
         return;
     }
 
-    const QString path = reportFilePath(type);
-    if (!fileExists(path)) {
-        VLOG << "cant find report file" << path;
-        emit error(notFoundText(path), QStringLiteral("Ошибка"));
+    const QString path = existingTemplatePath(type);
+    if (path.isEmpty())
         return;
-    }
     if (!holdsTemplate(path) || !m_currentPage->load(path)) {
         VLOG << "invalid report file" << path;
         emit error(invalidFormatText(path), QStringLiteral("Ошибка"));
@@ -142,12 +149,9 @@ void Engine::onGuiEdit(ReportList::ReportType type)
         return;
     }
 
-    const QString path = reportFilePath(type);
-    if (!fileExists(path)) {
-        VLOG << "cant find report file" << path;
-        emit error(notFoundText(path), QStringLiteral("Ошибка"));
+    const QString path = existingTemplatePath(type);
+    if (path.isEmpty())
         return;
-    }
 
     ReportEditor* editor = ReportEditor::create();
     if (!editor) {

@@ -42,6 +42,9 @@ signals:
     void error(const QString& text, const QString& title = QStringLiteral("Ошибка"));
 
 private:
+    // The type's template file, or "" once the user has been told it is missing.
+    QString existingTemplatePath(ReportList::ReportType type);
+
     // Only pages made for printing; a designer's page belongs to its window.
     QPointer<ReportPage> m_currentPage;
 };
