@@ -67,6 +67,50 @@ private slots:
                  QStringList({"spoId", "fio", "issueDate", "number", "regNumber", "professionName", "editDate"}));
     }
 
+    // Every column with its declared type, in declared order ("name type" pairs;
+    // a key column is "INTEGER key").
+    void newDatabaseHasTheDeclaredSchema_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("columns");
+        const QString key = "INTEGER key";
+        QTest::newRow("SpoDocuments") << "SpoDocuments"
+            << "spoId " + key + ", isTemplate INTEGER, isDuplicate INTEGER, isExcellent INTEGER, qual TEXT, "
+               "programType INTEGER, professionCode TEXT, professionName TEXT, fio1 TEXT, fio2 TEXT, fio3 TEXT, "
+               "decisionDate TEXT, number TEXT, regNumber TEXT, issueDate TEXT, birthDate TEXT, comment TEXT, "
+               "editDate TEXT, totalCount TEXT, attestationTotalCount TEXT, practiceTotalCount TEXT, "
+               "previousEducation TEXT, additionNumber TEXT, serial TEXT, additionSerial TEXT, deductionDate TEXT, "
+               "deductionNumber TEXT";
+        QTest::newRow("PracticeDetails") << "PracticeDetails"
+            << "pracId " + key + ", spoId INTEGER notnull, practiceName TEXT, practiceCount INTRGER, practiceRate TEXT";
+        QTest::newRow("DisciplineDetails") << "DisciplineDetails"
+            << "discId " + key + ", spoId INTEGER notnull, disciplineName TEXT, disciplineCount INTRGER, "
+               "disciplineCountAudit INTRGER, disciplineRate TEXT";
+        QTest::newRow("CourseworkDetails") << "CourseworkDetails"
+            << "cwId " + key + ", spoId INTEGER notnull, cwName TEXT, cwRate TEXT";
+        QTest::newRow("AttestationDetails") << "AttestationDetails"
+            << "attId " + key + ", spoId INTEGER notnull, attestationName TEXT, attestationRate TEXT";
+        QTest::newRow("ModuleDetails") << "ModuleDetails"
+            << "moduleId " + key + ", spoId INTEGER notnull, moduleName TEXT, moduleCount INTEGER, "
+               "moduleCountAudit INTEGER, moduleRate TEXT, moduleExamCount INTEGER";
+        QTest::newRow("DMDetails") << "DMDetails"
+            << "dmId " + key + ", spoId INTEGER notnull, moduleId INTEGER notnull, dmName TEXT, dmCount INTEGER, "
+               "dmCountAudit INTEGER, dmRate TEXT";
+        QTest::newRow("Bosses") << "Bosses" << "bossId " + key + ", bossFio TEXT";
+        QTest::newRow("Variables") << "Variables" << "Name TEXT key, Value TEXT";
+    }
+
+    void newDatabaseHasTheDeclaredSchema()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, columns);
+        QVERIFY(Database::init(true));
+        const QStringList declared = rows(QStringLiteral(
+            "SELECT name || ' ' || type || CASE WHEN pk THEN ' key' WHEN \"notnull\" THEN ' notnull' ELSE '' END "
+            "FROM pragma_table_info('%1')").arg(table));
+        QCOMPARE(declared.join(", "), columns);
+    }
+
     // A database of an older version, once patched, has exactly the structure
     // of a new one, declared types included; its rows survive.
     void oldDatabaseIsPatchedToTheNewStructure_data()
