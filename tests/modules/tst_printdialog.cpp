@@ -7,7 +7,6 @@
 #include "support/FormWidgets.h"
 #include "support/TestEnvironment.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsView>
@@ -19,24 +18,6 @@
 
 using FormWidgets::button;
 using FormWidgets::child;
-
-namespace {
-
-QPixmap previewPixmap(PrintDialog* dialog)
-{
-    for (QGraphicsItem* item : child<QGraphicsView>(dialog, "graphicsView")->scene()->items()) {
-        if (auto* pixmapItem = dynamic_cast<QGraphicsPixmapItem*>(item))
-            return pixmapItem->pixmap();
-    }
-    return QPixmap();
-}
-
-int lastPrintedReport()
-{
-    return Database::userSettings()->value(QStringLiteral("VelSpo/lastPrintedReport")).toInt();
-}
-
-} // namespace
 
 // The report type chooser: its list, description and preview, the print and
 // edit modes, the zoom limits and the settings it keeps.
@@ -52,8 +33,8 @@ private slots:
 
     void init()
     {
-        Database::userSettings()->remove(QStringLiteral("PrintDialog"));
-        Database::userSettings()->remove(QStringLiteral("VelSpo/lastPrintedReport"));
+        Database::userSettings()->remove("PrintDialog");
+        Database::userSettings()->remove("VelSpo/lastPrintedReport");
         DocumentFixtures::clearUserReports();
         dialog = new PrintDialog;
     }
@@ -66,28 +47,25 @@ private slots:
 
     void listsRegisteredTypesInOrder()
     {
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Печать"));
         auto* list = child<QListWidget>(dialog, "listWidget");
-        const QList<ReportInfo*> reports = ReportList::allReports();
-        QCOMPARE(list->count(), 4);
-        for (int row = 0; row < reports.size(); ++row) {
-            QCOMPARE(list->item(row)->text(), reports.at(row)->title);
-            QCOMPARE(list->item(row)->data(Qt::UserRole).toInt(), reports.at(row)->type);
-        }
-        QCOMPARE(list->item(3)->data(Qt::UserRole).toInt(), 404);
-
+        QStringList shown, expected;
+        for (int row = 0; row < list->count(); ++row)
+            shown << list->item(row)->text() + list->item(row)->data(Qt::UserRole).toString();
+        for (const ReportInfo* report : ReportList::allReports())
+            expected << report->title + QString::number(report->type);
+        QCOMPARE(shown, expected);
+        QCOMPARE(shown.size(), 4);
+        QVERIFY(shown.at(3).endsWith("404"));
         // Row 0 the first time, with its description.
         QCOMPARE(list->currentRow(), 0);
-        QCOMPARE(child<QPlainTextEdit>(dialog, "plainTextEdit")->toPlainText(), reports.at(0)->description);
+        QCOMPARE(child<QPlainTextEdit>(dialog, "plainTextEdit")->toPlainText(), ReportList::allReports().at(0)->description);
         list->setCurrentRow(2);
         QVERIFY(child<QPlainTextEdit>(dialog, "plainTextEdit")->toPlainText().endsWith("\nДва экземпляра бланка!"));
-
-        QCOMPARE(child<QGroupBox>(dialog, "groupBox_3")->title(), QStringLiteral("Выберите шаблон для печати: "));
-        QCOMPARE(child<QGroupBox>(dialog, "groupBox_2")->title(), QStringLiteral("Полное название"));
-        QCOMPARE(button(dialog, "checkBoxBackground")->text(), QStringLiteral("Печатать фон"));
-        QCOMPARE(button(dialog, "checkBoxPreview")->text(), QStringLiteral("Предпросмотр"));
-        QCOMPARE(button(dialog, "pushButtonPrint")->text(), QStringLiteral("Печать"));
-        QCOMPARE(button(dialog, "pushButtonCancel")->text(), QStringLiteral("Отмена"));
+        QCOMPARE(QStringList({dialog->windowTitle(), child<QGroupBox>(dialog, "groupBox_3")->title(),
+                              child<QGroupBox>(dialog, "groupBox_2")->title(), button(dialog, "checkBoxBackground")->text(),
+                              button(dialog, "checkBoxPreview")->text(), button(dialog, "pushButtonPrint")->text(),
+                              button(dialog, "pushButtonCancel")->text()}).join('|'),
+                 QStringLiteral("Печать|Выберите шаблон для печати: |Полное название|Печатать фон|Предпросмотр|Печать|Отмена"));
     }
 
     void printRemembersRowAndSendsChoice()
@@ -97,23 +75,19 @@ private slots:
         button(dialog, "checkBoxBackground")->setChecked(true);
         button(dialog, "pushButtonPrint")->click();
         QCOMPARE(chosen.count(), 1);
-        QCOMPARE(chosen.at(0).at(0).value<ReportList::ReportType>(), ReportList::SpoDiplomaExcellent);
-        QCOMPARE(chosen.at(0).at(1).toBool(), true);
+        QCOMPARE(chosen.at(0), (QVariantList{QVariant::fromValue(ReportList::SpoDiplomaExcellent), true}));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!dialog);
-        QCOMPARE(lastPrintedReport(), 3);
-
         // The next one opens on that row; a double click does not move it.
         dialog = new PrintDialog;
         auto* list = child<QListWidget>(dialog, "listWidget");
         QCOMPARE(list->currentRow(), 3);
         QSignalSpy doubleClicked(dialog.data(), &PrintDialog::reportTypeSelected);
         emit list->itemDoubleClicked(list->item(1));
-        QCOMPARE(doubleClicked.at(0).at(0).value<ReportList::ReportType>(), ReportList::SpoAddition);
-        QCOMPARE(doubleClicked.at(0).at(1).toBool(), false);
+        QCOMPARE(doubleClicked.at(0), (QVariantList{QVariant::fromValue(ReportList::SpoAddition), false}));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!dialog);
-        QCOMPARE(lastPrintedReport(), 3);
+        QCOMPARE(Database::userSettings()->value("VelSpo/lastPrintedReport").toInt(), 3);
     }
 
     void printWithoutRowOrCancelSendsNothing()
@@ -127,8 +101,7 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!dialog);
         QCOMPARE(chosen.count(), 0);
-        // No row remembered: the next one opens without one.
-        dialog = new PrintDialog;
+        dialog = new PrintDialog; // no row remembered: none chosen
         QCOMPARE(child<QListWidget>(dialog, "listWidget")->currentRow(), -1);
     }
 
@@ -137,10 +110,9 @@ private slots:
         button(dialog, "checkBoxBackground")->setChecked(true);
         dialog->setEditMode();
         dialog->show();
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Редактировать шаблон"));
-        QCOMPARE(button(dialog, "pushButtonPrint")->text(), QStringLiteral("Редактировать"));
-        QCOMPARE(child<QGroupBox>(dialog, "groupBox_3")->title(),
-                 QStringLiteral("Выберите шаблон, который нужно отредактировать:"));
+        QCOMPARE(dialog->windowTitle() + '|' + button(dialog, "pushButtonPrint")->text() + '|'
+                     + child<QGroupBox>(dialog, "groupBox_3")->title(),
+                 QStringLiteral("Редактировать шаблон|Редактировать|Выберите шаблон, который нужно отредактировать:"));
         QVERIFY(button(dialog, "checkBoxBackground")->isHidden());
         QSignalSpy chosen(dialog.data(), &PrintDialog::reportTypeSelected);
         button(dialog, "pushButtonPrint")->click();
@@ -151,34 +123,39 @@ private slots:
     void previewShowsTemplateBackground()
     {
         // A template for 401 with a red background; 402 has none.
-        QVERIFY(QDir().mkpath(Database::dataPath() + QStringLiteral("/reports")));
+        QVERIFY(QDir().mkpath(Database::dataPath() + "/reports"));
         QPixmap image(40, 60);
         image.fill(Qt::red);
         ReportPage page;
         page.setBackgroundImage(image);
-        QVERIFY(page.save(Database::dataPath() + QStringLiteral("/reports/id120.velrpt")));
+        QVERIFY(page.save(Database::dataPath() + "/reports/id120.velrpt"));
         dialog->show();
         const auto previewShown = [this] {
             QString flags;
             for (const char* name : {"graphicsView", "pushButtonScalePlus", "pushButtonScaleMinus"})
-                flags += child<QWidget>(dialog, name)->isHidden() ? QLatin1Char('0') : QLatin1Char('1');
+                flags += child<QWidget>(dialog, name)->isHidden() ? '0' : '1';
             return flags;
+        };
+        const auto pixmap = [this] {
+            for (QGraphicsItem* item : child<QGraphicsView>(dialog, "graphicsView")->scene()->items())
+                if (auto* pixmapItem = dynamic_cast<QGraphicsPixmapItem*>(item))
+                    return pixmapItem->pixmap();
+            return QPixmap();
         };
         QCOMPARE(previewShown(), QStringLiteral("000"));
         button(dialog, "checkBoxPreview")->setChecked(true);
         QCOMPARE(previewShown(), QStringLiteral("111"));
-        QCOMPARE(previewPixmap(dialog).toImage().pixelColor(5, 5), QColor(Qt::red));
-        QCOMPARE(previewPixmap(dialog).size(), QSize(40, 60));
+        QCOMPARE(pixmap().toImage().pixelColor(5, 5), QColor(Qt::red));
+        QCOMPARE(pixmap().size(), QSize(40, 60));
         QVERIFY(qFuzzyCompare(dialog->currentScale(), 1.0));
         child<QListWidget>(dialog, "listWidget")->setCurrentRow(1);
-        QVERIFY(previewPixmap(dialog).isNull()); // a type without a template
-
+        QVERIFY(pixmap().isNull()); // a type without a template
         // The switch is remembered, both ways.
         delete dialog;
         QVERIFY(Database::userSettings()->contains("PrintDialog/geometry"));
         dialog = new PrintDialog;
         QCOMPARE(previewShown(), QStringLiteral("111"));
-        QCOMPARE(previewPixmap(dialog).size(), QSize(40, 60));
+        QCOMPARE(pixmap().size(), QSize(40, 60));
         button(dialog, "checkBoxPreview")->setChecked(false);
         delete dialog;
         dialog = new PrintDialog;
