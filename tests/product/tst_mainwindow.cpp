@@ -55,12 +55,6 @@ void answerFileDialog(ModalAnswerer& answerer, const QString& path, QString* pro
     });
 }
 
-QByteArray liveFile()
-{
-    QFile file(Database::databaseFileName());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 // The product's main window over its base: menus, tool bar and shortcuts, the
@@ -92,20 +86,21 @@ private slots:
         open();
         QCOMPARE(window->windowTitle(), ProductTypeInfo::titleWithVersion());
         QCOMPARE(actionTexts(window->menuBar()->actions()), (QStringList{"Файл", "Вид", "Инструменты", "Справка", "Поддержка"}));
-        QCOMPARE(menu("menuPreferences"), (QStringList{"—", "Настройки", "Выход"}));
-        QCOMPARE(menu("menu_4"), QStringList{"Фильтры"});
-        QCOMPARE(menu("menu_2"), (QStringList{"Создать резервную копию", "Восстановить из резервной копии", "—", "Экспорт",
-                                              "—", "Редактор форм", "—", "Настройки программы"}));
-        QCOMPARE(menu("menu_3"), (QStringList{"О программе", "Проверить обновления", "—", "Совет дня"}));
-        QCOMPARE(menu("menu"), QStringList{"Форум поддержки"});
+        QStringList menus;
+        for (const char* name : {"menuPreferences", "menu_4", "menu_2", "menu_3", "menu"})
+            menus << actionTexts(child<QMenu>(window.get(), name)->actions()).join(',');
+        QCOMPARE(menus, (QStringList{"—,Настройки,Выход", "Фильтры",
+                                     "Создать резервную копию,Восстановить из резервной копии,—,Экспорт,—,Редактор форм,—,"
+                                     "Настройки программы",
+                                     "О программе,Проверить обновления,—,Совет дня", "Форум поддержки"}));
         const QList<QAction*> tools = child<QToolBar>(window.get(), "toolBar")->actions();
         QCOMPARE(actionTexts(tools), (QStringList{"Создать документ", "Редактировать документ", "Создать копию документа",
                                                   "Печать", "Удалить"}));
         for (QAction* tool : tools)
             QVERIFY2(!tool->icon().pixmap(48, 48).isNull(), qPrintable(tool->text()));
-        QCOMPARE(action("actionExport")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
-        QCOMPARE(action("actionEditor")->shortcut(), QKeySequence(Qt::Key_F7));
-        QCOMPARE(action("actionAbout")->shortcut(), QKeySequence(Qt::Key_F1));
+        QCOMPARE(action("actionExport")->shortcut().toString() + action("actionEditor")->shortcut().toString()
+                     + action("actionAbout")->shortcut().toString(),
+                 QStringLiteral("Ctrl+SF7F1"));
         QVERIFY(action("actionFilter")->isChecked());
     }
 
@@ -117,7 +112,7 @@ private slots:
         const auto shown = [this] {
             QString flags;
             for (const char* name : {"actionCreateDoc", "actionEdit", "actionCopy", "actionPrint", "actionRemove"})
-                flags += action(name)->isVisible() ? QLatin1Char('1') : QLatin1Char('0');
+                flags += action(name)->isVisible() ? '1' : '0';
             return flags;
         };
         QCOMPARE(shown(), QStringLiteral("10000"));
@@ -125,8 +120,7 @@ private slots:
         QCOMPARE(shown(), QStringLiteral("11111"));
         table->selectionModel()->select(table->tableModel()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QCOMPARE(shown(), QStringLiteral("10001"));
-        // A reload empties the selection; the actions go with it.
-        table->updateData();
+        table->updateData(); // a reload empties the selection; the actions go with it
         QCOMPARE(shown(), QStringLiteral("10000"));
         // A filter hides the selected row: nothing visible is selected.
         table->selectRow(0);
@@ -141,12 +135,11 @@ private slots:
         open();
         DocumentsTable* table = window->documentsRegister();
         table->onRowActivated(table->tableModel()->index(0, 1));
-        // "Добавить новый" opens an empty form, ready for input.
-        table->newRecordAction->trigger();
+        table->newRecordAction->trigger(); // an empty form, ready for input
         const QList<DocumentEditDialog*> forms = window->findChildren<DocumentEditDialog*>();
         QCOMPARE(forms.size(), 2);
-        QCOMPARE(edit(forms.at(0), "lineEditFio_1")->text(), QStringLiteral("Иванов"));
-        QCOMPARE(edit(forms.at(1), "lineEditFio_1")->text(), QString());
+        QCOMPARE(edit(forms.at(0), "lineEditFio_1")->text() + '|' + edit(forms.at(1), "lineEditFio_1")->text(),
+                 QStringLiteral("Иванов|"));
         QVERIFY(button(forms.at(1), "pushButtonSave")->isVisible());
     }
 
@@ -176,8 +169,7 @@ private slots:
         QCOMPARE(window->documentsRegister()->tableModel()->index(0, 1).data().toString(),
                  QStringLiteral("Иванов Мария Петровна"));
 
-        // A cancelled dialog says nothing.
-        answerer.clear();
+        answerer.clear(); // a cancelled dialog says nothing
         answerFileDialog(answerer, QString());
         QVERIFY(!window->saveDatabaseBackup());
         answerFileDialog(answerer, QString());
@@ -207,13 +199,16 @@ private slots:
         QCOMPARE(count("SpoDocuments"), 2);
         QCOMPARE(window->documentsRegister()->tableModel()->rowCount(), 2);
 
+        const auto liveFile = [] {
+            QFile file(Database::databaseFileName());
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
         const QByteArray before = liveFile();
         answerer.clear();
         answerer.answer(QMessageBox::Yes); // the dialog's "replace the file?"
         answerFileDialog(answerer, Database::databaseFileName());
         QVERIFY(!window->saveDatabaseBackup());
-        QCOMPARE(answerer.texts().last(), QStringLiteral("Не удалось сохранить резервную копию."));
-        QCOMPARE(answerer.titles().last(), QStringLiteral("Ошибка"));
+        QCOMPARE(answerer.texts().last() + answerer.titles().last(), QStringLiteral("Не удалось сохранить резервную копию.Ошибка"));
         QCOMPARE(liveFile(), before);
     }
 
@@ -246,8 +241,7 @@ private slots:
         child<QListWidget>(chooser, "listWidget")->setCurrentRow(0);
         QMetaObject::invokeMethod(button(chooser, "pushButtonPrint"), "click", Qt::QueuedConnection);
         QTRY_COMPARE(answerer.handledCount(), 1);
-        QCOMPARE(answerer.texts().at(0), QStringLiteral("Шаблон отчёта reports/id120.velrpt не найден."));
-        QCOMPARE(answerer.titles().at(0), QStringLiteral("Ошибка"));
+        QCOMPARE(answerer.texts().at(0) + answerer.titles().at(0), QStringLiteral("Шаблон отчёта reports/id120.velrpt не найден.Ошибка"));
         QTRY_VERIFY(!window->editorChooser());
     }
 
@@ -262,11 +256,10 @@ private slots:
         window->openEditorWindow();
         window.reset();
         QSettings stored(Database::userSettingsPath() + QStringLiteral("/settings.ini"), QSettings::IniFormat);
-        QVERIFY(!stored.value("VelSpo/geometry").toByteArray().isEmpty());
-        QVERIFY(!stored.value("VelSpo/windowState").toByteArray().isEmpty());
+        QVERIFY(!stored.value("VelSpo/geometry").toByteArray().isEmpty() && !stored.value("VelSpo/windowState").toByteArray().isEmpty());
         QCOMPARE(stored.value("VelSpo/last_started_version").toString(), ProductTypeInfo::version());
-        QCOMPARE(stored.value("VelSpo/askBeforeEditor").toBool(), false);
-        QCOMPARE(stored.value("VelSpo/askBeforeExport").toBool(), true);
+        QCOMPARE(stored.value("VelSpo/askBeforeEditor").toString() + stored.value("VelSpo/askBeforeExport").toString(),
+                 QStringLiteral("falsetrue"));
 
         QVERIFY(openEmpty());
         open();
@@ -282,14 +275,12 @@ private slots:
             QDesktopServices::setUrlHandler(QLatin1String(scheme), &catcher, "open");
         open();
         action("actionForumUrl")->trigger();
-        QCOMPARE(catcher.urls.value(0).scheme(), QStringLiteral("https"));
-        QCOMPARE(catcher.urls.value(0).path(), QStringLiteral("/"));
+        QCOMPARE(catcher.urls.value(0).scheme() + catcher.urls.value(0).path(), QStringLiteral("https/"));
         for (const char* url : {"javascript:alert(1)", "file:///etc/passwd", "file://server/share/run.exe",
                                 "ftp://example.org/file", "relative/path"})
             QVERIFY2(!VelMainWindow::openWebLink(QUrl(url)), url);
         QVERIFY(VelMainWindow::openWebLink(QUrl("http://example.org/download?id=1")));
-        // A path with characters that mean something in a URL.
-        const QString path = QStringLiteral("/tmp/отчёт #1 100%.xlsx");
+        const QString path = QStringLiteral("/tmp/отчёт #1 100%.xlsx"); // characters that mean something in a URL
         QVERIFY(VelMainWindow::openLocalFile(path));
         QCOMPARE(catcher.urls.size(), 3);
         QCOMPARE(catcher.urls.at(2).toLocalFile(), path);
@@ -309,7 +300,6 @@ private:
     // The window closes the database when it goes: documents are added first.
     void open() { window.reset(new MainWindow); }
     QAction* action(const char* name) const { return child<QAction>(window.get(), name); }
-    QStringList menu(const char* name) const { return actionTexts(child<QMenu>(window.get(), name)->actions()); }
 
     std::unique_ptr<MainWindow> window;
 };
