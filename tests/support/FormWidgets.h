@@ -6,7 +6,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QLineEdit>
-#include <QObject>
 #include <QStringList>
 
 namespace FormWidgets {
@@ -20,14 +19,21 @@ T* child(const QObject* parent, const char* name)
     return found;
 }
 
-inline QLineEdit* edit(const QObject* parent, const char* name)
-{
-    return child<QLineEdit>(parent, name);
-}
+inline QLineEdit* edit(const QObject* parent, const char* name) { return child<QLineEdit>(parent, name); }
+inline QAbstractButton* button(const QObject* parent, const char* name) { return child<QAbstractButton>(parent, name); }
 
-inline QAbstractButton* button(const QObject* parent, const char* name)
+// One letter per widget: upper case when shown, lower case when hidden, "-"
+// after it when disabled. "Sa-" reads "S shown, a hidden and disabled".
+inline QString states(const QObject* parent, std::initializer_list<std::pair<char, const char*>> widgets)
 {
-    return child<QAbstractButton>(parent, name);
+    QString flags;
+    for (const auto& [letter, name] : widgets) {
+        const QWidget* widget = child<QWidget>(parent, name);
+        flags += widget->isHidden() ? QChar(letter).toLower() : QChar(letter).toUpper();
+        if (!widget->isEnabled())
+            flags += QLatin1Char('-');
+    }
+    return flags;
 }
 
 // Texts of a menu's or tool bar's actions, separators as "—".
