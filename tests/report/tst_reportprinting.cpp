@@ -33,25 +33,19 @@ QString mark(int index)
     return QStringLiteral("[preview %1]").arg(index);
 }
 
-void addText(ReportPage& page, double y, const QString& text)
-{
-    PageMaker::text(page, {5, y, 150, 12}, text);
-}
-
 // One labelled text field near the top of each sheet, and red and blue
 // backgrounds.
 void makeSheets(ReportPage& page, int sheets)
 {
     page.setPagesCount(sheets);
-    QPixmap red(297, 210);
+    QPixmap red(297, 210), blue(297, 210);
     red.fill(Qt::red);
-    QPixmap blue(297, 210);
     blue.fill(Qt::blue);
     page.setBackgroundImage(red);
     page.setBackgroundImage2(blue);
     page.setVariable(QStringLiteral("name"), QStringLiteral("Иванов"));
     for (int k = 0; k < qMax(sheets, 1); ++k)
-        addText(page, k * sheetHeight + 5, QStringLiteral("Лист%1 $V{name}").arg(k + 1));
+        PageMaker::text(page, {5, k * sheetHeight + 5, 150, 12}, QStringLiteral("Лист%1 $V{name}").arg(k + 1));
 }
 
 // A table of "Строка1".."Строка<rows>" at 40 mm whose first area takes six
@@ -90,277 +84,242 @@ class TestReportPrinting : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void promptsBetweenSheets_data();
-    void promptsBetweenSheets();
-    void closingAPreviewStillMovesOn();
-    void background_data();
-    void background();
-    void sheetsHoldOnlyTheirOwnDrawing();
-    void overflowQuestion();
-    void pageDeletedWhilePreviewOpen();
-    void newRunWhileAPreviewIsOpen();
-    void renderPageWithoutPrinterOrDeviceDoesNothing();
-
-private:
-    // Renders one sheet of the page straight into a PDF file of that name.
-    QString renderSheet(ReportPage& page, int sheet, const QString& name);
-
     std::unique_ptr<QTemporaryDir> m_out;
     std::unique_ptr<ModalAnswerer> m_answerer;
     std::unique_ptr<PreviewDriver> m_driver;
-};
 
-void TestReportPrinting::init()
-{
-    m_out = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_out->isValid());
-    m_answerer = std::make_unique<ModalAnswerer>();
-    m_driver = std::make_unique<PreviewDriver>(m_answerer.get(), m_out->path());
-}
-
-void TestReportPrinting::cleanup()
-{
-    // Every run ends without a preview left behind.
-    QVERIFY(PreviewDriver::remainingPreviews().isEmpty());
-    m_driver.reset();
-    m_answerer.reset();
-    m_out.reset();
-}
-
-QString TestReportPrinting::renderSheet(ReportPage& page, int sheet, const QString& name)
-{
-    const QString file = m_out->filePath(name);
-    page.printer()->setOutputFormat(QPrinter::PdfFormat);
-    page.printer()->setOutputFileName(file);
-    page.setPageIndex(sheet);
-    page.renderPage(page.printer());
-    return file;
-}
-
-void TestReportPrinting::promptsBetweenSheets_data()
-{
-    QTest::addColumn<int>("sheets");
-    QTest::addColumn<bool>("dataMode");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("1") << 1 << true << QStringList{mark(0)};
-    QTest::newRow("template text") << 1 << false << QStringList{mark(0)};
-    QTest::newRow("2") << 2 << true << QStringList{mark(0), turnOver, mark(1)};
-    QTest::newRow("4") << 4 << true << QStringList{mark(0), turnOver, mark(1), insertNext, mark(2), turnOver, mark(3)};
-}
-
-void TestReportPrinting::promptsBetweenSheets()
-{
-    QFETCH(int, sheets);
-    QFETCH(bool, dataMode);
-    QFETCH(QStringList, expected);
-    ReportPage page;
-    makeSheets(page, sheets);
-    page.print(dataMode, -1);
-    QCOMPARE(m_driver->events(), expected);
-    for (const QString& title : m_answerer->titles())
-        QVERIFY2(title.isEmpty(), qPrintable(title));   // the prompts have none
-    QCOMPARE(page.pageIndex(), sheets);
-    QVERIFY(!page.cancelled() && !page.preview());
-
-    // Each sheet's PDF holds that sheet's field and no other.
-    const QStringList pdfs = m_driver->pdfFiles();
-    QCOMPARE(pdfs.size(), sheets);
-    for (int k = 0; k < sheets; ++k) {
-        const QString text = PdfFile::text(pdfs.at(k));
-        QVERIFY2(text.contains(QStringLiteral("Лист%1 %2").arg(k + 1).arg(dataMode ? "Иванов" : "$V{name}")),
-                 qPrintable(text));
-        QCOMPARE(text.count(QStringLiteral("Лист")), 1);
+    // Renders one sheet of the page straight into a PDF file of that name.
+    QString renderSheet(ReportPage& page, int sheet, const QString& name)
+    {
+        const QString file = m_out->filePath(name);
+        page.printer()->setOutputFormat(QPrinter::PdfFormat);
+        page.printer()->setOutputFileName(file);
+        page.setPageIndex(sheet);
+        page.renderPage(page.printer());
+        return file;
     }
 
-    // The preview: 90 % of the screen's height, centred, with a maximise button.
-    const QRect shown = m_driver->geometries().first();
-    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-    QCOMPARE(shown.height(), int(available.height() * 0.9));
-    QCOMPARE(shown.topLeft(), QPoint((available.left() + available.right()) / 2 - (shown.width() - 1) / 2,
-                                     (available.top() + available.bottom()) / 2 - (shown.height() - 1) / 2));
-    QVERIFY(m_driver->flags().first() & Qt::WindowMaximizeButtonHint);
-}
+private slots:
+    void init()
+    {
+        m_out = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_out->isValid());
+        m_answerer = std::make_unique<ModalAnswerer>();
+        m_driver = std::make_unique<PreviewDriver>(m_answerer.get(), m_out->path());
+    }
+    void cleanup()
+    {
+        // Every run ends without a preview left behind.
+        QVERIFY(PreviewDriver::remainingPreviews().isEmpty());
+        m_driver.reset();
+        m_answerer.reset();
+        m_out.reset();
+    }
 
-void TestReportPrinting::closingAPreviewStillMovesOn()
-{
-    ReportPage page;
-    makeSheets(page, 3);
-    m_driver->setActions({PreviewDriver::Close, PreviewDriver::PrintToPdf, PreviewDriver::Close});
-    page.print(true, -1);
-    QCOMPARE(m_driver->events(), (QStringList{mark(0), turnOver, mark(1), insertNext, mark(2)}));
-    QCOMPARE(m_driver->pdfFiles().size(), 1);
-    QVERIFY(PdfFile::text(m_driver->pdfFiles().first()).contains(QStringLiteral("Лист2")));
-    QCOMPARE(page.pageIndex(), 3);
-}
+    void promptsBetweenSheets_data()
+    {
+        QTest::addColumn<int>("sheets");
+        QTest::addColumn<bool>("dataMode");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("1") << 1 << true << QStringList{mark(0)};
+        QTest::newRow("template text") << 1 << false << QStringList{mark(0)};
+        QTest::newRow("2") << 2 << true << QStringList{mark(0), turnOver, mark(1)};
+        QTest::newRow("4") << 4 << true << QStringList{mark(0), turnOver, mark(1), insertNext, mark(2), turnOver, mark(3)};
+    }
+    void promptsBetweenSheets()
+    {
+        QFETCH(int, sheets);
+        QFETCH(bool, dataMode);
+        QFETCH(QStringList, expected);
+        ReportPage page;
+        makeSheets(page, sheets);
+        page.print(dataMode, -1);
+        QCOMPARE(m_driver->events(), expected);
+        QCOMPARE(m_answerer->titles().join(""), QString());   // the prompts have none
+        QCOMPARE(page.pageIndex(), sheets);
+        QVERIFY(!page.cancelled() && !page.preview());
+        // Each sheet's PDF holds that sheet's field and no other.
+        const QStringList pdfs = m_driver->pdfFiles();
+        QCOMPARE(pdfs.size(), sheets);
+        for (int k = 0; k < sheets; ++k) {
+            const QString text = PdfFile::text(pdfs.at(k));
+            QVERIFY2(text.contains(QStringLiteral("Лист%1 %2").arg(k + 1).arg(dataMode ? "Иванов" : "$V{name}"))
+                         && text.count(QStringLiteral("Лист")) == 1, qPrintable(text));
+        }
+        // The preview: 90 % of the screen's height, centred, with a maximise button.
+        const QRect shown = m_driver->geometries().first();
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(shown.height(), int(available.height() * 0.9));
+        QCOMPARE(shown.topLeft(), QPoint((available.left() + available.right()) / 2 - (shown.width() - 1) / 2,
+                                         (available.top() + available.bottom()) / 2 - (shown.height() - 1) / 2));
+        QVERIFY(m_driver->flags().first() & Qt::WindowMaximizeButtonHint);
+    }
 
-void TestReportPrinting::background_data()
-{
-    QTest::addColumn<int>("sheets");
-    QTest::addColumn<bool>("pageSetting");
-    QTest::addColumn<int>("request");   // print()'s printBackground
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<QString>("shades");   // of the printed sheets
-    QTest::addColumn<bool>("after");       // the page's setting after the run
-    const int yes = QMessageBox::Yes, no = QMessageBox::No;
-    QTest::newRow("asked, no") << 2 << false << 1 << no << QStringList{backgroundQuestion} << "" << true;
-    QTest::newRow("asked, yes") << 3 << false << 1 << yes
-                                << QStringList{backgroundQuestion, mark(0), turnOver, mark(1), insertNext, mark(2)}
-                                << "rbw" << true;
-    QTest::newRow("switched off") << 2 << true << -1 << yes << QStringList{mark(0), turnOver, mark(1)} << "ww" << false;
-    QTest::newRow("page's setting on") << 1 << true << 0 << yes << QStringList{backgroundQuestion, mark(0)} << "r" << true;
-    QTest::newRow("page's setting off") << 1 << false << 0 << yes << QStringList{mark(0)} << "w" << false;
-    // No sheets: not even the question.
-    QTest::newRow("no sheets") << 0 << false << 1 << yes << QStringList() << "" << true;
-    QTest::newRow("negative sheets") << -1 << false << 1 << yes << QStringList() << "" << true;
-}
+    void closingAPreviewStillMovesOn()
+    {
+        ReportPage page;
+        makeSheets(page, 3);
+        m_driver->setActions({PreviewDriver::Close, PreviewDriver::PrintToPdf, PreviewDriver::Close});
+        page.print(true, -1);
+        QCOMPARE(m_driver->events(), (QStringList{mark(0), turnOver, mark(1), insertNext, mark(2)}));
+        QCOMPARE(m_driver->pdfFiles().size(), 1);
+        QVERIFY(PdfFile::text(m_driver->pdfFiles().first()).contains(QStringLiteral("Лист2")));
+        QCOMPARE(page.pageIndex(), 3);
+    }
 
-void TestReportPrinting::background()
-{
-    QFETCH(int, sheets);
-    QFETCH(bool, pageSetting);
-    QFETCH(int, request);
-    QFETCH(int, answer);
-    QFETCH(QStringList, expected);
-    QFETCH(QString, shades);
-    QFETCH(bool, after);
-    ReportPage page;
-    makeSheets(page, sheets);
-    page.setPrintBackgroundImage(pageSetting);
-    m_answerer->answer(QMessageBox::StandardButton(answer));
-    page.print(true, request);
-    QCOMPARE(m_driver->events(), expected);
-    if (expected.value(0) == backgroundQuestion)
-        QCOMPARE(m_answerer->titles().first(), QStringLiteral("Внимание!"));
-    QString printed;
-    for (const QString& pdf : m_driver->pdfFiles())
-        printed += shade(pdf);
-    QCOMPARE(printed, shades);
-    QCOMPARE(page.printBackgroundImage(), after);
-    QVERIFY(!page.cancelled());
-    if (shades.isEmpty())
-        QVERIFY(QDir(m_out->path()).isEmpty());
-}
+    void background_data()
+    {
+        QTest::addColumn<int>("sheets");
+        QTest::addColumn<bool>("pageSetting");
+        QTest::addColumn<int>("request");   // print()'s printBackground
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("shades");   // of the printed sheets
+        QTest::addColumn<bool>("after");       // the page's setting after the run
+        const int yes = QMessageBox::Yes, no = QMessageBox::No;
+        QTest::newRow("asked, no") << 2 << false << 1 << no << QStringList{backgroundQuestion} << "" << true;
+        QTest::newRow("asked, yes") << 3 << false << 1 << yes
+                                    << QStringList{backgroundQuestion, mark(0), turnOver, mark(1), insertNext, mark(2)}
+                                    << "rbw" << true;
+        QTest::newRow("switched off") << 2 << true << -1 << yes << QStringList{mark(0), turnOver, mark(1)} << "ww" << false;
+        QTest::newRow("page's setting on") << 1 << true << 0 << yes << QStringList{backgroundQuestion, mark(0)} << "r" << true;
+        QTest::newRow("page's setting off") << 1 << false << 0 << yes << QStringList{mark(0)} << "w" << false;
+        QTest::newRow("no sheets: not even the question") << 0 << false << 1 << yes << QStringList() << "" << true;
+        QTest::newRow("negative sheets") << -1 << false << 1 << yes << QStringList() << "" << true;
+    }
+    void background()
+    {
+        QFETCH(int, sheets);
+        QFETCH(bool, pageSetting);
+        QFETCH(int, request);
+        QFETCH(int, answer);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, shades);
+        QFETCH(bool, after);
+        ReportPage page;
+        makeSheets(page, sheets);
+        page.setPrintBackgroundImage(pageSetting);
+        m_answerer->answer(QMessageBox::StandardButton(answer));
+        page.print(true, request);
+        QCOMPARE(m_driver->events(), expected);
+        if (expected.value(0) == backgroundQuestion)
+            QCOMPARE(m_answerer->titles().first(), QStringLiteral("Внимание!"));
+        QString printed;
+        for (const QString& pdf : m_driver->pdfFiles())
+            printed += shade(pdf);
+        QCOMPARE(printed, shades);
+        QCOMPARE(page.printBackgroundImage(), after);
+        QVERIFY(!page.cancelled());
+        if (shades.isEmpty())
+            QVERIFY(QDir(m_out->path()).isEmpty());
+    }
 
-void TestReportPrinting::sheetsHoldOnlyTheirOwnDrawing()
-{
     // A table running from sheet 0 on to sheet 1, where a text and a QR code
     // stand too. Whatever lies wholly off a sheet is not drawn: on paper it
     // would be cut off, but a PDF would keep it, hidden, and take longer.
-    const auto page = [](int rows, bool sheetOneFields) {
-        auto result = std::make_unique<ReportPage>();
-        result->setPagesCount(2);
-        result->setDataMode(true);
-        addTable(*result, rows, true);
-        if (sheetOneFields) {
-            addText(*result, sheetHeight + 150, QStringLiteral("Нижний"));
-            PageMaker::qr(*result, {200, sheetHeight + 60, 30, 30}, QStringLiteral("Нижний"));
+    void sheetsHoldOnlyTheirOwnDrawing()
+    {
+        ReportPage full, bare;
+        for (ReportPage* page : {&full, &bare}) {
+            page->setPagesCount(2);
+            page->setDataMode(true);
+            addTable(*page, page == &full ? 12 : 6, true);
         }
-        return result;
-    };
-    auto full = page(12, true);
-    auto bare = page(6, false);
-    const QString fullSheet0 = renderSheet(*full, 0, QStringLiteral("full-0.pdf"));
-    // Sheet 0 comes out exactly as if nothing of sheet 1 existed.
-    QCOMPARE(PdfFile::content(fullSheet0), PdfFile::content(renderSheet(*bare, 0, QStringLiteral("bare-0.pdf"))));
-    const QString text0 = PdfFile::text(fullSheet0);
-    QVERIFY2(text0.contains(QStringLiteral("Предмет")) && text0.contains(QStringLiteral("Строка6")), qPrintable(text0));
-    // Sheet 1: the six rows that went on and the text, nothing of sheet 0.
-    const QString sheet1 = renderSheet(*full, 1, QStringLiteral("full-1.pdf"));
-    const QString text1 = PdfFile::text(sheet1);
-    QVERIFY2(text1.contains(QStringLiteral("Строка7")) && text1.contains(QStringLiteral("Строка12"))
-                 && text1.contains(QStringLiteral("Нижний")),
-             qPrintable(text1));
-    QCOMPARE(PdfFile::textObjects(sheet1), 7);
-    // The table fits: nothing was asked.
-    QVERIFY(m_answerer->texts().isEmpty());
-}
+        PageMaker::text(full, {5, sheetHeight + 150, 150, 12}, QStringLiteral("Нижний"));
+        PageMaker::qr(full, {200, sheetHeight + 60, 30, 30}, QStringLiteral("Нижний"));
+        const QString fullSheet0 = renderSheet(full, 0, QStringLiteral("full-0.pdf"));
+        // Sheet 0 comes out exactly as if nothing of sheet 1 existed.
+        QCOMPARE(PdfFile::content(fullSheet0), PdfFile::content(renderSheet(bare, 0, QStringLiteral("bare-0.pdf"))));
+        const QString text0 = PdfFile::text(fullSheet0);
+        QVERIFY2(text0.contains(QStringLiteral("Предмет")) && text0.contains(QStringLiteral("Строка6")), qPrintable(text0));
+        // Sheet 1: the six rows that went on and the text, nothing of sheet 0.
+        const QString sheet1 = renderSheet(full, 1, QStringLiteral("full-1.pdf"));
+        const QString text1 = PdfFile::text(sheet1);
+        QVERIFY2(text1.contains(QStringLiteral("Строка7")) && text1.contains(QStringLiteral("Строка12"))
+                     && text1.contains(QStringLiteral("Нижний")), qPrintable(text1));
+        QCOMPARE(PdfFile::textObjects(sheet1), 7);
+        QVERIFY(m_answerer->texts().isEmpty());   // the table fits: nothing was asked
+    }
 
-void TestReportPrinting::overflowQuestion()
-{
-    ReportPage page;
-    makeSheets(page, 3);
-    addTable(page, 30, false);
-    // Only sheet 0 asks.
-    page.setDataMode(true);
-    renderSheet(page, 1, QStringLiteral("s1.pdf"));
-    QVERIFY(m_answerer->texts().isEmpty());
+    void overflowQuestion()
+    {
+        ReportPage page;
+        makeSheets(page, 3);
+        addTable(page, 30, false);
+        // Only sheet 0 asks.
+        page.setDataMode(true);
+        renderSheet(page, 1, QStringLiteral("s1.pdf"));
+        QVERIFY(m_answerer->texts().isEmpty());
+        // No, asked while sheet 0 is shown: its preview closes, no sheet follows.
+        m_driver->setAction(PreviewDriver::Leave);
+        m_answerer->answer(QMessageBox::No);
+        page.print(true, -1);
+        QCOMPARE(m_answerer->texts(), QStringList{overflowText});
+        QCOMPARE(m_answerer->titles(), QStringList{QStringLiteral("Внимание!")});
+        QVERIFY(m_driver->previewCount() <= 1);
+        QVERIFY(page.cancelled() && !page.preview());
+        QCOMPARE(page.pageIndex(), 0);
+        // Yes in a new run: asked once, although sheet 0 is painted for the
+        // preview and again for the print, and the table is cut off.
+        m_answerer->clear();
+        m_driver->setAction(PreviewDriver::PrintToPdf);
+        m_answerer->answer(QMessageBox::Yes);
+        page.print(true, -1);
+        QCOMPARE(m_answerer->texts(), (QStringList{overflowText, turnOver, insertNext}));
+        QVERIFY(!page.cancelled());
+        const QString text = PdfFile::text(m_driver->pdfFiles().value(0));
+        QVERIFY2(text.contains(QStringLiteral("Строка6")) && !text.contains(QStringLiteral("Строка7")), qPrintable(text));
+    }
 
-    m_driver->setAction(PreviewDriver::Leave);
-    m_answerer->answer(QMessageBox::No);
-    page.print(true, -1);
-    // No, asked while sheet 0 is shown: its preview closes, no sheet follows.
-    QCOMPARE(m_answerer->texts(), QStringList{overflowText});
-    QCOMPARE(m_answerer->titles(), QStringList{QStringLiteral("Внимание!")});
-    QVERIFY(m_driver->previewCount() <= 1);
-    QVERIFY(page.cancelled() && !page.preview());
-    QCOMPARE(page.pageIndex(), 0);
-
-    // Yes in a new run: asked once, although sheet 0 is painted for the
-    // preview and again for the print, and the table is cut off.
-    m_answerer->clear();
-    m_driver->setAction(PreviewDriver::PrintToPdf);
-    m_answerer->answer(QMessageBox::Yes);
-    page.print(true, -1);
-    QCOMPARE(m_answerer->texts(), (QStringList{overflowText, turnOver, insertNext}));
-    QVERIFY(!page.cancelled());
-    const QString text = PdfFile::text(m_driver->pdfFiles().value(0));
-    QVERIFY2(text.contains(QStringLiteral("Строка6")) && !text.contains(QStringLiteral("Строка7")), qPrintable(text));
-
-}
-
-void TestReportPrinting::pageDeletedWhilePreviewOpen()
-{
-    QPointer<ReportPage> page = new ReportPage;
-    makeSheets(*page, 3);
-    m_driver->setAction(PreviewDriver::Leave);
     // Its owner lets the page go while the first preview is open: the
     // preview closes with it and the run stops.
-    m_driver->setOnPreview([page](QPrintPreviewDialog*, int) {
-        if (page)
-            QTimer::singleShot(0, page.data(), [page] { delete page.data(); });
-    });
-    page->print(true, -1);
-    QVERIFY(!page);
-    QCOMPARE(m_driver->events(), QStringList{mark(0)});
-}
+    void pageDeletedWhilePreviewOpen()
+    {
+        QPointer<ReportPage> page = new ReportPage;
+        makeSheets(*page, 3);
+        m_driver->setAction(PreviewDriver::Leave);
+        m_driver->setOnPreview([page](QPrintPreviewDialog*, int) {
+            if (page)
+                QTimer::singleShot(0, page.data(), [page] { delete page.data(); });
+        });
+        page->print(true, -1);
+        QVERIFY(!page);
+        QCOMPARE(m_driver->events(), QStringList{mark(0)});
+    }
 
-void TestReportPrinting::newRunWhileAPreviewIsOpen()
-{
-    ReportPage page;
-    makeSheets(page, 2);
     // While the first run shows sheet 0 the page is printed again: the old
     // preview goes and must not move the new run on.
-    m_driver->setActions({PreviewDriver::Leave, PreviewDriver::PrintToPdf});
-    m_driver->setOnPreview([&page](QPrintPreviewDialog*, int index) {
-        if (index == 0)
-            QTimer::singleShot(0, &page, [&page] { page.print(true, -1); });
-    });
-    page.print(true, -1);
-    QCOMPARE(m_driver->events(), (QStringList{mark(0), mark(1), turnOver, mark(2)}));
-    QCOMPARE(page.pageIndex(), 2);
-    QCOMPARE(m_driver->pdfFiles().size(), 2);
-    QVERIFY(PdfFile::text(m_driver->pdfFiles().value(1)).contains(QStringLiteral("Лист2")));
-}
+    void newRunWhileAPreviewIsOpen()
+    {
+        ReportPage page;
+        makeSheets(page, 2);
+        m_driver->setActions({PreviewDriver::Leave, PreviewDriver::PrintToPdf});
+        m_driver->setOnPreview([&page](QPrintPreviewDialog*, int index) {
+            if (index == 0)
+                QTimer::singleShot(0, &page, [&page] { page.print(true, -1); });
+        });
+        page.print(true, -1);
+        QCOMPARE(m_driver->events(), (QStringList{mark(0), mark(1), turnOver, mark(2)}));
+        QCOMPARE(page.pageIndex(), 2);
+        QCOMPARE(m_driver->pdfFiles().size(), 2);
+        QVERIFY(PdfFile::text(m_driver->pdfFiles().value(1)).contains(QStringLiteral("Лист2")));
+    }
 
-void TestReportPrinting::renderPageWithoutPrinterOrDeviceDoesNothing()
-{
-    ReportPage page;
-    makeSheets(page, 1);
-    page.renderPage(nullptr);
-    // A printer that cannot be painted on: a PDF file in a missing folder.
-    QPrinter printer(QPrinter::ScreenResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(m_out->filePath(QStringLiteral("missing/dir/x.pdf")));
-    QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
-    QTest::ignoreMessage(QtWarningMsg, "cant paint report sheet 0");
-    page.renderPage(&printer);
-    QVERIFY(m_answerer->texts().isEmpty());
-}
+    void renderPageWithoutPrinterOrDeviceDoesNothing()
+    {
+        ReportPage page;
+        makeSheets(page, 1);
+        page.renderPage(nullptr);
+        // A printer that cannot be painted on: a PDF file in a missing folder.
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_out->filePath(QStringLiteral("missing/dir/x.pdf")));
+        QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+        QTest::ignoreMessage(QtWarningMsg, "cant paint report sheet 0");
+        page.renderPage(&printer);
+        QVERIFY(m_answerer->texts().isEmpty());
+    }
+};
 
 VELSPO_TEST_MAIN(TestReportPrinting)
 #include "tst_reportprinting.moc"
