@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <numeric>
 
 using namespace DocumentFixtures;
 
@@ -29,20 +30,6 @@ namespace {
 // Landscape A4, mm; the sides of a blank follow each other on the page strip.
 constexpr double kSheetWidth = 297.0;
 constexpr double kSheetHeight = 210.0;
-
-struct Shipped
-{
-    ReportList::ReportType type;
-    const char* name;
-    int sides;
-};
-
-const QList<Shipped> shipped = {
-    {ReportList::SpoDiploma, "id120", 1},
-    {ReportList::SpoAddition, "id121", 2},
-    {ReportList::SpoAdditionDouble, "id121double", 4},
-    {ReportList::SpoDiplomaExcellent, "id124", 1},
-};
 
 QString shippedFile(const QString& name)
 {
@@ -83,23 +70,19 @@ void layOutFilled(ReportPage& page)
         sheet.draw(field, page.dotsPerMm());
 }
 
-std::unique_ptr<ReportPage> filledPage(const QString& name, int spoId)
+// The subjects table of the template filled with the document.
+std::unique_ptr<ReportPage> filledPage(const QString& name, int spoId, TableField** subjects)
 {
     auto page = std::make_unique<ReportPage>();
     if (!page->load(shippedFile(name)))
         return nullptr;
     loadSpoData(page.get(), spoId, true);
     layOutFilled(*page);
-    return page;
-}
-
-TableField* subjects(const ReportPage& page)
-{
-    for (TableField* table : fieldsOf<TableField>(page)) {
+    for (TableField* table : fieldsOf<TableField>(*page)) {
         if (table->modelName() == QLatin1String("ViewSpoDetails"))
-            return table;
+            *subjects = table;
     }
-    return nullptr;
+    return page;
 }
 
 // A full document with its detail rows, and n more disciplines.
@@ -129,8 +112,11 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("sides");
-        for (const Shipped& s : shipped)
-            QTest::newRow(s.name) << QString::fromLatin1(s.name) << s.sides;
+        QTest::addColumn<int>("type");
+        QTest::newRow("id120") << "id120" << 1 << int(ReportList::SpoDiploma);
+        QTest::newRow("id121") << "id121" << 2 << int(ReportList::SpoAddition);
+        QTest::newRow("id121double") << "id121double" << 4 << int(ReportList::SpoAdditionDouble);
+        QTest::newRow("id124") << "id124" << 1 << int(ReportList::SpoDiplomaExcellent);
     }
 
     // Strict JSON that the program writes back unchanged; A4 landscape
@@ -155,9 +141,7 @@ private slots:
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(QJsonDocument::fromJson(copy.readAll()).object(), document.object());
 
-        QCOMPARE(page.pagesCount(), sides);
-        QCOMPARE(page.orientation(), 1);
-        QCOMPARE(page.pageSize(), 0);
+        QCOMPARE(QVector<int>({page.pagesCount(), page.orientation(), page.pageSize()}), QVector<int>({sides, 1, 0}));
         QVERIFY(!page.printBackgroundImage() && page.backgroundImage().isNull() && page.backgroundImage2().isNull());
         for (AbstractField* field : page.fields()) {
             QCOMPARE(field->effectiveFont().family(), QStringLiteral("Times New Roman"));
@@ -186,9 +170,7 @@ private slots:
             QCOMPARE(table->columnsWidth().size(), int(table->columnCount()));
             QVERIFY(table->splitsCount() >= 1);
             QCOMPARE(table->maxSplitHeight().size(), table->splitsCount());
-            double width = 0;
-            for (double w : table->columnsWidth())
-                width += w;
+            const double width = std::accumulate(table->columnsWidth().begin(), table->columnsWidth().end(), 0.0);
             QPointF at(table->x(), table->y());
             for (int area = 0; area < table->splitsCount(); ++area) {
                 checkBox(QRectF(at, QSizeF(width, table->maxSplitHeightAt(area))), table->modelName());
@@ -245,21 +227,20 @@ private slots:
     {
         const int usual = supplement(40);
         const int longer = supplement(100);
+        TableField* table = nullptr;
         for (const char* name : {"id121", "id121double"}) {
-            auto page = filledPage(QString::fromLatin1(name), usual);
+            auto page = filledPage(QString::fromLatin1(name), usual, &table);
             QVERIFY(page);
-            for (TableField* table : fieldsOf<TableField>(*page))
-                QVERIFY2(!table->overflow(), name);
+            for (TableField* t : fieldsOf<TableField>(*page))
+                QVERIFY2(!t->overflow(), name);
         }
-        auto single = filledPage(QStringLiteral("id121"), longer);
-        QVERIFY(single && subjects(*single) && subjects(*single)->overflow());
-        auto twice = filledPage(QStringLiteral("id121double"), longer);
-        QVERIFY(twice && subjects(*twice));
-        const TableField* table = subjects(*twice);
-        QVERIFY(!table->overflow());
-        double used = 0;
-        for (double h : table->rowHeights())
-            used += h;
+        table = nullptr;
+        auto single = filledPage(QStringLiteral("id121"), longer, &table);
+        QVERIFY(single && table && table->overflow());
+        table = nullptr;
+        auto twice = filledPage(QStringLiteral("id121double"), longer, &table);
+        QVERIFY(twice && table && !table->overflow());
+        const double used = std::accumulate(table->rowHeights().begin(), table->rowHeights().end(), 0.0);
         QVERIFY2(used > table->maxSplitHeightAt(0) + table->maxSplitHeightAt(1), qPrintable(QString::number(used)));
     }
 
@@ -270,11 +251,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(int, sides);
-        ReportList::ReportType type = ReportList::SpoDiploma;
-        for (const Shipped& s : shipped) {
-            if (name == QLatin1String(s.name))
-                type = s.type;
-        }
+        QFETCH(int, type);
         const QString reports = Database::dataPath() + QStringLiteral("/reports/");
         QVERIFY(QDir().mkpath(reports));
         QVERIFY(QFile::copy(shippedFile(name), reports + name + QStringLiteral(".velrpt")));
@@ -288,7 +265,7 @@ private slots:
         PreviewDriver driver(&answerer, out.path());
         Engine engine;
         QSignalSpy errors(&engine, &Engine::error);
-        engine.onDocumentPrint(type, id, false);
+        engine.onDocumentPrint(ReportList::ReportType(type), id, false);
         QCOMPARE(errors.count(), 0);
         // One preview a side and a prompt between two: no overflow question.
         QCOMPARE(driver.previewCount(), sides);
