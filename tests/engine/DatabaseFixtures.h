@@ -36,6 +36,15 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+// Bytes that SQLite cannot read as a database.
+inline QByteArray noise()
+{
+    QByteArray bytes(8192, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 7919 + 13) % 251);
+    return bytes;
+}
+
 // Runs the statements on a private connection to path; false at the first failure.
 inline bool makeSqliteFile(const QString& path, const QStringList& statements)
 {

@@ -26,14 +26,6 @@ QStringList backupFiles()
     return QDir(Database::dataPath()).entryList({QStringLiteral("VelSpo_*.bak")}, QDir::Files, QDir::Name);
 }
 
-QByteArray noise()
-{
-    QByteArray bytes(8192, '\0');
-    for (int i = 0; i < bytes.size(); ++i)
-        bytes[i] = char((i * 7919 + 13) % 251);
-    return bytes;
-}
-
 const QStringList allTables = {"AttestationDetails", "Bosses",        "CourseworkDetails", "DMDetails", "DisciplineDetails",
                                "ModuleDetails",      "PracticeDetails", "SpoDocuments",     "Variables"};
 
@@ -406,8 +398,6 @@ private slots:
         QCOMPARE(QFileInfo(config).fileName(), QString("VelSoftware"));
         // Under the test's private home, never the real one.
         QVERIFY2(config.startsWith(QDir::homePath()) && config.contains(".qttest"), qPrintable(config));
-        QCOMPARE(QFileInfo(Database::userSettings()->fileName()).absoluteFilePath(), config + "/settings.ini");
-        QCOMPARE(Database::commonSettings()->fileName(), Database::dataPath() + "/settings.ini");
         QCOMPARE(Database::productSettings()->fileName(), Database::dataPath() + "/VelSpo.ini");
         // The user's key does not move the data directory.
         const QString data = Database::dataPath();

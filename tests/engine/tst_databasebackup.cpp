@@ -34,7 +34,6 @@ private slots:
 
     void cleanupTestCase() { resetDataDir(); }
 
-    // ------------------------------------------------------------ backup
 
     void backupReplacesAnOlderBackup()
     {
@@ -115,7 +114,6 @@ private slots:
         QVERIFY(exec("INSERT INTO SpoDocuments (spoId) VALUES (3)"));
     }
 
-    // ------------------------------------------------------------ restore
 
     void restoreReplacesTheDatabase()
     {
@@ -171,13 +169,8 @@ private slots:
         QFETCH(QString, kind);
         QTemporaryDir dir;
         const QString source = dir.filePath("source");
-        if (kind == "random") {
-            QByteArray noise(4096, '\0');
-            for (int i = 0; i < noise.size(); ++i)
-                noise[i] = char((i * 31 + 7) % 253);
-            QVERIFY(writeBytes(source, noise));
-        } else if (kind == "empty") {
-            QVERIFY(writeBytes(source, QByteArray()));
+        if (kind == "random" || kind == "empty") {
+            QVERIFY(writeBytes(source, kind == "random" ? noise() : QByteArray()));
         } else if (kind == "foreign" || kind == "wrong") {
             QVERIFY(makeSqliteFile(source, kind == "foreign" ? foreignSchema() : wrongSchema()));
         } else if (kind == "directory") {
