@@ -45,249 +45,219 @@ class TestReportFile : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void roundTripOfEveryKey();
-    void defaultsAreLeftOut();
-    void missingKeysAndWrongTypes();
-    void shortArraysStayShort();
-    void damagedJson_data();
-    void damagedJson();
-    void unopenableFiles();
-    void failedSaveKeepsTheOldFile();
-
-private:
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-    QJsonObject saved(const ReportPage& page);
-    void writeFile(const QString& name, const QByteArray& data);
-
     QTemporaryDir m_dir;
     std::unique_ptr<WarningLog> m_log;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QJsonObject saved(const ReportPage& page)
+    {
+        const QString file = path(QStringLiteral("saved.velrpt"));
+        return page.save(file) ? QJsonDocument::fromJson(contents(file)).object() : QJsonObject();
+    }
+    void writeFile(const QString& name, const QByteArray& data)
+    {
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(data), qint64(data.size()));
+    }
+
+private slots:
+    void init() { m_log = std::make_unique<WarningLog>(); }
+    void cleanup() { m_log.reset(); }
+
+    void roundTripOfEveryKey()
+    {
+        // Every value differs from its default, so a key that is not read shows
+        // in the file written again.
+        const QJsonObject original = QJsonDocument::fromJson(QStringLiteral(R"({
+            "orientation": 0, "printBackgroundImage": true, "pagesCount": 3, "pageSize": 9, "defaultFont": "%1",
+            "backgroundImage": "%3", "backgroundImage2": "%4",
+            "textFields": [{"x": 12.5, "y": 250.25, "width": 80, "height": 7.5, "wrap": 3, "wordWrap": true,
+                "alignFlags": 130, "font": "%2", "zOnEmpty": true, "id": "<b>$V{fio}</b>\\nг. $V{city}",
+                "indent": 5.5, "lineHeight": 6.25}],
+            "tableFields": [{"x": 10, "y": 20, "width": 150, "height": 90, "wrap": 2, "wordWrap": true,
+                "alignFlags": 33, "headerIsVisible": false, "autoWidth": true, "columnCount": 3, "previewRowCount": 4,
+                "headerHeight": 8.5, "rowHeight": 5.25, "mModelName": "ViewSpoDetails", "drawBorders": false,
+                "columnsWidth": [90.5, 20, 30], "headerNames": ["Наименование", "Часы", "Оценка"],
+                "columnIds": ["$D{ViewSpoDetails.col1}", "$D{ViewSpoDetails.col2}", "$D{ViewSpoDetails.col3}"],
+                "columnsAlign": [0, 132, 255], "splitsCount": 2, "maxSplitHeight": [100, 80.5],
+                "splitX": [10, 160], "splitY": [230, 230.5]}]})")
+                .arg(QFont(QStringLiteral("Liberation Sans"), 11).toString(),
+                     QFont(QStringLiteral("Liberation Serif"), 12, QFont::Bold).toString(),
+                     ReportFile::imageToBase64(pattern(Qt::red)), ReportFile::imageToBase64(pattern(Qt::blue)))
+                .toUtf8()).object();
+        QVERIFY(!original.isEmpty());
+        writeFile(QStringLiteral("full.velrpt"), QJsonDocument(original).toJson());
+        ReportPage page;
+        QVERIFY(page.load(path(QStringLiteral("full.velrpt"))));
+        QCOMPARE(saved(page), original);
+        QVERIFY(m_log->messages().isEmpty());
+        // Values land where they belong, and the printer follows the page.
+        QCOMPARE(page.printer()->pageLayout().orientation(), QPageLayout::Portrait);
+        QCOMPARE(page.printer()->pageLayout().pageSize().id(), QPageSize::A5);
+        QCOMPARE(page.backgroundImage2().toImage().pixelColor(3, 3), QColor(Qt::blue));
+        auto* t = qobject_cast<TextField*>(page.fields().value(0));
+        auto* b = qobject_cast<TableField*>(page.fields().value(1));
+        QVERIFY(t && b && t->page() == &page && b->page() == &page);
+        QCOMPARE(QVector<double>({t->y(), t->height(), t->indent(), t->lineHeight(), b->headerHeight(), b->rowHeight()}),
+                 QVector<double>({250.25, 7.5, 5.5, 6.25, 8.5, 5.25}));
+        QCOMPARE(t->alignFlags(), quint16(Qt::AlignRight | Qt::AlignVCenter));
+        QCOMPARE(b->splitY(), (QVector<double>{230, 230.5}));
+    }
+
+    void defaultsAreLeftOut()
+    {
+        ReportPage page;
+        page.addField(new QrField);
+        page.addField(new TableField);
+        PageMaker::text(page, {0, 0, 20, 6}, QStringLiteral("Текст"));
+        const QJsonObject object = saved(page);
+        // No images and no QR codes; a field without a font of its own or a Z
+        // has no key for them.
+        QCOMPARE(object.keys(), QStringList({"defaultFont", "orientation", "pageSize", "pagesCount",
+                                             "printBackgroundImage", "tableFields", "textFields"}));
+        QCOMPARE(object.value("tableFields").toArray().size(), 1);
+        QCOMPARE(object.value("textFields").toArray().at(0).toObject().keys(),
+                 QStringList({"alignFlags", "height", "id", "indent", "lineHeight", "width", "wordWrap", "wrap", "x", "y"}));
+        // Indented UTF-8 with integral numbers written without a fraction.
+        const QByteArray data = contents(path(QStringLiteral("saved.velrpt")));
+        QVERIFY(data.contains("\n    \"orientation\": 1,"));
+        QVERIFY(data.contains(QStringLiteral("\"id\": \"Текст\"").toUtf8()));
+        QVERIFY(data.contains("\"width\": 20,"));
+    }
+
+    void missingKeysAndWrongTypes()
+    {
+        // Page keys are read only when present; field keys that are missing or
+        // of the wrong type read as zero, false and empty, numbers in 8 bits
+        // clamped. The old default font's string, like an empty one, means "no
+        // font of its own".
+        writeFile(QStringLiteral("sparse.velrpt"), R"({"backgroundImage": "!!not an image!!",
+            "textFields": [{}, {"font": ""}, {"font": "MS Shell Dlg 2,8.25,-1,5,50,0,0,0,0,0"},
+                {"x": "abc", "width": 30, "wordWrap": "yes", "id": 5, "font": 12, "zOnEmpty": "true", "indent": "3"}, 7],
+            "tableFields": [{"columnCount": 999, "previewRowCount": -4, "columnsWidth": ["a", 3], "headerNames": [1, "b"],
+                "columnIds": "nope", "columnsAlign": [300, -1, "x", 4], "mModelName": 3, "splitsCount": "2",
+                "maxSplitHeight": {}}]})");
+        ReportPage page;
+        page.setOrientation(0);
+        page.setPagesCount(2);
+        page.setPrintBackgroundImage(true);
+        page.setBackgroundImage(pattern(Qt::green));
+        QVERIFY(page.load(path(QStringLiteral("sparse.velrpt"))));
+        QCOMPARE(page.orientation(), 0);
+        QCOMPARE(page.pagesCount(), 2);
+        QVERIFY(page.printBackgroundImage());
+        QVERIFY(page.backgroundImage().isNull());
+        QCOMPARE(page.defaultFont(), ReportPage().defaultFont());
+        QCOMPARE(page.fields().size(), 6);
+        for (int i = 0; i < 5; ++i) {
+            auto* text = qobject_cast<TextField*>(page.fields().at(i));
+            QVERIFY(text && text->font() == QFont() && text->text().isEmpty() && !text->wordWrap() && !text->zOnEmpty());
+            QCOMPARE(QVector<double>({text->x(), text->width(), text->indent()}), QVector<double>({0, i == 3 ? 30.0 : 0, 0}));
+        }
+        auto* table = static_cast<TableField*>(page.fields().at(5));
+        QVERIFY(!table->headerIsVisible() && !table->drawBorders() && table->modelName().isEmpty());
+        QCOMPARE(int(table->columnCount()), 255);
+        QCOMPARE(int(table->previewRowCount()), 0);
+        QCOMPARE(table->columnsWidth(), (QVector<double>{0, 3}));
+        QCOMPARE(table->headerNames(), (QVector<QString>{QString(), QStringLiteral("b")}));
+        QVERIFY(table->columnIds().isEmpty());
+        QCOMPARE(table->columnsAlign(), (QVector<quint8>{255, 0, 0, 4}));
+        QCOMPARE(table->splitsCount(), 0);
+        QVERIFY(m_log->messages().isEmpty());
+        // Such fields still lay out and draw, in both modes.
+        Canvas canvas(400, 400);
+        for (bool data : {false, true}) {
+            page.setDataMode(data);
+            for (AbstractField* field : page.fields())
+                canvas.draw(field, 2.0);
+        }
+    }
+
+    void shortArraysStayShort()
+    {
+        // Arrays shorter than the column or area count are kept as they are,
+        // through layout and drawing too, so saving does not change the template.
+        const QByteArray data = R"({"x": 10, "y": 10, "width": 100, "height": 40, "wrap": 0, "wordWrap": true,
+            "alignFlags": 0, "headerIsVisible": true, "columnCount": 4, "previewRowCount": 6, "headerHeight": 8,
+            "rowHeight": 6, "mModelName": "m", "drawBorders": true, "autoWidth": false, "columnsWidth": [30],
+            "headerNames": ["A", "B"], "columnIds": ["$D{m.a}"], "columnsAlign": [], "splitsCount": 3,
+            "maxSplitHeight": [20], "splitX": [5], "splitY": []})";
+        writeFile(QStringLiteral("short.velrpt"), "{\"tableFields\": [" + data + "]}");
+        ReportPage page;
+        QVERIFY(page.load(path(QStringLiteral("short.velrpt"))));
+        page.setDataMode(true);
+        Canvas(1200, 1200).draw(page.fields().value(0), page.dotsPerMm());
+        QJsonObject table = saved(page).value(QLatin1String("tableFields")).toArray().at(0).toObject();
+        QJsonObject expected = QJsonDocument::fromJson(data).object();
+        for (const char* key : {"width", "height"}) {   // what layout changes
+            expected.remove(QLatin1String(key));
+            table.remove(QLatin1String(key));
+        }
+        QCOMPARE(table, expected);
+    }
+
+    void damagedJson_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::newRow("broken") << QByteArray("{\"orientation\": 0, \"textFields\": [{\"x\": 1}");
+        QTest::newRow("array") << QByteArray("[{\"x\": 1}]");
+        QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10);
+        QTest::newRow("empty") << QByteArray();
+    }
+
+    void damagedJson()
+    {
+        // A page without fields, its settings kept, and one log line.
+        QFETCH(QByteArray, data);
+        writeFile(QStringLiteral("damaged.velrpt"), data);
+        ReportPage page;
+        page.setPagesCount(2);
+        page.addField(new TextField);
+        QVERIFY(page.load(path(QStringLiteral("damaged.velrpt"))));
+        QVERIFY(page.fields().isEmpty());
+        QCOMPARE(page.pagesCount(), 2);
+        QCOMPARE(m_log->messages().size(), 1);
+    }
+
+    void unopenableFiles()
+    {
+        ReportPage page;
+        page.addField(new TextField);
+        QVERIFY(!page.load(path(QStringLiteral("nothing-here.velrpt"))));
+        QCOMPARE(page.fields().size(), 1);
+        QVERIFY(!page.save(path(QStringLiteral("no/such/dir/page.velrpt"))));
+        QCOMPARE(m_log->messages(), QStringList({"Couldn't open save file.", "Couldn't open save file."}));
+    }
+
+    void failedSaveKeepsTheOldFile()
+    {
+        const QString fileName = path(QStringLiteral("kept.velrpt"));
+        ReportPage small;
+        small.addField(new TextField);
+        QVERIFY(small.save(fileName));
+        const QByteArray before = contents(fileName);
+        // A page too large for the file size limit set below: the write fails
+        // whatever the user's rights (tests may run as root).
+        ReportPage large;
+        PageMaker::text(large, {0, 0, 20, 6}, QString(100000, QLatin1Char('x')));
+        struct rlimit old;
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limited = old;
+        limited.rlim_cur = rlim_t(before.size() + 4096);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const bool written = large.save(fileName);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previousHandler);
+        QVERIFY(!written);
+        QCOMPARE(m_log->messages().size(), 1);
+        QCOMPARE(contents(fileName), before);
+        // No temporary file is left beside it.
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("kept.velrpt*")}, QDir::Files),
+                 QStringList{QStringLiteral("kept.velrpt")});
+    }
 };
-
-void TestReportFile::init()
-{
-    m_log = std::make_unique<WarningLog>();
-}
-
-void TestReportFile::cleanup()
-{
-    m_log.reset();
-}
-
-QJsonObject TestReportFile::saved(const ReportPage& page)
-{
-    if (!page.save(path(QStringLiteral("saved.velrpt"))))
-        return QJsonObject();
-    return QJsonDocument::fromJson(contents(path(QStringLiteral("saved.velrpt")))).object();
-}
-
-void TestReportFile::writeFile(const QString& name, const QByteArray& data)
-{
-    QFile file(path(name));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(data), qint64(data.size()));
-}
-
-void TestReportFile::roundTripOfEveryKey()
-{
-    // Every value differs from its default, so a key that is not read shows
-    // in the file written again.
-    const QJsonObject original = QJsonDocument::fromJson(QStringLiteral(R"({
-        "orientation": 0, "printBackgroundImage": true, "pagesCount": 3, "pageSize": 9, "defaultFont": "%1",
-        "backgroundImage": "%3", "backgroundImage2": "%4",
-        "textFields": [{"x": 12.5, "y": 250.25, "width": 80, "height": 7.5, "wrap": 3, "wordWrap": true,
-            "alignFlags": 130, "font": "%2", "zOnEmpty": true, "id": "<b>$V{fio}</b>\\nг. $V{city}",
-            "indent": 5.5, "lineHeight": 6.25}],
-        "tableFields": [{"x": 10, "y": 20, "width": 150, "height": 90, "wrap": 2, "wordWrap": true,
-            "alignFlags": 33, "headerIsVisible": false, "autoWidth": true, "columnCount": 3, "previewRowCount": 4,
-            "headerHeight": 8.5, "rowHeight": 5.25, "mModelName": "ViewSpoDetails", "drawBorders": false,
-            "columnsWidth": [90.5, 20, 30], "headerNames": ["Наименование", "Часы", "Оценка"],
-            "columnIds": ["$D{ViewSpoDetails.col1}", "$D{ViewSpoDetails.col2}", "$D{ViewSpoDetails.col3}"],
-            "columnsAlign": [0, 132, 255], "splitsCount": 2, "maxSplitHeight": [100, 80.5],
-            "splitX": [10, 160], "splitY": [230, 230.5]}]})")
-            .arg(QFont(QStringLiteral("Liberation Sans"), 11).toString(),
-                 QFont(QStringLiteral("Liberation Serif"), 12, QFont::Bold).toString(),
-                 ReportFile::imageToBase64(pattern(Qt::red)), ReportFile::imageToBase64(pattern(Qt::blue)))
-            .toUtf8()).object();
-    QVERIFY(!original.isEmpty());
-    writeFile(QStringLiteral("full.velrpt"), QJsonDocument(original).toJson());
-    ReportPage page;
-    QVERIFY(page.load(path(QStringLiteral("full.velrpt"))));
-    QCOMPARE(saved(page), original);
-    QVERIFY(m_log->messages().isEmpty());
-
-    // Values land where they belong, and the printer follows the page.
-    QCOMPARE(page.printer()->pageLayout().orientation(), QPageLayout::Portrait);
-    QCOMPARE(page.printer()->pageLayout().pageSize().id(), QPageSize::A5);
-    QCOMPARE(page.backgroundImage2().toImage().pixelColor(3, 3), QColor(Qt::blue));
-    auto* t = qobject_cast<TextField*>(page.fields().value(0));
-    auto* b = qobject_cast<TableField*>(page.fields().value(1));
-    QVERIFY(t && b && t->page() == &page && b->page() == &page);
-    QCOMPARE(QVector<double>({t->y(), t->height(), t->indent(), t->lineHeight(), b->headerHeight(), b->rowHeight()}),
-             QVector<double>({250.25, 7.5, 5.5, 6.25, 8.5, 5.25}));
-    QCOMPARE(t->alignFlags(), quint16(Qt::AlignRight | Qt::AlignVCenter));
-    QCOMPARE(b->splitY(), (QVector<double>{230, 230.5}));
-}
-
-void TestReportFile::defaultsAreLeftOut()
-{
-    ReportPage page;
-    page.addField(new QrField);
-    page.addField(new TableField);
-    PageMaker::text(page, {0, 0, 20, 6}, QStringLiteral("Текст"));
-    const QJsonObject object = saved(page);
-    // No images and no QR codes; a field without a font of its own or a Z
-    // has no key for them.
-    QCOMPARE(object.keys(), QStringList({"defaultFont", "orientation", "pageSize", "pagesCount",
-                                         "printBackgroundImage", "tableFields", "textFields"}));
-    QCOMPARE(object.value("tableFields").toArray().size(), 1);
-    QCOMPARE(object.value("textFields").toArray().at(0).toObject().keys(),
-             QStringList({"alignFlags", "height", "id", "indent", "lineHeight", "width", "wordWrap", "wrap", "x", "y"}));
-    // Indented UTF-8 with integral numbers written without a fraction.
-    const QByteArray data = contents(path(QStringLiteral("saved.velrpt")));
-    QVERIFY(data.contains("\n    \"orientation\": 1,"));
-    QVERIFY(data.contains(QStringLiteral("\"id\": \"Текст\"").toUtf8()));
-    QVERIFY(data.contains("\"width\": 20,"));
-}
-
-void TestReportFile::missingKeysAndWrongTypes()
-{
-    // Page keys are read only when present; field keys that are missing or
-    // of the wrong type read as zero, false and empty, numbers in 8 bits
-    // clamped. The old default font's string, like an empty one, means "no
-    // font of its own".
-    writeFile(QStringLiteral("sparse.velrpt"), R"({"backgroundImage": "!!not an image!!",
-        "textFields": [{}, {"font": ""}, {"font": "MS Shell Dlg 2,8.25,-1,5,50,0,0,0,0,0"},
-            {"x": "abc", "width": 30, "wordWrap": "yes", "id": 5, "font": 12, "zOnEmpty": "true", "indent": "3"}, 7],
-        "tableFields": [{"columnCount": 999, "previewRowCount": -4, "columnsWidth": ["a", 3], "headerNames": [1, "b"],
-            "columnIds": "nope", "columnsAlign": [300, -1, "x", 4], "mModelName": 3, "splitsCount": "2",
-            "maxSplitHeight": {}}]})");
-    ReportPage page;
-    page.setOrientation(0);
-    page.setPagesCount(2);
-    page.setPrintBackgroundImage(true);
-    page.setBackgroundImage(pattern(Qt::green));
-    QVERIFY(page.load(path(QStringLiteral("sparse.velrpt"))));
-    QCOMPARE(page.orientation(), 0);
-    QCOMPARE(page.pagesCount(), 2);
-    QVERIFY(page.printBackgroundImage());
-    QVERIFY(page.backgroundImage().isNull());
-    QCOMPARE(page.defaultFont(), ReportPage().defaultFont());
-    QCOMPARE(page.fields().size(), 6);
-    for (int i = 0; i < 5; ++i) {
-        auto* text = qobject_cast<TextField*>(page.fields().at(i));
-        QVERIFY(text && text->font() == QFont() && text->text().isEmpty() && !text->wordWrap() && !text->zOnEmpty());
-        QCOMPARE(QVector<double>({text->x(), text->width(), text->indent()}), QVector<double>({0, i == 3 ? 30.0 : 0, 0}));
-    }
-    auto* table = static_cast<TableField*>(page.fields().at(5));
-    QVERIFY(!table->headerIsVisible() && !table->drawBorders() && table->modelName().isEmpty());
-    QCOMPARE(int(table->columnCount()), 255);
-    QCOMPARE(int(table->previewRowCount()), 0);
-    QCOMPARE(table->columnsWidth(), (QVector<double>{0, 3}));
-    QCOMPARE(table->headerNames(), (QVector<QString>{QString(), QStringLiteral("b")}));
-    QVERIFY(table->columnIds().isEmpty());
-    QCOMPARE(table->columnsAlign(), (QVector<quint8>{255, 0, 0, 4}));
-    QCOMPARE(table->splitsCount(), 0);
-    QVERIFY(m_log->messages().isEmpty());
-
-    // Such fields still lay out and draw, in both modes.
-    Canvas canvas(400, 400);
-    for (bool data : {false, true}) {
-        page.setDataMode(data);
-        for (AbstractField* field : page.fields())
-            canvas.draw(field, 2.0);
-    }
-}
-
-void TestReportFile::shortArraysStayShort()
-{
-    // Arrays shorter than the column or area count are kept as they are,
-    // through layout and drawing too, so saving does not change the template.
-    const QByteArray data = R"({"x": 10, "y": 10, "width": 100, "height": 40, "wrap": 0, "wordWrap": true,
-        "alignFlags": 0, "headerIsVisible": true, "columnCount": 4, "previewRowCount": 6, "headerHeight": 8,
-        "rowHeight": 6, "mModelName": "m", "drawBorders": true, "autoWidth": false, "columnsWidth": [30],
-        "headerNames": ["A", "B"], "columnIds": ["$D{m.a}"], "columnsAlign": [], "splitsCount": 3,
-        "maxSplitHeight": [20], "splitX": [5], "splitY": []})";
-    writeFile(QStringLiteral("short.velrpt"), "{\"tableFields\": [" + data + "]}");
-    ReportPage page;
-    QVERIFY(page.load(path(QStringLiteral("short.velrpt"))));
-    page.setDataMode(true);
-    Canvas(1200, 1200).draw(page.fields().value(0), page.dotsPerMm());
-    QJsonObject table = saved(page).value(QLatin1String("tableFields")).toArray().at(0).toObject();
-    QJsonObject expected = QJsonDocument::fromJson(data).object();
-    for (const char* key : {"width", "height"}) {   // what layout changes
-        expected.remove(QLatin1String(key));
-        table.remove(QLatin1String(key));
-    }
-    QCOMPARE(table, expected);
-}
-
-void TestReportFile::damagedJson_data()
-{
-    QTest::addColumn<QByteArray>("data");
-    QTest::newRow("broken") << QByteArray("{\"orientation\": 0, \"textFields\": [{\"x\": 1}");
-    QTest::newRow("array") << QByteArray("[{\"x\": 1}]");
-    QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10);
-    QTest::newRow("empty") << QByteArray();
-}
-
-void TestReportFile::damagedJson()
-{
-    // A page without fields, its settings kept, and one log line.
-    QFETCH(QByteArray, data);
-    writeFile(QStringLiteral("damaged.velrpt"), data);
-    ReportPage page;
-    page.setPagesCount(2);
-    page.addField(new TextField);
-    QVERIFY(page.load(path(QStringLiteral("damaged.velrpt"))));
-    QVERIFY(page.fields().isEmpty());
-    QCOMPARE(page.pagesCount(), 2);
-    QCOMPARE(m_log->messages().size(), 1);
-}
-
-void TestReportFile::unopenableFiles()
-{
-    ReportPage page;
-    page.addField(new TextField);
-    QVERIFY(!page.load(path(QStringLiteral("nothing-here.velrpt"))));
-    QCOMPARE(page.fields().size(), 1);
-    QVERIFY(!page.save(path(QStringLiteral("no/such/dir/page.velrpt"))));
-    QCOMPARE(m_log->messages(), QStringList({"Couldn't open save file.", "Couldn't open save file."}));
-}
-
-void TestReportFile::failedSaveKeepsTheOldFile()
-{
-    const QString fileName = path(QStringLiteral("kept.velrpt"));
-    ReportPage small;
-    small.addField(new TextField);
-    QVERIFY(small.save(fileName));
-    const QByteArray before = contents(fileName);
-
-    // A page too large for the file size limit set below: the write fails
-    // whatever the user's rights (tests may run as root).
-    ReportPage large;
-    PageMaker::text(large, {0, 0, 20, 6}, QString(100000, QLatin1Char('x')));
-
-    struct rlimit old;
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limited = old;
-    limited.rlim_cur = rlim_t(before.size() + 4096);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const bool written = large.save(fileName);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previousHandler);
-
-    QVERIFY(!written);
-    QCOMPARE(m_log->messages().size(), 1);
-    QCOMPARE(contents(fileName), before);
-    // No temporary file is left beside it.
-    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("kept.velrpt*")}, QDir::Files),
-             QStringList{QStringLiteral("kept.velrpt")});
-}
 
 VELSPO_TEST_MAIN(TestReportFile)
 #include "tst_reportfile.moc"
