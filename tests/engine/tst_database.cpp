@@ -225,61 +225,53 @@ private slots:
         QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
     }
 
-    void wrongStructureIsLeftUntouchedWithCancel_data()
+    // Cancel leaves a damaged file and the directory as they were. With Ok a
+    // file SQLite cannot read is moved aside after the box, an empty one
+    // silently, and a new database takes its place.
+    void damagedFileIsKeptOrMovedAside_data()
     {
         QTest::addColumn<QStringList>("schema");
         QTest::addColumn<QByteArray>("raw");
-        QTest::newRow("wrong columns") << wrongSchema() << QByteArray();
-        QTest::newRow("foreign tables") << foreignSchema() << QByteArray();
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("boxes");
+        const int cancel = QMessageBox::Cancel, ok = QMessageBox::Ok;
+        QTest::newRow("wrong columns, Cancel") << wrongSchema() << QByteArray() << cancel << 1;
+        QTest::newRow("foreign tables, Cancel") << foreignSchema() << QByteArray() << cancel << 1;
         QStringList partial = oldSchema();
         partial.removeLast(); // AttestationDetails missing: the patch would add tables before failing
-        QTest::newRow("missing table") << partial << QByteArray();
-        QTest::newRow("random bytes") << QStringList() << noise();
+        QTest::newRow("missing table, Cancel") << partial << QByteArray() << cancel << 1;
+        QTest::newRow("random bytes, Cancel") << QStringList() << noise() << cancel << 1;
+        QTest::newRow("random bytes, Ok") << QStringList() << noise() << ok << 1;
+        QTest::newRow("empty file, Ok") << QStringList() << QByteArray() << ok << 0;
     }
 
-    void wrongStructureIsLeftUntouchedWithCancel()
+    void damagedFileIsKeptOrMovedAside()
     {
         QFETCH(QStringList, schema);
         QFETCH(QByteArray, raw);
-        QVERIFY(raw.isEmpty() ? makeSqliteFile(Database::databaseFileName(), schema)
-                              : writeBytes(Database::databaseFileName(), raw));
+        QFETCH(int, answer);
+        QFETCH(int, boxes);
+        QVERIFY(schema.isEmpty() ? writeBytes(Database::databaseFileName(), raw)
+                                 : makeSqliteFile(Database::databaseFileName(), schema));
         const QByteArray original = readBytes(Database::databaseFileName());
         const QStringList before = filesInDataDir();
-
-        ModalAnswerer answerer;
-        answerer.answer(QMessageBox::Cancel);
-        QVERIFY(!Database::init(true));
-        QCOMPARE(Database::startupExitCode(), 0);
-        QCOMPARE(answerer.texts(), QStringList({RepairText}));
-        QVERIFY(!Database::isOpen());
-        QCOMPARE(readBytes(Database::databaseFileName()), original);
-        QCOMPARE(filesInDataDir(), before);
-    }
-
-    // A file SQLite cannot read is moved aside after the box; an empty one
-    // silently. Either way a new database takes its place.
-    void unreadableFileIsMovedAside_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("boxes");
-        QTest::newRow("random bytes") << noise() << 1;
-        QTest::newRow("empty file") << QByteArray() << 0;
-    }
-
-    void unreadableFileIsMovedAside()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, boxes);
-        QVERIFY(writeBytes(Database::databaseFileName(), bytes));
         QVERIFY(!Database::checkDbStructure(Database::databaseFileName()));
-        QCOMPARE(readBytes(Database::databaseFileName()), bytes);
+        QCOMPARE(readBytes(Database::databaseFileName()), original);
+
         ModalAnswerer answerer;
-        answerer.answer(QMessageBox::Ok);
-        QVERIFY(Database::init(true));
-        QCOMPARE(answerer.handledCount(), boxes);
-        QCOMPARE(backupFiles().size(), 1);
-        QCOMPARE(readBytes(dataFile(backupFiles().first())), bytes);
-        QCOMPARE(tableInfo("SpoDocuments").size(), 27);
+        answerer.answer(QMessageBox::StandardButton(answer));
+        QCOMPARE(Database::init(true), answer == QMessageBox::Ok);
+        QCOMPARE(Database::startupExitCode(), 0);
+        QCOMPARE(answerer.texts(), boxes ? QStringList({RepairText}) : QStringList());
+        if (answer == QMessageBox::Cancel) {
+            QVERIFY(!Database::isOpen());
+            QCOMPARE(readBytes(Database::databaseFileName()), original);
+            QCOMPARE(filesInDataDir(), before);
+        } else {
+            QCOMPARE(backupFiles().size(), 1);
+            QCOMPARE(readBytes(dataFile(backupFiles().first())), original);
+            QCOMPARE(tableInfo("SpoDocuments").size(), 27);
+        }
     }
 
     void unopenableDatabaseEndsStartWithCodeOne()
