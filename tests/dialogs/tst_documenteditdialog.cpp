@@ -1,4 +1,7 @@
 #include "dialogs/DocumentEditDialog.h"
+#include "dialogs/DocumentFields.h"
+#include "dialogs/DocumentSaver.h"
+#include "dialogs/DocumentValidator.h"
 #include "engine/Database.h"
 #include "engine/ReportList.h"
 #include "modules/PrintDialog/PrintDialog.h"
@@ -8,6 +11,7 @@
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
@@ -20,7 +24,31 @@
 
 using namespace DocumentFixtures;
 using namespace FormWidgets;
+
 namespace {
+
+const QString kEqualNumbers = QStringLiteral("Номера бланков диплома и приложения не должны совпадать!\n");
+const QString kDiplomaTaken = QStringLiteral("Номер бланка диплома не уникален!\n");
+const QString kRegTaken = QStringLiteral("Регистрационный номер документа не уникален!\n");
+const QString kSupplementTaken = QStringLiteral("Номер бланка приложения к диплому не уникален!\n");
+
+// "serial number additionSerial additionNumber regNumber"; "-" is an empty
+// value, "_" a blank.
+DocumentFields fieldsOf(const QString& values, bool isDuplicate = false)
+{
+    QStringList parts = values.split(QLatin1Char(' '));
+    for (QString& part : parts)
+        part = part == QLatin1String("-") ? QString() : part.replace(QLatin1Char('_'), QLatin1Char(' '));
+    DocumentFields fields;
+    fields.fio1 = QStringLiteral("Сидоров");
+    fields.serial = parts.value(0);
+    fields.number = parts.value(1);
+    fields.additionSerial = parts.value(2);
+    fields.additionNumber = parts.value(3);
+    fields.regNumber = parts.value(4);
+    fields.isDuplicate = isDuplicate;
+    return fields;
+}
 
 QString fullName(QWidget* dialog)
 {
@@ -51,7 +79,9 @@ protected:
 } // namespace
 
 // The document form: what it shows for new, stored and template documents,
-// its input rules, and the road to printing. Saving is tested beside it.
+// its input rules, the road to printing, and saving: the uniqueness checks and
+// their texts, what is written on insert, update and from a template, and
+// failed writes.
 class DocumentEditDialogTest : public QObject
 {
     Q_OBJECT
@@ -290,6 +320,238 @@ private slots:
         QCOMPARE(answerer.handledCount(), 2);
         QCOMPARE(printed.count(), 1);
         QCOMPARE(printed.at(0), (QVariantList{QVariant::fromValue(ReportList::SpoDiploma), id, false}));
+    }
+
+
+    void problems_data()
+    {
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<bool>("isDuplicate");
+        QTest::addColumn<int>("ownRow"); // 0 new, 1 the reference row, -1 a template's first save
+        QTest::addColumn<QStringList>("problems");
+        const QStringList none;
+        QTest::newRow("all four, in order") << "111111 2222222 111111 2222222 R-1" << false << 0
+                                            << QStringList({kEqualNumbers, kDiplomaTaken, kRegTaken, kSupplementTaken});
+        QTest::newRow("a duplicate may reuse them") << "111111 2222222 333333 4444444 R-1" << true << 0 << none;
+        QTest::newRow("own row") << "111111 2222222 333333 4444444 R-1" << false << 1 << none;
+        QTest::newRow("template's first save") << "- - - - R-1" << false << -1 << QStringList({kRegTaken});
+        // Only the numbers are compared, trimmed, and even for a duplicate.
+        QTest::newRow("equal numbers") << "1 555 2 _555_" << true << 0 << QStringList({kEqualNumbers});
+        QTest::newRow("blank values") << "_ _ - __ ___" << false << 0 << none;
+        // A blank is taken whether it was used for a diploma or a supplement.
+        QTest::newRow("supplement blank as diploma") << "333333 4444444" << false << 0 << QStringList({kDiplomaTaken});
+        QTest::newRow("diploma blank as supplement") << "- - 111111 2222222" << false << 0 << QStringList({kSupplementTaken});
+        QTest::newRow("other series") << "999999 2222222 999999 4444444 R-2" << false << 0 << none;
+        QTest::newRow("NULL series, diploma") << "- 7654321" << false << 0 << QStringList({kDiplomaTaken});
+        QTest::newRow("NULL series, supplement") << "- - - 7654321" << false << 0 << QStringList({kSupplementTaken});
+        // Stored with white space around (typed so, or by an older version).
+        QTest::newRow("stored padded") << "555555 6666666 777777 8888888 R-5" << false << 0
+                                       << QStringList({kDiplomaTaken, kRegTaken, kSupplementTaken});
+        QTest::newRow("typed padded") << "_555555_ _6666666 - - __R-5" << false << 0 << QStringList({kDiplomaTaken, kRegTaken});
+        QTest::newRow("inner blank matters") << "- - - - R-_5" << false << 0 << none;
+        QTest::newRow("quote in value") << "- - - - R'1" << false << 0 << QStringList({kRegTaken});
+    }
+
+    void problems()
+    {
+        QFETCH(QString, values);
+        QFETCH(bool, isDuplicate);
+        QFETCH(int, ownRow);
+        QFETCH(QStringList, problems);
+        const int reference = insertDocument({{"serial", "111111"}, {"number", "2222222"}, {"additionSerial", "333333"},
+                                              {"additionNumber", "4444444"}, {"regNumber", "R-1"}});
+        insertDocument({{"number", "7654321"}, {"regNumber", "R'1"}});
+        insertDocument({{"serial", ""}, {"number", ""}, {"regNumber", ""}, {"additionSerial", ""}, {"additionNumber", ""}});
+        insertDocument({{"serial", " 555555"}, {"number", "6666666 "}, {"regNumber", "R-5 "},
+                        {"additionSerial", "777777\t"}, {"additionNumber", QString::fromUtf8("\u00a08888888")}});
+        const int spoId = ownRow == 1 ? reference : ownRow;
+        QCOMPARE(DocumentValidator::problems(fieldsOf(values, isDuplicate), spoId), problems);
+    }
+
+    void formShowsOneWarningAndWritesNothing()
+    {
+        insertDocument({{"serial", "333333"}, {"number", "4444444"}, {"regNumber", "R-1"}});
+        ModalAnswerer answerer;
+        open(0);
+        QSignalSpy updated(dialog.data(), &DocumentEditDialog::documentsUpdated);
+        edit(dialog, "lineEditSerial")->setText("333333");
+        edit(dialog, "lineEditNumber")->setText("4444444");
+        edit(dialog, "lineEditRegNumber")->setText("R-1");
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(answerer.texts(), QStringList({"Невозможно сохранить документ:\n" + kDiplomaTaken + kRegTaken}));
+        QCOMPARE(answerer.titles(), QStringList({"Внимание!"}));
+        QCOMPARE(QList<int>({updated.count(), count("SpoDocuments")}), QList<int>({0, 1}));
+        QCOMPARE(buttons(), QString("SepA-|R")); // still editing
+        answerer.clear(); // ticked as a duplicate, the same input is saved
+        button(dialog, "checkBoxDuplicate")->setChecked(true);
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(answerer.handledCount(), 0);
+        QCOMPARE(count("SpoDocuments", "isDuplicate = 1 AND number = '4444444'"), 1);
+    }
+
+    // Opened and saved again unchanged, a stored document keeps every column
+    // (the supplement's too) but its edit stamp; flags above one become one.
+    void formRoundTripKeepsEveryColumn()
+    {
+        QVariantMap stored = fullDocument();
+        stored.insert("isDuplicate", 2);
+        const int id = insertDocument(stored);
+        stored.insert("isDuplicate", 1);
+        open(id);
+        button(dialog, "pushButtonEdit")->click();
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(buttons(), QString("sEPA|R-"));
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+            if (it.key() != QLatin1String("editDate"))
+                QCOMPARE(column(id, it.key()).toString(), it.value().toString());
+        }
+        const QDateTime stamp = QDateTime::fromString(column(id, "editDate").toString(), "yyyy-MM-dd hh:mm:ss");
+        QVERIFY(qAbs(stamp.secsTo(QDateTime::currentDateTime())) < 60);
+    }
+
+    void textsAreStoredAsTypedAndAsData()
+    {
+        DocumentFields fields = fieldsOf("_12_ 34_ - - R-2_");
+        fields.fio1 = QStringLiteral("O'Neil'); DROP TABLE SpoDocuments; --");
+        DocumentSaver saver(0, 0, false);
+        QVERIFY(saver.save(fields));
+        QCOMPARE(rows("SELECT fio1, serial, number, regNumber, isTemplate FROM SpoDocuments WHERE spoId = ?", {saver.spoId()}),
+                 QStringList({fields.fio1 + "| 12 |34 |R-2 |0"}));
+    }
+
+    void newFormSavesOneRowAndReturnsToViewMode_data()
+    {
+        QTest::addColumn<bool>("templateMode");
+        QTest::newRow("document") << false;
+        QTest::newRow("template") << true;
+    }
+
+    void newFormSavesOneRowAndReturnsToViewMode()
+    {
+        QFETCH(bool, templateMode);
+        ModalAnswerer answerer;
+        open(templateMode ? -1 : 0);
+        dialog->setTemplateMode(templateMode);
+        QSignalSpy updated(dialog.data(), &DocumentEditDialog::documentsUpdated);
+        edit(dialog, "lineEditFio_1")->setText("Сидоров");
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(updated.count(), 1);
+        QCOMPARE(buttons(), templateMode ? QString("sEpA|R-") : QString("sEPA|R-")); // templates are never printed
+        QVERIFY(!edit(dialog, "lineEditDate")->text().isEmpty()); // reloaded from the row
+        button(dialog, "pushButtonEdit")->click();
+        edit(dialog, "lineEditFio_1")->setText("Сидорова");
+        button(dialog, "pushButtonSave")->click(); // updates the same row
+        QCOMPARE(updated.count(), 2);
+        QCOMPARE(rows("SELECT fio1, isTemplate FROM SpoDocuments"), QStringList{QString("Сидорова|%1").arg(int(templateMode))});
+        QCOMPARE(answerer.handledCount(), 0);
+    }
+
+    // A failed copy of the supplement undoes the whole save; retried, the
+    // document receives the template's summary and every detail row, once.
+    void documentFromTemplateReceivesTheSupplementOnce()
+    {
+        QVariantMap stored = fullDocument();
+        stored.insert("isTemplate", 1);
+        const int templateId = insertDocument(stored);
+        QVERIFY(insertDetails(templateId));
+        QVERIFY(exec("CREATE TRIGGER noSubjects BEFORE INSERT ON DMDetails "
+                     "BEGIN SELECT RAISE(ABORT, 'no sub-subjects'); END"));
+        ModalAnswerer answerer;
+        dialog = new DocumentEditDialog;
+        dialog->createFromTemplate(templateId);
+        QSignalSpy updated(dialog.data(), &DocumentEditDialog::documentsUpdated);
+        edit(dialog, "lineEditFio_1")->setText("Иванов");
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(QList<int>({answerer.handledCount(), updated.count()}), QList<int>({1, 0}));
+        for (const QString& table : documentTables())
+            QCOMPARE(count(table), table == QLatin1String("SpoDocuments") ? 1 : detailCount(table, templateId));
+        QCOMPARE(buttons().left(1), QString("S"));
+
+        QVERIFY(exec("DROP TRIGGER noSubjects"));
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(updated.count(), 1);
+        const int id = scalar("SELECT spoId FROM SpoDocuments WHERE fio1 = 'Иванов'").toInt();
+        QCOMPARE(column(id, "isTemplate").toInt(), 0);
+        for (const char* name : {"previousEducation", "totalCount", "attestationTotalCount", "practiceTotalCount", "comment"})
+            QCOMPARE(column(id, name), stored.value(name));
+        for (const QString& table : detailTables())
+            QCOMPARE(detailCount(table, id), detailCount(table, templateId));
+        QCOMPARE(count("DMDetails", "spoId = ? AND moduleId NOT IN (SELECT moduleId FROM ModuleDetails WHERE spoId = ?)",
+                       {id, id}), 0);
+
+        // A later save is an update: the supplement is not copied twice.
+        button(dialog, "pushButtonEdit")->click();
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(detailCount("ModuleDetails", id), 2);
+    }
+
+    void noOrVanishedTemplateGivesNoSupplement()
+    {
+        const int templateId = insertDocument({{"isTemplate", 1}, {"totalCount", "10"}});
+        QVERIFY(insertDetails(templateId));
+        DocumentSaver empty(0, 0, false);
+        QVERIFY(empty.save(fieldsOf("- - - - R-4")));
+        QVERIFY(column(empty.spoId(), "totalCount").isNull());
+        DocumentSaver vanished(0, 9999, false);
+        QVERIFY(vanished.save(fieldsOf("- - - - R-5")));
+        QCOMPARE(count("SpoDocuments", "regNumber IN ('R-4', 'R-5')"), 2);
+        QCOMPARE(count("PracticeDetails"), 2);
+    }
+
+    void failedInsertKeepsTheInput()
+    {
+        QVERIFY(exec("CREATE TRIGGER readOnlyInsert BEFORE INSERT ON SpoDocuments "
+                     "BEGIN SELECT RAISE(ABORT, 'read-only'); END"));
+        ModalAnswerer answerer;
+        open(0);
+        QSignalSpy updated(dialog.data(), &DocumentEditDialog::documentsUpdated);
+        edit(dialog, "lineEditFio_1")->setText("Сидоров");
+        edit(dialog, "lineEditNumber")->setText("7654321");
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(answerer.titles(), QStringList{"Внимание!"});
+        QCOMPARE(answerer.texts(), QStringList{"Не удалось сохранить документ, изменения не записаны.\nread-only"});
+        QCOMPARE(updated.count() + count("SpoDocuments"), 0);
+        QCOMPARE(buttons() + states(dialog, {{'f', "groupBoxFio1"}}), QString("SepA-|RF"));
+        QCOMPARE(edit(dialog, "lineEditNumber")->text(), QString("7654321"));
+        // Once the database takes writes again, the same form inserts one row.
+        QVERIFY(exec("DROP TRIGGER readOnlyInsert"));
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(updated.count(), 1);
+        QCOMPARE(rows("SELECT fio1, number FROM SpoDocuments"), QStringList{"Сидоров|7654321"});
+    }
+
+    void failedOrVanishedUpdateKeepsTheInput_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("refused") << "CREATE TRIGGER readOnlyUpdate BEFORE UPDATE ON SpoDocuments "
+                                    "BEGIN SELECT RAISE(ABORT, 'read-only'); END";
+        QTest::newRow("deleted meanwhile") << "DELETE FROM SpoDocuments";
+    }
+
+    void failedOrVanishedUpdateKeepsTheInput()
+    {
+        QFETCH(QString, fault);
+        const int id = insertDocument({{"fio1", "Было"}});
+        ModalAnswerer answerer;
+        open(id);
+        QSignalSpy updated(dialog.data(), &DocumentEditDialog::documentsUpdated);
+        button(dialog, "pushButtonEdit")->click();
+        edit(dialog, "lineEditFio_1")->setText("Стало");
+        QVERIFY(exec(fault));
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(QList<int>({answerer.handledCount(), updated.count(), count("SpoDocuments", "fio1 <> 'Было'")}), QList<int>({1, 0, 0}));
+        QCOMPARE(buttons().left(1) + edit(dialog, "lineEditFio_1")->text(), QString("SСтало"));
+    }
+
+    void failedInsertBehindTheRowWritesNothing()
+    {
+        // The INSERT goes through; the UPDATE that fills it fails.
+        QVERIFY(exec("CREATE TRIGGER noUpdate BEFORE UPDATE ON SpoDocuments BEGIN SELECT RAISE(ABORT, 'no update'); END"));
+        DocumentSaver saver(0, 0, false);
+        QVERIFY(!saver.save(fieldsOf("- 1")));
+        QCOMPARE(saver.spoId(), 0);
+        QVERIFY(saver.errorText().contains("no update"));
+        QCOMPARE(count("SpoDocuments"), 0);
     }
 
 private:
