@@ -13,9 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QPointer>
 #include <QPrintPreviewDialog>
 #include <QRegularExpression>
@@ -60,22 +57,15 @@ private:
     QPointer<ReportPage> m_page;
 };
 
-// One text field with the full name; sheets and a red background as asked.
-QByteArray templateJson(int pagesCount, bool withBackground = false)
+// One text field with the full name; sheets and background (base64 PNG) as asked.
+QByteArray templateJson(int pagesCount, const QByteArray& background = QByteArray())
 {
-    QJsonObject page{{"orientation", 1},       {"pagesCount", pagesCount}, {"pageSize", 0},
-                     {"printBackgroundImage", false}, {"tableFields", QJsonArray()},
-                     {"textFields", QJsonArray{QJsonObject{{"x", 10}, {"y", 10}, {"width", 100}, {"height", 10},
-                                                           {"id", "$V{Full_Name}"}}}}};
-    if (withBackground) {
-        QImage image(40, 20, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        page["backgroundImage"] = QString::fromLatin1(buffer.data().toBase64());
-    }
-    return QJsonDocument(page).toJson();
+    return QStringLiteral(R"({"orientation": 1, "pagesCount": %1, "pageSize": 0, "printBackgroundImage": false,
+        "tableFields": [], "backgroundImage": "%2",
+        "textFields": [{"x": 10, "y": 10, "width": 100, "height": 10, "id": "$V{Full_Name}"}]})")
+        .arg(pagesCount)
+        .arg(QString::fromLatin1(background))
+        .toUtf8();
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)
@@ -258,7 +248,11 @@ private slots:
         QVERIFY(Engine::pixmap(ReportList::SpoAdditionDouble).isNull());
         QVERIFY(writeFile(installedPath("id120"), templateJson(1)));
         QVERIFY(Engine::pixmap(ReportList::SpoDiploma).isNull());
-        QVERIFY(writeFile(installedPath("id121double"), templateJson(2, true)));
+        QImage image(40, 20, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QBuffer png;
+        QVERIFY(png.open(QIODevice::WriteOnly) && image.save(&png, "PNG"));
+        QVERIFY(writeFile(installedPath("id121double"), templateJson(2, png.data().toBase64())));
         QCOMPARE(Engine::pixmap(ReportList::SpoAdditionDouble).toImage().pixelColor(1, 1), QColor(Qt::red));
     }
 
