@@ -34,113 +34,95 @@ class TestQrField : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-    void modulesMatchTheSymbol_data();
-    void modulesMatchTheSymbol();
-    void squareFitsTheShorterSide_data();
-    void squareFitsTheShorterSide();
-    void tooLongTextDrawsNothingAndLogsOnce();
-    void drawsNothingWithoutPageOrAboveTheSheet();
-
-private:
-    QrField* addField(const QRectF& box, const QString& text) { return PageMaker::qr(*m_page, box, text); }
     ReportPage* m_page = nullptr;
+    QrField* addField(const QRectF& box, const QString& text) { return PageMaker::qr(*m_page, box, text); }
+
+private slots:
+    void init() { m_page = new ReportPage; }
+    void cleanup()
+    {
+        delete m_page;
+        m_page = nullptr;
+    }
+
+    void modulesMatchTheSymbol_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("dpm");   // negative: the page's own scale
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("size");
+        QTest::newRow("Cyrillic") << "Диплом 123456 7654321, Петров Пётр Петрович" << 10.0 << 5.0 << 40.0;
+        QTest::newRow("page scale") << "VelSpo" << -1.0 << 10.0 << 30.0;
+        QTest::newRow("tokens stay literal") << "$V{fio}" << 10.0 << 0.0 << 40.0;
+        QTest::newRow("empty") << QString() << 10.0 << 0.0 << 29.0;
+    }
+    void modulesMatchTheSymbol()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, dpm);
+        QFETCH(double, x);
+        QFETCH(double, size);
+        m_page->setVariable(QStringLiteral("fio"), QStringLiteral("Петров"));
+        m_page->setDataMode(true);
+        QrField* field = addField({x, x + 2, size, size}, text);
+        Canvas canvas(600, 600);
+        canvas.draw(field, dpm);
+        const double scale = dpm > 0 ? dpm : m_page->dotsPerMm();
+        checkModules(canvas.image(), text, QPointF(x * scale, (x + 2) * scale), int(size * scale));
+    }
+
+    void squareFitsTheShorterSide_data()
+    {
+        QTest::addColumn<double>("width");
+        QTest::addColumn<double>("height");
+        QTest::newRow("tall") << 20.0 << 30.0;
+        QTest::newRow("wide") << 30.0 << 20.0;
+    }
+    void squareFitsTheShorterSide()
+    {
+        QFETCH(double, width);
+        QFETCH(double, height);
+        QrField* field = addField({3, 4, width, height}, QStringLiteral("square"));
+        field->setStyle(QrStyle(4, QBrush(Qt::yellow), QBrush(Qt::black)));
+        Canvas canvas(500, 500);
+        canvas.draw(field, 10.0);
+        // The light brush fills the 20 mm square at the top left corner, the
+        // dark one paints inside it, and the style remembers where that was.
+        const QRect yellow = canvas.colourBox(qRgb(255, 255, 0));
+        QCOMPARE(yellow, QRect(30, 40, 200, 200));
+        QCOMPARE(canvas.colourBox(qRgb(0, 0, 0)) | yellow, yellow);
+        QCOMPARE(field->style().left, 30.0f);
+        QCOMPARE(field->style().top, 40.0f);
+    }
+
+    void tooLongTextDrawsNothingAndLogsOnce()
+    {
+        WarningLog log;
+        QrField* field = addField({0, 0, 40, 40}, QStringLiteral("очень длинный текст ").repeated(100));
+        Canvas canvas(400, 400);
+        canvas.draw(field, 10.0).draw(field, 10.0);
+        QVERIFY(canvas.isBlank());
+        QCOMPARE(log.messages().size(), 1);
+        // A shorter text draws again; a new long one is reported again.
+        field->setText(QStringLiteral("коротко"));
+        canvas.draw(field, 10.0);
+        field->setText(QStringLiteral("z").repeated(5000));
+        canvas.draw(field, 10.0);
+        checkModules(canvas.image(), QStringLiteral("коротко"), QPointF(0, 0), 400);
+        QCOMPARE(log.messages().size(), 2);
+    }
+
+    void drawsNothingWithoutPageOrAboveTheSheet()
+    {
+        QrField loose;
+        loose.setText(QStringLiteral("x"));
+        Canvas canvas(300, 300);
+        QVERIFY(canvas.draw(&loose, 10.0).draw(&loose, -1).isBlank());
+        // Its bottom is exactly the sheet's top.
+        QrField* field = addField({0, 20, 20, 6}, QStringLiteral("x"));
+        QVERIFY(canvas.draw(field, 10.0, 260.0).isBlank());
+    }
 };
-
-void TestQrField::init()
-{
-    m_page = new ReportPage;
-}
-
-void TestQrField::cleanup()
-{
-    delete m_page;
-    m_page = nullptr;
-}
-
-void TestQrField::modulesMatchTheSymbol_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("dpm");   // negative: the page's own scale
-    QTest::addColumn<double>("x");
-    QTest::addColumn<double>("size");
-    QTest::newRow("Cyrillic") << "Диплом 123456 7654321, Петров Пётр Петрович" << 10.0 << 5.0 << 40.0;
-    QTest::newRow("page scale") << "VelSpo" << -1.0 << 10.0 << 30.0;
-    QTest::newRow("tokens stay literal") << "$V{fio}" << 10.0 << 0.0 << 40.0;
-    QTest::newRow("empty") << QString() << 10.0 << 0.0 << 29.0;
-}
-
-void TestQrField::modulesMatchTheSymbol()
-{
-    QFETCH(QString, text);
-    QFETCH(double, dpm);
-    QFETCH(double, x);
-    QFETCH(double, size);
-    m_page->setVariable(QStringLiteral("fio"), QStringLiteral("Петров"));
-    m_page->setDataMode(true);
-    QrField* field = addField({x, x + 2, size, size}, text);
-    Canvas canvas(600, 600);
-    canvas.draw(field, dpm);
-    const double scale = dpm > 0 ? dpm : m_page->dotsPerMm();
-    checkModules(canvas.image(), text, QPointF(x * scale, (x + 2) * scale), int(size * scale));
-}
-
-void TestQrField::squareFitsTheShorterSide_data()
-{
-    QTest::addColumn<double>("width");
-    QTest::addColumn<double>("height");
-    QTest::newRow("tall") << 20.0 << 30.0;
-    QTest::newRow("wide") << 30.0 << 20.0;
-}
-
-void TestQrField::squareFitsTheShorterSide()
-{
-    QFETCH(double, width);
-    QFETCH(double, height);
-    QrField* field = addField({3, 4, width, height}, QStringLiteral("square"));
-    field->setStyle(QrStyle(4, QBrush(Qt::yellow), QBrush(Qt::black)));
-    Canvas canvas(500, 500);
-    canvas.draw(field, 10.0);
-    // The light brush fills the 20 mm square at the top left corner, the
-    // dark one paints inside it, and the style remembers where that was.
-    const QRect yellow = canvas.colourBox(qRgb(255, 255, 0));
-    QCOMPARE(yellow, QRect(30, 40, 200, 200));
-    QCOMPARE(canvas.colourBox(qRgb(0, 0, 0)) | yellow, yellow);
-    QCOMPARE(field->style().left, 30.0f);
-    QCOMPARE(field->style().top, 40.0f);
-}
-
-void TestQrField::tooLongTextDrawsNothingAndLogsOnce()
-{
-    WarningLog log;
-    QrField* field = addField({0, 0, 40, 40}, QStringLiteral("очень длинный текст ").repeated(100));
-    Canvas canvas(400, 400);
-    canvas.draw(field, 10.0).draw(field, 10.0);
-    QVERIFY(canvas.isBlank());
-    QCOMPARE(log.messages().size(), 1);
-
-    // A shorter text draws again; a new long one is reported again.
-    field->setText(QStringLiteral("коротко"));
-    canvas.draw(field, 10.0);
-    field->setText(QStringLiteral("z").repeated(5000));
-    canvas.draw(field, 10.0);
-    checkModules(canvas.image(), QStringLiteral("коротко"), QPointF(0, 0), 400);
-    QCOMPARE(log.messages().size(), 2);
-}
-
-void TestQrField::drawsNothingWithoutPageOrAboveTheSheet()
-{
-    QrField loose;
-    loose.setText(QStringLiteral("x"));
-    Canvas canvas(300, 300);
-    QVERIFY(canvas.draw(&loose, 10.0).draw(&loose, -1).isBlank());
-
-    // Its bottom is exactly the sheet's top.
-    QrField* field = addField({0, 20, 20, 6}, QStringLiteral("x"));
-    QVERIFY(canvas.draw(field, 10.0, 260.0).isBlank());
-}
 
 VELSPO_TEST_MAIN(TestQrField)
 #include "tst_qrfield.moc"

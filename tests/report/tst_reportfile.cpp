@@ -205,7 +205,6 @@ private slots:
         QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10);
         QTest::newRow("empty") << QByteArray();
     }
-
     void damagedJson()
     {
         // A page without fields, its settings kept, and one log line.

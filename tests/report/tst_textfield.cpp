@@ -9,210 +9,184 @@ class TestTextField : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void font();
-    void alignment_data();
-    void alignment();
-    void wrapping_data();
-    void wrapping();
-    void indentAndLineHeight();
-    void zStroke();
-    void dataModeAndMarkup();
-    void fieldWithoutPageDrawsNothing();
-
-private:
-    TextField* addField(const QRectF& box, const QString& text) { return PageMaker::text(*m_page, box, text); }
-    // The field drawn on a 150 x 80 mm canvas.
-    Canvas render(TextField* field) const
-    {
-        Canvas canvas = Canvas::ofMm(150, 80, m_dpm);
-        canvas.draw(field, m_dpm);
-        return canvas;
-    }
-
     ReportPage* m_page = nullptr;
     // Well above the screen's scale, so that positions are sharp in pixels.
     const double m_dpm = 10.0;
+
+    TextField* addField(const QRectF& box, const QString& text) { return PageMaker::text(*m_page, box, text); }
+    // The field drawn on a 150 x 80 mm canvas.
+    Canvas render(TextField* field) const { return Canvas::ofMm(150, 80, m_dpm).draw(field, m_dpm); }
+
+private slots:
+    void init()
+    {
+        m_page = new ReportPage;
+        m_page->setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 14));
+    }
+    void cleanup()
+    {
+        delete m_page;
+        m_page = nullptr;
+    }
+
+    void font()
+    {
+        ReportPage page;
+        auto* field = new TextField;
+        page.addField(field);
+        QCOMPARE(field->effectiveFont(), page.defaultFont());
+        // 14 pt at the page's 100 dpi, without hinting, so layouts match on paper.
+        QCOMPARE(field->scaledFont(page.dotsPerMm()).pixelSize(), 19);
+        QCOMPARE(field->scaledFont(page.dotsPerMm()).hintingPreference(), QFont::PreferNoHinting);
+        field->setFont(QFont(QStringLiteral("Liberation Sans"), 10));
+        QCOMPARE(field->effectiveFont().family(), QStringLiteral("Liberation Sans"));
+    }
+
+    void alignment_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::newRow("none") << 0;
+        QTest::newRow("right") << int(Qt::AlignRight);
+        QTest::newRow("centre") << int(Qt::AlignHCenter);
+        QTest::newRow("middle") << int(Qt::AlignLeft | Qt::AlignVCenter);
+        QTest::newRow("bottom") << int(Qt::AlignLeft | Qt::AlignBottom);
+    }
+    void alignment()
+    {
+        QFETCH(int, flags);
+        TextField* field = addField({20, 10, 100, 40}, QStringLiteral("Ш Ш Ш"));
+        field->setAlignFlags(quint16(flags));
+        const QRect ink = render(field).inkBox();
+        QVERIFY(!ink.isNull());
+        const double left = 20 * m_dpm, right = 120 * m_dpm, top = 10 * m_dpm, bottom = 50 * m_dpm;
+        const int px = field->scaledFont(m_dpm).pixelSize();
+        const int slack = 6;   // side bearings of the glyphs
+        const QString where = QStringLiteral("%1,%2 - %3,%4").arg(ink.left()).arg(ink.top()).arg(ink.right()).arg(ink.bottom());
+        if (flags & Qt::AlignRight)
+            QVERIFY2(qAbs(ink.right() + 1 - right) <= slack, qPrintable(where));
+        else if (flags & Qt::AlignHCenter)
+            QVERIFY2(qAbs((ink.left() + ink.right() + 1) / 2.0 - (left + right) / 2) <= slack, qPrintable(where));
+        else
+            QVERIFY2(qAbs(ink.left() - left) <= slack, qPrintable(where));
+        if (flags & Qt::AlignVCenter)
+            QVERIFY2(qAbs((ink.top() + ink.bottom() + 1) / 2.0 - (top + bottom) / 2) <= px * 0.35, qPrintable(where));
+        else if (flags & Qt::AlignBottom)
+            QVERIFY2(ink.bottom() < bottom && ink.bottom() > bottom - px * 0.6, qPrintable(where));
+        else
+            QVERIFY2(ink.top() >= top && ink.top() < top + px * 0.5, qPrintable(where));
+    }
+
+    void wrapping_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<bool>("wordWrap");
+        QTest::addColumn<int>("minLines");
+        QTest::addColumn<int>("maxLines");
+        const QString words = QStringLiteral("слово ").repeated(16).trimmed();
+        QTest::newRow("cut off at the edge") << words << 60.0 << false << 1 << 1;
+        QTest::newRow("words wrap") << words << 60.0 << true << 3 << 99;
+        QTest::newRow("line feed without wrap") << "первая\nвторая" << 100.0 << false << 1 << 1;
+        QTest::newRow("line feed with wrap") << "первая\nвторая" << 100.0 << true << 2 << 2;
+        QTest::newRow("long word wraps anywhere") << QString(40, QChar(0x0428)) << 30.0 << true << 3 << 99;
+    }
+    void wrapping()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, width);
+        QFETCH(bool, wordWrap);
+        QFETCH(int, minLines);
+        QFETCH(int, maxLines);
+        TextField* field = addField({10, 5, width, 70}, text);
+        field->setWordWrap(wordWrap);
+        const Canvas canvas = render(field);
+        QVERIFY2(canvas.inkLines() >= minLines && canvas.inkLines() <= maxLines,
+                 qPrintable(QString::number(canvas.inkLines())));
+        const QRect ink = canvas.inkBox();
+        QVERIFY(ink.left() >= 10 * m_dpm - 2 && ink.left() <= 10 * m_dpm + 6);
+        QVERIFY(ink.right() < (10 + width) * m_dpm);
+    }
+
+    void indentAndLineHeight()
+    {
+        TextField* field = addField({10, 5, 100, 60}, QStringLiteral("Ш"));
+        const int plain = render(field).inkBox().left();
+        field->setIndent(15);
+        const int indented = render(field).inkBox().left();
+        QVERIFY2(qAbs(indented - plain - 15 * m_dpm) <= 1.0, qPrintable(QStringLiteral("%1 %2").arg(plain).arg(indented)));
+        field->setIndent(-5);   // no indent
+        QCOMPARE(render(field).inkBox().left(), plain);
+        field->setIndent(0);
+        field->setWordWrap(true);
+        field->setText(QStringLiteral("Ш\nШ"));
+        field->setLineHeight(12);
+        const Canvas canvas = render(field);
+        QCOMPARE(canvas.inkLines(), 2);
+        const int split = int(17 * m_dpm);
+        const QRect first = canvas.inkBox(QRect(0, 0, canvas.image().width(), split));
+        const QRect second = canvas.inkBox(QRect(0, split, canvas.image().width(), canvas.image().height()));
+        QVERIFY2(qAbs(second.top() - first.top() - 12 * m_dpm) <= 1,
+                 qPrintable(QStringLiteral("%1 %2").arg(first.top()).arg(second.top())));
+    }
+
+    void zStroke()
+    {
+        TextField* field = addField({10, 10, 80, 50}, QString());
+        field->setZOnEmpty(true);
+        const Canvas canvas = render(field);
+        const QRect ink = canvas.inkBox();
+        const int px = field->scaledFont(m_dpm).pixelSize();
+        // 2 mm inside the field left, right and at the bottom; on top 2 mm below
+        // the first (empty) line.
+        QVERIFY(qAbs(ink.left() - 12 * m_dpm) <= 1);
+        QVERIFY(qAbs(ink.right() - 88 * m_dpm) <= 1);
+        QVERIFY(qAbs(ink.bottom() - 58 * m_dpm) <= 1);
+        QVERIFY2(ink.top() > 12 * m_dpm + px * 0.8 && ink.top() < 12 * m_dpm + px * 1.6, qPrintable(QString::number(ink.top())));
+        // Both strokes run across; the diagonal crosses the middle.
+        const int mid = int(50 * m_dpm);
+        QVERIFY(canvas.isInk(mid, ink.top()) && canvas.isInk(mid, ink.bottom()));
+        QVERIFY(qAbs(canvas.inkBox(QRect(0, ink.center().y(), canvas.image().width(), 1)).center().x() - mid) <= 2);
+        // Below a text it starts below the text.
+        field->setText(QStringLiteral("ШШШ"));
+        field->setWordWrap(true);
+        const Canvas withText = render(field);
+        QVERIFY(qAbs(withText.inkBox(QRect(int(60 * m_dpm), 0, int(25 * m_dpm), withText.image().height())).top() - ink.top()) <= 1);
+        // A text that fills the field leaves no room for it.
+        field->setHeight(6);
+        field->setText(QStringLiteral("Иванов"));
+        const QImage filled = render(field).image();
+        field->setZOnEmpty(false);
+        QCOMPARE(render(field).image(), filled);
+    }
+
+    void dataModeAndMarkup()
+    {
+        TextField* field = addField({10, 10, 120, 10}, QStringLiteral("$V{empty}"));
+        m_page->setVariable(QStringLiteral("empty"), QString());
+        QVERIFY(!render(field).isBlank());   // the raw token
+        m_page->setDataMode(true);
+        QVERIFY(render(field).isBlank());
+        m_page->setVariable(QStringLiteral("Empty"), QStringLiteral("Ш"));
+        QVERIFY(render(field).inkBox().width() < 10 * m_dpm);
+        field->setText(QStringLiteral("Жирный"));
+        const int plain = render(field).inkCount();
+        field->setText(QStringLiteral("<b>Жирный</b>"));
+        const int bold = render(field).inkCount();
+        QVERIFY2(bold > plain * 1.2, qPrintable(QStringLiteral("%1 %2").arg(plain).arg(bold)));
+    }
+
+    void fieldWithoutPageDrawsNothing()
+    {
+        TextField field;
+        field.setText(QStringLiteral("Ш"));
+        field.setZOnEmpty(true);
+        field.setWidth(50);
+        field.setHeight(50);
+        QVERIFY(render(&field).isBlank());
+        Canvas canvas(300, 300);
+        QVERIFY(canvas.draw(&field, -1).isBlank());
+    }
 };
-
-void TestTextField::init()
-{
-    m_page = new ReportPage;
-    m_page->setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 14));
-}
-
-void TestTextField::cleanup()
-{
-    delete m_page;
-    m_page = nullptr;
-}
-
-void TestTextField::font()
-{
-    ReportPage page;
-    auto* field = new TextField;
-    page.addField(field);
-    QCOMPARE(field->effectiveFont(), page.defaultFont());
-    // 14 pt at the page's 100 dpi, without hinting, so layouts match on paper.
-    QCOMPARE(field->scaledFont(page.dotsPerMm()).pixelSize(), 19);
-    QCOMPARE(field->scaledFont(page.dotsPerMm()).hintingPreference(), QFont::PreferNoHinting);
-    field->setFont(QFont(QStringLiteral("Liberation Sans"), 10));
-    QCOMPARE(field->effectiveFont().family(), QStringLiteral("Liberation Sans"));
-}
-
-void TestTextField::alignment_data()
-{
-    QTest::addColumn<int>("flags");
-    QTest::newRow("none") << 0;
-    QTest::newRow("right") << int(Qt::AlignRight);
-    QTest::newRow("centre") << int(Qt::AlignHCenter);
-    QTest::newRow("middle") << int(Qt::AlignLeft | Qt::AlignVCenter);
-    QTest::newRow("bottom") << int(Qt::AlignLeft | Qt::AlignBottom);
-}
-
-void TestTextField::alignment()
-{
-    QFETCH(int, flags);
-    TextField* field = addField({20, 10, 100, 40}, QStringLiteral("Ш Ш Ш"));
-    field->setAlignFlags(quint16(flags));
-    const QRect ink = render(field).inkBox();
-    QVERIFY(!ink.isNull());
-    const double left = 20 * m_dpm, right = 120 * m_dpm, top = 10 * m_dpm, bottom = 50 * m_dpm;
-    const int px = field->scaledFont(m_dpm).pixelSize();
-    const int slack = 6;   // side bearings of the glyphs
-    const QString where = QStringLiteral("%1,%2 - %3,%4").arg(ink.left()).arg(ink.top()).arg(ink.right()).arg(ink.bottom());
-    if (flags & Qt::AlignRight)
-        QVERIFY2(qAbs(ink.right() + 1 - right) <= slack, qPrintable(where));
-    else if (flags & Qt::AlignHCenter)
-        QVERIFY2(qAbs((ink.left() + ink.right() + 1) / 2.0 - (left + right) / 2) <= slack, qPrintable(where));
-    else
-        QVERIFY2(qAbs(ink.left() - left) <= slack, qPrintable(where));
-    if (flags & Qt::AlignVCenter)
-        QVERIFY2(qAbs((ink.top() + ink.bottom() + 1) / 2.0 - (top + bottom) / 2) <= px * 0.35, qPrintable(where));
-    else if (flags & Qt::AlignBottom)
-        QVERIFY2(ink.bottom() < bottom && ink.bottom() > bottom - px * 0.6, qPrintable(where));
-    else
-        QVERIFY2(ink.top() >= top && ink.top() < top + px * 0.5, qPrintable(where));
-}
-
-void TestTextField::wrapping_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("width");
-    QTest::addColumn<bool>("wordWrap");
-    QTest::addColumn<int>("minLines");
-    QTest::addColumn<int>("maxLines");
-    const QString words = QStringLiteral("слово ").repeated(16).trimmed();
-    QTest::newRow("cut off at the edge") << words << 60.0 << false << 1 << 1;
-    QTest::newRow("words wrap") << words << 60.0 << true << 3 << 99;
-    QTest::newRow("line feed without wrap") << "первая\nвторая" << 100.0 << false << 1 << 1;
-    QTest::newRow("line feed with wrap") << "первая\nвторая" << 100.0 << true << 2 << 2;
-    QTest::newRow("long word wraps anywhere") << QString(40, QChar(0x0428)) << 30.0 << true << 3 << 99;
-}
-
-void TestTextField::wrapping()
-{
-    QFETCH(QString, text);
-    QFETCH(double, width);
-    QFETCH(bool, wordWrap);
-    QFETCH(int, minLines);
-    QFETCH(int, maxLines);
-    TextField* field = addField({10, 5, width, 70}, text);
-    field->setWordWrap(wordWrap);
-    const Canvas canvas = render(field);
-    QVERIFY2(canvas.inkLines() >= minLines && canvas.inkLines() <= maxLines,
-             qPrintable(QString::number(canvas.inkLines())));
-    const QRect ink = canvas.inkBox();
-    QVERIFY(ink.left() >= 10 * m_dpm - 2 && ink.left() <= 10 * m_dpm + 6);
-    QVERIFY(ink.right() < (10 + width) * m_dpm);
-}
-
-void TestTextField::indentAndLineHeight()
-{
-    TextField* field = addField({10, 5, 100, 60}, QStringLiteral("Ш"));
-    const int plain = render(field).inkBox().left();
-    field->setIndent(15);
-    const int indented = render(field).inkBox().left();
-    QVERIFY2(qAbs(indented - plain - 15 * m_dpm) <= 1.0, qPrintable(QStringLiteral("%1 %2").arg(plain).arg(indented)));
-    field->setIndent(-5);   // no indent
-    QCOMPARE(render(field).inkBox().left(), plain);
-
-    field->setIndent(0);
-    field->setWordWrap(true);
-    field->setText(QStringLiteral("Ш\nШ"));
-    field->setLineHeight(12);
-    const Canvas canvas = render(field);
-    QCOMPARE(canvas.inkLines(), 2);
-    const int split = int(17 * m_dpm);
-    const QRect first = canvas.inkBox(QRect(0, 0, canvas.image().width(), split));
-    const QRect second = canvas.inkBox(QRect(0, split, canvas.image().width(), canvas.image().height()));
-    QVERIFY2(qAbs(second.top() - first.top() - 12 * m_dpm) <= 1,
-             qPrintable(QStringLiteral("%1 %2").arg(first.top()).arg(second.top())));
-}
-
-void TestTextField::zStroke()
-{
-    TextField* field = addField({10, 10, 80, 50}, QString());
-    field->setZOnEmpty(true);
-    const Canvas canvas = render(field);
-    const QRect ink = canvas.inkBox();
-    const int px = field->scaledFont(m_dpm).pixelSize();
-    // 2 mm inside the field left, right and at the bottom; on top 2 mm below
-    // the first (empty) line.
-    QVERIFY(qAbs(ink.left() - 12 * m_dpm) <= 1);
-    QVERIFY(qAbs(ink.right() - 88 * m_dpm) <= 1);
-    QVERIFY(qAbs(ink.bottom() - 58 * m_dpm) <= 1);
-    QVERIFY2(ink.top() > 12 * m_dpm + px * 0.8 && ink.top() < 12 * m_dpm + px * 1.6, qPrintable(QString::number(ink.top())));
-    // Both strokes run across; the diagonal crosses the middle.
-    const int mid = int(50 * m_dpm);
-    QVERIFY(canvas.isInk(mid, ink.top()) && canvas.isInk(mid, ink.bottom()));
-    QVERIFY(qAbs(canvas.inkBox(QRect(0, ink.center().y(), canvas.image().width(), 1)).center().x() - mid) <= 2);
-
-    // Below a text it starts below the text.
-    field->setText(QStringLiteral("ШШШ"));
-    field->setWordWrap(true);
-    const Canvas withText = render(field);
-    QVERIFY(qAbs(withText.inkBox(QRect(int(60 * m_dpm), 0, int(25 * m_dpm), withText.image().height())).top() - ink.top()) <= 1);
-
-    // A text that fills the field leaves no room for it.
-    field->setHeight(6);
-    field->setText(QStringLiteral("Иванов"));
-    const QImage filled = render(field).image();
-    field->setZOnEmpty(false);
-    QCOMPARE(render(field).image(), filled);
-}
-
-void TestTextField::dataModeAndMarkup()
-{
-    TextField* field = addField({10, 10, 120, 10}, QStringLiteral("$V{empty}"));
-    m_page->setVariable(QStringLiteral("empty"), QString());
-    QVERIFY(!render(field).isBlank());   // the raw token
-    m_page->setDataMode(true);
-    QVERIFY(render(field).isBlank());
-    m_page->setVariable(QStringLiteral("Empty"), QStringLiteral("Ш"));
-    QVERIFY(render(field).inkBox().width() < 10 * m_dpm);
-
-    field->setText(QStringLiteral("Жирный"));
-    const int plain = render(field).inkCount();
-    field->setText(QStringLiteral("<b>Жирный</b>"));
-    const int bold = render(field).inkCount();
-    QVERIFY2(bold > plain * 1.2, qPrintable(QStringLiteral("%1 %2").arg(plain).arg(bold)));
-}
-
-void TestTextField::fieldWithoutPageDrawsNothing()
-{
-    TextField field;
-    field.setText(QStringLiteral("Ш"));
-    field.setZOnEmpty(true);
-    field.setWidth(50);
-    field.setHeight(50);
-    QVERIFY(render(&field).isBlank());
-    Canvas canvas(300, 300);
-    QVERIFY(canvas.draw(&field, -1).isBlank());
-}
 
 VELSPO_TEST_MAIN(TestTextField)
 #include "tst_textfield.moc"
