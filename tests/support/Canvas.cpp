@@ -5,12 +5,10 @@
 
 #include <QPainter>
 
-#include <climits>
-
 Canvas::Canvas(int width, int height)
     : m_image(width, height, QImage::Format_ARGB32)
 {
-    clear();
+    m_image.fill(Qt::white);
 }
 
 Canvas Canvas::ofMm(double widthMm, double heightMm, double dotsPerMm)
@@ -26,21 +24,11 @@ Canvas& Canvas::draw(AbstractField* field, double dotsPerMm, double yOffset)
     return *this;
 }
 
-void Canvas::clear()
-{
-    m_image.fill(Qt::white);
-}
-
 bool Canvas::isBlank() const
 {
-    for (int y = 0; y < m_image.height(); ++y) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(m_image.constScanLine(y));
-        for (int x = 0; x < m_image.width(); ++x) {
-            if (line[x] != qRgb(255, 255, 255))
-                return false;
-        }
-    }
-    return true;
+    QImage white(m_image.size(), m_image.format());
+    white.fill(Qt::white);
+    return m_image == white;
 }
 
 bool Canvas::isInk(int x, int y) const
@@ -51,15 +39,15 @@ bool Canvas::isInk(int x, int y) const
 QRect Canvas::inkBox(const QRect& area) const
 {
     const QRect r = area.isNull() ? m_image.rect() : area.intersected(m_image.rect());
-    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+    int left = r.right() + 1, top = -1, right = -1, bottom = -1;
     for (int y = r.top(); y <= r.bottom(); ++y) {
         const QRgb* line = reinterpret_cast<const QRgb*>(m_image.constScanLine(y));
         for (int x = r.left(); x <= r.right(); ++x) {
             if (qGray(line[x]) < 160) {
                 left = qMin(left, x);
                 right = qMax(right, x);
-                top = qMin(top, y);
-                bottom = qMax(bottom, y);
+                top = top < 0 ? y : top;
+                bottom = y;
             }
         }
     }
@@ -70,9 +58,8 @@ int Canvas::inkCount() const
 {
     int count = 0;
     for (int y = 0; y < m_image.height(); ++y) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(m_image.constScanLine(y));
         for (int x = 0; x < m_image.width(); ++x)
-            count += qGray(line[x]) < 160 ? 1 : 0;
+            count += isInk(x, y) ? 1 : 0;
     }
     return count;
 }
@@ -85,8 +72,7 @@ int Canvas::inkLines() const
         bool ink = false;
         for (int x = 0; x < m_image.width() && !ink; ++x)
             ink = isInk(x, y);
-        if (ink && !inLine)
-            ++lines;
+        lines += ink && !inLine ? 1 : 0;
         inLine = ink;
     }
     return lines;
@@ -94,24 +80,14 @@ int Canvas::inkLines() const
 
 bool Canvas::inkNear(double x, double y) const
 {
-    for (int dx = -1; dx <= 1; ++dx) {
-        for (int dy = -1; dy <= 1; ++dy) {
-            if (isInk(int(x) + dx, int(y) + dy))
-                return true;
-        }
-    }
-    return false;
+    return !inkBox(QRect(int(x) - 1, int(y) - 1, 3, 3)).isNull();
 }
 
 double Canvas::inkShare(double x0, double x1, double y) const
 {
-    int ink = 0;
-    int total = 0;
-    for (int x = int(x0); x <= int(x1); ++x) {
-        ++total;
-        if (isInk(x, int(y)) || isInk(x, int(y) + 1) || isInk(x, int(y) - 1))
-            ++ink;
-    }
+    int ink = 0, total = 0;
+    for (int x = int(x0); x <= int(x1); ++x, ++total)
+        ink += isInk(x, int(y)) || isInk(x, int(y) + 1) || isInk(x, int(y) - 1) ? 1 : 0;
     return total ? double(ink) / total : 0.0;
 }
 

@@ -11,15 +11,12 @@ class Canvas
 {
 public:
     Canvas(int width, int height);
-    // widthMm x heightMm at the scale.
     static Canvas ofMm(double widthMm, double heightMm, double dotsPerMm);
 
     const QImage& image() const { return m_image; }
     // Draws the field as a sheet starting at device y yOffset draws it.
     Canvas& draw(AbstractField* field, double dotsPerMm, double yOffset = 0.0);
-    void clear();
     bool isBlank() const;
-
     bool isInk(int x, int y) const;
     // Bounding box of the ink inside area (the whole image when null); null
     // when there is none.
