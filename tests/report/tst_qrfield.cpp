@@ -35,7 +35,7 @@ class TestQrField : public QObject
     Q_OBJECT
 
     ReportPage* m_page = nullptr;
-    QrField* addField(const QRectF& box, const QString& text) { return PageMaker::qr(*m_page, box, text); }
+    QrField* addField(const QRectF& box, const QString& text) { return PageMaker::field<QrField>(*m_page, box, text); }
 
 private slots:
     void init() { m_page = new ReportPage; }

@@ -110,7 +110,7 @@ private slots:
         ReportPage page;
         page.addField(new QrField);
         page.addField(new TableField);
-        PageMaker::text(page, {0, 0, 20, 6}, QStringLiteral("Текст"));
+        PageMaker::field<TextField>(page, {0, 0, 20, 6}, QStringLiteral("Текст"));
         const QJsonObject object = saved(page);
         // No images and no QR codes; a field without a font of its own or a Z
         // has no key for them.
@@ -239,7 +239,7 @@ private slots:
         // A page too large for the file size limit set below: the write fails
         // whatever the user's rights (tests may run as root).
         ReportPage large;
-        PageMaker::text(large, {0, 0, 20, 6}, QString(100000, QLatin1Char('x')));
+        PageMaker::field<TextField>(large, {0, 0, 20, 6}, QString(100000, QLatin1Char('x')));
         struct rlimit old;
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);

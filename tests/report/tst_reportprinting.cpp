@@ -4,6 +4,7 @@
 #include "support/PreviewDriver.h"
 #include "support/TestEnvironment.h"
 
+#include "report/QrField.h"
 #include "report/ReportPage.h"
 #include "report/TableField.h"
 #include "report/TextField.h"
@@ -45,7 +46,7 @@ void makeSheets(ReportPage& page, int sheets)
     page.setBackgroundImage2(blue);
     page.setVariable(QStringLiteral("name"), QStringLiteral("Иванов"));
     for (int k = 0; k < qMax(sheets, 1); ++k)
-        PageMaker::text(page, {5, k * sheetHeight + 5, 150, 12}, QStringLiteral("Лист%1 $V{name}").arg(k + 1));
+        PageMaker::field<TextField>(page, {5, k * sheetHeight + 5, 150, 12}, QStringLiteral("Лист%1 $V{name}").arg(k + 1));
 }
 
 // A table of "Строка1".."Строка<rows>" at 40 mm whose first area takes six
@@ -225,8 +226,8 @@ private slots:
             page->setDataMode(true);
             addTable(*page, page == &full ? 12 : 6, true);
         }
-        PageMaker::text(full, {5, sheetHeight + 150, 150, 12}, QStringLiteral("Нижний"));
-        PageMaker::qr(full, {200, sheetHeight + 60, 30, 30}, QStringLiteral("Нижний"));
+        PageMaker::field<TextField>(full, {5, sheetHeight + 150, 150, 12}, QStringLiteral("Нижний"));
+        PageMaker::field<QrField>(full, {200, sheetHeight + 60, 30, 30}, QStringLiteral("Нижний"));
         const QString fullSheet0 = renderSheet(full, 0, QStringLiteral("full-0.pdf"));
         // Sheet 0 comes out exactly as if nothing of sheet 1 existed.
         QCOMPARE(PdfFile::content(fullSheet0), PdfFile::content(renderSheet(bare, 0, QStringLiteral("bare-0.pdf"))));

@@ -13,7 +13,7 @@ class TestTextField : public QObject
     // Well above the screen's scale, so that positions are sharp in pixels.
     const double m_dpm = 10.0;
 
-    TextField* addField(const QRectF& box, const QString& text) { return PageMaker::text(*m_page, box, text); }
+    TextField* addField(const QRectF& box, const QString& text) { return PageMaker::field<TextField>(*m_page, box, text); }
     // The field drawn on a 150 x 80 mm canvas.
     Canvas render(TextField* field) const { return Canvas::ofMm(150, 80, m_dpm).draw(field, m_dpm); }
 

@@ -1,36 +1,8 @@
 #include "PageMaker.h"
 
-#include "report/QrField.h"
-#include "report/ReportPage.h"
 #include "report/TableField.h"
-#include "report/TextField.h"
 
 #include <QStandardItemModel>
-
-namespace {
-template <typename T>
-T* place(ReportPage& page, const QRectF& box, const QString& text)
-{
-    auto* field = new T;
-    field->setX(box.x());
-    field->setY(box.y());
-    field->setWidth(box.width());
-    field->setHeight(box.height());
-    field->setText(text);
-    page.addField(field);
-    return field;
-}
-} // namespace
-
-TextField* PageMaker::text(ReportPage& page, const QRectF& box, const QString& text)
-{
-    return place<TextField>(page, box, text);
-}
-
-QrField* PageMaker::qr(ReportPage& page, const QRectF& box, const QString& text)
-{
-    return place<QrField>(page, box, text);
-}
 
 TableField* PageMaker::table(ReportPage& page, double x, double y, const QString& modelName,
                              const QStringList& columns, const QVector<double>& widths,
@@ -63,16 +35,4 @@ QStandardItemModel* PageMaker::model(const QStringList& columns, const QList<QSt
             model->setItem(r, c, new QStandardItem(rows.at(r).at(c)));
     }
     return model;
-}
-
-QStandardItemModel* PageMaker::model(const QStringList& columns, int rows, QObject* parent)
-{
-    QList<QStringList> cells;
-    for (int r = 0; r < rows; ++r) {
-        QStringList row;
-        for (int c = 0; c < columns.size(); ++c)
-            row.append(QStringLiteral("r%1c%2").arg(r).arg(c + 1));
-        cells.append(row);
-    }
-    return model(columns, cells, parent);
 }
