@@ -148,8 +148,12 @@ private slots:
         QVERIFY(!fileExists(QString()));
 
         QVERIFY(QDir().mkpath(m_workDir.path() + "/reports/id121.velrpt"));
-        m_engine->onDocumentPrint(ReportList::SpoAddition, 1, false);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("cant find report file \"reports/id121.velrpt\"$"));
+        m_engine->onDocumentPrint(ReportList::SpoAddition, insertDocument(fullDocument()), true);
         QCOMPARE(error(), NotFound.arg("reports/id121.velrpt"));
+        QCOMPARE((*m_errors)[0][1].toString(), QStringLiteral("Ошибка"));
+        QVERIFY(m_engine->currentPage()->variables().isEmpty());
+        QVERIFY(m_answerer->texts().isEmpty()); // not even the background question
 
         // A file at the relative fallback is printed.
         QVERIFY(writeFile(m_workDir.path() + "/reports/id124.velrpt", templateJson(0)));
@@ -157,16 +161,6 @@ private slots:
         QCOMPARE(m_errors->count(), 1);
         QCOMPARE(m_engine->currentPage()->fields().size(), 1);
         QCOMPARE(m_engine->currentPage()->variables().value("last_name").toString(), QStringLiteral("Иванова"));
-    }
-
-    void missingTemplateIsReported()
-    {
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("cant find report file \"reports/id120.velrpt\"$"));
-        m_engine->onDocumentPrint(ReportList::SpoDiploma, insertDocument(fullDocument()), true);
-        QCOMPARE(error(), NotFound.arg("reports/id120.velrpt"));
-        QCOMPARE((*m_errors)[0][1].toString(), QStringLiteral("Ошибка"));
-        QVERIFY(m_engine->currentPage()->variables().isEmpty());
-        QVERIFY(m_answerer->texts().isEmpty()); // not even the background question
     }
 
     void unreadableTemplateIsReported_data()
