@@ -140,7 +140,6 @@ private slots:
         QFile copy(dir.filePath(QStringLiteral("copy.velrpt")));
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(QJsonDocument::fromJson(copy.readAll()).object(), document.object());
-
         QCOMPARE(QVector<int>({page.pagesCount(), page.orientation(), page.pageSize()}), QVector<int>({sides, 1, 0}));
         QVERIFY(!page.printBackgroundImage() && page.backgroundImage().isNull() && page.backgroundImage2().isNull());
         for (AbstractField* field : page.fields()) {
@@ -148,7 +147,6 @@ private slots:
             const double size = field->effectiveFont().pointSizeF();
             QVERIFY2(size >= 9 && size <= 22, qPrintable(QString::number(size)));
         }
-
         const auto checkBox = [&](const QRectF& box, const QString& what) {
             const int side = int(box.y() / kSheetHeight);
             const double top = box.y() - side * kSheetHeight;
@@ -200,7 +198,6 @@ private slots:
             QVERIFY2(!filled.contains(leftover) && !filled.contains(QLatin1Char('}')), qPrintable(filled));
         }
         QCOMPARE(page.variables().keys(), provided);   // no token named a missing one
-
         layOutFilled(page);
         for (TableField* table : fieldsOf<TableField>(page)) {
             const QAbstractItemModel* model = page.itemModel(table->modelName());
@@ -213,7 +210,6 @@ private slots:
             }
             QVERIFY(table->rowCount() > 0);
         }
-
         // The designer's sample fill (no document, empty tables) sets them all too.
         ReportPage sample;
         QVERIFY(sample.load(shippedFile(name)));
@@ -258,7 +254,6 @@ private slots:
         setRequisites();
         const int id = supplement(12);
         QVERIFY(id > 0);
-
         QTemporaryDir out;
         ModalAnswerer answerer;
         answerer.setDefaultAnswer(QMessageBox::Yes);

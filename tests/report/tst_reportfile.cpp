@@ -13,8 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPageLayout>
-#include <QPrinter>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -92,9 +90,7 @@ private slots:
         QVERIFY(page.load(path(QStringLiteral("full.velrpt"))));
         QCOMPARE(saved(page), original);
         QVERIFY(m_log->messages().isEmpty());
-        // Values land where they belong, and the printer follows the page.
-        QCOMPARE(page.printer()->pageLayout().orientation(), QPageLayout::Portrait);
-        QCOMPARE(page.printer()->pageLayout().pageSize().id(), QPageSize::A5);
+        // Values land where they belong.
         QCOMPARE(page.backgroundImage2().toImage().pixelColor(3, 3), QColor(Qt::blue));
         auto* t = qobject_cast<TextField*>(page.fields().value(0));
         auto* b = qobject_cast<TableField*>(page.fields().value(1));

@@ -100,13 +100,16 @@ private slots:
         QCOMPARE(page.model(QStringLiteral("plain")), &notAModel);
         QVERIFY(!page.itemModel(QStringLiteral("plain")));
         QVERIFY(page.addModel(QStringLiteral("null"), nullptr, true));
-        // An owned model goes with the page.
+        // An owned model and the fields go with the page.
         QPointer<QStandardItemModel> owned = new QStandardItemModel;
+        QPointer<TextField> field = new TextField;
         {
             ReportPage owner;
             owner.addModel(QStringLiteral("m"), owned, true);
+            owner.addField(field);
+            QCOMPARE(field->page(), &owner);
         }
-        QVERIFY(!owned);
+        QVERIFY(!owned && !field);
     }
 
     void backgroundImages()
@@ -129,17 +132,6 @@ private slots:
         QVERIFY(!page.loadBackgroundImage2(dir.filePath(QStringLiteral("missing.png"))));
         QCOMPARE(page.backgroundImage().cacheKey(), key);
         QVERIFY(!page.backgroundImage2().isNull());
-    }
-
-    void fieldsAreDeletedWithThePage()
-    {
-        QPointer<TextField> field = new TextField;
-        {
-            ReportPage page;
-            page.addField(field);
-            QCOMPARE(field->page(), &page);
-        }
-        QVERIFY(!field);
     }
 };
 

@@ -38,8 +38,6 @@ private slots:
         // 14 pt at the page's 100 dpi, without hinting, so layouts match on paper.
         QCOMPARE(field->scaledFont(page.dotsPerMm()).pixelSize(), 19);
         QCOMPARE(field->scaledFont(page.dotsPerMm()).hintingPreference(), QFont::PreferNoHinting);
-        field->setFont(QFont(QStringLiteral("Liberation Sans"), 10));
-        QCOMPARE(field->effectiveFont().family(), QStringLiteral("Liberation Sans"));
     }
 
     void alignment_data()
@@ -182,9 +180,7 @@ private slots:
         field.setZOnEmpty(true);
         field.setWidth(50);
         field.setHeight(50);
-        QVERIFY(render(&field).isBlank());
-        Canvas canvas(300, 300);
-        QVERIFY(canvas.draw(&field, -1).isBlank());
+        QVERIFY(render(&field).isBlank() && Canvas(300, 300).draw(&field, -1).isBlank());
     }
 };
 
