@@ -1,7 +1,6 @@
 #include "PreviewDriver.h"
 
 #include "ModalAnswerer.h"
-#include "PdfFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,9 +21,7 @@ PreviewDriver::PreviewDriver(ModalAnswerer* answerer, const QString& outputDir, 
 
 QStringList PreviewDriver::events() const
 {
-    QStringList result = m_events;
-    result += m_answerer->texts().mid(m_textsTaken);
-    return result;
+    return m_events + m_answerer->texts().mid(m_textsTaken);
 }
 
 bool PreviewDriver::handle(QWidget* widget)
@@ -88,14 +85,4 @@ QList<QPrintPreviewDialog*> PreviewDriver::remainingPreviews()
             result.append(dialog);
     }
     return result;
-}
-
-QString PreviewDriver::pdfText(const QString& file)
-{
-    return PdfFile::text(file);
-}
-
-QImage PreviewDriver::pdfImage(const QString& file, int dpi)
-{
-    return PdfFile::image(file, dpi);
 }
