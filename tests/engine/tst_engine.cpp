@@ -1,4 +1,4 @@
-#include "engine/Database.h"
+#include "DatabaseFixtures.h"
 #include "engine/Engine.h"
 #include "engine/ReportEditor.h"
 #include "engine/ReportInfo.h"
@@ -23,6 +23,7 @@
 #include <memory>
 
 using namespace DocumentFixtures;
+using DatabaseFixtures::writeBytes;
 
 namespace {
 
@@ -66,13 +67,6 @@ QByteArray templateJson(int pagesCount, const QByteArray& background = QByteArra
         .arg(pagesCount)
         .arg(QString::fromLatin1(background))
         .toUtf8();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 QString installedPath(const QString& name)
@@ -136,7 +130,7 @@ private slots:
 
     void reportFilePathPrefersTheDataDirectory()
     {
-        QVERIFY(writeFile(installedPath("id120"), templateJson(1)));
+        QVERIFY(writeBytes(installedPath("id120"), templateJson(1)));
         QCOMPARE(Engine::reportFilePath(ReportList::SpoDiploma), installedPath("id120"));
         // The others have no file there: relative fallback, not checked; a
         // directory named like a template is no template.
@@ -156,7 +150,7 @@ private slots:
         QVERIFY(m_answerer->texts().isEmpty()); // not even the background question
 
         // A file at the relative fallback is printed.
-        QVERIFY(writeFile(m_workDir.path() + "/reports/id124.velrpt", templateJson(0)));
+        QVERIFY(writeBytes(m_workDir.path() + "/reports/id124.velrpt", templateJson(0)));
         m_engine->onDocumentPrint(ReportList::SpoDiplomaExcellent, insertDocument(fullDocument()), false);
         QCOMPARE(m_errors->count(), 1);
         QCOMPARE(m_engine->currentPage()->fields().size(), 1);
@@ -176,7 +170,7 @@ private slots:
         QFETCH(QByteArray, content);
         const int id = insertDocument(fullDocument());
         const QString path = installedPath("id121");
-        QVERIFY(writeFile(path, content == "unreadable" ? templateJson(1) : content));
+        QVERIFY(writeBytes(path, content == "unreadable" ? templateJson(1) : content));
         if (content == "unreadable") {
             QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
             if (QFile(path).open(QIODevice::ReadOnly))
@@ -194,7 +188,7 @@ private slots:
     void printingAgainReplacesThePage()
     {
         // No sheets: print() sets its modes and shows nothing.
-        QVERIFY(writeFile(installedPath("id120"), templateJson(0)));
+        QVERIFY(writeBytes(installedPath("id120"), templateJson(0)));
         const int first = insertDocument(fullDocument());
         const int second = insertDocument({{"fio1", QStringLiteral("Петров")}});
         m_engine->onDocumentPrint(ReportList::SpoDiploma, first, true);
@@ -214,7 +208,7 @@ private slots:
 
     void badRequestsAreRefusedQuietly()
     {
-        QVERIFY(writeFile(installedPath("id120"), templateJson(0)));
+        QVERIFY(writeBytes(installedPath("id120"), templateJson(0)));
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Error printing sqlDocId < 0 -1$"));
         m_engine->onDocumentPrint(ReportList::SpoDiploma, -1, true);
         QVERIFY(m_engine->currentPage()->fields().isEmpty());
@@ -240,13 +234,13 @@ private slots:
     {
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("cant find report file \"reports/id121double.velrpt\"$"));
         QVERIFY(Engine::pixmap(ReportList::SpoAdditionDouble).isNull());
-        QVERIFY(writeFile(installedPath("id120"), templateJson(1)));
+        QVERIFY(writeBytes(installedPath("id120"), templateJson(1)));
         QVERIFY(Engine::pixmap(ReportList::SpoDiploma).isNull());
         QImage image(40, 20, QImage::Format_RGB32);
         image.fill(Qt::red);
         QBuffer png;
         QVERIFY(png.open(QIODevice::WriteOnly) && image.save(&png, "PNG"));
-        QVERIFY(writeFile(installedPath("id121double"), templateJson(2, png.data().toBase64())));
+        QVERIFY(writeBytes(installedPath("id121double"), templateJson(2, png.data().toBase64())));
         QCOMPARE(Engine::pixmap(ReportList::SpoAdditionDouble).toImage().pixelColor(1, 1), QColor(Qt::red));
     }
 
@@ -255,7 +249,7 @@ private slots:
     {
         insertDocument(fullDocument());
         const int other = insertDocument({{"fio1", QStringLiteral("Петров")}});
-        QVERIFY(writeFile(installedPath("id120"), templateJson(0)));
+        QVERIFY(writeBytes(installedPath("id120"), templateJson(0)));
         m_engine->onGuiEdit(ReportList::SpoDiploma);
         // The designer opens the file with sample data of the first document.
         QPointer<FakeEditor> editor = FakeEditor::last;
@@ -290,7 +284,7 @@ private slots:
 
         // A designer that cannot open the file is released unshown.
         m_errors->clear();
-        QVERIFY(writeFile(installedPath("id124"), templateJson(1)));
+        QVERIFY(writeBytes(installedPath("id124"), templateJson(1)));
         FakeEditor::opens = false;
         m_engine->onGuiEdit(ReportList::SpoDiplomaExcellent);
         QCOMPARE(error(), BadFormat.arg(installedPath("id124")));
@@ -300,7 +294,7 @@ private slots:
         flushDeletes();
         QVERIFY(!editor);
 
-        QVERIFY(writeFile(installedPath("id120"), templateJson(1)));
+        QVERIFY(writeBytes(installedPath("id120"), templateJson(1)));
         ReportEditor::setFactory(ReportEditor::Factory());
         QVERIFY(!ReportEditor::hasFactory());
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("no report designer available$"));

@@ -66,7 +66,6 @@ private slots:
     {
         // A tiny dictionary: everything but these four words is misspelt.
         const QString dict = Database::dataPath() + "/dict/ru_RU";
-        QVERIFY(QDir().mkpath(Database::dataPath() + "/dict"));
         QVERIFY(DatabaseFixtures::writeBytes(dict + ".aff", "\n\nSET UTF-8\n"));
         QVERIFY(DatabaseFixtures::writeBytes(dict + ".dic", QString("4\nкот\nдом\nмама\nмолоко\n").toUtf8()));
         QVERIFY(SpellChecker::init());
