@@ -13,6 +13,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPageLayout>
+#include <QPrinter>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -90,7 +92,9 @@ private slots:
         QVERIFY(page.load(path(QStringLiteral("full.velrpt"))));
         QCOMPARE(saved(page), original);
         QVERIFY(m_log->messages().isEmpty());
-        // Values land where they belong.
+        // Values land where they belong, and the printer follows the loaded page.
+        QCOMPARE(page.printer()->pageLayout().pageSize().id(), QPageSize::A5);
+        QCOMPARE(page.printer()->pageLayout().orientation(), QPageLayout::Portrait);
         QCOMPARE(page.backgroundImage2().toImage().pixelColor(3, 3), QColor(Qt::blue));
         auto* t = qobject_cast<TextField*>(page.fields().value(0));
         auto* b = qobject_cast<TableField*>(page.fields().value(1));
