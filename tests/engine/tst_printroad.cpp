@@ -8,6 +8,7 @@
 #include "support/ModalAnswerer.h"
 #include "support/PageMaker.h"
 #include "support/PreviewDriver.h"
+#include "support/PrintRun.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -63,17 +64,14 @@ private slots:
     {
         QVERIFY(openEmpty());
         clearUserReports();
-        m_out = std::make_unique<QTemporaryDir>();
-        m_answerer = std::make_unique<ModalAnswerer>();
-        m_driver = std::make_unique<PreviewDriver>(m_answerer.get(), m_out->path());
+        m_run = std::make_unique<PrintRun>();
+        QVERIFY(m_run->out.isValid());
     }
 
     void cleanup()
     {
         QVERIFY(PreviewDriver::remainingPreviews().isEmpty());
-        m_driver.reset();
-        m_answerer.reset();
-        m_out.reset();
+        m_run.reset();
     }
 
     void backgroundIsAskedForFirst()
@@ -82,20 +80,20 @@ private slots:
         QVERIFY(writeSupplementTemplate(true));
         Engine engine;
         // No: nothing printed, no preview.
-        m_answerer->answer(QMessageBox::No);
+        m_run->answerer.answer(QMessageBox::No);
         engine.onDocumentPrint(ReportList::SpoAdditionDouble, id, true);
-        QCOMPARE(m_driver->events(), QStringList{backgroundQuestion});
-        QCOMPARE(m_answerer->titles(), QStringList{QStringLiteral("Внимание!")});
+        QCOMPARE(m_run->driver.events(), QStringList{backgroundQuestion});
+        QCOMPARE(m_run->answerer.titles(), QStringList{QStringLiteral("Внимание!")});
         // Yes: the blank's image under sheet 0 and the document's values over it.
-        m_answerer->answer(QMessageBox::Yes);
+        m_run->answerer.answer(QMessageBox::Yes);
         engine.onDocumentPrint(ReportList::SpoAdditionDouble, id, true);
-        QCOMPARE(m_driver->events(), (QStringList{backgroundQuestion, backgroundQuestion, mark(0), turnOver, mark(1)}));
-        const QImage sheet = PreviewDriver::pdfImage(m_driver->pdfFiles().value(0));
+        QCOMPARE(m_run->driver.events(), (QStringList{backgroundQuestion, backgroundQuestion, mark(0), turnOver, mark(1)}));
+        const QImage sheet = PreviewDriver::pdfImage(m_run->driver.pdfFiles().value(0));
         const QColor centre = sheet.pixelColor(sheet.width() / 2, sheet.height() - 3);
         QVERIFY2(centre.red() > 200 && centre.green() < 60, qPrintable(centre.name()));
-        const QString text = PreviewDriver::pdfText(m_driver->pdfFiles().value(0));
+        const QString text = PreviewDriver::pdfText(m_run->driver.pdfFiles().value(0));
         QVERIFY2(text.contains("ФИО: Иванова Мария Петровна") && text.contains("Практика"), qPrintable(text));
-        QVERIFY(PreviewDriver::pdfText(m_driver->pdfFiles().value(1)).contains("Подпись: Иванова М.П."));
+        QVERIFY(PreviewDriver::pdfText(m_run->driver.pdfFiles().value(1)).contains("Подпись: Иванова М.П."));
     }
 
     void missingDocumentPrintsTheTemplateEmpty()
@@ -106,8 +104,8 @@ private slots:
         QSignalSpy errors(&engine, &Engine::error);
         engine.onDocumentPrint(ReportList::SpoAdditionDouble, 4242, false);
         QCOMPARE(errors.count(), 0);
-        QCOMPARE(m_driver->events(), (QStringList{mark(0), turnOver, mark(1)}));
-        const QString first = PreviewDriver::pdfText(m_driver->pdfFiles().value(0));
+        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1)}));
+        const QString first = PreviewDriver::pdfText(m_run->driver.pdfFiles().value(0));
         // Tokens print as nothing; the table keeps its header.
         QVERIFY2(first.contains(QStringLiteral("ФИО:")) && first.contains(QStringLiteral("Заголовок-col1")),
                  qPrintable(first));
@@ -120,11 +118,11 @@ private slots:
         const int id = insertDocument(fullDocument());
         QVERIFY(writeSupplementTemplate(false));
         Engine engine;
-        m_driver->setAction(PreviewDriver::Close);
+        m_run->driver.setAction(PreviewDriver::Close);
         engine.onDocumentPrint(ReportList::SpoAdditionDouble, id, false);
         QPointer<ReportPage> first = engine.currentPage();
         engine.onDocumentPrint(ReportList::SpoAdditionDouble, id, false);
-        QCOMPARE(m_driver->events(), (QStringList{mark(0), turnOver, mark(1), mark(2), turnOver, mark(3)}));
+        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1), mark(2), turnOver, mark(3)}));
         // The first page goes once its dialogs are gone.
         QVERIFY(PreviewDriver::remainingPreviews().isEmpty());
         QVERIFY(!first);
@@ -132,9 +130,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_out;
-    std::unique_ptr<ModalAnswerer> m_answerer;
-    std::unique_ptr<PreviewDriver> m_driver;
+    std::unique_ptr<PrintRun> m_run;
 };
 
 VELSPO_TEST_MAIN(TestPrintRoad)

@@ -2,6 +2,7 @@
 #include "support/PageMaker.h"
 #include "support/PdfFile.h"
 #include "support/PreviewDriver.h"
+#include "support/PrintRun.h"
 #include "support/TestEnvironment.h"
 
 #include "report/QrField.h"
@@ -85,14 +86,12 @@ class TestReportPrinting : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_out;
-    std::unique_ptr<ModalAnswerer> m_answerer;
-    std::unique_ptr<PreviewDriver> m_driver;
+    std::unique_ptr<PrintRun> m_run;
 
     // Renders one sheet of the page straight into a PDF file of that name.
     QString renderSheet(ReportPage& page, int sheet, const QString& name)
     {
-        const QString file = m_out->filePath(name);
+        const QString file = m_run->out.filePath(name);
         page.printer()->setOutputFormat(QPrinter::PdfFormat);
         page.printer()->setOutputFileName(file);
         page.setPageIndex(sheet);
@@ -103,18 +102,14 @@ class TestReportPrinting : public QObject
 private slots:
     void init()
     {
-        m_out = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_out->isValid());
-        m_answerer = std::make_unique<ModalAnswerer>();
-        m_driver = std::make_unique<PreviewDriver>(m_answerer.get(), m_out->path());
+        m_run = std::make_unique<PrintRun>();
+        QVERIFY(m_run->out.isValid());
     }
     void cleanup()
     {
         // Every run ends without a preview left behind.
         QVERIFY(PreviewDriver::remainingPreviews().isEmpty());
-        m_driver.reset();
-        m_answerer.reset();
-        m_out.reset();
+        m_run.reset();
     }
 
     void promptsBetweenSheets_data()
@@ -135,12 +130,12 @@ private slots:
         ReportPage page;
         makeSheets(page, sheets);
         page.print(dataMode, -1);
-        QCOMPARE(m_driver->events(), expected);
-        QCOMPARE(m_answerer->titles().join(""), QString());   // the prompts have none
+        QCOMPARE(m_run->driver.events(), expected);
+        QCOMPARE(m_run->answerer.titles().join(""), QString());   // the prompts have none
         QCOMPARE(page.pageIndex(), sheets);
         QVERIFY(!page.cancelled() && !page.preview());
         // Each sheet's PDF holds that sheet's field and no other.
-        const QStringList pdfs = m_driver->pdfFiles();
+        const QStringList pdfs = m_run->driver.pdfFiles();
         QCOMPARE(pdfs.size(), sheets);
         for (int k = 0; k < sheets; ++k) {
             const QString text = PdfFile::text(pdfs.at(k));
@@ -148,23 +143,23 @@ private slots:
                          && text.count(QStringLiteral("Лист")) == 1, qPrintable(text));
         }
         // The preview: 90 % of the screen's height, centred, with a maximise button.
-        const QRect shown = m_driver->geometries().first();
+        const QRect shown = m_run->driver.geometries().first();
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
         QCOMPARE(shown.height(), int(available.height() * 0.9));
         QCOMPARE(shown.topLeft(), QPoint((available.left() + available.right()) / 2 - (shown.width() - 1) / 2,
                                          (available.top() + available.bottom()) / 2 - (shown.height() - 1) / 2));
-        QVERIFY(m_driver->flags().first() & Qt::WindowMaximizeButtonHint);
+        QVERIFY(m_run->driver.flags().first() & Qt::WindowMaximizeButtonHint);
     }
 
     void closingAPreviewStillMovesOn()
     {
         ReportPage page;
         makeSheets(page, 3);
-        m_driver->setActions({PreviewDriver::Close, PreviewDriver::PrintToPdf, PreviewDriver::Close});
+        m_run->driver.setActions({PreviewDriver::Close, PreviewDriver::PrintToPdf, PreviewDriver::Close});
         page.print(true, -1);
-        QCOMPARE(m_driver->events(), (QStringList{mark(0), turnOver, mark(1), insertNext, mark(2)}));
-        QCOMPARE(m_driver->pdfFiles().size(), 1);
-        QVERIFY(PdfFile::text(m_driver->pdfFiles().first()).contains(QStringLiteral("Лист2")));
+        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1), insertNext, mark(2)}));
+        QCOMPARE(m_run->driver.pdfFiles().size(), 1);
+        QVERIFY(PdfFile::text(m_run->driver.pdfFiles().first()).contains(QStringLiteral("Лист2")));
         QCOMPARE(page.pageIndex(), 3);
     }
 
@@ -200,19 +195,19 @@ private slots:
         ReportPage page;
         makeSheets(page, sheets);
         page.setPrintBackgroundImage(pageSetting);
-        m_answerer->answer(QMessageBox::StandardButton(answer));
+        m_run->answerer.answer(QMessageBox::StandardButton(answer));
         page.print(true, request);
-        QCOMPARE(m_driver->events(), expected);
+        QCOMPARE(m_run->driver.events(), expected);
         if (expected.value(0) == backgroundQuestion)
-            QCOMPARE(m_answerer->titles().first(), QStringLiteral("Внимание!"));
+            QCOMPARE(m_run->answerer.titles().first(), QStringLiteral("Внимание!"));
         QString printed;
-        for (const QString& pdf : m_driver->pdfFiles())
+        for (const QString& pdf : m_run->driver.pdfFiles())
             printed += shade(pdf);
         QCOMPARE(printed, shades);
         QCOMPARE(page.printBackgroundImage(), after);
         QVERIFY(!page.cancelled());
         if (shades.isEmpty())
-            QVERIFY(QDir(m_out->path()).isEmpty());
+            QVERIFY(QDir(m_run->out.path()).isEmpty());
     }
 
     // A table running from sheet 0 on to sheet 1, where a text and a QR code
@@ -239,7 +234,7 @@ private slots:
         QVERIFY2(text1.contains(QStringLiteral("Строка7")) && text1.contains(QStringLiteral("Строка12"))
                      && text1.contains(QStringLiteral("Нижний")), qPrintable(text1));
         QCOMPARE(PdfFile::textObjects(sheet1), 7);
-        QVERIFY(m_answerer->texts().isEmpty());   // the table fits: nothing was asked
+        QVERIFY(m_run->answerer.texts().isEmpty());   // the table fits: nothing was asked
     }
 
     void overflowQuestion()
@@ -250,25 +245,25 @@ private slots:
         // Only sheet 0 asks.
         page.setDataMode(true);
         renderSheet(page, 1, QStringLiteral("s1.pdf"));
-        QVERIFY(m_answerer->texts().isEmpty());
+        QVERIFY(m_run->answerer.texts().isEmpty());
         // No, asked while sheet 0 is shown: its preview closes, no sheet follows.
-        m_driver->setAction(PreviewDriver::Leave);
-        m_answerer->answer(QMessageBox::No);
+        m_run->driver.setAction(PreviewDriver::Leave);
+        m_run->answerer.answer(QMessageBox::No);
         page.print(true, -1);
-        QCOMPARE(m_answerer->texts(), QStringList{overflowText});
-        QCOMPARE(m_answerer->titles(), QStringList{QStringLiteral("Внимание!")});
-        QVERIFY(m_driver->previewCount() <= 1);
+        QCOMPARE(m_run->answerer.texts(), QStringList{overflowText});
+        QCOMPARE(m_run->answerer.titles(), QStringList{QStringLiteral("Внимание!")});
+        QVERIFY(m_run->driver.previewCount() <= 1);
         QVERIFY(page.cancelled() && !page.preview());
         QCOMPARE(page.pageIndex(), 0);
         // Yes in a new run: asked once, although sheet 0 is painted for the
         // preview and again for the print, and the table is cut off.
-        m_answerer->clear();
-        m_driver->setAction(PreviewDriver::PrintToPdf);
-        m_answerer->answer(QMessageBox::Yes);
+        m_run->answerer.clear();
+        m_run->driver.setAction(PreviewDriver::PrintToPdf);
+        m_run->answerer.answer(QMessageBox::Yes);
         page.print(true, -1);
-        QCOMPARE(m_answerer->texts(), (QStringList{overflowText, turnOver, insertNext}));
+        QCOMPARE(m_run->answerer.texts(), (QStringList{overflowText, turnOver, insertNext}));
         QVERIFY(!page.cancelled());
-        const QString text = PdfFile::text(m_driver->pdfFiles().value(0));
+        const QString text = PdfFile::text(m_run->driver.pdfFiles().value(0));
         QVERIFY2(text.contains(QStringLiteral("Строка6")) && !text.contains(QStringLiteral("Строка7")), qPrintable(text));
     }
 
@@ -278,14 +273,14 @@ private slots:
     {
         QPointer<ReportPage> page = new ReportPage;
         makeSheets(*page, 3);
-        m_driver->setAction(PreviewDriver::Leave);
-        m_driver->setOnPreview([page](QPrintPreviewDialog*, int) {
+        m_run->driver.setAction(PreviewDriver::Leave);
+        m_run->driver.setOnPreview([page](QPrintPreviewDialog*, int) {
             if (page)
                 QTimer::singleShot(0, page.data(), [page] { delete page.data(); });
         });
         page->print(true, -1);
         QVERIFY(!page);
-        QCOMPARE(m_driver->events(), QStringList{mark(0)});
+        QCOMPARE(m_run->driver.events(), QStringList{mark(0)});
     }
 
     // While the first run shows sheet 0 the page is printed again: the old
@@ -294,16 +289,16 @@ private slots:
     {
         ReportPage page;
         makeSheets(page, 2);
-        m_driver->setActions({PreviewDriver::Leave, PreviewDriver::PrintToPdf});
-        m_driver->setOnPreview([&page](QPrintPreviewDialog*, int index) {
+        m_run->driver.setActions({PreviewDriver::Leave, PreviewDriver::PrintToPdf});
+        m_run->driver.setOnPreview([&page](QPrintPreviewDialog*, int index) {
             if (index == 0)
                 QTimer::singleShot(0, &page, [&page] { page.print(true, -1); });
         });
         page.print(true, -1);
-        QCOMPARE(m_driver->events(), (QStringList{mark(0), mark(1), turnOver, mark(2)}));
+        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), mark(1), turnOver, mark(2)}));
         QCOMPARE(page.pageIndex(), 2);
-        QCOMPARE(m_driver->pdfFiles().size(), 2);
-        QVERIFY(PdfFile::text(m_driver->pdfFiles().value(1)).contains(QStringLiteral("Лист2")));
+        QCOMPARE(m_run->driver.pdfFiles().size(), 2);
+        QVERIFY(PdfFile::text(m_run->driver.pdfFiles().value(1)).contains(QStringLiteral("Лист2")));
     }
 
     void renderPageWithoutPrinterOrDeviceDoesNothing()
@@ -314,11 +309,11 @@ private slots:
         // A printer that cannot be painted on: a PDF file in a missing folder.
         QPrinter printer(QPrinter::ScreenResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(m_out->filePath(QStringLiteral("missing/dir/x.pdf")));
+        printer.setOutputFileName(m_run->out.filePath(QStringLiteral("missing/dir/x.pdf")));
         QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
         QTest::ignoreMessage(QtWarningMsg, "cant paint report sheet 0");
         page.renderPage(&printer);
-        QVERIFY(m_answerer->texts().isEmpty());
+        QVERIFY(m_run->answerer.texts().isEmpty());
     }
 };
 
