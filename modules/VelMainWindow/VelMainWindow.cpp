@@ -2,6 +2,7 @@
 
 #include "engine/Database.h"
 #include "engine/Engine.h"
+#include "engine/FileChooser.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
 #include "modules/PrintDialog/PrintDialog.h"
@@ -12,7 +13,6 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
@@ -23,10 +23,6 @@ namespace {
 
 constexpr int startupDelayMs = 100;
 const char* const databaseFilter = "Database files (*.db)";
-
-// Our own widget dialog everywhere, so that it looks and behaves the same on
-// every desktop (and can be answered in tests).
-const QFileDialog::Options fileDialogOptions = QFileDialog::DontUseNativeDialog;
 
 } // namespace
 
@@ -161,16 +157,22 @@ void VelMainWindow::onEditorTypeSelected(ReportList::ReportType type, bool /*pri
 
 // ----------------------------------------------------------- backup, restore
 
+QString VelMainWindow::proposedFileName(const QString& kind, const QString& extension) const
+{
+    const QString date = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    return FileChooser::joinPath(lastDir, QStringLiteral("%1-%2-%3%4")
+                                              .arg(ProductTypeInfo::applicationName(), kind, date, extension));
+}
+
 QString VelMainWindow::proposedBackupName() const
 {
-    return lastDir + QLatin1Char('\\') + ProductTypeInfo::applicationName()
-        + QDate::currentDate().toString(QStringLiteral("-backup-yyyy-MM-dd")) + QStringLiteral(".db");
+    return proposedFileName(QStringLiteral("backup"), QStringLiteral(".db"));
 }
 
 bool VelMainWindow::saveDatabaseBackup()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save file"), proposedBackupName(),
-                                                      QLatin1String(databaseFilter), nullptr, fileDialogOptions);
+    const QString path = FileChooser::saveFileName(this, QStringLiteral("Save file"), proposedBackupName(),
+                                                   QLatin1String(databaseFilter));
     if (path.isEmpty())
         return false;
     if (!Database::backup(path)) {
@@ -183,8 +185,8 @@ bool VelMainWindow::saveDatabaseBackup()
 
 bool VelMainWindow::loadDatabaseBackup()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open file"), lastDir,
-                                                      QLatin1String(databaseFilter), nullptr, fileDialogOptions);
+    const QString path = FileChooser::openFileName(this, QStringLiteral("Open file"), lastDir,
+                                                   QLatin1String(databaseFilter));
     if (path.isEmpty())
         return false;
     if (!Database::restore(path)) {

@@ -28,9 +28,10 @@ public:
     bool isAskBeforeEditor() const { return askBeforeEditor; }
     PrintDialog* editorChooser() const { return printDialog; }
 
-    // The name the backup dialog proposes: the Documents folder, one backslash
-    // (on every platform), "VelSpo-backup-yyyy-MM-dd.db".
+    // The name the backup dialog proposes: "<Documents>/VelSpo-backup-yyyy-MM-dd.db".
     QString proposedBackupName() const;
+    // "<Documents>/VelSpo-<kind>-yyyy-MM-dd<extension>", today's date.
+    QString proposedFileName(const QString& kind, const QString& extension) const;
 
     // Opens a file of ours with the desktop's handler, as a file URL whatever
     // characters its path holds.

@@ -6,12 +6,13 @@
 #include "product/DocumentsTable.h"
 #include "product/MainWindow.h"
 #include "support/DocumentFixtures.h"
+#include "support/FileChoiceAnswerer.h"
 #include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
+#include "support/UrlCatcher.h"
 
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QSettings>
@@ -22,40 +23,6 @@
 
 using namespace DocumentFixtures;
 using namespace FormWidgets;
-
-// Records the links the program hands to the desktop.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
-
-namespace {
-
-// Answers the next file dialog, once, with path (or cancels it when path is
-// empty); the name the dialog proposed lands in *proposed.
-void answerFileDialog(ModalAnswerer& answerer, const QString& path, QString* proposed = nullptr)
-{
-    auto used = std::make_shared<bool>(false);
-    answerer.onDialog([path, proposed, used](QWidget* widget) {
-        auto* dialog = qobject_cast<QFileDialog*>(widget);
-        if (!dialog || *used)
-            return false;
-        *used = true;
-        if (proposed)
-            *proposed = dialog->selectedFiles().value(0);
-        if (!path.isEmpty())
-            dialog->selectFile(path);
-        // From the event loop: accepting may ask about overwriting.
-        QMetaObject::invokeMethod(dialog, path.isEmpty() ? "reject" : "accept", Qt::QueuedConnection);
-        return true;
-    });
-}
-
-} // namespace
 
 // The product's main window over its base: menus, tool bar and shortcuts, the
 // row actions, backup and restore, the editor road, settings and links.
@@ -148,31 +115,29 @@ private slots:
         QTemporaryDir folder;
         open();
         ModalAnswerer answerer;
-        // The proposal: Documents folder, one backslash, the dated name.
-        const QString dated = QDate::currentDate().toString("-backup-yyyy-MM-dd") + ".db";
-        QCOMPARE(window->proposedBackupName(),
-                 QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "\\VelSpo" + dated);
+        FileChoiceAnswerer files;
         const QString backup = folder.filePath("copy.db");
-        QString proposed;
-        answerFileDialog(answerer, backup, &proposed);
+        files.answer(backup);
         action("actionSaveDb")->trigger();
-        QVERIFY2(proposed.endsWith("\\VelSpo" + dated), qPrintable(proposed));
+        // The proposal: the dated name inside the Documents folder.
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QCOMPARE(files.requests.value(0).proposed,
+                 documents + "/VelSpo" + QDate::currentDate().toString("-backup-yyyy-MM-dd") + ".db");
         QCOMPARE(answerer.texts(), QStringList{"Резервная копия успешно создана."});
         QCOMPARE(answerer.titles(), QStringList{"Информация"});
 
         // Changes after the backup are undone by the restore, and shown.
         QVERIFY(exec("UPDATE SpoDocuments SET fio1 = 'Новый'"));
         answerer.clear();
-        answerFileDialog(answerer, backup);
+        files.answer(backup);
         action("actionLoadDb")->trigger();
+        QCOMPARE(files.requests.value(1).proposed, documents);
         QCOMPARE(answerer.texts(), QStringList{"Резервная копия успешно загружена."});
         QCOMPARE(window->documentsRegister()->tableModel()->index(0, 1).data().toString(),
                  QStringLiteral("Иванов Мария Петровна"));
 
-        answerer.clear(); // a cancelled dialog says nothing
-        answerFileDialog(answerer, QString());
+        answerer.clear(); // a cancelled choice says nothing
         QVERIFY(!window->saveDatabaseBackup());
-        answerFileDialog(answerer, QString());
         QVERIFY(!window->loadDatabaseBackup());
         QCOMPARE(answerer.handledCount(), 0);
     }
@@ -188,10 +153,11 @@ private slots:
         // Added behind the register's back: the restore's reload must show it.
         insertDocument({{"fio1", "Петров"}, {"isTemplate", 0}});
         ModalAnswerer answerer;
-        answerFileDialog(answerer, junk);
+        FileChoiceAnswerer files;
+        files.answer(junk);
         action("actionLoadDb")->trigger();
         // The live file is no source of a restore, nor a target of a backup.
-        answerFileDialog(answerer, Database::databaseFileName());
+        files.answer(Database::databaseFileName());
         QVERIFY(!window->loadDatabaseBackup());
         const QString failed = QStringLiteral("Не удалось загрузить резервную копию.");
         QCOMPARE(answerer.texts(), QStringList({failed, failed}));
@@ -205,8 +171,7 @@ private slots:
         };
         const QByteArray before = liveFile();
         answerer.clear();
-        answerer.answer(QMessageBox::Yes); // the dialog's "replace the file?"
-        answerFileDialog(answerer, Database::databaseFileName());
+        files.answer(Database::databaseFileName());
         QVERIFY(!window->saveDatabaseBackup());
         QCOMPARE(answerer.texts().last() + answerer.titles().last(), QStringLiteral("Не удалось сохранить резервную копию.Ошибка"));
         QCOMPARE(liveFile(), before);
@@ -270,9 +235,6 @@ private slots:
     void linksAndFiles()
     {
         UrlCatcher catcher;
-        const char* const schemes[] = {"http", "https", "file", "ftp", "javascript"};
-        for (const char* scheme : schemes)
-            QDesktopServices::setUrlHandler(QLatin1String(scheme), &catcher, "open");
         open();
         action("actionForumUrl")->trigger();
         QCOMPARE(catcher.urls.value(0).scheme() + catcher.urls.value(0).path(), QStringLiteral("https/"));
@@ -284,8 +246,6 @@ private slots:
         QVERIFY(VelMainWindow::openLocalFile(path));
         QCOMPARE(catcher.urls.size(), 3);
         QCOMPARE(catcher.urls.at(2).toLocalFile(), path);
-        for (const char* scheme : schemes)
-            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
     }
 
     void exitEndsTheEventLoop()
