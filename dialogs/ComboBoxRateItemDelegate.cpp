@@ -1,0 +1,69 @@
+#include "dialogs/ComboBoxRateItemDelegate.h"
+
+#include <QComboBox>
+
+ComboBoxRateItemDelegate::ComboBoxRateItemDelegate(QObject* parent, bool withFail, bool numeric)
+    : QStyledItemDelegate(parent)
+    , withFail(withFail)
+    , numeric(numeric)
+{
+}
+
+ComboBoxRateItemDelegate::~ComboBoxRateItemDelegate() = default;
+
+QStringList ComboBoxRateItemDelegate::grades() const
+{
+    QStringList items;
+    if (numeric) {
+        items = QStringList{QString(), QStringLiteral("5"), QStringLiteral("4"), QStringLiteral("3")};
+        if (withFail)
+            items << QStringLiteral("2");
+    } else {
+        items = QStringList{QString(), QStringLiteral("отлично"), QStringLiteral("хорошо"),
+                            QStringLiteral("удовлетворительно"), QStringLiteral("зачтено")};
+        if (withFail)
+            items << QStringLiteral("неудовлетворительно");
+    }
+    return items;
+}
+
+QWidget* ComboBoxRateItemDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                                const QModelIndex&) const
+{
+    auto* combo = new QComboBox(parent);
+    combo->setEditable(false);
+    combo->addItems(grades());
+    return combo;
+}
+
+void ComboBoxRateItemDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    auto* combo = qobject_cast<QComboBox*>(editor);
+    if (!combo) {
+        QStyledItemDelegate::setEditorData(editor, index);
+        return;
+    }
+    const QString value = index.model() ? index.data(Qt::EditRole).toString() : QString();
+    // A grade not in the list leaves the combo as it is, so it is never
+    // replaced by merely showing it.
+    const int found = combo->findData(value, Qt::DisplayRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (found >= 0)
+        combo->setCurrentIndex(found);
+}
+
+void ComboBoxRateItemDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                            const QModelIndex& index) const
+{
+    auto* combo = qobject_cast<QComboBox*>(editor);
+    if (!combo) {
+        QStyledItemDelegate::setModelData(editor, model, index);
+        return;
+    }
+    model->setData(index, combo->currentText(), Qt::EditRole);
+}
+
+void ComboBoxRateItemDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                                    const QModelIndex&) const
+{
+    editor->setGeometry(option.rect);
+}
