@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlTableModel>
 #include <QTableView>
@@ -108,8 +109,8 @@ void TableStruct::setupView()
 
 void TableStruct::onDataChanged()
 {
-    if (!inserting && model)
-        model->submit();
+    if (!inserting && model && !model->submit())
+        VLOG << model->tableName() << model->lastError().text();
 }
 
 void TableStruct::openGradeEditors()
@@ -193,7 +194,7 @@ void TableStruct::onAdd()
             model->setData(model->index(row, 2), moduleId);
     }
     if (!model->submit())
-        VLOG << "row not added to" << model->tableName();
+        VLOG << model->tableName() << model->lastError().text();
     reload();
 
     view->setFocus(Qt::OtherFocusReason);
