@@ -1,4 +1,5 @@
 #include "dialogs/AdditionalEditDialog.h"
+#include "dialogs/DocumentEditDialog.h"
 #include "dialogs/TableStruct.h"
 #include "engine/Database.h"
 #include "support/DocumentFixtures.h"
@@ -107,6 +108,28 @@ private slots:
         ModalAnswerer answerer;
         button(dialog, "pushButtonDeleteModule")->click();
         QCOMPARE(count("ModuleDetails") + count("DMDetails"), 0);
+    }
+
+    // The document form's supplement button opens the editor on its document.
+    void openedFromTheDocumentForm()
+    {
+        QVERIFY(insertDetails(docId));
+        QPointer<DocumentEditDialog> form = new DocumentEditDialog;
+        form->setSpoId(docId);
+        button(form, "pushButtonAdditonal")->click();
+        dialog = form->findChild<AdditionalEditDialog*>();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Приложение к документу"));
+        QCOMPARE(view("tableViewDisciplines")->model()->rowCount(), 3);
+        editMode();
+        selectModule(0);
+        QStringList headers; // the module id column stays hidden
+        for (int column = 0; column < 7; ++column) {
+            if (!view("tableViewDM")->isColumnHidden(column))
+                headers << view("tableViewDM")->model()->headerData(column, Qt::Horizontal).toString();
+        }
+        QCOMPARE(headers, QStringList({"      Название      ", "Общ. кол-во часов", "Ауд. кол-во часов", "   Оценка   "}));
+        delete form;
     }
 
     void moveModuleKeepsItsSubSubjects()
