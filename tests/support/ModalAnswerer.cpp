@@ -131,12 +131,14 @@ bool ModalAnswerer::checkAnswered(QWidget* modal)
         if (entry.widget != modal) {
             // Something modal of its own is on top: it is being dealt with.
             entry.onTop.invalidate();
+            entry.pollsOnTop = 0;
             continue;
         }
         known = true;
-        if (!entry.onTop.isValid()) {
+        if (!entry.onTop.isValid())
             entry.onTop.start();
-        } else if (entry.onTop.elapsed() >= m_stuckLimit) {
+        // Both: long enough, and the event loop ran meanwhile without closing it.
+        if (++entry.pollsOnTop >= 10 && entry.onTop.elapsed() >= m_stuckLimit) {
             const QString message = QStringLiteral("the dialog %1 was answered but is still open after %2 ms")
                                         .arg(describe(modal))
                                         .arg(m_stuckLimit);
@@ -144,6 +146,7 @@ bool ModalAnswerer::checkAnswered(QWidget* modal)
                 qFatal("ModalAnswerer: %s, and it cannot be closed", qPrintable(message));
             entry.reported = true;
             entry.onTop.invalidate();
+            entry.pollsOnTop = 0;
             fail(modal, message);
         }
     }

@@ -49,6 +49,7 @@ private:
     {
         QPointer<QWidget> widget;
         QElapsedTimer onTop; // valid while it is the active modal widget
+        int pollsOnTop = 0;  // so that a starved event loop never counts as stuck
         bool reported = false;
     };
 
