@@ -57,7 +57,7 @@ public:
     }
 
     // A line to write on, under a field that ends at y.
-    void rule(double x1, double x2, double y) { line(x1, y + 0.3, x2, y + 0.3, 0.15); }
+    void rule(double x1, double x2, double y) { line(x1, y + 0.3, x2, y + 0.3); }
 
     void frame(double x, double y, double w, double h, double width = 0.2)
     {
@@ -104,7 +104,7 @@ void halfFrames(Side& side)
     for (double x : {4.0, kSheetWidth / 2 + 4})
     {
         side.frame(x, 4, kSheetWidth / 2 - 8, kSideHeight - 8, 0.6);
-        side.frame(x + 1.5, 5.5, kSheetWidth / 2 - 11, kSideHeight - 11, 0.15);
+        side.frame(x + 1.5, 5.5, kSheetWidth / 2 - 11, kSideHeight - 11);
     }
 }
 
@@ -147,7 +147,7 @@ QPixmap BlankDrawing::diploma(bool excellent)
     side.rule(kRightX, kRightEnd, 47);
     side.rule(kRightX, kRightEnd, 59);
     side.text(kRightX, 62, kHalfWidth, 14,
-              QStringLiteral("освоил(а) образовательную программу среднего профессионального образования"), 12);
+              QStringLiteral("освоил(а) образовательную программу\nсреднего профессионального образования"), 12);
     side.rule(kRightX, kRightEnd, 102);
     side.text(kRightX, 103.5, kHalfWidth, 7,
               QStringLiteral("и успешно прошёл(а) государственную итоговую аттестацию"), 11);
