@@ -101,8 +101,7 @@ private:
 // A double frame round either half, clear of the fold.
 void halfFrames(Side& side)
 {
-    for (double x : {4.0, kSheetWidth / 2 + 4})
-    {
+    for (double x : {4.0, kSheetWidth / 2 + 4}) {
         side.frame(x, 4, kSheetWidth / 2 - 8, kSideHeight - 8, 0.6);
         side.frame(x + 1.5, 5.5, kSheetWidth / 2 - 11, kSideHeight - 11);
     }
