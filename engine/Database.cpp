@@ -304,7 +304,7 @@ void Database::openReadOnly(const QString& fileName, bool checkStructure)
         return;
     }
     if (checkStructure && !checkDbStructure(fileName, true)) {
-        reportOpenFailure(QStringLiteral("Структуру базы данных нужно обновить, но нет прав на запись в этот файл "
+        reportOpenFailure(QStringLiteral("Базу данных нужно обновить или исправить, но нет прав на запись в этот файл "
                                          "или в его папку %1.\nПопросите администратора компьютера дать вашей учётной "
                                          "записи права на запись в них.")
                               .arg(folder));
