@@ -30,12 +30,6 @@ QString dmFilter(int spoId, int moduleId)
     return QStringLiteral(" spoId = %1 AND moduleId = %2 ").arg(spoId).arg(moduleId);
 }
 
-// Exam hours are stored as typed: "1,5" is one and a half.
-double hours(const QVariant& value)
-{
-    return value.toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
-}
-
 } // namespace
 
 AdditionalEditDialog::AdditionalEditDialog(QWidget* parent)
@@ -275,7 +269,7 @@ void AdditionalEditDialog::onCurrentModuleChanged(const QModelIndex& current, co
     {
         // Showing the stored hours is no edit: nothing is written back.
         const QSignalBlocker blocker(ui->spinBoxExam);
-        ui->spinBoxExam->setValue(hours(model->index(currentModuleRow, 6).data()));
+        ui->spinBoxExam->setValue(SupplementHours::number(model->index(currentModuleRow, 6).data()));
     }
     const int id = model->index(currentModuleRow, 0).data().toInt();
     const QString filter = dmFilter(TableStruct::spoId, id);

@@ -22,11 +22,6 @@ const char* const moduleUpdate =
     "moduleCountAudit = IFNULL((SELECT SUM(IFNULL(replace(dmCountAudit,',','.'),0)) FROM DMDetails "
     "WHERE ModuleDetails.moduleId = DMDetails.moduleId GROUP BY DMDetails.moduleId),0)";
 
-double number(const QVariant& value)
-{
-    return value.toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
-}
-
 } // namespace
 
 SupplementHours::Totals SupplementHours::totals(int spoId)
@@ -55,6 +50,11 @@ bool SupplementHours::updateModules(int moduleId)
         query.bindValue(QStringLiteral(":moduleId"), moduleId);
     }
     return Database::execQuery(query);
+}
+
+double SupplementHours::number(const QVariant& value)
+{
+    return value.toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
 }
 
 QString SupplementHours::format(double value)
