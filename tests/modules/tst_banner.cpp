@@ -1,0 +1,179 @@
+#include "engine/Database.h"
+#include "modules/banner/Banner.h"
+#include "modules/banner/FileDownloader.h"
+#include "support/LocalHttpServer.h"
+#include "support/TestEnvironment.h"
+#include "support/UrlCatcher.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QSignalSpy>
+
+namespace {
+
+QByteArray png(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkBlue);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data();
+}
+
+QByteArray item(const QString& image, const QString& link, const QString& showTime = "0")
+{
+    return QStringLiteral("<banner><imgUrl>%1</imgUrl><linkUrl>%2</linkUrl><showTime>%3</showTime></banner>")
+        .arg(image, link, showTime).toUtf8();
+}
+
+// The labels on show, left to right: "x,y wxh link".
+QStringList shownLabels(const Banner& banner)
+{
+    QMap<int, QString> shown;
+    for (const QLabel* label : banner.findChildren<QLabel*>()) {
+        if (!label->isHidden())
+            shown.insert(label->x(), QStringLiteral("%1,%2 %3x%4 %5").arg(label->x()).arg(label->y())
+                                         .arg(label->width()).arg(label->height()).arg(label->toolTip()));
+    }
+    return shown.values();
+}
+
+void writeFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+}
+
+} // namespace
+
+// The banner strip over a local server, and its downloader.
+class BannerTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    void layout_data()
+    {
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QStringList>("shown");
+        const QString big = "150x100 http://a/1";
+        QTest::newRow("scaled, then own size")
+            << "<banners>" + item("/big.png", "http://a/1") + item("/small.png", "http://a/2") + "</banners>" << 100
+            << QStringList{"0,0 " + big, "155,0 80x60 http://a/2"};
+        QTest::newRow("bad show time, missing and broken images dropped")
+            << "<banners>" + item("/small.png", "http://a/2", "soon") + item("/missing.png", "http://a/3")
+                   + item("/dropped.png", "http://a/4") + item("/notimage.png", "http://a/5")
+                   + item("/big.png", "http://a/1") + "</banners>" << 100 << QStringList{"0,0 " + big};
+        QTest::newRow("taller strip, none shown")
+            << "<banners><maxHeight>250</maxHeight><visibleBannersCount>0</visibleBannersCount>"
+                   + item("/big.png", "http://a/1", "10") + "</banners>" << 0 << QStringList();
+        QTest::newRow("taller strip") << "<banners><maxHeight>250</maxHeight>" + item("/big.png", "http://a/1") + "</banners>"
+                                      << 250 << QStringList{"0,0 300x200 http://a/1"};
+        QTest::newRow("not a banner list") << QByteArray("<banner-list/>") << 100
+                                           << QStringList{"0,0 300x100 " + Banner::homePageUrl()};
+    }
+    void layout()
+    {
+        QFETCH(QByteArray, list);
+        QFETCH(int, height);
+        QFETCH(QStringList, shown);
+        LocalHttpServer server;
+        server.reply("/banner.xml", list.replace("<imgUrl>/", "<imgUrl>" + server.url("/").toUtf8()));
+        server.reply("/big.png", png(300, 200));
+        server.reply("/small.png", png(80, 60));
+        server.reply("/notimage.png", "<html>moved</html>");
+        server.dropConnection("/dropped.png");
+        Banner banner(server.url("/banner.xml"), nullptr);
+        QTRY_COMPARE(shownLabels(banner), shown);
+        QCOMPARE(banner.maximumHeight(), height);
+        QTRY_VERIFY(banner.findChildren<FileDownloader*>().isEmpty()); // every download ended
+        QTRY_COMPARE(shownLabels(banner), shown); // failed items leave nothing behind
+    }
+
+    void offlineCopy()
+    {
+        const QString closed = LocalHttpServer::closedUrl("/docs/banner.xml");
+        QFile::remove(Database::userSettingsPath() + "/banner.xml");
+        {
+            Banner banner(closed, nullptr);
+            QTRY_COMPARE(shownLabels(banner), QStringList{"0,0 300x100 " + Banner::homePageUrl()});
+            QCOMPARE(banner.maximumHeight(), 100);
+        }
+        writeFile(Database::userSettingsPath() + "/banner.xml",
+                  "<banners>" + item(LocalHttpServer::closedUrl("/img/small.png"), "http://a/2") + "</banners>");
+        writeFile(Database::userSettingsPath() + "/small.png", png(80, 60));
+        Banner banner(closed, nullptr);
+        QTRY_COMPARE(shownLabels(banner), QStringList{"0,0 80x60 http://a/2"});
+    }
+
+    void clickOpensOnlyWebLinks()
+    {
+        LocalHttpServer server;
+        server.reply("/banner.xml", "<banners>" + item(server.url("/a.png"), "http://a/1")
+                                        + item(server.url("/b.png"), "javascript:alert(1)") + "</banners>");
+        server.reply("/a.png", png(80, 60));
+        server.reply("/b.png", png(80, 60));
+        UrlCatcher urls;
+        Banner banner(server.url("/banner.xml"), nullptr);
+        QTRY_COMPARE(shownLabels(banner).size(), 2);
+        for (QLabel* label : banner.findChildren<QLabel*>())
+            QTest::mouseClick(label, Qt::LeftButton);
+        QCOMPARE(urls.urls, QList<QUrl>{QUrl("http://a/1")});
+    }
+
+    void downloaderKeepsTheProgramsFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("plain") << "list.xml" << true;
+        for (const char* name : {"settings.ini", "debug.txt", "VelSpo.ini", ".hidden", ""})
+            QTest::newRow(name) << name << false;
+    }
+    void downloaderKeepsTheProgramsFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, stored);
+        LocalHttpServer server;
+        server.reply("/d/" + name, "new");
+        const QString path = Database::userSettingsPath() + "/" + name;
+        if (!name.isEmpty())
+            writeFile(path, "old");
+        auto* downloader = new FileDownloader;
+        downloader->setUrl(server.url("/d/" + name));
+        QSignalSpy done(downloader, &FileDownloader::done);
+        QSignalSpy failed(downloader, &FileDownloader::error);
+        downloader->download();
+        QTRY_COMPARE(done.size() + failed.size(), 1);
+        QCOMPARE(done.size(), int(stored));
+        if (!name.isEmpty())
+            QCOMPARE(readFile(path), QByteArray(stored ? "new" : "old"));
+        QFile::remove(path);
+    }
+
+    void failedDownloadKeepsTheLastCopy()
+    {
+        LocalHttpServer server;
+        const QString path = Database::userSettingsPath() + "/kept.xml";
+        writeFile(path, "old");
+        auto* downloader = new FileDownloader;
+        downloader->setUrl(server.url("/kept.xml")); // 404
+        QSignalSpy done(downloader, &FileDownloader::done);
+        downloader->download();
+        QVERIFY(done.wait(10000));
+        QCOMPARE(done.value(0).value(0).toString() + readFile(path), path + "old");
+    }
+};
+
+VELSPO_TEST_MAIN(BannerTest)
+#include "tst_banner.moc"
