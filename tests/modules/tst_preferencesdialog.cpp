@@ -14,23 +14,6 @@
 
 using namespace FormWidgets;
 
-namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
-QString userDictionary()
-{
-    QFile file(Database::userSettingsPath() + "/dict/user.dic");
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QStringLiteral("<none>");
-}
-
-} // namespace
-
 // Proxy settings stored, enciphered and applied; the spelling tab.
 class PreferencesDialogTest : public QObject
 {
@@ -40,8 +23,7 @@ private slots:
     {
         Database::commonSettings()->remove("Proxy");
         QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy));
-        SpellChecker::destroy();
-        QDir(Database::dataPath() + "/dict").removeRecursively();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void cipher_data()
@@ -51,19 +33,13 @@ private slots:
         QTest::newRow("word") << "secret" << "5e27c8cedcca";
         QTest::newRow("one letter") << "a" << "4c";
         QTest::newRow("empty") << "" << "";
-        QTest::newRow("long, round trip only") << "Pa$$w0rd with blanks 1234567890" << "*";
     }
     void cipher()
     {
         QFETCH(QString, password);
+        QTEST(PreferencesDialog::encipher(password), "stored");
         QFETCH(QString, stored);
-        const QString enciphered = PreferencesDialog::encipher(password);
-        if (stored != "*")
-            QCOMPARE(enciphered, stored);
-        QCOMPARE(enciphered.size(), password.size() * 2);
-        QCOMPARE(PreferencesDialog::decipher(enciphered), password);
-        // Characters that are not hex digits are skipped.
-        QCOMPARE(PreferencesDialog::decipher(enciphered.split("").join(' ')), password);
+        QCOMPARE(PreferencesDialog::decipher(stored.split("").join(' ')), password); // non-hex characters skipped
     }
 
     void proxySavedAndApplied_data()
@@ -71,11 +47,11 @@ private slots:
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("applied"); // type, host, port, user, password
-        QTest::newRow("with user") << true << 1080 << "ivan" << "Socks5 proxy.local 1080 ivan p4ss word";
-        QTest::newRow("no user: no password") << true << 3128 << "" << "Socks5 proxy.local 3128  ";
-        QTest::newRow("port beyond 16 bits is not wrapped") << true << 70000 << "" << "Socks5 proxy.local 0  ";
-        QTest::newRow("off") << false << 1080 << "ivan" << "NoProxy  0  ";
+        QTest::addColumn<QString>("applied"); // type (1 SOCKS5, 2 none), host, port, user, password
+        QTest::newRow("with user") << true << 1080 << "ivan" << "1 proxy.local 1080 ivan p4ss word";
+        QTest::newRow("no user: no password") << true << 3128 << "" << "1 proxy.local 3128  ";
+        QTest::newRow("port beyond 16 bits is not wrapped") << true << 70000 << "" << "1 proxy.local 0  ";
+        QTest::newRow("off") << false << 1080 << "ivan" << "2  0  ";
     }
     void proxySavedAndApplied()
     {
@@ -84,56 +60,51 @@ private slots:
         QFETCH(QString, user);
         QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "stale", 1));
         auto* dialog = new PreferencesDialog;
-        QCOMPARE(states(dialog, {{'P', "groupBoxProxy"}}), QStringLiteral("P-"));
         button(dialog, "checkBoxUseProxy")->setChecked(enabled);
         edit(dialog, "lineEditHost")->setText("proxy.local");
         child<QSpinBox>(dialog, "spinBoxPort")->setValue(port);
         edit(dialog, "lineEditUser")->setText(user);
         edit(dialog, "lineEditPass")->setText("p4ss word");
         button(dialog, "pushButtonSave")->click();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
         const QNetworkProxy proxy = QNetworkProxy::applicationProxy();
-        const QString type = proxy.type() == QNetworkProxy::Socks5Proxy ? "Socks5" : proxy.type() == QNetworkProxy::NoProxy ? "NoProxy" : "other";
-        QTEST(QStringList({type, proxy.hostName(), QString::number(proxy.port()), proxy.user(), proxy.password()}).join(' '), "applied");
+        QTEST(QStringList({QString::number(proxy.type()), proxy.hostName(), QString::number(proxy.port()), proxy.user(),
+                           proxy.password()}).join(' '), "applied");
         const QString stored = Database::commonSettings()->value("Proxy/password").toString();
-        QVERIFY2(QRegularExpression("^([0-9a-f]{2})+$").match(stored).hasMatch(), qPrintable(stored));
-        QCOMPARE(Database::commonSettings()->value("Proxy/port").toInt(), port);
+        QVERIFY2(QRegularExpression("^([0-9a-f]{2}){9}$").match(stored).hasMatch(), qPrintable(stored));
     }
 
-    void cancelKeepsSettingsAndDefaults()
+    void defaultsAndCancel()
     {
         auto* dialog = new PreferencesDialog;
         QCOMPARE(states(dialog, {{'U', "checkBoxUseProxy"}, {'P', "groupBoxProxy"}, {'S', "checkBoxSpellChecking"}}),
                  QStringLiteral("UP-S-"));
-        QCOMPARE(child<QSpinBox>(dialog, "spinBoxPort")->maximum(), 999999);
+        QCOMPARE(child<QLabel>(dialog, "labelSpellCheckerState")->styleSheet(), QStringLiteral("color: red;"));
         QCOMPARE(child<QTabWidget>(dialog, "tabWidget")->count(), 2);
         button(dialog, "checkBoxUseProxy")->setChecked(true);
-        edit(dialog, "lineEditHost")->setText("proxy.local");
         button(dialog, "pushButtonCancel")->click();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!Database::commonSettings()->contains("Proxy/enabled"));
         QCOMPARE(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
     }
 
-    void spellingTab()
+    void addWord()
     {
-        {
-            PreferencesDialog dialog;
-            QCOMPARE(child<QLabel>(&dialog, "labelSpellCheckerState")->styleSheet(), QStringLiteral("color: red;"));
-            QCOMPARE(states(&dialog, {{'S', "checkBoxSpellChecking"}, {'A', "groupBoxAddWord"}}), QStringLiteral("S-A-"));
+        QDir().mkpath(Database::dataPath() + "/dict");
+        for (const auto& [name, text] : {std::pair{"ru_RU.aff", "SET UTF-8\n"}, {"ru_RU.dic", "1\nкот\n"}}) {
+            QFile file(Database::dataPath() + "/dict/" + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) > 0);
         }
-        writeFile(Database::dataPath() + "/dict/ru_RU.aff", "SET UTF-8\n");
-        writeFile(Database::dataPath() + "/dict/ru_RU.dic", QStringLiteral("1\nкот\n").toUtf8());
         QVERIFY(SpellChecker::init());
         PreferencesDialog dialog;
         QVERIFY(child<QLabel>(&dialog, "labelSpellCheckerState")->text().isEmpty());
         for (const char* word : {"", "   ", "велформа"}) {
             edit(&dialog, "lineEditUserWord")->setText(QString::fromUtf8(word));
             button(&dialog, "pushButtonAddWord")->click();
-            QVERIFY(edit(&dialog, "lineEditUserWord")->text().isEmpty());
         }
-        QCOMPARE(userDictionary(), QStringLiteral("велформа\n"));
+        QFile words(SpellChecker::instance()->userDictionaryPath());
+        QVERIFY(words.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(words.readAll()), QStringLiteral("велформа\n"));
+        SpellChecker::destroy();
     }
 };
 
