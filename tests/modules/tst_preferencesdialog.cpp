@@ -1,4 +1,5 @@
 #include "engine/Database.h"
+#include "modules/VelMainWindow/VelMainWindow.h"
 #include "modules/preferences/PreferencesDialog.h"
 #include "modules/spellchecker/SpellChecker.h"
 #include "support/FormWidgets.h"
@@ -85,6 +86,12 @@ private slots:
         button(dialog, "pushButtonCancel")->click();
         QVERIFY(!Database::commonSettings()->contains("Proxy/enabled"));
         QCOMPARE(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
+
+        Database::userSettings()->setValue("VelSpo/showTipsOnStartup", false);
+        VelMainWindow window; // one preferences dialog at a time
+        window.showPreferences();
+        window.showPreferences();
+        QCOMPARE(window.findChildren<PreferencesDialog*>().size(), 1);
     }
 
     void addWord()
