@@ -3,6 +3,9 @@
 #include "engine/ReportList.h"
 #include "engine/StartupSequence.h"
 #include "modules/PrintDialog/PrintDialog.h"
+#include "modules/about/AboutDialog.h"
+#include "modules/preferences/PreferencesDialog.h"
+#include "modules/tips/TipsDialog.h"
 #include "product/MainWindow.h"
 #include "support/DocumentFixtures.h"
 #include "support/FormWidgets.h"
@@ -10,6 +13,7 @@
 #include "support/TextFit.h"
 
 #include <QFontInfo>
+#include <QTabWidget>
 #include <functional>
 
 using namespace DocumentFixtures;
@@ -53,6 +57,15 @@ const QList<Window>& windows()
              dialog->setEditMode();
              return dialog;
          }},
+        {"preferences, proxy", [](int) { return new PreferencesDialog; }},
+        {"preferences, spelling",
+         [](int) {
+             auto* dialog = new PreferencesDialog;
+             dialog->findChild<QTabWidget*>()->setCurrentIndex(1);
+             return dialog;
+         }},
+        {"tips of the day", [](int) { return new TipsDialog; }},
+        {"about", [](int) { return new AboutDialog; }},
     };
     return list;
 }
