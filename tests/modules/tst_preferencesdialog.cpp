@@ -88,7 +88,10 @@ private slots:
         QCOMPARE(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
 
         Database::userSettings()->setValue("VelSpo/showTipsOnStartup", false);
-        VelMainWindow window; // one preferences dialog at a time
+        Database::commonSettings()->setValue("Proxy/enabled", true);
+        Database::commonSettings()->setValue("Proxy/hostName", "startup.proxy");
+        VelMainWindow window; // applies the stored proxy at start-up; one preferences dialog at a time
+        QTRY_COMPARE(QNetworkProxy::applicationProxy().hostName(), QStringLiteral("startup.proxy"));
         window.showPreferences();
         window.showPreferences();
         QCOMPARE(window.findChildren<PreferencesDialog*>().size(), 1);
