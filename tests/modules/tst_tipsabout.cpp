@@ -1,5 +1,6 @@
 #include "engine/Database.h"
 #include "engine/ProductTypeInfo.h"
+#include "modules/VelMainWindow/VelMainWindow.h"
 #include "modules/about/AboutDialog.h"
 #include "modules/tips/TipsDialog.h"
 #include "support/FormWidgets.h"
@@ -72,6 +73,17 @@ private slots:
         button(dialog, "pushButtonClose")->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(Database::userSettings()->value("VelSpo/showTipsOnStartup"), QVariant(false));
+    }
+
+    void tipsAtStartup()
+    {
+        for (const bool show : {false, true}) {
+            Database::userSettings()->setValue("VelSpo/showTipsOnStartup", show);
+            Database::userSettings()->remove("VelSpo/last_started_version");
+            VelMainWindow window; // the start-up work ends by storing the version
+            QTRY_VERIFY(Database::userSettings()->contains("VelSpo/last_started_version"));
+            QCOMPARE(window.findChildren<TipsDialog*>().size(), int(show));
+        }
     }
 
     void aboutBox()
