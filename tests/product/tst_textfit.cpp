@@ -5,6 +5,9 @@
 #include "engine/ReportList.h"
 #include "engine/StartupSequence.h"
 #include "modules/PrintDialog/PrintDialog.h"
+#include "modules/about/AboutDialog.h"
+#include "modules/preferences/PreferencesDialog.h"
+#include "modules/tips/TipsDialog.h"
 #include "product/MainWindow.h"
 #include "support/DocumentFixtures.h"
 #include "support/FormWidgets.h"
@@ -77,6 +80,15 @@ const QList<Window>& windows()
         {"supplement editor, practices", [](int id) { return supplementEditor(id, 3); }},
         {"supplement editor, courseworks", [](int id) { return supplementEditor(id, 4); }},
         {"supplement editor, attestations", [](int id) { return supplementEditor(id, 5); }},
+        {"preferences, proxy", [](int) { return new PreferencesDialog; }},
+        {"preferences, spelling",
+         [](int) {
+             auto* dialog = new PreferencesDialog;
+             dialog->findChild<QTabWidget*>()->setCurrentIndex(1);
+             return dialog;
+         }},
+        {"tips of the day", [](int) { return new TipsDialog; }},
+        {"about", [](int) { return new AboutDialog; }},
     };
     return list;
 }
