@@ -40,9 +40,6 @@ public slots:
     void on_pushButtonDeleteSplit_clicked();
     void on_tableSplit_cellClicked(int row, int column);
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void load();
     void apply();
@@ -51,7 +48,4 @@ private:
     std::unique_ptr<Ui::EditTableFieldDialog> ui;
     QPointer<TableField> m_field;
     bool m_newField = true;
-    // The form showed the table's columns, model name, heights and splits
-    // (false when its column arrays were too short to show).
-    bool m_loadedWhole = true;
 };
