@@ -1,15 +1,20 @@
 #pragma once
 
-#include "report/ReportPage.h"
-
 #include <QDockWidget>
 #include <QPointer>
 
-class QTableWidget;
+#include <memory>
 
+class QTableWidget;
+class ReportPage;
+
+namespace Ui {
+class DataManagerDockWidget;
+}
 
 // Lists the variables and model columns a template can refer to, as tokens
-// to drag onto the page.
+// to drag onto the page: "$V{name}" rows first, then "$D{model.header}" rows,
+// each with a sample value from the page's current data.
 class DataManagerDockWidget : public QDockWidget
 {
     Q_OBJECT
@@ -18,6 +23,7 @@ public:
     explicit DataManagerDockWidget(QWidget* parent = nullptr);
     ~DataManagerDockWidget() override;
 
+    // Follows the page's data from now on; null empties the list.
     void setReportPage(ReportPage* page);
     QSize sizeHint() const override;
     QTableWidget* tableWidget() const;
@@ -30,7 +36,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void appendRow(const QString& token, const QString& sample);
+
+    std::unique_ptr<Ui::DataManagerDockWidget> ui;
     quint16 m_widthHint = 400;
-    QTableWidget* m_table = nullptr;
     QPointer<ReportPage> m_page;
 };

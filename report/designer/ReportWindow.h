@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QVector>
 
+#include <memory>
+
 class AbstractField;
 class DataManagerDockWidget;
 class ProjectViewWidget;
@@ -14,7 +16,15 @@ class ReportPage;
 class StructureDockWidget;
 class TableField;
 
-// The report template designer's main window.
+namespace Ui {
+class ReportWindow;
+}
+
+// The report template designer's main window: one page at a time in the
+// page view, the properties dock on the right, the variable manager on the
+// left, the file, background, field and zoom commands and the test print.
+// The window owns every page it makes; a page it replaces is freed once the
+// view that drew it is gone.
 class ReportWindow : public QMainWindow, public ReportEditor
 {
     Q_OBJECT
@@ -23,12 +33,16 @@ public:
     explicit ReportWindow(QWidget* parent = nullptr);
     ~ReportWindow() override;
 
+    // False when no file exists at the path; an unreadable file is reported
+    // here and opens as whatever could be read.
     bool openFile(const QString& fileName) override;
     ReportPage* reportPage() override;
     QWidget* editorWindow() override;
 
     // The most recently constructed window, null once it is gone.
     static ReportWindow* instance();
+    // The designer's own settings file.
+    static QString settingsFilePath();
 
     ProjectViewWidget* projectView() const;
     StructureDockWidget* structureDock() const;
@@ -68,12 +82,21 @@ protected:
 
 private:
     void initPage();
+    // Makes the page current with a new view, then frees the old page once
+    // the old view, whose items draw its fields, is destroyed.
+    void replacePage(ReportPage* page);
+    void markCleanSoon();
     bool maybeSave();
     bool saveFile(const QString& name);
     void writeSettings();
     void readSettings();
     void dropConnections();
+    void loadBackground(bool second);
+    // Centres the field in the visible area, 2 mm further per field already on the page.
+    void placeField(AbstractField* field);
+    void updateBackground2Action();
 
+    std::unique_ptr<Ui::ReportWindow> ui;
     QPointer<ProjectViewWidget> m_view;
     QPointer<StructureDockWidget> m_structureDock;
     QPointer<DataManagerDockWidget> m_dataManagerDock;
