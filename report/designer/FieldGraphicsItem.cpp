@@ -44,6 +44,9 @@ FieldGraphicsItem::FieldGraphicsItem(AbstractField* field, QGraphicsItem* parent
         m_scale = field->page()->dotsPerMm();
     if (field)
         connect(field, &AbstractField::fieldChanged, this, &FieldGraphicsItem::onFieldUpdated);
+    // A field's drawing (a table of many rows) costs far more than showing
+    // it again; repaints of the view and moves of other fields blit it.
+    setCacheMode(QGraphicsItem::DeviceCoordinateCache);
     onFieldUpdated();
 }
 
@@ -71,6 +74,20 @@ QPointF FieldGraphicsItem::boundToScene(double x, double y) const
     return QPointF(x, y);
 }
 
+QRectF FieldGraphicsItem::boundingRect() const
+{
+    const QRectF bounds = QGraphicsRectItem::boundingRect();
+    if (fieldType() != AbstractField::TableFieldType || !scene())
+        return bounds;
+    // Its further areas may lie anywhere on the sheets.
+    return bounds.united(scene()->sceneRect());
+}
+
+QRectF FieldGraphicsItem::fieldSceneRect() const
+{
+    return mapRectToScene(rect());
+}
+
 void FieldGraphicsItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
 {
     QGraphicsRectItem::paint(painter, option, widget);
@@ -86,6 +103,8 @@ void FieldGraphicsItem::onFieldUpdated()
 {
     if (!m_field)
         return;
+    // The drawn extent of a table may change while its rectangle does not.
+    prepareGeometryChange();
     setRect(m_field->x() * m_scale, m_field->y() * m_scale, m_field->width() * m_scale,
             m_field->height() * m_scale);
     update();
@@ -102,7 +121,7 @@ void FieldGraphicsItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
 {
     m_moved = false;
     const QPointF p = event->pos();
-    const QRectF bounds = sceneBoundingRect();
+    const QRectF bounds = fieldSceneRect();
     const QPointF topLeft = mapFromScene(bounds.topLeft());
     const QPointF bottomRight = mapFromScene(bounds.bottomRight());
     const int kind = fieldType();

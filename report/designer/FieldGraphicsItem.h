@@ -33,6 +33,10 @@ public:
     QPointF boundToScene(double x, double y) const;
     double scale() const { return m_scale; }
 
+    // A table also draws its continuation areas, outside its own rectangle.
+    QRectF boundingRect() const override;
+    // The field's own rectangle in scene coordinates.
+    QRectF fieldSceneRect() const;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
 public slots:

@@ -12,6 +12,9 @@
 
 MyGraphicsScene::MyGraphicsScene(ReportPage* page, QObject* parent) : QGraphicsScene(parent)
 {
+    // A handful of items, one of which (a table) may change its extent
+    // while it lays itself out: no index to keep in step.
+    setItemIndexMethod(QGraphicsScene::NoIndex);
     connect(this, &QGraphicsScene::selectionChanged, this, &MyGraphicsScene::onSelectionChanged);
     setReportPage(page);
 }
@@ -64,6 +67,11 @@ void MyGraphicsScene::updateSheets()
         m_sheets[i]->setPos(0, i * r.height());
     }
     setSceneRect(r.left(), r.top(), r.width(), r.height() * n);
+    // Tables reach over the whole scene.
+    for (FieldGraphicsItem* item : qAsConst(m_items)) {
+        if (item->fieldType() == AbstractField::TableFieldType)
+            item->onFieldUpdated();
+    }
 }
 
 void MyGraphicsScene::setReportPage(ReportPage* page)

@@ -114,7 +114,7 @@ void MyGraphicsView::mouseMoveEvent(QMouseEvent* event)
         return;
     }
 
-    const QRectF bounds = item->sceneBoundingRect();
+    const QRectF bounds = item->fieldSceneRect();
     const QPoint topLeft = mapFromScene(bounds.topLeft());
     const QPoint bottomRight = mapFromScene(bounds.bottomRight());
     const QPoint p = wholePixels(pos);
@@ -213,7 +213,7 @@ void MyGraphicsView::dropEvent(QDropEvent* event)
         const double x = qRound(event->posF().x());
         const double m = transform().m11();
         const double dpm = table->page() ? table->page()->dotsPerMm() : item->scale();
-        double left = mapFromScene(item->sceneBoundingRect().topLeft()).x();
+        double left = mapFromScene(item->fieldSceneRect().topLeft()).x();
         for (int i = 0; i < columns; ++i) {
             const double width = i < table->widths().size() ? table->widths().at(i) : table->columnWidthAt(i);
             const double right = left + width * m * dpm;
