@@ -25,6 +25,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -219,6 +220,12 @@ int main(int argc, char** argv)
             baseline.append(b);
             widgetBaseline.append(w);
         }
+    }
+
+    const auto* table = static_cast<const TableField*>(scene->fieldItems().last()->field());
+    if (table->rowCount() != subjectRows || table->overflow()) {
+        std::fprintf(stderr, "the table does not show its %d rows\n", subjectRows);
+        return 1;
     }
 
     QTextStream out(stdout);

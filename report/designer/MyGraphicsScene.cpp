@@ -76,7 +76,12 @@ void MyGraphicsScene::updateSheets()
 
 void MyGraphicsScene::setReportPage(ReportPage* page)
 {
+    if (m_page)
+        disconnect(m_page, nullptr, this, nullptr);
     m_page = page;
+    // Items keep their drawing cached: new sample data has to reach them.
+    if (m_page)
+        connect(m_page, &ReportPage::dataUpdated, this, &MyGraphicsScene::updateAllItems);
     updateSheets();
     delete m_background;
     m_background = new QGraphicsPixmapItem(m_sheets.first());
