@@ -87,6 +87,29 @@ private slots:
         QVERIFY(dock.pageTable()->isVisibleTo(&dock));
     }
 
+    // Every label shows whole in its column, for each kind of field.
+    void labelsShowWhole()
+    {
+        ReportPage page;
+        StructureDockWidget dock;
+        dock.setReportPage(&page);
+        dock.show();
+        auto check = [](const QTableWidget* table) {
+            const QFontMetrics metrics(table->font());
+            for (int row = 0; row < table->rowCount(); ++row) {
+                const QString label = cell(table, row, 0);
+                if (!table->isRowHidden(row) && metrics.horizontalAdvance(label) >= table->columnWidth(0))
+                    return label;
+            }
+            return QString();
+        };
+        QCOMPARE(check(dock.pageTable()), QString());
+        for (int kind : {1, 2, 3}) {
+            dock.onFieldChanged(makeField(page, kind, {5, 5, 60, 10}));
+            QCOMPARE(check(dock.fieldTable()), QString());
+        }
+    }
+
     void fieldPropertiesWritten_data()
     {
         QTest::addColumn<int>("kind");
