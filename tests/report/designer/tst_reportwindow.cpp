@@ -5,6 +5,7 @@
 #include "report/TableField.h"
 #include "report/TextField.h"
 #include "report/designer/DataManagerDockWidget.h"
+#include "report/designer/EditTableFieldDialog.h"
 #include "report/designer/FieldGraphicsItem.h"
 #include "report/designer/MyGraphicsScene.h"
 #include "report/designer/MyGraphicsView.h"
@@ -127,10 +128,15 @@ private slots:
         for (int i = 0; i < 3; ++i)
             action(w, "actionAddTextField")->trigger();
         action(w, "action_QR")->trigger();
-        auto* table = new TableField;
-        table->setColumnCount(2);
-        table->setColumnsWidth({40, 50});
-        w->on_tableFieldCreated(table);
+        // A table comes from the table dialog's OK.
+        action(w, "actionAddTableField")->trigger();
+        EditTableFieldDialog* dialog = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            dialog = dialog ? dialog : qobject_cast<EditTableFieldDialog*>(widget);
+        QVERIFY(dialog);
+        FormWidgets::button(dialog, "pushButtonOk")->click();
+        auto* table = qobject_cast<TableField*>(page->fields().last());
+        QVERIFY(table);
 
         QCOMPARE(page->fields().size(), 5);
         const QList<QSizeF> sizes{{60, 10}, {60, 10}, {60, 10}, {20, 20}, {160, 50}};
@@ -141,7 +147,7 @@ private slots:
             QCOMPARE(f->y(), centre.y() + 2 * n - sizes[n].height() / 2);
         }
         // The table then takes the size of its own layout, and is selected.
-        QCOMPARE(table->width(), 90.0);
+        QCOMPARE(table->width(), 120.0); // three columns of 40 mm
         QCOMPARE(w->projectView()->scene()->selectedItem()->field(), table);
         QCOMPARE(int(table->alignFlags()), 0x21);
         // An unsaved document shows no mark.
