@@ -6,6 +6,7 @@
 #include "report/QrField.h"
 #include "report/TableField.h"
 #include "report/TextField.h"
+#include "report/designer/ReportWindow.h"
 
 #include <QSignalSpy>
 
@@ -146,6 +147,45 @@ private slots:
             table->prepare();
         QCOMPARE(d.dropToken(token, d.at(xMm, 45)), accepted);
         QCOMPARE(textField ? textField->text() : QStringList(table->columnIds().toList()).join('|'), text);
+    }
+
+    // Every mouse edit and drop marks the template unsaved; a click that
+    // only selects does not.
+    void editsMarkTemplate_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<bool>("edited");
+        QTest::newRow("select") << "select" << false;
+        QTest::newRow("move") << "move" << true;
+        QTest::newRow("resize") << "resize" << true;
+        QTest::newRow("edge press") << "edge" << false;
+        QTest::newRow("drop on text") << "dropText" << true;
+        QTest::newRow("drop on table") << "dropTable" << true;
+    }
+    void editsMarkTemplate()
+    {
+        QFETCH(QString, edit);
+        QFETCH(bool, edited);
+        std::unique_ptr<ReportWindow> window(new ReportWindow);
+        QVERIFY(!window->isEdited());
+        ReportPage page;
+        PageMaker::field<TextField>(page, QRectF(40, 40, 60, 20), "a");
+        PageMaker::table(page, 40, 100, "m", {"a", "b"}, {30, 30}, 10, 10);
+        DesignerDriver d(&page);
+        d.item(1)->field()->prepare();
+        if (edit == "select") {
+            d.click(d.at(70, 50));
+        } else if (edit == "move" || edit == "resize") {
+            d.item(0)->setSelected(true);
+            d.drag(d.at(edit == "move" ? 70 : 100, 50), d.at(80, 50));
+        } else if (edit == "edge") {
+            d.click(d.at(100, 50));
+        } else if (edit == "dropText") {
+            d.dropToken("$V{city}", d.at(50, 50));
+        } else {
+            d.dropToken("$D{m.x}", d.at(50, 105));
+        }
+        QCOMPARE(window->isEdited(), edited);
     }
 
     // A drag from another program carries no item-model data: the token of
