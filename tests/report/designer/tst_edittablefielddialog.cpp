@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QLabel>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -183,17 +182,6 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(d.isNull());
         QCOMPARE(table.columnsWidth(), QVector<double>({30}));
-    }
-
-    void textsFit()
-    {
-        EditTableFieldDialog d;
-        d.show();
-        for (QWidget* w : d.findChildren<QWidget*>()) {
-            if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w))
-                QVERIFY2(w->sizeHint().width() <= w->width() && w->sizeHint().height() <= w->height(),
-                         qPrintable(w->objectName() + QString(" %1x%2").arg(w->sizeHint().width()).arg(w->sizeHint().height())));
-        }
     }
 };
 
