@@ -6,6 +6,7 @@
 #include "report/QrField.h"
 #include "report/TableField.h"
 #include "report/TextField.h"
+#include "report/designer/EditTableFieldDialog.h"
 #include "report/designer/ReportWindow.h"
 
 #include <QSignalSpy>
@@ -15,6 +16,15 @@
 class TestFieldGraphicsItem : public QObject
 {
     Q_OBJECT
+
+    static EditTableFieldDialog* findDialog()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<EditTableFieldDialog*>(w))
+                return dialog;
+        }
+        return nullptr;
+    }
 
 private slots:
     void initTestCase() { qRegisterMetaType<AbstractField*>(); }
@@ -186,6 +196,30 @@ private slots:
             d.dropToken("$D{m.x}", d.at(50, 105));
         }
         QCOMPARE(window->isEdited(), edited);
+    }
+
+    // A double click opens the table dialog on a table only; its OK marks
+    // the template unsaved.
+    void doubleClickOpensTableDialog()
+    {
+        std::unique_ptr<ReportWindow> window(new ReportWindow);
+        ReportPage page;
+        PageMaker::field<TextField>(page, QRectF(40, 40, 60, 20), "a");
+        auto* table = PageMaker::table(page, 40, 100, "m", {"a", "b"}, {30, 30}, 10, 10);
+        DesignerDriver d(&page);
+        d.click(d.at(50, 50));
+        d.mouse(QEvent::MouseButtonDblClick, d.at(50, 50), Qt::LeftButton, Qt::LeftButton);
+        d.mouse(QEvent::MouseButtonRelease, d.at(50, 50), Qt::LeftButton, Qt::NoButton);
+        QVERIFY(!findDialog());
+        d.click(d.at(50, 105));
+        d.mouse(QEvent::MouseButtonDblClick, d.at(50, 105), Qt::LeftButton, Qt::LeftButton);
+        d.mouse(QEvent::MouseButtonRelease, d.at(50, 105), Qt::LeftButton, Qt::NoButton);
+        EditTableFieldDialog* dialog = findDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->tableField(), table);
+        QVERIFY(!window->isEdited());
+        dialog->on_pushButtonOk_clicked();
+        QVERIFY(window->isEdited());
     }
 
     // A drag from another program carries no item-model data: the token of
