@@ -34,6 +34,8 @@ class TestEditTableFieldDialog : public QObject
     }
 
 private slots:
+    void initTestCase() { qRegisterMetaType<TableField*>(); }
+
     void newTableDefaults()
     {
         EditTableFieldDialog d;
