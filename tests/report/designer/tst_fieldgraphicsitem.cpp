@@ -132,6 +132,7 @@ private slots:
         QTest::newRow("variable on text") << 1 << "$V{city}" << 30.0 << true << "$V{city}";
         QTest::newRow("column on text") << 1 << "$D{m.x}" << 30.0 << false << "old";
         QTest::newRow("column on second column") << 2 << "$D{m.x}" << 45.0 << true << "$D{m.a}|$D{m.x}";
+        QTest::newRow("column on short ids") << 5 << "$D{m.x}" << 45.0 << true << "$D{m.a}|$D{m.x}";
         QTest::newRow("column on automatic widths") << 4 << "$D{m.x}" << 45.0 << true << "$D{m.a}|$D{m.b}";
         QTest::newRow("variable on table") << 2 << "$V{city}" << 45.0 << false << "$D{m.a}|$D{m.b}";
         QTest::newRow("outside any field") << 1 << "$V{city}" << 150.0 << false << "old";
@@ -152,6 +153,8 @@ private slots:
             table = PageMaker::table(page, 10, 40, "m", {"a", "b"}, {30, 30}, 10, 10);
         if (kind == 4)
             table->setAutoWidth(true);
+        if (kind == 5)
+            table->setColumnIds({"$D{m.a}"}); // a hand-made template
         DesignerDriver d(&page);
         if (table)
             table->prepare();
