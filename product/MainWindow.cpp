@@ -2,6 +2,7 @@
 #include "ui_MainWindow.h"
 
 #include "dialogs/DocumentEditDialog.h"
+#include "dialogs/SelectTemplateDialog.h"
 #include "engine/Engine.h"
 #include "engine/ProductTypeInfo.h"
 #include "product/DocumentsTable.h"
@@ -110,9 +111,12 @@ void MainWindow::onDocumentEdit(int sqlDocId)
 
 void MainWindow::on_actionCreateDoc_triggered()
 {
-    // Until the templates dialog is part of the build, a new document starts
-    // empty, as the templates dialog's own "empty document" choice does.
-    onDocumentFromTemplateCreate(0);
+    selectTemplateDialog = new SelectTemplateDialog(this);
+    connect(selectTemplateDialog, &SelectTemplateDialog::spoIdSelected, this,
+            &MainWindow::onDocumentFromTemplateCreate);
+    connect(selectTemplateDialog, &SelectTemplateDialog::newTemplate, this, &MainWindow::onNewTemplate);
+    connect(selectTemplateDialog, &SelectTemplateDialog::editTemplate, this, &MainWindow::onTemplateEdit);
+    selectTemplateDialog->show();
 }
 
 void MainWindow::onDocumentFromTemplateCreate(int templateId)
@@ -125,6 +129,9 @@ void MainWindow::onDocumentFromTemplateCreate(int templateId)
 void MainWindow::onNewTemplate()
 {
     DocumentEditDialog* dialog = newDocumentEditDialog();
+    if (selectTemplateDialog)
+        connect(dialog, &DocumentEditDialog::documentsUpdated, selectTemplateDialog,
+                &SelectTemplateDialog::fillListWidget);
     dialog->setSpoId(-1);
     dialog->setTemplateMode(true);
     dialog->show();
@@ -133,6 +140,9 @@ void MainWindow::onNewTemplate()
 void MainWindow::onTemplateEdit(int sqlDocId)
 {
     DocumentEditDialog* dialog = newDocumentEditDialog();
+    if (selectTemplateDialog)
+        connect(dialog, &DocumentEditDialog::documentsUpdated, selectTemplateDialog,
+                &SelectTemplateDialog::fillListWidget);
     dialog->setSpoId(sqlDocId);
     dialog->setTemplateMode(true);
     dialog->show();

@@ -6,6 +6,7 @@
 
 class DocumentEditDialog;
 class DocumentsTable;
+class SelectTemplateDialog;
 class QDockWidget;
 class QLabel;
 
@@ -58,6 +59,6 @@ private:
     QPointer<QWidget> topWidget;
     QPointer<DocumentsTable> documentsTable;
     QPointer<QDockWidget> filterDock;
-    QPointer<QDialog> selectTemplateDialog;
+    QPointer<SelectTemplateDialog> selectTemplateDialog;
     QPointer<DocumentEditDialog> documentEditDialog;
 };

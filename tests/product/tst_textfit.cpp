@@ -1,4 +1,6 @@
+#include "dialogs/AdditionalEditDialog.h"
 #include "dialogs/DocumentEditDialog.h"
+#include "dialogs/SelectTemplateDialog.h"
 #include "engine/Database.h"
 #include "engine/ReportList.h"
 #include "engine/StartupSequence.h"
@@ -13,6 +15,8 @@
 #include "support/TextFit.h"
 
 #include <QFontInfo>
+#include <QTabWidget>
+#include <QTableView>
 #include <functional>
 
 using namespace DocumentFixtures;
@@ -31,6 +35,19 @@ DocumentEditDialog* documentForm(int spoId, bool edit = false)
     dialog->setSpoId(spoId);
     if (edit)
         FormWidgets::button(dialog, "pushButtonEdit")->click();
+    return dialog;
+}
+
+// In edit mode with a module current, on one page of its tabs.
+AdditionalEditDialog* supplementEditor(int spoId, int page)
+{
+    insertDetails(spoId);
+    auto* dialog = new AdditionalEditDialog;
+    dialog->setDocument(spoId);
+    FormWidgets::button(dialog, "pushButtonEditForm")->click();
+    auto* modules = FormWidgets::child<QTableView>(dialog, "tableViewModules");
+    modules->setCurrentIndex(modules->model()->index(0, 2));
+    FormWidgets::child<QTabWidget>(dialog, "tabWidget")->setCurrentIndex(page);
     return dialog;
 }
 
@@ -66,6 +83,13 @@ const QList<Window>& windows()
              dialog->setTableField(table);
              return dialog;
          }},
+        {"templates dialog", [](int) { return new SelectTemplateDialog; }},
+        {"supplement editor, general", [](int id) { return supplementEditor(id, 0); }},
+        {"supplement editor, disciplines", [](int id) { return supplementEditor(id, 1); }},
+        {"supplement editor, modules", [](int id) { return supplementEditor(id, 2); }},
+        {"supplement editor, practices", [](int id) { return supplementEditor(id, 3); }},
+        {"supplement editor, courseworks", [](int id) { return supplementEditor(id, 4); }},
+        {"supplement editor, attestations", [](int id) { return supplementEditor(id, 5); }},
     };
     return list;
 }
