@@ -9,6 +9,9 @@
 #include "modules/preferences/PreferencesDialog.h"
 #include "modules/tips/TipsDialog.h"
 #include "product/MainWindow.h"
+#include "report/ReportPage.h"
+#include "report/TableField.h"
+#include "report/designer/EditTableFieldDialog.h"
 #include "support/DocumentFixtures.h"
 #include "support/FormWidgets.h"
 #include "support/TestEnvironment.h"
@@ -71,6 +74,16 @@ const QList<Window>& windows()
          [](int) {
              auto* dialog = new PrintDialog;
              dialog->setEditMode();
+             return dialog;
+         }},
+        {"table dialog, new", [](int) { return new EditTableFieldDialog; }},
+        {"table dialog, edit",
+         [](int) {
+             auto* dialog = new EditTableFieldDialog;
+             auto* table = new TableField(dialog);
+             table->setColumnCount(4);
+             table->setSplitsCount(2);
+             dialog->setTableField(table);
              return dialog;
          }},
         {"templates dialog", [](int) { return new SelectTemplateDialog; }},
