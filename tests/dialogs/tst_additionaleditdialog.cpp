@@ -1,25 +1,26 @@
 #include "dialogs/AdditionalEditDialog.h"
+#include "dialogs/ComboBoxRateItemDelegate.h"
 #include "dialogs/DocumentEditDialog.h"
-#include "dialogs/TableStruct.h"
+#include "dialogs/LineEditItemDelegate.h"
 #include "engine/Database.h"
 #include "support/DocumentFixtures.h"
 #include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
 
-#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QSqlTableModel>
+#include <QStandardItemModel>
 #include <QTableView>
 
 using namespace DocumentFixtures;
 using namespace FormWidgets;
 
 // The supplement editor over its six tables: hours and totals, modules with
-// their sub-subjects, view and edit modes, Enter navigation.
+// their sub-subjects, view and edit modes, Enter navigation; its item delegates.
 class AdditionalEditDialogTest : public QObject
 {
     Q_OBJECT
@@ -69,7 +70,11 @@ private slots:
         open(docId);
         if (!exam.isEmpty())
             QCOMPARE(rows("SELECT moduleCount, moduleCountAudit FROM ModuleDetails"), QStringList{"32.5|20"});
-        QCOMPARE(calculated(), totals);
+        QStringList texts;
+        for (const char* name : {"lineEditDisciplinesTotalCountCalculated", "lineEditDisciplinesAuditCountCalculated",
+                                 "lineEditDisciplinesTotalCountCalculated_2", "lineEditDisciplinesAuditCountCalculated_2"})
+            texts << edit(dialog, name)->text();
+        QCOMPARE(texts.join('|'), totals);
     }
 
     // Showing a module's exam hours writes nothing back; the user's change
@@ -88,9 +93,7 @@ private slots:
         QFETCH(double, shown);
         const int module = insertRow("ModuleDetails", {{"spoId", docId}, {"moduleExamCount", stored}});
         QVERIFY(insertRow("DMDetails", {{"spoId", docId}, {"moduleId", module}, {"dmCount", 10}}) > 0);
-        open(docId);
-        editMode();
-        selectModule(0);
+        openForEdit();
         auto* spin = child<QDoubleSpinBox>(dialog, "spinBoxExam");
         QCOMPARE(spin->value(), shown);
         QCOMPARE(scalar("SELECT moduleExamCount FROM ModuleDetails").toString(), stored);
@@ -104,14 +107,15 @@ private slots:
         QCOMPARE(scalar("SELECT moduleCount FROM ModuleDetails").toString(), QStringLiteral("24.5"));
         QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text(), QStringLiteral("24.5"));
         // The module stays current: Delete acts on it, with its sub-subject.
-        QVERIFY(button(dialog, "pushButtonDeleteModule")->isEnabled());
         ModalAnswerer answerer;
         button(dialog, "pushButtonDeleteModule")->click();
         QCOMPARE(count("ModuleDetails") + count("DMDetails"), 0);
     }
 
     // The document form's supplement button opens the editor on its document.
-    void openedFromTheDocumentForm()
+    // A missing document then shows no rows, not those the shared models
+    // showed last, and the closed editor left no handler on them.
+    void openedFromTheFormOrOnAMissingDocument()
     {
         QVERIFY(insertDetails(docId));
         QPointer<DocumentEditDialog> form = new DocumentEditDialog;
@@ -121,46 +125,45 @@ private slots:
         QVERIFY(dialog);
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Приложение к документу"));
         QCOMPARE(view("tableViewDisciplines")->model()->rowCount(), 3);
-        editMode();
+        button(dialog, "pushButtonEditForm")->click();
         selectModule(0);
         QStringList headers; // the module id column stays hidden
-        for (int column = 0; column < 7; ++column) {
+        for (int column = 0; column < 7; ++column)
             if (!view("tableViewDM")->isColumnHidden(column))
                 headers << view("tableViewDM")->model()->headerData(column, Qt::Horizontal).toString();
-        }
         QCOMPARE(headers, QStringList({"      Название      ", "Общ. кол-во часов", "Ауд. кол-во часов", "   Оценка   "}));
         delete form;
+
+        Database::tableModel("DisciplineDetails")->setData(Database::tableModel("DisciplineDetails")->index(0, 2), "x");
+        open(docId + 100);
+        for (const char* name : {"tableViewDisciplines", "tableViewPractices", "tableViewModules",
+                                 "tableViewCourseworks", "tableViewAttestations"})
+            QCOMPARE(view(name)->model()->rowCount(), 0);
+        QVERIFY(!button(dialog, "pushButtonEditForm")->isEnabled());
     }
 
-    void moveModuleKeepsItsSubSubjects()
-    {
-        QVERIFY(insertDetails(docId));
-        open(docId);
-        editMode();
-        selectModule(0);
-        const QString keptTogether = "SELECT m.moduleName, group_concat(d.dmName), m.moduleCount FROM ModuleDetails m "
-                                     "JOIN DMDetails d ON d.moduleId = m.moduleId GROUP BY m.moduleId ORDER BY m.moduleId";
-        button(dialog, "pushButtonDownModule")->click();
-        QCOMPARE(rows(keptTogether), QStringList({"Модуль 2|МДК 2.1|56", "Модуль 1|МДК 1.1,МДК 1.2|100"}));
-        QCOMPARE(child<QGroupBox>(dialog, "groupBoxDM")->title(), QStringLiteral("Предметы модуля 'Модуль 1'"));
-        QCOMPARE(view("tableViewDM")->model()->rowCount(), 2);
-        QCOMPARE(states(dialog, {{'u', "pushButtonUpModule"}, {'d', "pushButtonDownModule"}}), QStringLiteral("UD-"));
-        button(dialog, "pushButtonUpModule")->click();
-        QCOMPARE(rows(keptTogether), QStringList({"Модуль 1|МДК 1.1,МДК 1.2|100", "Модуль 2|МДК 2.1|56"}));
-    }
-
-    void deletingModulesTakesTheirSubSubjects()
+    // A moved module keeps its sub-subjects and its hours. After Save and Edit
+    // no module is current: Delete waits for the user to pick one. Deleting
+    // takes a module's sub-subjects, and only this document's.
+    void moveAndDeleteModules()
     {
         QVERIFY(insertDetails(docId));
         const int other = insertDocument();
         QVERIFY(insertDetails(other));
-        open(docId);
-        editMode();
-        selectModule(0);
-        // After Save and Edit no module is current: Delete waits for the user
-        // to pick one, even the row that was current before.
+        openForEdit();
+        const QString keptTogether = "SELECT m.moduleName, group_concat(d.dmName), m.moduleCount FROM ModuleDetails m "
+                                     "JOIN DMDetails d ON d.moduleId = m.moduleId WHERE m.spoId = ? "
+                                     "GROUP BY m.moduleId ORDER BY m.moduleId";
+        button(dialog, "pushButtonDownModule")->click();
+        QCOMPARE(rows(keptTogether, {docId}), QStringList({"Модуль 2|МДК 2.1|56", "Модуль 1|МДК 1.1,МДК 1.2|100"}));
+        QCOMPARE(child<QGroupBox>(dialog, "groupBoxDM")->title(), QStringLiteral("Предметы модуля 'Модуль 1'"));
+        QCOMPARE(view("tableViewDM")->model()->rowCount(), 2);
+        QCOMPARE(states(dialog, {{'u', "pushButtonUpModule"}, {'d', "pushButtonDownModule"}}), QStringLiteral("UD-"));
+        button(dialog, "pushButtonUpModule")->click();
+        QCOMPARE(rows(keptTogether, {docId}), QStringList({"Модуль 1|МДК 1.1,МДК 1.2|100", "Модуль 2|МДК 2.1|56"}));
+
         button(dialog, "pushButtonSave")->click();
-        editMode();
+        button(dialog, "pushButtonEditForm")->click();
         QVERIFY(!button(dialog, "pushButtonDeleteModule")->isEnabled());
         selectModule(0);
         ModalAnswerer answerer;
@@ -173,9 +176,8 @@ private slots:
         button(dialog, "pushButtonDeleteAllModules")->click();
         QCOMPARE(detailCount("ModuleDetails", docId) + detailCount("DMDetails", docId), 0);
         QCOMPARE(detailCount("DMDetails", other), 3);
-        QCOMPARE(answerer.texts(), QStringList({"Вы уверены, что хотите удалить выделенную строку?",
-                                                "Вы уверены, что хотите удалить выделенную строку?",
-                                                "Вы уверены, что хотите удалить все строки?"}));
+        const QString one = "Вы уверены, что хотите удалить выделенную строку?";
+        QCOMPARE(answerer.texts(), QStringList({one, one, "Вы уверены, что хотите удалить все строки?"}));
     }
 
     // New rows: a sub-subject with its document and module at once, the
@@ -183,9 +185,7 @@ private slots:
     void addRows()
     {
         const int module = insertRow("ModuleDetails", {{"spoId", docId}, {"moduleName", "М"}});
-        open(docId);
-        editMode();
-        selectModule(0);
+        openForEdit();
         logged.clear();
         const QtMessageHandler previous = qInstallMessageHandler(
             [](QtMsgType, const QMessageLogContext&, const QString& text) { logged << text; });
@@ -195,10 +195,10 @@ private slots:
         QCOMPARE(editors.size(), 1); // typing starts in the name
         QCOMPARE(editors.first()->geometry(), subjects->visualRect(subjects->model()->index(0, 3)));
         button(dialog, "pushButtonAddDiscipline")->click();
+        qInstallMessageHandler(previous);
         QCOMPARE(view("tableViewDisciplines")->currentIndex().column(), 2);
         QCOMPARE(rows("SELECT spoId, moduleId FROM DMDetails"), QStringList{QString("%1|%2").arg(docId).arg(module)});
         QCOMPARE(rows("SELECT spoId FROM DisciplineDetails"), QStringList{QString::number(docId)});
-        qInstallMessageHandler(previous);
         QCOMPARE(logged.filter("NOT NULL"), QStringList());
     }
 
@@ -222,14 +222,11 @@ private slots:
         QFETCH(QPoint, from);
         QFETCH(QPoint, to);
         QVERIFY(insertDetails(docId));
-        open(docId);
-        editMode();
-        selectModule(0);
+        openForEdit();
         QTableView* tableView = view(table.toLatin1());
         tableView->setCurrentIndex(tableView->model()->index(from.y(), from.x()));
         QTest::keyClick(tableView, Qt::Key_Return);
-        QCOMPARE(tableView->currentIndex().column(), to.x());
-        QCOMPARE(tableView->currentIndex().row(), to.y());
+        QCOMPARE(QPoint(tableView->currentIndex().column(), tableView->currentIndex().row()), to);
         auto* grade = qobject_cast<QComboBox*>(tableView->indexWidget(tableView->currentIndex()));
         QCOMPARE(grade && grade->view()->isVisible(), to.x() == 5 && table == QLatin1String("tableViewDisciplines"));
         if (grade)
@@ -240,20 +237,18 @@ private slots:
     // Close writes none of them; a failed save says so and keeps editing.
     void saveAndClose()
     {
-        open(docId);
-        editMode();
+        openForEdit();
         child<QComboBox>(dialog, "comboBoxTotalCount")->setEditText("3 года");
         edit(dialog, "lineEditPracticeTotalCount")->setText("12,5 недель");
         child<QPlainTextEdit>(dialog, "plainTextEditComment")->setPlainText("с отличием");
         button(dialog, "pushButtonSave")->click();
-        QCOMPARE(column(docId, "totalCount").toString() + '|' + column(docId, "practiceTotalCount").toString() + '|'
-                     + column(docId, "comment").toString(),
-                 QStringLiteral("3 года|12,5 недель|с отличием"));
+        QCOMPARE(rows("SELECT totalCount, practiceTotalCount, comment FROM SpoDocuments WHERE spoId = ?", {docId}),
+                 QStringList{"3 года|12,5 недель|с отличием"});
         QCOMPARE(states(dialog, {{'e', "pushButtonEditForm"}, {'s', "pushButtonSave"}, {'t', "tab"}}),
                  QStringLiteral("EsT-"));
 
         QVERIFY(exec("CREATE TRIGGER locked BEFORE UPDATE ON SpoDocuments BEGIN SELECT RAISE(ABORT, 'locked'); END"));
-        editMode();
+        button(dialog, "pushButtonEditForm")->click();
         ModalAnswerer answerer;
         button(dialog, "pushButtonSave")->click();
         QCOMPARE(answerer.texts(), QStringList{"Не удалось сохранить приложение к документу."});
@@ -267,20 +262,52 @@ private slots:
         QCOMPARE(column(docId, "comment").toString(), QStringLiteral("с отличием"));
     }
 
-    // A missing document shows nothing, not the rows the shared models showed
-    // last; a closed editor leaves no handler on them.
-    void missingDocumentShowsNoRows()
+    // Showing and leaving a stored grade keeps it, even one the list lacks;
+    // only a choice replaces it.
+    void gradeChooser_data()
     {
-        QVERIFY(insertDetails(docId));
-        open(docId);
-        QCOMPARE(view("tableViewDisciplines")->model()->rowCount(), 3);
-        delete dialog;
-        Database::tableModel("DisciplineDetails")->setData(Database::tableModel("DisciplineDetails")->index(0, 2), "x");
-        open(docId + 100);
-        for (const char* name : {"tableViewDisciplines", "tableViewPractices", "tableViewModules",
-                                 "tableViewCourseworks", "tableViewAttestations"})
-            QCOMPARE(view(name)->model()->rowCount(), 0);
-        QVERIFY(!button(dialog, "pushButtonEditForm")->isEnabled());
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("in the list") << "хорошо" << "хорошо";
+        QTest::newRow("case differs") << "Отлично" << "";
+        QTest::newRow("not a text grade") << "5" << "";
+    }
+
+    void gradeChooser()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        QStandardItemModel model(1, 1);
+        model.setData(model.index(0, 0), stored);
+        QTableView table;
+        table.setModel(&model);
+        table.setItemDelegateForColumn(0, new ComboBoxRateItemDelegate(&table, false, false));
+        table.openPersistentEditor(model.index(0, 0));
+        auto* combo = qobject_cast<QComboBox*>(table.indexWidget(model.index(0, 0)));
+        QVERIFY(combo);
+        QCOMPARE(combo->count(), 5);
+        QCOMPARE(combo->currentText(), shown);
+        QFocusEvent leave(QEvent::FocusOut);
+        QCoreApplication::sendEvent(combo, &leave); // commits the editor
+        QCOMPARE(model.data(model.index(0, 0)).toString(), stored);
+        QTest::keyClick(combo, Qt::Key_End); // the user picks the last grade
+        QCoreApplication::sendEvent(combo, &leave);
+        QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("зачтено"));
+    }
+
+    void lineEditDelegateTakesDigitsOnly()
+    {
+        LineEditItemDelegate delegate(nullptr, true);
+        QWidget parent;
+        auto* editor = qobject_cast<QLineEdit*>(delegate.createEditor(&parent, QStyleOptionViewItem(), QModelIndex()));
+        QVERIFY(editor && editor->validator());
+        QStringList accepted;
+        for (QString text : {"12 34 ", "12,5", "12.5", "12ч"}) {
+            int position = 0;
+            if (editor->validator()->validate(text, position) == QValidator::Acceptable)
+                accepted << text;
+        }
+        QCOMPARE(accepted, QStringList{"12 34 "});
     }
 
 private:
@@ -290,21 +317,18 @@ private:
         dialog->setDocument(id);
         dialog->show();
     }
-    void editMode() { button(dialog, "pushButtonEditForm")->click(); }
+    // Opened on the test's document in edit mode, its first module current.
+    void openForEdit()
+    {
+        open(docId);
+        button(dialog, "pushButtonEditForm")->click();
+        selectModule(0);
+    }
     QTableView* view(const char* name) const { return child<QTableView>(dialog, name); }
     void selectModule(int row)
     {
         QTableView* modules = view("tableViewModules");
         modules->setCurrentIndex(modules->model()->index(row, 2));
-    }
-    QString calculated() const
-    {
-        QStringList texts;
-        for (const char* name : {"lineEditDisciplinesTotalCountCalculated", "lineEditDisciplinesAuditCountCalculated",
-                                 "lineEditDisciplinesTotalCountCalculated_2",
-                                 "lineEditDisciplinesAuditCountCalculated_2"})
-            texts << edit(dialog, name)->text();
-        return texts.join('|');
     }
 
     QPointer<AdditionalEditDialog> dialog;
