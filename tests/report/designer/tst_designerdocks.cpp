@@ -86,16 +86,25 @@ private slots:
         // Filling the table is no edit.
         QCOMPARE(edits.count(), 0);
         QCOMPARE(cell(dock.fieldTable(), Row::FontRow, 1), QStringLiteral("По умолчанию"));
-        dock.onFieldChanged(nullptr);
+        // Another page: the dock forgets the field of the old one.
+        ReportPage second;
+        dock.setReportPage(&second);
         QVERIFY(dock.pageTable()->isVisibleTo(&dock));
+        dock.fieldTable()->item(Row::XRow, 1)->setText("99");
+        QCOMPARE(field->x(), 5.0);
     }
 
-    void fieldPropertiesWritten_data()
+    // Kind 0 is the page; every field starts aligned right and bottom.
+    void propertiesWritten_data()
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("typed"); // a combo's index, "1" for a ticked box
         QTest::addColumn<QString>("expected"); // the property read back
+        QTest::newRow("page size A5") << 0 << int(StructureDockWidget::PageSizeRow) << "0" << "9";
+        QTest::newRow("portrait") << 0 << int(StructureDockWidget::OrientationRow) << "0" << "0";
+        QTest::newRow("sheets") << 0 << int(StructureDockWidget::PagesCountRow) << "2" << "3";
+        QTest::newRow("print background") << 0 << int(StructureDockWidget::PrintBackgroundRow) << "1" << "1";
         QTest::newRow("text") << 1 << int(Row::TextRow) << "$V{fio}" << "$V{fio}";
         QTest::newRow("qr text") << 3 << int(Row::TextRow) << "12345" << "12345";
         QTest::newRow("x") << 1 << int(Row::XRow) << "12.5" << "12.5";
@@ -104,80 +113,64 @@ private slots:
         QTest::newRow("width") << 1 << int(Row::WidthRow) << "70" << "70x10";
         QTest::newRow("qr width squares") << 3 << int(Row::WidthRow) << "25" << "25x25";
         QTest::newRow("height") << 1 << int(Row::HeightRow) << "14" << "60x14";
+        QTest::newRow("centred, still bottom") << 1 << int(Row::HAlignRow) << "1"
+                                               << QString::number(Qt::AlignHCenter | Qt::AlignBottom);
+        QTest::newRow("middle, still right") << 1 << int(Row::VAlignRow) << "1"
+                                             << QString::number(Qt::AlignRight | Qt::AlignVCenter);
+        QTest::newRow("word wrap") << 1 << int(Row::WordWrapRow) << "1" << "1";
         QTest::newRow("indent") << 1 << int(Row::IndentRow) << "7.5" << "7.5";
         QTest::newRow("line height") << 1 << int(Row::LineHeightRow) << "4" << "4";
+        QTest::newRow("Z when empty") << 1 << int(Row::ZOnEmptyRow) << "1" << "1";
         QTest::newRow("preview rows") << 2 << int(Row::PreviewRowsRow) << "3" << "3";
         QTest::newRow("preview rows, one byte") << 2 << int(Row::PreviewRowsRow) << "258" << "2";
     }
-    void fieldPropertiesWritten()
+    void propertiesWritten()
     {
         QFETCH(int, kind);
         QFETCH(int, row);
         QFETCH(QString, typed);
         QFETCH(QString, expected);
         ReportPage page;
-        AbstractField* field = makeField(page, kind, {5, 5, 60, 10});
+        AbstractField* field = makeField(page, kind ? kind : 1, {5, 5, 60, 10});
+        field->setAlignFlags(Qt::AlignRight | Qt::AlignBottom);
         StructureDockWidget dock;
         dock.setReportPage(&page);
-        dock.onFieldChanged(field);
-        QSignalSpy edits(&dock, &StructureDockWidget::fieldUpdated);
-        dock.fieldTable()->item(row, 1)->setText(typed);
-        QCOMPARE(edits.count(), 1);
+        if (kind)
+            dock.onFieldChanged(field);
+        QTableWidget* table = kind ? dock.fieldTable() : dock.pageTable();
+        QSignalSpy fieldEdits(&dock, &StructureDockWidget::fieldUpdated);
+        QSignalSpy pageEdits(&dock, &StructureDockWidget::pageUpdated);
+        if (auto* combo = widgetAt<QComboBox>(table, row))
+            combo->setCurrentIndex(typed.toInt());
+        else if (auto* box = widgetAt<QCheckBox>(table, row))
+            box->setChecked(typed == "1");
+        else
+            table->item(row, 1)->setText(typed);
+        QCOMPARE(fieldEdits.count() + pageEdits.count(), 1);
 
         auto* text = qobject_cast<TextField*>(field);
         auto* qr = qobject_cast<QrField*>(field);
-        auto* table = qobject_cast<TableField*>(field);
+        auto* tableField = qobject_cast<TableField*>(field);
         const auto n = [](double value) { return QString::number(value); };
         const QString size = n(field->width()) + "x" + n(field->height());
-        const QMap<int, QString> read{{Row::TextRow, text ? text->text() : qr ? qr->text() : QString()},
+        const QMap<int, QString> read =
+            kind ? QMap<int, QString>{{Row::TextRow, text ? text->text() : qr ? qr->text() : QString()},
                                       {Row::XRow, n(field->x())},
                                       {Row::YRow, n(field->y())},
                                       {Row::WidthRow, size},
                                       {Row::HeightRow, size},
+                                      {Row::HAlignRow, n(field->alignFlags())},
+                                      {Row::VAlignRow, n(field->alignFlags())},
+                                      {Row::WordWrapRow, n(field->wordWrap())},
                                       {Row::IndentRow, text ? n(text->indent()) : QString()},
                                       {Row::LineHeightRow, text ? n(text->lineHeight()) : QString()},
-                                      {Row::PreviewRowsRow, table ? n(table->previewRowCount()) : QString()}};
+                                      {Row::ZOnEmptyRow, n(field->zOnEmpty())},
+                                      {Row::PreviewRowsRow, tableField ? n(tableField->previewRowCount()) : ""}}
+                 : QMap<int, QString>{{StructureDockWidget::PageSizeRow, n(page.pageSize())},
+                                      {StructureDockWidget::OrientationRow, n(page.orientation())},
+                                      {StructureDockWidget::PagesCountRow, n(page.pagesCount())},
+                                      {StructureDockWidget::PrintBackgroundRow, n(page.printBackgroundImage())}};
         QCOMPARE(read.value(row), expected);
-    }
-
-    void alignmentAndSwitches()
-    {
-        ReportPage page;
-        auto* field = PageMaker::field<TextField>(page, {5, 5, 60, 10}, "t");
-        field->setAlignFlags(Qt::AlignRight | Qt::AlignBottom);
-        StructureDockWidget dock;
-        dock.setReportPage(&page);
-        dock.onFieldChanged(field);
-        auto* horizontal = widgetAt<QComboBox>(dock.fieldTable(), Row::HAlignRow);
-        auto* vertical = widgetAt<QComboBox>(dock.fieldTable(), Row::VAlignRow);
-        QCOMPARE(horizontal->currentText(), QStringLiteral("Справа"));
-        QCOMPARE(vertical->currentText(), QStringLiteral("Снизу"));
-        QSignalSpy edits(&dock, &StructureDockWidget::fieldUpdated);
-        horizontal->setCurrentIndex(1);
-        vertical->setCurrentIndex(1);
-        QCOMPARE(int(field->alignFlags()), int(Qt::AlignHCenter | Qt::AlignVCenter));
-        widgetAt<QCheckBox>(dock.fieldTable(), Row::WordWrapRow)->setChecked(true);
-        widgetAt<QCheckBox>(dock.fieldTable(), Row::ZOnEmptyRow)->setChecked(true);
-        QVERIFY(field->wordWrap() && field->zOnEmpty());
-        QCOMPARE(edits.count(), 4);
-    }
-
-    void pagePropertiesWritten()
-    {
-        ReportPage page;
-        StructureDockWidget dock;
-        dock.setReportPage(&page);
-        const QTableWidget* table = dock.pageTable();
-        QSignalSpy edits(&dock, &StructureDockWidget::pageUpdated);
-        widgetAt<QComboBox>(table, StructureDockWidget::PageSizeRow)->setCurrentIndex(0);
-        widgetAt<QComboBox>(table, StructureDockWidget::OrientationRow)->setCurrentIndex(0);
-        widgetAt<QComboBox>(table, StructureDockWidget::PagesCountRow)->setCurrentIndex(2);
-        widgetAt<QCheckBox>(table, StructureDockWidget::PrintBackgroundRow)->setChecked(true);
-        QCOMPARE(page.pageSize(), 9);
-        QCOMPARE(page.orientation(), 0);
-        QCOMPARE(page.pagesCount(), 3);
-        QVERIFY(page.printBackgroundImage());
-        QCOMPARE(edits.count(), 4);
     }
 
     void fontDialogStartsAtPageFont()
@@ -208,20 +201,6 @@ private slots:
         QCOMPARE(field->font().family(), chosen.family());
         QCOMPARE(cell(dock.fieldTable(), 0, 1), StructureDockWidget::fontText(field->font()));
         QCOMPARE(pageEdits.count(), 1);
-    }
-
-    void forgetsFieldOfOldPage()
-    {
-        ReportPage first;
-        auto* field = PageMaker::field<TextField>(first, {5, 5, 60, 10}, "t");
-        StructureDockWidget dock;
-        dock.setReportPage(&first);
-        dock.onFieldChanged(field);
-        ReportPage second;
-        dock.setReportPage(&second);
-        dock.fieldTable()->item(Row::XRow, 1)->setText("99");
-        QCOMPARE(field->x(), 5.0);
-        QVERIFY(dock.pageTable()->isVisibleTo(&dock));
     }
 
     void variableManagerLists()
