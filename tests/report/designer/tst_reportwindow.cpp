@@ -131,59 +131,17 @@ private slots:
         QCOMPARE(w->windowTitle(), Untitled);
     }
 
-    void keysMoveAndZoom()
-    {
-        ReportWindow* w = makeWindow(writeTemplate(QStringLiteral("keys.velrpt")));
-        QVERIFY(w);
-        // Without a selected field a key still marks the template changed.
-        QTest::keyClick(w, Qt::Key_D);
-        QVERIFY(w->isEdited());
-        QCOMPARE(w->windowTitle(), QStringLiteral("Редактор отчёта - %1*").arg(w->fileName()));
-
-        // W once, A twice, S four and D eight times: only the right directions land here.
-        AbstractField* field = w->reportPage()->fields().first();
-        w->projectView()->scene()->fieldItems().first()->setSelected(true);
-        QTest::keyClicks(w, "waassssdddddddd");
-        QCOMPARE(QPointF(field->x(), field->y()), QPointF(46, 43));
-
-        const MyGraphicsView* view = w->projectView()->graphicsView();
-        QTest::keyClick(w, Qt::Key_Plus);
-        QCOMPARE(view->transform().m11(), 1.125);
-        QTest::keyClick(w, Qt::Key_Minus);
-        QCOMPARE(view->transform().m11(), 1.0);
-    }
-
-    void deleteFreesFieldAndItem()
-    {
-        ReportWindow* w = makeWindow(writeTemplate(QStringLiteral("delete.velrpt")));
-        QVERIFY(w);
-        MyGraphicsScene* scene = w->projectView()->scene();
-        action(w, "actionDeleteField")->trigger();
-        QVERIFY(!w->isEdited()); // nothing selected
-        QPointer<AbstractField> field = w->reportPage()->fields().first();
-        scene->fieldItems().first()->setSelected(true);
-        QCOMPARE(w->structureDock()->structureType(), StructureDockWidget::FieldStructure);
-        action(w, "actionDeleteField")->trigger();
-        QVERIFY(!field);
-        QCOMPARE(w->reportPage()->fields().size(), 1);
-        QCOMPARE(scene->fieldItems().size(), 1);
-        QVERIFY(!scene->selectedItem());
-        scene->updateAllItems(); // no item of the freed field is left to draw
-        scene->onFieldsUpdated();
-        QCOMPARE(w->structureDock()->structureType(), StructureDockWidget::PageStructure);
-        QVERIFY(w->isEdited());
-    }
-
-    // Every kind of edit marks the template unsaved; a click that only
-    // selects, or a press on an edge without a move, does not.
+    // Every kind of edit marks the template unsaved, in the title as well;
+    // a click that only selects, a press on an edge without a move, zooming
+    // or deleting with nothing selected does not.
     void editsMarkUnsaved_data()
     {
         QTest::addColumn<QString>("edit");
         QTest::addColumn<bool>("edited");
-        for (const char* edit : {"select", "edge press"})
+        for (const char* edit : {"select", "edge press", "zoom keys", "delete nothing"})
             QTest::newRow(edit) << QString::fromLatin1(edit) << false;
-        for (const char* edit : {"move", "resize", "column", "text token", "column token", "dock", "background",
-                                 "table dialog"})
+        for (const char* edit : {"key, nothing selected", "keys", "delete", "move", "resize", "column", "text token",
+                                 "column token", "dock", "background", "table dialog"})
             QTest::newRow(edit) << QString::fromLatin1(edit) << true;
     }
     void editsMarkUnsaved()
@@ -197,7 +155,31 @@ private slots:
         auto* table = qobject_cast<TableField*>(w->reportPage()->fields().at(1));
         FileChoiceAnswerer files;
 
-        if (edit == "select" || edit == "edge press") {
+        if (edit == "key, nothing selected") {
+            QTest::keyClick(w, Qt::Key_D);
+        } else if (edit == "keys") {
+            // W once, A twice, S four and D eight times: only the right directions land here.
+            d.item(0)->setSelected(true);
+            QTest::keyClicks(w, "waassssdddddddd");
+            QCOMPARE(QPointF(text->x(), text->y()), QPointF(46, 43));
+        } else if (edit == "zoom keys") {
+            QTest::keyClick(w, Qt::Key_Plus);
+            QCOMPARE(d.graphics()->transform().m11(), 1.125);
+            QTest::keyClick(w, Qt::Key_Minus);
+            QCOMPARE(d.graphics()->transform().m11(), 1.0);
+        } else if (edit.startsWith("delete")) {
+            QPointer<AbstractField> field = text;
+            d.item(0)->setSelected(edited);
+            QCOMPARE(w->structureDock()->structureType(),
+                     edited ? StructureDockWidget::FieldStructure : StructureDockWidget::PageStructure);
+            action(w, "actionDeleteField")->trigger();
+            QCOMPARE(!field, edited);
+            QCOMPARE(d.scene()->fieldItems().size(), w->reportPage()->fields().size());
+            QVERIFY(!d.scene()->selectedItem());
+            d.scene()->updateAllItems(); // no item of the freed field is left to draw
+            d.scene()->onFieldsUpdated();
+            QCOMPARE(w->structureDock()->structureType(), StructureDockWidget::PageStructure);
+        } else if (edit == "select" || edit == "edge press") {
             d.click(d.at(edit == "select" ? 70 : 100, 50));
         } else if (edit == "move" || edit == "resize" || edit == "column") {
             const bool onText = edit != "column";
@@ -239,6 +221,7 @@ private slots:
             dialog->on_pushButtonOk_clicked();
         }
         QCOMPARE(w->isEdited(), edited);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Редактор отчёта - %1%2").arg(w->fileName(), edited ? "*" : ""));
     }
 
     // Save as onto a folder fails: reported, the old name and the mark stay.
