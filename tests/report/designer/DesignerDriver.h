@@ -1,7 +1,6 @@
 #pragma once
 
 #include "report/QrField.h"
-#include "report/ReportPage.h"
 #include "report/TableField.h"
 #include "report/TextField.h"
 #include "report/designer/FieldGraphicsItem.h"
@@ -10,9 +9,7 @@
 #include "report/designer/ProjectViewWidget.h"
 #include "support/PageMaker.h"
 
-#include <QApplication>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QStandardItemModel>
 #include <QtTest>
 

@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDialog>
-#include <QSignalSpy>
 #include <QTableWidget>
 
 using Row = StructureDockWidget::FieldRow;

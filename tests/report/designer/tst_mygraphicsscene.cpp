@@ -4,7 +4,6 @@
 
 #include <QGraphicsPixmapItem>
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QWheelEvent>
 
 // The designer's page view: sheets and backgrounds, the scene's end, zoom
