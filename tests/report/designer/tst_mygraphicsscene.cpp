@@ -12,22 +12,18 @@ class TestMyGraphicsScene : public QObject
 {
     Q_OBJECT
 
-    static QPixmap image(int w, int h)
-    {
-        QPixmap pixmap(w, h);
-        pixmap.fill(Qt::gray);
-        return pixmap;
-    }
-
 private slots:
     void initTestCase() { qRegisterMetaType<AbstractField*>(); }
 
     void sheetsFollowPageCount()
     {
         ReportPage page;
+        QPixmap image(400, 600), tiny(20, 20); // the tiny one under 9 mm
+        image.fill(Qt::gray);
+        tiny.fill(Qt::gray);
         page.setPagesCount(0);
-        page.setBackgroundImage(image(400, 600));
-        page.setBackgroundImage2(image(400, 600));
+        page.setBackgroundImage(image);
+        page.setBackgroundImage2(image);
         MyGraphicsScene scene(&page);
         QCOMPARE(scene.sheets().size(), 1);
         const QRectF sheet = scene.sheets().first()->rect();
@@ -52,7 +48,6 @@ private slots:
 
         // An image under 9 mm, or none, keeps the one shown.
         const qint64 shown = scene.background()->pixmap().cacheKey();
-        const QPixmap tiny = image(20, 20);
         scene.setBackgroundImage(&tiny);
         scene.setBackgroundImage(nullptr);
         QCOMPARE(scene.background()->pixmap().cacheKey(), shown);
@@ -63,7 +58,7 @@ private slots:
     void pageViewOwnsSceneAndSizesView()
     {
         ReportPage page;
-        auto* field = PageMaker::field<TextField>(page, QRectF(10, 20, 30, 10), "a");
+        makeField(page, 1, QRectF(10, 20, 30, 10));
         QPointer<MyGraphicsScene> scene;
         std::unique_ptr<QSignalSpy> shown;
         {
@@ -72,12 +67,7 @@ private slots:
             view.show();
             QCOMPARE(view.graphicsView()->geometry(), QRect(0, 0, 490, 390));
             scene = view.scene();
-            auto* second = new TextField;
-            page.addField(second);
-            view.addField(second);
-            QCOMPARE(scene->selectedItems().size(), 1);
-            QCOMPARE(scene->selectedItem()->field(), second);
-            QCOMPARE(scene->fieldItems().first()->field(), field);
+            scene->fieldItems().first()->setSelected(true);
             shown.reset(new QSignalSpy(scene, &MyGraphicsScene::selectedFieldChanged));
         }
         QVERIFY(scene.isNull());
