@@ -348,16 +348,12 @@ private slots:
         // The application's own loop: Exit ends it (and a fresh exec clears
         // the quit state that QCoreApplication::exit leaves behind).
         auto exitCode = [w] {
-            QTimer fallback;
-            fallback.setSingleShot(true);
-            QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(7); });
-            QTimer::singleShot(0, w, [w, &fallback] {
-                w->findChild<QAction*>("actionExit")->trigger();
-                fallback.start(0); // reached when Exit did not end the loop
+            QTimer::singleShot(0, w, [w] {
+                action(w, "actionExit")->trigger();
+                // Reached when Exit did not end the loop; gone with the window otherwise.
+                QTimer::singleShot(0, w, [] { QCoreApplication::exit(7); });
             });
-            const int code = QCoreApplication::exec();
-            fallback.stop();
-            return code;
+            return QCoreApplication::exec();
         };
         answerer.answer(QMessageBox::Cancel);
         QCOMPARE(exitCode(), 7);
