@@ -48,12 +48,6 @@ QString cutLabel(const QTableWidget* table)
     return QString();
 }
 
-template <typename W>
-W* widgetAt(const QTableWidget* table, int row)
-{
-    return qobject_cast<W*>(table->cellWidget(row, 1));
-}
-
 } // namespace
 
 // The properties dock writing the page and the selected field, the table
@@ -164,9 +158,9 @@ private slots:
         QTableWidget* table = kind ? dock.fieldTable() : dock.pageTable();
         QSignalSpy fieldEdits(&dock, &StructureDockWidget::fieldUpdated);
         QSignalSpy pageEdits(&dock, &StructureDockWidget::pageUpdated);
-        if (auto* combo = widgetAt<QComboBox>(table, row))
+        if (auto* combo = qobject_cast<QComboBox*>(table->cellWidget(row, 1)))
             combo->setCurrentIndex(typed.toInt());
-        else if (auto* box = widgetAt<QCheckBox>(table, row))
+        else if (auto* box = qobject_cast<QCheckBox*>(table->cellWidget(row, 1)))
             box->setChecked(typed == "1");
         else
             table->item(row, 1)->setText(typed);
@@ -344,7 +338,6 @@ private slots:
         QCOMPARE(FormWidgets::button(d, "pushButtonOk")->text(), QString("Сохранить"));
         QCOMPARE(splits(d)->item(0, 1)->text(), QString("Без переноса"));
         QSignalSpy modified(d.data(), &EditTableFieldDialog::tableFieldModified);
-        QSignalSpy madeNew(d.data(), &EditTableFieldDialog::tableFieldCreated);
         if (byOk) {
             ok(d);
         } else {
@@ -353,7 +346,6 @@ private slots:
             d->close();
         }
         QCOMPARE(modified.count(), int(byOk));
-        QCOMPARE(madeNew.count(), 0);
         QJsonObject after, want;
         table.writeJson(after);
         expected.writeJson(want);
