@@ -108,8 +108,9 @@ private slots:
         ReportPage second;
         dock.setReportPage(&second);
         QVERIFY(dock.pageTable()->isVisibleTo(&dock));
-        dock.fieldTable()->item(Row::XRow, 1)->setText("99");
-        QCOMPARE(field->x(), 5.0);
+        const bool wrapped = field->wordWrap();
+        qobject_cast<QCheckBox*>(dock.fieldTable()->cellWidget(Row::WordWrapRow, 1))->setChecked(!wrapped);
+        QCOMPARE(field->wordWrap(), wrapped);
     }
 
     // Kind 0 is the page; every field starts aligned right and bottom.
