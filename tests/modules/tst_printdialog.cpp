@@ -119,16 +119,15 @@ private slots:
 
     void zoomLimits()
     {
-        auto* plus = button(dialog, "pushButtonScalePlus");
-        auto* minus = button(dialog, "pushButtonScaleMinus");
-        int clicks = 0;
-        for (; plus->isEnabled() && clicks < 20; ++clicks)
-            plus->click();
-        QCOMPARE(clicks, 4); // up to about 2.07
-        for (clicks = 0; minus->isEnabled() && clicks < 20; ++clicks)
-            minus->click();
-        QCOMPARE(clicks, 10); // down to about 0.33
-        QVERIFY(plus->isEnabled());
+        const auto clicksUntilOff = [this](const char* name) {
+            int clicks = 0;
+            for (; button(dialog, name)->isEnabled() && clicks < 20; ++clicks)
+                button(dialog, name)->click();
+            return clicks;
+        };
+        QCOMPARE(clicksUntilOff("pushButtonScalePlus"), 4); // up to about 2.07
+        QCOMPARE(clicksUntilOff("pushButtonScaleMinus"), 10); // down to about 0.33
+        QVERIFY(button(dialog, "pushButtonScalePlus")->isEnabled());
         QVERIFY(child<QGraphicsView>(dialog, "graphicsView")->transform().m11() < 0.4);
     }
 
