@@ -20,10 +20,9 @@ QByteArray png(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::darkBlue);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
+    QBuffer buffer;
     image.save(&buffer, "PNG");
-    return bytes;
+    return buffer.data();
 }
 
 QByteArray item(const QString& image, const QString& link, const QString& showTime = "0")

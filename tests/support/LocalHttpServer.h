@@ -19,22 +19,18 @@ public:
     }
     void reply(const QString& path, const QByteArray& body) { m_bodies.insert(path, body); }
     void dropConnection(const QString& path) { m_dropped.insert(path); }
-    QString url(const QString& path) const { return urlOn(serverPort(), path); }
+    QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path); }
     // An address on a port nobody listens on: no network.
     static QString closedUrl(const QString& path)
     {
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost);
-        return urlOn(probe.serverPort(), path);
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(probe.serverPort()).arg(path);
     }
 
     QStringList requests; // request lines, such as "GET /list.xml HTTP/1.1"
 
 private:
-    static QString urlOn(quint16 port, const QString& path)
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
-    }
     void onConnection()
     {
         while (QTcpSocket* socket = nextPendingConnection()) {
