@@ -37,7 +37,6 @@ private slots:
         answerer.answer(QMessageBox::No);
         QCOMPARE(box.exec(), int(QMessageBox::Yes));
         QCOMPARE(box.exec(), int(QMessageBox::No));
-        QCOMPARE(answerer.handledCount(), 2);
     }
 };
 
