@@ -392,16 +392,16 @@ QString Database::getVariable(const QString& name)
     return query.value(0).toString();
 }
 
-void Database::setVariable(const QString& name, const QString& value)
+bool Database::setVariable(const QString& name, const QString& value)
 {
     Database* db = instance();
     if (!db)
-        return;
+        return false;
     QSqlQuery query(db->m_db);
     query.prepare(QStringLiteral("INSERT OR REPLACE INTO Variables VALUES(?, ?);"));
     query.addBindValue(name);
     query.addBindValue(value);
-    execQuery(query);
+    return execQuery(query) && query.numRowsAffected() > 0;
 }
 
 QStringList Database::mostFrequentValues(const QString& table, const QStringList& fields, int limit)

@@ -40,7 +40,8 @@ public:
     static QSqlTableModel* tableModel(const QString& table);
 
     static QString getVariable(const QString& name);
-    static void setVariable(const QString& name, const QString& value);
+    // True when the row was stored.
+    static bool setVariable(const QString& name, const QString& value);
 
     static QStringList mostFrequentValues(const QString& table, const QStringList& fields, int limit);
     static QStringList mostFrequentValues(const QString& table, const QString& field, int limit);

@@ -6,7 +6,7 @@
 
 class DocumentEditDialog;
 class DocumentsTable;
-class QDockWidget;
+class FilterDockWidget;
 class QLabel;
 
 namespace Ui {
@@ -24,6 +24,9 @@ public:
     ~MainWindow() override;
 
     DocumentsTable* documentsRegister() const;
+    FilterDockWidget* filterPanel() const;
+
+    void exportTo() override;
 
 private slots:
     void on_actionExit_triggered();
@@ -45,6 +48,7 @@ private slots:
     void on_actionCopy_triggered();
     void on_actionAbout_triggered();
     void on_actionCheckUpdates_triggered();
+    void exportTo_(QString reportName);
     void on_actionTips_triggered();
     void on_actionPreferences_triggered();
     void on_actionForumUrl_triggered();
@@ -57,7 +61,7 @@ private:
     QLabel* statusLabel = nullptr;
     QPointer<QWidget> topWidget;
     QPointer<DocumentsTable> documentsTable;
-    QPointer<QDockWidget> filterDock;
+    QPointer<FilterDockWidget> filterDock;
     QPointer<QDialog> selectTemplateDialog;
     QPointer<DocumentEditDialog> documentEditDialog;
 };
