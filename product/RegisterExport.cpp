@@ -5,7 +5,6 @@
 #include "product/XlsxDocument.h"
 
 #include <QDate>
-#include <QScopedPointer>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -43,8 +42,12 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
     format.setVerticalAlignment(QXlsx::Format::AlignVCenter);
     xlsx.setColumnFormat(1, 10, format);
 
-    QScopedPointer<QSqlQuery> query(Database::execStr(QStringLiteral("SELECT * FROM SpoDocuments WHERE isTemplate = 0;")));
-    const QSqlRecord record = query->record();
+    // Read once, front to back: a scrollable query would keep every row in memory.
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT * FROM SpoDocuments WHERE isTemplate = 0;"));
+    Database::execQuery(query); // a failure is logged and leaves the header row alone
+    const QSqlRecord record = query.record();
     const auto columnOf = [&record](const char* name) { return record.indexOf(QLatin1String(name)); };
     const int regNumber = columnOf("regNumber");
     const int fio1 = columnOf("fio1");
@@ -59,17 +62,19 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
     const int decisionDate = columnOf("decisionDate");
     const int deductionDate = columnOf("deductionDate");
     const int deductionNumber = columnOf("deductionNumber");
-    const auto text = [&query](int column) { return query->value(column).toString(); };
+    const auto text = [&query](int column) { return query.value(column).toString(); };
     const QString blank = QStringLiteral(" ");
     const QString comma = QStringLiteral(", ");
 
     const DocumentFilter filter(filters);
+    const bool active = filter.isActive();
+    const QString dateFormat = QStringLiteral("yyyy-MM-dd");
     int sheetRow = 2;
-    while (query->next()) {
+    while (query.next()) {
         const QString fullName = text(fio1) + blank + text(fio2) + blank + text(fio3);
         const QString issued = text(issueDate);
         const QString profession = text(professionName);
-        if (!filter.matches(fullName, QDate::fromString(issued, QStringLiteral("yyyy-MM-dd")), profession))
+        if (active && !filter.matches(fullName, QDate::fromString(issued, dateFormat), profession))
             continue;
         xlsx.write(sheetRow, 2, text(regNumber));
         xlsx.write(sheetRow, 3, fullName);

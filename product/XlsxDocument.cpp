@@ -113,8 +113,14 @@ bool Document::write(int row, int column, const QVariant& value, const Format& f
 {
     if (!m_sheet || !CellReference(row, column).isValid())
         return false;
-    const Format& effective = format.isEmpty() ? m_columns.value(column).format : format;
-    lxw_format* cellFormat = workbookFormat(effective);
+    lxw_format* cellFormat = nullptr;
+    if (!format.isEmpty()) {
+        cellFormat = workbookFormat(format);
+    } else {
+        const auto it = m_columns.constFind(column);
+        if (it != m_columns.constEnd())
+            cellFormat = it->workbookFormat;
+    }
     const lxw_row_t r = lxw_row_t(row - 1);
     const lxw_col_t c = lxw_col_t(column - 1);
 
@@ -145,8 +151,11 @@ bool Document::setColumnFormat(int colFirst, int colLast, const Format& format)
 {
     if (!validRange(colFirst, colLast, maxColumns))
         return false;
-    for (int column = colFirst; column <= colLast; ++column)
+    lxw_format* made = workbookFormat(format);
+    for (int column = colFirst; column <= colLast; ++column) {
         m_columns[column].format = format;
+        m_columns[column].workbookFormat = made;
+    }
     return true;
 }
 
@@ -164,7 +173,7 @@ bool Document::applyLayout()
     for (auto it = m_columns.cbegin(); it != m_columns.cend(); ++it) {
         const double width = it->width >= 0 ? it->width : LXW_DEF_COL_WIDTH;
         const lxw_col_t c = lxw_col_t(it.key() - 1);
-        if (worksheet_set_column(m_sheet, c, c, width, workbookFormat(it->format)) != LXW_NO_ERROR)
+        if (worksheet_set_column(m_sheet, c, c, width, it->workbookFormat) != LXW_NO_ERROR)
             return false;
     }
     for (auto it = m_rowHeights.cbegin(); it != m_rowHeights.cend(); ++it) {

@@ -46,6 +46,7 @@ private:
     {
         double width = -1.0; // unset: the sheet's default width
         Format format;
+        lxw_format* workbookFormat = nullptr; // made once, for every cell of the column
     };
 
     lxw_format* workbookFormat(const Format& format);
