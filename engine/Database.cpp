@@ -401,7 +401,7 @@ bool Database::setVariable(const QString& name, const QString& value)
     query.prepare(QStringLiteral("INSERT OR REPLACE INTO Variables VALUES(?, ?);"));
     query.addBindValue(name);
     query.addBindValue(value);
-    return execQuery(query) && query.numRowsAffected() > 0;
+    return execQuery(query);
 }
 
 QStringList Database::mostFrequentValues(const QString& table, const QStringList& fields, int limit)

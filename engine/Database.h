@@ -40,7 +40,7 @@ public:
     static QSqlTableModel* tableModel(const QString& table);
 
     static QString getVariable(const QString& name);
-    // True when the row was stored.
+    // False when the value was not stored (read-only database, SQL failure).
     static bool setVariable(const QString& name, const QString& value);
 
     static QStringList mostFrequentValues(const QString& table, const QStringList& fields, int limit);

@@ -55,10 +55,9 @@ Document::Document()
 
 Document::~Document()
 {
-    // Closing writes the file; a document never saved leaves only the
-    // temporary directory's file, which goes with it.
+    // A document never saved is dropped without writing anything.
     if (m_workbook)
-        workbook_close(m_workbook);
+        lxw_workbook_free(m_workbook);
 }
 
 lxw_format* Document::workbookFormat(const Format& format)
@@ -133,6 +132,7 @@ bool Document::write(int row, int column, const QVariant& value, const Format& f
         error = worksheet_write_string(m_sheet, r, c, value.toString().toUtf8().constData(), cellFormat);
     if (error != LXW_NO_ERROR) {
         VLOG << "cannot write cell" << CellReference(row, column).toString() << lxw_strerror(error);
+        m_incomplete = true;
         return false;
     }
     return true;
@@ -187,6 +187,10 @@ bool Document::saveAs(const QString& name)
 {
     if (!m_workbook || !m_sheet) {
         VLOG << "workbook not available to save" << name;
+        return false;
+    }
+    if (m_incomplete) {
+        VLOG << "workbook lacks cells that could not be written; not saved" << name;
         return false;
     }
     const bool laidOut = applyLayout();

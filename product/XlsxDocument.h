@@ -38,7 +38,8 @@ public:
     bool setRowHeight(int rowFirst, int rowLast, double height);
 
     // Writes the workbook to name, replacing it only when the whole file was
-    // written. A document can be saved once.
+    // written. A document that lost a cell (a text beyond the format's limit)
+    // is not saved. A document can be saved once.
     bool saveAs(const QString& name);
 
 private:
@@ -60,6 +61,7 @@ private:
     QHash<QString, lxw_format*> m_formats;
     QMap<int, Column> m_columns;
     QMap<int, double> m_rowHeights;
+    bool m_incomplete = false;
 };
 
 } // namespace QXlsx

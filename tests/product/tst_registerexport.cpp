@@ -1,6 +1,7 @@
 #include "engine/Database.h"
 #include "product/FilterDockWidget.h"
 #include "product/MainWindow.h"
+#include "product/XlsxCellReference.h"
 #include "support/DocumentFixtures.h"
 #include "support/FileChoiceAnswerer.h"
 #include "support/FormWidgets.h"
@@ -117,20 +118,54 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.xlsx"});
     }
 
+    void failedSaveIsReportedAndNothingOpened_data()
+    {
+        QTest::addColumn<bool>("toDirectory");
+        QTest::addColumn<int>("nameLength");
+        QTest::newRow("a directory, no file even for root") << true << 10;
+        QTest::newRow("a name beyond the cell limit") << false << 40000;
+    }
+
     void failedSaveIsReportedAndNothingOpened()
     {
-        QVERIFY(insertDocument(fullDocument()) > 0);
+        QFETCH(bool, toDirectory);
+        QFETCH(int, nameLength);
+        QVERIFY(insertDocument({{"isTemplate", 0}, {"fio1", QString(nameLength, QChar(0x416))}}) > 0);
         open();
-        QTemporaryDir dir; // a directory is no file to write, even for root
+        QTemporaryDir dir;
+        const QString target = toDirectory ? dir.path() : dir.filePath("long.xlsx");
         ModalAnswerer answerer;
         FileChoiceAnswerer files;
         UrlCatcher catcher;
-        files.answer(dir.path());
+        files.answer(target);
         window->exportTo();
-        QCOMPARE(answerer.texts().value(1), QStringLiteral("Не удалось сохранить файл %1.").arg(dir.path()));
+        QCOMPARE(answerer.texts().value(1), QStringLiteral("Не удалось сохранить файл %1.").arg(target));
         QCOMPARE(answerer.titles().value(1), QStringLiteral("Ошибка"));
         QVERIFY(catcher.urls.isEmpty());
-        QVERIFY(QFileInfo(dir.path()).isDir());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    }
+
+    void cellNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("read");
+        QTest::newRow("plain") << "B2" << "2,2,B2";
+        QTest::newRow("absolute") << "$AA$10" << "10,27,AA10";
+        QTest::newRow("last cell") << "xfd1048576" << "1048576,16384,XFD1048576";
+        QTest::newRow("column beyond") << "XFE1" << "";
+        QTest::newRow("row beyond") << "A1048577" << "";
+        QTest::newRow("row 0") << "A0" << "";
+        QTest::newRow("digits first") << "1A" << "";
+        QTest::newRow("signed row") << "A+1" << "";
+    }
+
+    void cellNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, read);
+        const QXlsx::CellReference cell(name);
+        QCOMPARE(cell.isValid() ? QString("%1,%2,%3").arg(cell.row()).arg(cell.column()).arg(cell.toString()) : QString(),
+                 read);
     }
 
 private:
