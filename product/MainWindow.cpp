@@ -74,6 +74,7 @@ MainWindow::~MainWindow()
     // The dialogs write their settings when they go; the database is still open here.
     delete documentEditDialog;
     delete selectTemplateDialog;
+    qDeleteAll(findChildren<OptionsDialog*>(QString(), Qt::FindDirectChildrenOnly));
     delete ui;
 }
 

@@ -1,6 +1,7 @@
 #include "dialogs/BossGuideDialog.h"
 #include "dialogs/OptionsDialog.h"
 #include "engine/Database.h"
+#include "product/MainWindow.h"
 #include "support/DocumentFixtures.h"
 #include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
@@ -128,6 +129,20 @@ private slots:
         QVERIFY(!guide);
         QCOMPARE(count("Variables"), 0);
         delete options;
+    }
+
+    // From the menu; a dialog still open at exit keeps its geometry.
+    void openedFromTheMenu()
+    {
+        Database::userSettings()->setValue(QStringLiteral("VelSpo/showTipsOnStartup"), false);
+        Database::userSettings()->remove(QStringLiteral("VelSpo/OptionsDialogGeometry"));
+        Database::userSettings()->sync();
+        auto window = std::make_unique<MainWindow>();
+        child<QAction>(window.get(), "actionSettings")->trigger();
+        QVERIFY(window->findChild<OptionsDialog*>()->isVisible());
+        window.reset();
+        QFile stored(Database::userSettingsPath() + QStringLiteral("/settings.ini")); // on disk, not in a cache
+        QVERIFY(stored.open(QIODevice::ReadOnly) && stored.readAll().contains("OptionsDialogGeometry"));
     }
 };
 
