@@ -1,5 +1,4 @@
 #include "engine/Database.h"
-#include "modules/FilterDockWidgetAbstract/DocumentFilter.h"
 #include "product/DocumentsTable.h"
 #include "product/FilterDockWidget.h"
 #include "product/MainWindow.h"
@@ -14,7 +13,6 @@
 using namespace DocumentFixtures;
 using namespace FormWidgets;
 using FilterList = QList<QPair<QString, QVariant>>;
-Q_DECLARE_METATYPE(FilterList)
 
 namespace {
 
@@ -28,43 +26,11 @@ QString keys(const FilterList& list)
 
 } // namespace
 
-// The filter panel's list, the criteria that the register and the export
-// share, and the panel's place in the main window.
+// The filter panel's list and its place in the main window.
 class FilterDockTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void criteria_data()
-    {
-        QTest::addColumn<FilterList>("filter");
-        QTest::addColumn<QString>("fio");
-        QTest::addColumn<QDate>("issued");
-        QTest::addColumn<bool>("passes");
-        const QDate from(2020, 6, 1), to(2020, 6, 30);
-        const FilterList dates = {{"dateFrom", from}, {"dateTo", to}};
-        QTest::newRow("no criteria") << FilterList{{"fio", ""}, {"prof", ""}} << "" << QDate() << true;
-        QTest::newRow("name in any case") << FilterList{{"fio", " иВАН "}} << "Иванова Мария" << QDate() << true;
-        QTest::newRow("name missing") << FilterList{{"fio", "петр"}} << "Иванова Мария" << QDate() << false;
-        QTest::newRow("first day") << dates << "" << from << true;
-        QTest::newRow("last day") << dates << "" << to << true;
-        QTest::newRow("day before") << dates << "" << from.addDays(-1) << false;
-        QTest::newRow("day after") << dates << "" << to.addDays(1) << false;
-        QTest::newRow("no issue date") << dates << "" << QDate() << false;
-        QTest::newRow("one bound only") << FilterList{{"dateFrom", to}} << "" << from << true;
-        QTest::newRow("later pair wins") << FilterList{{"fio", "x"}, {"fio", "ива"}, {"other", 1}} << "Иванова" << QDate() << true;
-    }
-
-    void criteria()
-    {
-        QFETCH(FilterList, filter);
-        QFETCH(QString, fio);
-        QFETCH(QDate, issued);
-        QFETCH(bool, passes);
-        QCOMPARE(DocumentFilter(filter).matches(fio, issued, QStringLiteral("Повар")), passes);
-        QCOMPARE(DocumentFilter(filter + FilterList{{"prof", "ПОВ"}}).matches(fio, issued, "Повар"), passes);
-        QVERIFY(!DocumentFilter(filter + FilterList{{"prof", "сварщик"}}).matches(fio, issued, "Повар"));
-    }
-
     void panelList()
     {
         FilterDockWidget dock;

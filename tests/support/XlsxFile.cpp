@@ -1,6 +1,7 @@
 #include "XlsxFile.h"
 
 #include <QProcess>
+#include <QStringList>
 #include <QXmlStreamReader>
 
 QByteArray XlsxFile::part(const QString& file, const QString& name)
@@ -12,89 +13,29 @@ QByteArray XlsxFile::part(const QString& file, const QString& name)
     return process.readAllStandardOutput();
 }
 
-namespace {
-
-QStringList sharedStrings(const QString& file)
-{
-    QStringList strings;
-    QXmlStreamReader xml(XlsxFile::part(file, QStringLiteral("xl/sharedStrings.xml")));
-    QString current;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("si"))
-            current.clear();
-        else if (xml.isStartElement() && xml.name() == QLatin1String("t"))
-            current += xml.readElementText();
-        else if (xml.isEndElement() && xml.name() == QLatin1String("si"))
-            strings.append(current);
-    }
-    return strings;
-}
-
-QByteArray sheet(const QString& file)
-{
-    return XlsxFile::part(file, QStringLiteral("xl/worksheets/sheet1.xml"));
-}
-
-} // namespace
-
 QMap<QString, QString> XlsxFile::cells(const QString& file)
 {
-    const QStringList strings = sharedStrings(file);
+    // One plain text per shared string: the program writes no rich text.
+    QStringList strings;
+    QXmlStreamReader shared(part(file, QStringLiteral("xl/sharedStrings.xml")));
+    while (!shared.atEnd()) {
+        if (shared.readNext() == QXmlStreamReader::StartElement && shared.name() == QLatin1String("t"))
+            strings.append(shared.readElementText());
+    }
+
     QMap<QString, QString> cells;
-    QXmlStreamReader xml(sheet(file));
+    QXmlStreamReader sheet(part(file, QStringLiteral("xl/worksheets/sheet1.xml")));
     QString name;
-    QString type;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("c")) {
-            name = xml.attributes().value(QLatin1String("r")).toString();
-            type = xml.attributes().value(QLatin1String("t")).toString();
-        } else if (xml.isStartElement() && xml.name() == QLatin1String("v")) {
-            const QString value = xml.readElementText();
-            cells.insert(name, type == QLatin1String("s") ? strings.value(value.toInt()) : value);
+    bool isShared = false;
+    while (!sheet.atEnd()) {
+        sheet.readNext();
+        if (sheet.isStartElement() && sheet.name() == QLatin1String("c")) {
+            name = sheet.attributes().value(QLatin1String("r")).toString();
+            isShared = sheet.attributes().value(QLatin1String("t")) == QLatin1String("s");
+        } else if (sheet.isStartElement() && sheet.name() == QLatin1String("v")) {
+            const QString value = sheet.readElementText();
+            cells.insert(name, isShared ? strings.value(value.toInt()) : value);
         }
     }
     return cells;
-}
-
-QStringList XlsxFile::columns(const QString& file)
-{
-    QStringList records;
-    QXmlStreamReader xml(sheet(file));
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("col")) {
-            const QXmlStreamAttributes a = xml.attributes();
-            records.append(QStringLiteral("%1-%2:%3").arg(a.value(QLatin1String("min")), a.value(QLatin1String("max")),
-                                                          a.value(QLatin1String("width"))));
-        }
-    }
-    return records;
-}
-
-double XlsxFile::rowHeight(const QString& file, int row)
-{
-    QXmlStreamReader xml(sheet(file));
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("row")
-            && xml.attributes().value(QLatin1String("r")).toInt() == row) {
-            const QStringRef height = xml.attributes().value(QLatin1String("ht"));
-            return height.isEmpty() ? -1 : height.toDouble();
-        }
-    }
-    return -1;
-}
-
-int XlsxFile::rowCount(const QString& file)
-{
-    QXmlStreamReader xml(sheet(file));
-    int rows = 0;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("row"))
-            ++rows;
-    }
-    return rows;
 }
