@@ -156,6 +156,8 @@ void DocumentEditDialog::loadData(int id)
     ui->dateEditBirth->setDate(storedDate(query, "birthDate"));
     ui->lineEditRegNumber->setText(query.value(QStringLiteral("regNumber")).toString());
     ui->lineEditDate->setText(query.value(QStringLiteral("editDate")).toString());
+    // Show the stamp from its start (the year) should it ever be wider than the field.
+    ui->lineEditDate->setCursorPosition(0);
     ui->checkBoxDuplicate->setChecked(query.value(QStringLiteral("isDuplicate")).toInt() >= 1);
     ui->checkBoxIsEcsellent->setChecked(query.value(QStringLiteral("isExcellent")).toInt() >= 1);
     ui->lineEditSerial->setText(query.value(QStringLiteral("serial")).toString());
