@@ -1,6 +1,7 @@
 #include "dialogs/DocumentEditDialog.h"
 #include "ui_DocumentEditDialog.h"
 
+#include "dialogs/AdditionalEditDialog.h"
 #include "dialogs/BlankNumberValidator.h"
 #include "dialogs/DocumentSaver.h"
 #include "dialogs/DocumentValidator.h"
@@ -227,6 +228,13 @@ void DocumentEditDialog::on_pushButtonCancel_clicked()
 {
     hide();
     deleteLater();
+}
+
+void DocumentEditDialog::on_pushButtonAdditonal_clicked()
+{
+    auto* dialog = new AdditionalEditDialog(this);
+    dialog->setDocument(spoId);
+    dialog->show();
 }
 
 void DocumentEditDialog::on_pushButtonPrint_clicked()

@@ -68,6 +68,11 @@ bool DocumentsTable::copyDetails(int fromSpoId, int toSpoId)
     return copyDocumentDetails(fromSpoId, toSpoId);
 }
 
+int DocumentsTable::copyDocumentAndDetails(int sqlDocId)
+{
+    return copyDocumentWithDetails(sqlDocId);
+}
+
 bool DocumentsTable::checkBeforePrint(ReportList::ReportType type, int sqlDocId)
 {
     return checkFormMatchesDocument(type, sqlDocId);
@@ -155,6 +160,21 @@ int DocumentsTable::copyDocumentRecord(int spoId)
     if (!Database::execQuery(query) || query.numRowsAffected() != 1)
         return 0;
     return query.lastInsertId().toInt();
+}
+
+int DocumentsTable::copyDocumentWithDetails(int spoId)
+{
+    // A failure keeps neither: no copy without its supplement, and no
+    // supplement rows for a copy that was never made.
+    SqlSavepoint savepoint(QStringLiteral("copyDocument"));
+    if (!savepoint.isOpen())
+        return 0;
+    const int newId = copyDocumentRecord(spoId);
+    if (newId <= 0 || !copyDocumentDetails(spoId, newId)) {
+        savepoint.rollback();
+        return 0;
+    }
+    return savepoint.release() ? newId : 0;
 }
 
 bool DocumentsTable::deleteDocumentRecords(QList<int> ids)

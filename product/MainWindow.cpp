@@ -3,6 +3,7 @@
 
 #include "dialogs/DocumentEditDialog.h"
 #include "dialogs/OptionsDialog.h"
+#include "dialogs/SelectTemplateDialog.h"
 #include "engine/Engine.h"
 #include "engine/FileChooser.h"
 #include "engine/ProductTypeInfo.h"
@@ -128,9 +129,12 @@ void MainWindow::onDocumentEdit(int sqlDocId)
 
 void MainWindow::on_actionCreateDoc_triggered()
 {
-    // Until the templates dialog is part of the build, a new document starts
-    // empty, as the templates dialog's own "empty document" choice does.
-    onDocumentFromTemplateCreate(0);
+    selectTemplateDialog = new SelectTemplateDialog(this);
+    connect(selectTemplateDialog, &SelectTemplateDialog::spoIdSelected, this,
+            &MainWindow::onDocumentFromTemplateCreate);
+    connect(selectTemplateDialog, &SelectTemplateDialog::newTemplate, this, &MainWindow::onNewTemplate);
+    connect(selectTemplateDialog, &SelectTemplateDialog::editTemplate, this, &MainWindow::onTemplateEdit);
+    selectTemplateDialog->show();
 }
 
 void MainWindow::onDocumentFromTemplateCreate(int templateId)
@@ -143,6 +147,9 @@ void MainWindow::onDocumentFromTemplateCreate(int templateId)
 void MainWindow::onNewTemplate()
 {
     DocumentEditDialog* dialog = newDocumentEditDialog();
+    if (selectTemplateDialog)
+        connect(dialog, &DocumentEditDialog::documentsUpdated, selectTemplateDialog,
+                &SelectTemplateDialog::fillListWidget);
     dialog->setSpoId(-1);
     dialog->setTemplateMode(true);
     dialog->show();
@@ -151,6 +158,9 @@ void MainWindow::onNewTemplate()
 void MainWindow::onTemplateEdit(int sqlDocId)
 {
     DocumentEditDialog* dialog = newDocumentEditDialog();
+    if (selectTemplateDialog)
+        connect(dialog, &DocumentEditDialog::documentsUpdated, selectTemplateDialog,
+                &SelectTemplateDialog::fillListWidget);
     dialog->setSpoId(sqlDocId);
     dialog->setTemplateMode(true);
     dialog->show();

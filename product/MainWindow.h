@@ -7,6 +7,7 @@
 class DocumentEditDialog;
 class DocumentsTable;
 class FilterDockWidget;
+class SelectTemplateDialog;
 class QLabel;
 
 namespace Ui {
@@ -62,6 +63,6 @@ private:
     QPointer<QWidget> topWidget;
     QPointer<DocumentsTable> documentsTable;
     QPointer<FilterDockWidget> filterDock;
-    QPointer<QDialog> selectTemplateDialog;
+    QPointer<SelectTemplateDialog> selectTemplateDialog;
     QPointer<DocumentEditDialog> documentEditDialog;
 };

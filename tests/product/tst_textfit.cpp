@@ -1,17 +1,27 @@
+#include "dialogs/AdditionalEditDialog.h"
 #include "dialogs/BossGuideDialog.h"
 #include "dialogs/DocumentEditDialog.h"
 #include "dialogs/OptionsDialog.h"
+#include "dialogs/SelectTemplateDialog.h"
 #include "engine/Database.h"
 #include "engine/ReportList.h"
 #include "engine/StartupSequence.h"
 #include "modules/PrintDialog/PrintDialog.h"
+#include "modules/about/AboutDialog.h"
+#include "modules/preferences/PreferencesDialog.h"
+#include "modules/tips/TipsDialog.h"
 #include "product/MainWindow.h"
+#include "report/ReportPage.h"
+#include "report/TableField.h"
+#include "report/designer/EditTableFieldDialog.h"
 #include "support/DocumentFixtures.h"
 #include "support/FormWidgets.h"
 #include "support/TestEnvironment.h"
 #include "support/TextFit.h"
 
 #include <QFontInfo>
+#include <QTabWidget>
+#include <QTableView>
 #include <functional>
 
 using namespace DocumentFixtures;
@@ -30,6 +40,19 @@ DocumentEditDialog* documentForm(int spoId, bool edit = false)
     dialog->setSpoId(spoId);
     if (edit)
         FormWidgets::button(dialog, "pushButtonEdit")->click();
+    return dialog;
+}
+
+// In edit mode with a module current, on one page of its tabs.
+AdditionalEditDialog* supplementEditor(int spoId, int page)
+{
+    insertDetails(spoId);
+    auto* dialog = new AdditionalEditDialog;
+    dialog->setDocument(spoId);
+    FormWidgets::button(dialog, "pushButtonEditForm")->click();
+    auto* modules = FormWidgets::child<QTableView>(dialog, "tableViewModules");
+    modules->setCurrentIndex(modules->model()->index(0, 2));
+    FormWidgets::child<QTabWidget>(dialog, "tabWidget")->setCurrentIndex(page);
     return dialog;
 }
 
@@ -55,6 +78,32 @@ const QList<Window>& windows()
              dialog->setEditMode();
              return dialog;
          }},
+        {"table dialog, new", [](int) { return new EditTableFieldDialog; }},
+        {"table dialog, edit",
+         [](int) {
+             auto* dialog = new EditTableFieldDialog;
+             auto* table = new TableField(dialog);
+             table->setColumnCount(4);
+             table->setSplitsCount(2);
+             dialog->setTableField(table);
+             return dialog;
+         }},
+        {"templates dialog", [](int) { return new SelectTemplateDialog; }},
+        {"supplement editor, general", [](int id) { return supplementEditor(id, 0); }},
+        {"supplement editor, disciplines", [](int id) { return supplementEditor(id, 1); }},
+        {"supplement editor, modules", [](int id) { return supplementEditor(id, 2); }},
+        {"supplement editor, practices", [](int id) { return supplementEditor(id, 3); }},
+        {"supplement editor, courseworks", [](int id) { return supplementEditor(id, 4); }},
+        {"supplement editor, attestations", [](int id) { return supplementEditor(id, 5); }},
+        {"preferences, proxy", [](int) { return new PreferencesDialog; }},
+        {"preferences, spelling",
+         [](int) {
+             auto* dialog = new PreferencesDialog;
+             dialog->findChild<QTabWidget*>()->setCurrentIndex(1);
+             return dialog;
+         }},
+        {"tips of the day", [](int) { return new TipsDialog; }},
+        {"about", [](int) { return new AboutDialog; }},
         {"requisites",
          [](int) {
              setRequisites();
