@@ -1,5 +1,6 @@
 // Exports a register of 20,000 documents to a workbook, timed next to plain
 // libxlsxwriter writing the same cells from the same query in the same run.
+#include "BenchSupport.h"
 #include "engine/Database.h"
 #include "engine/ReportList.h"
 #include "product/RegisterExport.h"
@@ -19,42 +20,12 @@
 #include <functional>
 #include <vector>
 
+using namespace BenchSupport;
+
 namespace {
 
 constexpr int documents = 20000;
 constexpr int runs = 7;
-
-double median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-double timedMs(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
-}
-
-bool fill()
-{
-    QSqlQuery query(QSqlDatabase::database());
-    const bool ok = query.exec(QStringLiteral(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-        "INSERT INTO SpoDocuments (isTemplate, fio1, fio2, fio3, issueDate, decisionDate, serial, number, "
-        "additionSerial, additionNumber, regNumber, professionName, deductionDate, deductionNumber, editDate) "
-        "SELECT 0, 'Фамилия' || i, 'Имя' || (i % 50), 'Отчество' || (i % 30), "
-        "date('2017-01-01', '+' || (i % 2500) || ' days'), date('2017-01-01', '+' || (i % 2400) || ' days'), "
-        "'115524', printf('%07d', i), '115525', printf('%07d', i + 1), i || '-р', "
-        "CASE i % 4 WHEN 0 THEN 'Повар, кондитер' WHEN 1 THEN 'Сварщик (ручной и частично механизированной сварки)' "
-        "WHEN 2 THEN 'Программирование в компьютерных системах' ELSE 'Технология продукции общественного питания' END, "
-        "'2020-06-30', (i % 90) || '-к', '2020-01-01 10:00:00' FROM n;").arg(documents));
-    if (!ok)
-        std::fprintf(stderr, "fill failed: %s\n", qPrintable(query.lastError().text()));
-    return ok;
-}
 
 // The least any exporter does: read the rows and hand the same texts, the
 // same layout and the same format to libxlsxwriter.
@@ -105,7 +76,7 @@ int main(int argc, char** argv)
     TestEnvironment environment;
     ReportList::registerReports();
     QApplication app(argc, argv);
-    if (!Database::init(true) || !fill())
+    if (!Database::init(true) || !BenchSupport::fillDocuments(documents))
         return 1;
     QTemporaryDir dir;
     const QString ours = dir.filePath(QStringLiteral("export.xlsx"));
@@ -114,8 +85,8 @@ int main(int argc, char** argv)
 
     // Taking turns, so that a passing load on the machine weighs on both alike.
     bool ok = true;
-    std::vector<double> plainTimes;
-    std::vector<double> exportTimes;
+    QVector<double> plainTimes;
+    QVector<double> exportTimes;
     for (int i = 0; i < runs; ++i) {
         plainTimes.push_back(timedMs([&] { ok = plainExport(plain) && ok; }));
         exportTimes.push_back(timedMs([&] { ok = RegisterExport::write(ours, noFilter) && ok; }));
