@@ -249,22 +249,35 @@ private slots:
         QCOMPARE(table->rowCount(), 0);
     }
 
-    // A new table: the switches hide what they make unused, columns taken
-    // away and added again start from the default width, split rows are
-    // added and deleted.
-    void newTableForm()
+    // A new table: typed widths below 2 mm (or unreadable) stored as 10, the
+    // model name trimmed and lower-cased, the switches hiding what they make
+    // unused, columns taken away and added again starting from the default
+    // width, split rows added and deleted.
+    void newTable_data()
     {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("stored");
+        QTest::newRow("comma") << "12,5" << 10.0;
+        QTest::newRow("below 2") << "1.5" << 10.0;
+        QTest::newRow("exactly 2") << "2" << 2.0;
+        QTest::newRow("point") << "25.5" << 25.5;
+    }
+    void newTable()
+    {
+        QFETCH(QString, typed);
+        QFETCH(double, stored);
         Dialog d = new EditTableFieldDialog;
         FormWidgets::child<QCheckBox>(d, "autoWidthCheckBox")->setChecked(true);
         FormWidgets::child<QCheckBox>(d, "headerIsVisibleCheckBox")->setChecked(false);
         QVERIFY(grid(d)->isRowHidden(0) && grid(d)->isRowHidden(1));
         QVERIFY(!FormWidgets::child<QDoubleSpinBox>(d, "headerHeightSpin")->isEnabled());
         auto* count = FormWidgets::child<QSpinBox>(d, "rowCountSpin");
-        count->setValue(5);
-        grid(d)->item(1, 4)->setText("12");
+        count->setValue(4);
+        grid(d)->item(1, 3)->setText("12");
         count->setValue(2);
-        count->setValue(5);
-        QCOMPARE(grid(d)->item(1, 4)->text(), QString("40"));
+        count->setValue(4);
+        grid(d)->item(1, 1)->setText(typed);
+        FormWidgets::edit(d, "modelNameLineEdit")->setText("  ViewSpoDetails ");
 
         FormWidgets::button(d, "pushButtonAddSplit")->click();
         FormWidgets::button(d, "pushButtonAddSplit")->click();
@@ -275,31 +288,11 @@ private slots:
         FormWidgets::button(d, "pushButtonDeleteSplit")->click();
         QVERIFY(!FormWidgets::button(d, "pushButtonDeleteSplit")->isEnabled());
         std::unique_ptr<TableField> table(created(d));
+        QCOMPARE(table->columnsWidth(), QVector<double>({40, stored, 40, 40}));
+        QCOMPARE(table->modelName(), QString("viewspodetails"));
         QVERIFY(table->autoWidth() && !table->headerIsVisible());
         QCOMPARE(table->splitsCount(), 1);
         QCOMPARE(table->maxSplitHeight(), QVector<double>({0}));
-    }
-
-    void storedWidths_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<double>("stored");
-        QTest::newRow("comma") << "12,5" << 10.0;
-        QTest::newRow("below 2") << "1.5" << 10.0;
-        QTest::newRow("exactly 2") << "2" << 2.0;
-        QTest::newRow("point") << "25.5" << 25.5;
-    }
-    void storedWidths()
-    {
-        QFETCH(QString, typed);
-        QFETCH(double, stored);
-        Dialog d = new EditTableFieldDialog;
-        grid(d)->item(1, 1)->setText(typed);
-        FormWidgets::edit(d, "modelNameLineEdit")->setText("  ViewSpoDetails ");
-        std::unique_ptr<TableField> table(created(d));
-        QVERIFY(table);
-        QCOMPARE(table->columnsWidth(), QVector<double>({40, stored, 40}));
-        QCOMPARE(table->modelName(), QString("viewspodetails"));
     }
 
     // OK stores what the dialog shows unchanged; a hand-made template with

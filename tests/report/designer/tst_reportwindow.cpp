@@ -262,12 +262,8 @@ private slots:
         QCOMPARE(answerer.texts().size(), chosen == "." ? 2 : 1);
         QCOMPARE(!guard, closed);
         QVERIFY(closed || (w->isVisible() && w->isEdited()));
-        QCOMPARE(QFile::exists(path("saved.velrpt")), written);
-        if (written) {
-            ReportPage saved;
-            QVERIFY(saved.load(path("saved.velrpt")));
-            QCOMPARE(saved.fields().size(), 1);
-        }
+        ReportPage saved;
+        QCOMPARE(saved.load(path("saved.velrpt")) && saved.fields().size() == 1, written);
     }
 
     void fileCommands()
