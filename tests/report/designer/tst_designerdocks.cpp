@@ -1,6 +1,5 @@
 #include "DesignerDriver.h"
 
-#include "report/TableField.h"
 #include "report/designer/DataManagerDockWidget.h"
 #include "report/designer/EditTableFieldDialog.h"
 #include "report/designer/StructureDockWidget.h"
@@ -51,8 +50,8 @@ QString cutLabel(const QTableWidget* table)
 } // namespace
 
 // The properties dock writing the page and the selected field, the table
-// dialog (what OK stores, the round trip of an existing table, a dialog
-// closed by its title bar), and the variable manager's list of tokens.
+// dialog (a new table, what OK stores for an existing one, a dialog closed
+// by its title bar), and the variable manager's list of tokens.
 class TestDesignerDocks : public QObject
 {
     Q_OBJECT
