@@ -34,7 +34,6 @@ private slots:
 
     void cleanupTestCase() { resetDataDir(); }
 
-
     // Backing up onto, or restoring from, the live file under any name.
     void liveFileIsRefused_data()
     {
@@ -90,14 +89,10 @@ private slots:
         const bool ok = Database::backup(target);
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!ok);
-        if (kind == "missing")
-            QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
-        else
-            QCOMPARE(readBytes(target), QByteArray("older backup"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), kind == "missing" ? 0 : 1);
+        QCOMPARE(readBytes(target), kind == "missing" ? QByteArray() : QByteArray("older backup"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).size(), kind == "missing" ? 0 : 1);
         QVERIFY(exec("INSERT INTO SpoDocuments (spoId) VALUES (3)"));
     }
-
 
     // The backup replaces an older one; restoring it brings back its rows.
     void backupAndRestore()
@@ -110,8 +105,7 @@ private slots:
         QVERIFY(exec("INSERT INTO SpoDocuments (spoId, fio1) VALUES (2, 'Лишний')"));
         QVERIFY(Database::setVariable("City", "Тверь"));
         QSqlTableModel* model = Database::tableModel("SpoDocuments");
-        QVERIFY(model->select());
-        QCOMPARE(model->rowCount(), 2);
+        QVERIFY(model->select() && model->rowCount() == 2);
         const QFile::Permissions shared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
             | QFile::ReadOther | QFile::WriteOther;
         QVERIFY(QFile::setPermissions(Database::databaseFileName(), shared));
@@ -120,10 +114,8 @@ private slots:
         QCOMPARE(rows("SELECT fio FROM ViewSpoDocuments"), QStringList({"Живой  "}));
         QCOMPARE(Database::getVariable("City"), QString("Москва"));
         // A model handed out before keeps working; new callers get a fresh one.
-        QVERIFY(model->select());
-        QCOMPARE(model->rowCount(), 1);
-        QVERIFY(Database::tableModel("SpoDocuments")->select());
-        QCOMPARE(Database::tableModel("SpoDocuments")->rowCount(), 1);
+        QVERIFY(model->select() && model->rowCount() == 1);
+        QVERIFY(Database::tableModel("SpoDocuments")->select() && Database::tableModel("SpoDocuments")->rowCount() == 1);
         // The file keeps the permissions the administrator gave it.
         QCOMPARE(QFile::permissions(Database::databaseFileName()) & (shared | QFile::ExeOwner), shared);
         // The chosen file stays, and nothing else was left beside it.
@@ -142,7 +134,6 @@ private slots:
         QCOMPARE(rows("SELECT fio1 FROM SpoDocuments ORDER BY spoId"), QStringList({"Живой", "Старый"}));
         QCOMPARE(tableInfo("ModuleDetails").size(), 7);
         QVERIFY(Database::setVariable("City", "Тверь"));
-        QCOMPARE(Database::getVariable("City"), QString("Тверь"));
         QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
         // The chosen file itself is not changed.
         QCOMPARE(readBytes(old), oldBytes);
@@ -160,13 +151,12 @@ private slots:
         QFETCH(QString, kind);
         QTemporaryDir dir;
         const QString source = dir.filePath("source");
-        if (kind == "random" || kind == "empty") {
+        if (kind == "random" || kind == "empty")
             QVERIFY(writeBytes(source, kind == "random" ? noise() : QByteArray()));
-        } else if (kind == "foreign" || kind == "wrong") {
+        else if (kind == "foreign" || kind == "wrong")
             QVERIFY(makeSqliteFile(source, kind == "foreign" ? foreignSchema() : wrongSchema()));
-        } else if (kind == "directory") {
+        else if (kind == "directory")
             QVERIFY(QDir().mkpath(source));
-        }
         const QByteArray sourceBytes = readBytes(source);
         const QByteArray live = readBytes(Database::databaseFileName());
 

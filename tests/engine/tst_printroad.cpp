@@ -25,10 +25,7 @@ namespace {
 const QString backgroundQuestion = QStringLiteral("Включена печать фона.\nПродолжить?!");
 const QString turnOver = QStringLiteral("Переверните страницу!");
 
-QString mark(int index)
-{
-    return QStringLiteral("[preview %1]").arg(index);
-}
+QString mark(int index) { return QStringLiteral("[preview %1]").arg(index); }
 
 // A two-sheet supplement template: the name and the subjects table on sheet
 // 0, the short name on sheet 1; optionally a red background.
@@ -82,8 +79,7 @@ private slots:
         // No: nothing printed, no preview.
         m_run->answerer.answer(QMessageBox::No);
         engine.onDocumentPrint(ReportList::SpoAdditionDouble, id, true);
-        QCOMPARE(m_run->driver.events(), QStringList{backgroundQuestion});
-        QCOMPARE(m_run->answerer.titles(), QStringList{QStringLiteral("Внимание!")});
+        QCOMPARE(m_run->driver.events() + m_run->answerer.titles(), (QStringList{backgroundQuestion, "Внимание!"}));
         // Yes: the blank's image under sheet 0 and the document's values over it.
         m_run->answerer.answer(QMessageBox::Yes);
         engine.onDocumentPrint(ReportList::SpoAdditionDouble, id, true);
@@ -124,8 +120,7 @@ private slots:
         engine.onDocumentPrint(ReportList::SpoAdditionDouble, id, false);
         QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1), mark(2), turnOver, mark(3)}));
         // The first page goes once its dialogs are gone.
-        QVERIFY(PreviewDriver::remainingPreviews().isEmpty());
-        QVERIFY(!first);
+        QVERIFY(PreviewDriver::remainingPreviews().isEmpty() && !first);
         QCOMPARE(engine.currentPage()->pageIndex(), 2);
     }
 

@@ -71,17 +71,8 @@ private slots:
         QVERIFY(SpellChecker::init());
     }
 
-    void cleanupTestCase()
-    {
-        SpellChecker::destroy();
-        Database::destroy();
-    }
-
-    void cleanup()
-    {
-        Database::userSettings()->remove(QStringLiteral("SpellChecker/enabled"));
-        Database::userSettings()->remove(QStringLiteral("VelSpo/SpellChecker/enabled"));
-    }
+    void cleanupTestCase() { SpellChecker::destroy(); Database::destroy(); }
+    void cleanup() { Database::userSettings()->remove("SpellChecker"); Database::userSettings()->remove("VelSpo"); }
 
     void labelWrapsAtItsWidth_data()
     {
@@ -102,12 +93,9 @@ private slots:
         const QFontMetrics fm(label.font());
         label.resize(fm.horizontalAdvance("слово слово") + 2, 10);
         setLabelWrappedText(text, &label);
-        QCOMPARE(label.text(), wrapped);
-        if (wrapped.isEmpty())
-            QCOMPARE(label.height(), 5);
-        else
-            QVERIFY(label.height() >= (wrapped.count('\n') + 1) * fm.lineSpacing());
         setLabelWrappedText(text, nullptr);
+        QCOMPARE(label.text(), wrapped);
+        QVERIFY(wrapped.isEmpty() ? label.height() == 5 : label.height() >= (wrapped.count('\n') + 1) * fm.lineSpacing());
     }
 
     void swapRowsFromStartColumn()
@@ -143,11 +131,12 @@ private slots:
         editable.addItem("первый");
         editable.setEditText("набрано");
         fillComboBoxFromDb("Sample", "name", &editable, 2);
-        QCOMPARE(editable.count(), 3); // the first item stays, then the two most frequent
-        QCOMPARE(editable.itemText(1) + editable.itemText(2), QString("БрянскВоронеж"));
-        QCOMPARE(editable.currentText(), QString());
-        QCOMPARE(editable.completer()->caseSensitivity(), Qt::CaseSensitive);
         fillComboBoxFromDb("Sample", "name", nullptr, 0);
+        // The first item stays, then the two most frequent; the typed text goes.
+        QCOMPARE(editable.itemText(0) + editable.itemText(1) + editable.itemText(2) + "|" + editable.currentText(),
+                 QString("первыйБрянскВоронеж|"));
+        QCOMPARE(editable.count(), 3);
+        QCOMPARE(editable.completer()->caseSensitivity(), Qt::CaseSensitive);
     }
 
     void lineEditUnderlinesRejectedWords_data()
@@ -171,8 +160,7 @@ private slots:
         edit.setText(text);
         QCOMPARE(spy.eventCount, 2); // earlier underlines are cleared too
         QCOMPARE(spy.words, underlined);
-        QCOMPARE(spy.format.underlineStyle(), QTextCharFormat::SpellCheckUnderline);
-        QCOMPARE(spy.format.underlineColor(), QColor("red"));
+        QVERIFY(spy.format.underlineStyle() == QTextCharFormat::SpellCheckUnderline && spy.format.underlineColor() == Qt::red);
     }
 
     void lineEditTypingKeepsTheCursor()
@@ -184,8 +172,7 @@ private slots:
         edit.setCursorPosition(3);
         QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("х"));
         QCoreApplication::sendEvent(&edit, &key);
-        QCOMPARE(edit.text(), QString("собхака кот"));
-        QCOMPARE(edit.cursorPosition(), 4);
+        QCOMPARE(edit.text() + QString::number(edit.cursorPosition()), QString("собхака кот4"));
         QCOMPARE(spy.words, QStringList{"собхака"});
     }
 
@@ -195,8 +182,8 @@ private slots:
         installSpellChecker(&edit);
         edit.setPlainText("кот собака\nдом, мяу! 2кот 3-й 123\n\nмама «пёс»");
         QCOMPARE(underlinedWords(edit), QStringList({"собака", "мяу", "й", "пёс"}));
-        QCOMPARE(edit.extraSelections().first().format.underlineStyle(), QTextCharFormat::SpellCheckUnderline);
-        QCOMPARE(edit.extraSelections().first().cursor.selectionStart(), 4);
+        const QTextEdit::ExtraSelection first = edit.extraSelections().first();
+        QVERIFY(first.format.underlineStyle() == QTextCharFormat::SpellCheckUnderline && first.cursor.selectionStart() == 4);
         edit.setPlainText("кот дом");
         QVERIFY(edit.extraSelections().isEmpty());
     }
@@ -216,7 +203,7 @@ private slots:
         }
         spellCheckTextEdit(&edit);
         QCOMPARE(edit.toPlainText(), QString("мяу кот "));
-        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(&edit);
         QCOMPARE(edit.toPlainText(), QString("мяу кот дом ав"));
         QCOMPARE(underlinedWords(edit), QStringList({"мяу", "ав"}));
     }
@@ -272,7 +259,7 @@ private slots:
         Database::userSettings()->setValue("SpellChecker/enabled", false);
         QCOMPARE(underlines(), QString("0 0"));
 
-        Database::userSettings()->remove("SpellChecker/enabled");
+        Database::userSettings()->remove("SpellChecker");
         SpellChecker::destroy();
         spellCheckLineEdit(nullptr);
         spellCheckTextEdit(nullptr);
