@@ -10,8 +10,6 @@
 #include <QSqlTableModel>
 #include <QTemporaryDir>
 
-#include <unistd.h>
-
 using namespace DatabaseFixtures;
 using namespace DocumentFixtures;
 
@@ -210,89 +208,74 @@ private slots:
         QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
     }
 
-    void unopenableDatabaseEndsStartWithCodeOne()
-    {
-        // A data directory below a plain file can be neither created nor written, even by root.
-        QTemporaryDir scratch;
-        const QString blocker = scratch.filePath("file");
-        QVERIFY(writeBytes(blocker, "x"));
-        const QString original = Database::dataPath();
-        Database::setDataPathForTesting(blocker + "/data");
-        ModalAnswerer answerer;
-        const bool started = Database::init(true);
-        const bool open = Database::isOpen();
-        Database::setDataPathForTesting(original);
-
-        QVERIFY(!started && !open);
-        QCOMPARE(Database::startupExitCode(), 1);
-        QCOMPARE(answerer.titles(), QStringList{"Ошибка"});
-        QVERIFY2(answerer.texts().first().startsWith(OpenFailure), qPrintable(answerer.texts().first()));
-        QVERIFY(answerer.texts().first().contains(blocker + "/data/VelSpo.db"));
-        // A later start in a usable directory works again.
-        QVERIFY(Database::init(true));
-        QCOMPARE(Database::startupExitCode(), 0);
-    }
-
-    // Another user's database: read-only after a box, or the end of the start
-    // when its structure would need a patch (or there is no file to read).
-    void databaseWithoutWriteAccess_data()
+    // The start ends with code 1 and an error box naming the file when the data
+    // directory lies below a plain file, the damaged file cannot be moved aside
+    // (never overwritten), or another user's database needs a patch or is missing.
+    // Another user's current database opens read-only after a box. Nothing is
+    // written, and a later start in a usable directory works again.
+    void startWithoutWriteAccess_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("started");
-        QTest::newRow("current structure") << "current" << true;
-        QTest::newRow("needs a patch") << "old" << false;
-        QTest::newRow("no file") << "none" << false;
+        QTest::addColumn<QString>("text");
+        QTest::newRow("directory below a file") << "blocked" << false << "/file/data/VelSpo.db";
+        QTest::newRow("cannot move aside") << "unmovable" << false << "переместить";
+        QTest::newRow("read-only, current structure") << "current" << true << "администратора";
+        QTest::newRow("read-only, needs a patch") << "old" << false << "администратора";
+        QTest::newRow("read-only, no file") << "none" << false << "администратора";
     }
 
-    void databaseWithoutWriteAccess()
+    void startWithoutWriteAccess()
     {
         QFETCH(QString, kind);
         QFETCH(bool, started);
+        QFETCH(QString, text);
+        const bool readOnly = kind == "current" || kind == "old" || kind == "none";
+        const QString original = Database::dataPath();
+        QTemporaryDir scratch;
         if (kind == "current") {
             QVERIFY(Database::init(true));
             QVERIFY(exec("INSERT INTO SpoDocuments (fio1) VALUES ('Чужой')"));
             Database::destroy();
-        } else if (kind == "old") {
-            QVERIFY(makeSqliteFile(Database::databaseFileName(), oldSchema()));
+        } else if (kind == "old" || kind == "unmovable") {
+            QVERIFY(makeSqliteFile(Database::databaseFileName(), kind == "old" ? oldSchema() : wrongSchema()));
+        } else if (kind == "blocked") {
+            QVERIFY(writeBytes(scratch.filePath("file"), "x"));
+            Database::setDataPathForTesting(scratch.filePath("file/data"));
+        }
+        // Every ".bak" name of this minute and the next is taken.
+        int taken = 0;
+        for (int minute = 0; kind == "unmovable" && minute < 2; ++minute) {
+            const QString base = "VelSpo" + QDateTime::currentDateTime().addSecs(60 * minute).toString("_hh-mm_dd-MM-yyyy");
+            for (int i = 0; i < 100; ++i, ++taken)
+                QVERIFY(writeBytes(dataFile(i ? QString("%1_%2.bak").arg(base).arg(i) : base + ".bak"), "older"));
         }
         const QByteArray before = readBytes(Database::databaseFileName());
-        Database::setReadOnlyForTesting(true);
+        Database::setReadOnlyForTesting(readOnly);
         ModalAnswerer answerer;
+        answerer.answer(QMessageBox::Ok);
         const bool result = Database::init(true);
         const bool stored = result && Database::setVariable("City", "Тверь");
         const QStringList names = result ? rows("SELECT fio1 FROM SpoDocuments") : QStringList();
         Database::destroy();
         Database::setReadOnlyForTesting(false);
+        Database::setDataPathForTesting(original);
 
         QCOMPARE(result, started);
         QCOMPARE(Database::startupExitCode(), started ? 0 : 1);
-        QCOMPARE(answerer.handledCount(), 1);
-        const QString text = answerer.texts().first();
-        QVERIFY2(text.contains(Database::dataPath()) && text.contains("администратора"), qPrintable(text));
-        QVERIFY(started != text.startsWith(OpenFailure));
+        QCOMPARE(answerer.handledCount(), kind == "unmovable" ? 2 : 1);
+        const QString last = answerer.texts().last();
+        QVERIFY2(last.contains(text) && last.contains(kind == "blocked" ? scratch.path() : original), qPrintable(last));
+        QCOMPARE(last.startsWith(OpenFailure), !started);
+        QCOMPARE(answerer.titles().last(), started ? QString("Внимание!") : QString("Ошибка"));
         QVERIFY(!stored);
         QCOMPARE(names, started ? QStringList({"Чужой"}) : QStringList());
         QCOMPARE(readBytes(Database::databaseFileName()), before);
-        QVERIFY(backupFiles().isEmpty());
-    }
-
-    void fileThatCannotBeMovedAsideIsNeverOverwritten()
-    {
-        if (::geteuid() == 0)
-            QSKIP("root renames inside read-only directories");
-        QVERIFY(makeSqliteFile(Database::databaseFileName(), wrongSchema()));
-        const QByteArray original = readBytes(Database::databaseFileName());
-        QVERIFY(QFile::setPermissions(Database::dataPath(), QFile::ReadOwner | QFile::ExeOwner));
-        ModalAnswerer answerer;
-        answerer.answer(QMessageBox::Ok);
-        const bool started = Database::init(true);
-        QFile::setPermissions(Database::dataPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(!started);
-        QCOMPARE(Database::startupExitCode(), 1);
-        QCOMPARE(answerer.handledCount(), 2);
-        QVERIFY(answerer.texts().last().startsWith(OpenFailure));
-        QCOMPARE(readBytes(Database::databaseFileName()), original);
-        QVERIFY(backupFiles().isEmpty());
+        QCOMPARE(backupFiles().size(), taken);
+        if (kind != "unmovable") {
+            QVERIFY(Database::init(true));
+            QCOMPARE(Database::startupExitCode(), 0);
+        }
     }
 
     // A passing check keeps its patch; without the check a foreign file is only opened.
