@@ -1,5 +1,6 @@
 #include "DatabaseFixtures.h"
 
+#include "engine/IniMigration.h"
 #include "engine/ProductTypeInfo.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
@@ -29,7 +30,7 @@ QStringList backupFiles()
 } // namespace
 
 // Creation, schema, views, the structure check with its repair, variables,
-// shared models and the start-up version bookkeeping.
+// shared models, the start-up version bookkeeping and the INI data move.
 class DatabaseTest : public QObject
 {
     Q_OBJECT
@@ -53,8 +54,6 @@ private slots:
                          "ViewSpoDMs 5, ViewSpoDetails 4, ViewSpoDocuments 7, ViewSpoModules 3"));
         QCOMPARE(tableInfo("ModuleDetails").last(), QString("moduleExamCount INTEGER 0 0"));
         QVERIFY(Database::checkDbStructure(Database::databaseFileName()));
-        QCOMPARE(rows("SELECT name FROM pragma_table_info('ViewSpoDocuments')"),
-                 QStringList({"spoId", "fio", "issueDate", "number", "regNumber", "professionName", "editDate"}));
         // Views are rebuilt at every start.
         QVERIFY(exec("DROP VIEW ViewSpoDetails"));
         Database::destroy();
@@ -129,18 +128,13 @@ private slots:
                               "Государственная итоговая аттестация\\nв том числе:||х"}));
     }
 
-    void listViewsKeepOrderAndLeaveTemplatesOut()
+    void listViewsKeepOrder()
     {
         QVERIFY(Database::init(true));
-        QVERIFY(exec("INSERT INTO SpoDocuments (spoId, isTemplate, fio1, fio2, fio3, number) VALUES "
-                     "(1, 0, 'Иванов', 'Иван', 'Иванович', '001'), (2, 1, 'Шаблон', 'Первый', NULL, NULL), "
-                     "(3, NULL, 'Петров', NULL, 'Петрович', NULL)"));
         QVERIFY(exec("INSERT INTO CourseworkDetails (cwId, spoId, cwName, cwRate) VALUES (2, 1, 'Вторая', '4'), "
                      "(1, 1, 'Первая', '5')"));
         QVERIFY(exec("INSERT INTO ModuleDetails (moduleId, spoId, moduleName, moduleRate) VALUES (2, 1, 'ПМ.02', '4'), "
                      "(1, 1, 'ПМ.01', '5')"));
-        QCOMPARE(rows("SELECT spoId, fio, number FROM ViewSpoDocuments ORDER BY spoId"),
-                 QStringList({"1|Иванов Иван Иванович|001", "3|Петров  Петрович|"}));
         QCOMPARE(rows("SELECT cwName, cwRate FROM ViewSpoCourseworks WHERE spoId = 1"), QStringList({"Первая|5", "Вторая|4"}));
         QCOMPARE(rows("SELECT moduleName FROM ViewSpoModules"), QStringList({"ПМ.01", "ПМ.02"}));
     }
@@ -278,11 +272,9 @@ private slots:
         }
     }
 
-    // A passing check keeps its patch; without the check a foreign file is only opened.
-    void checkPatchesOrIsSkipped()
+    // The check creates no file; without the check a foreign file is only opened.
+    void checkIsSkippedOrCreatesNothing()
     {
-        QVERIFY(makeSqliteFile(dataFile("old.db"), oldSchema()));
-        QVERIFY(Database::checkDbStructure(dataFile("old.db")));
         QVERIFY(!Database::checkDbStructure(dataFile("missing.db")));
         QVERIFY(!QFile::exists(dataFile("missing.db")));
         QVERIFY(makeSqliteFile(Database::databaseFileName(), foreignSchema()));
@@ -290,11 +282,6 @@ private slots:
         QVERIFY(Database::init(false));
         QCOMPARE(answerer.handledCount(), 0);
         QCOMPARE(rows("SELECT name FROM Customers"), QStringList({"Петров"}));
-        QVERIFY(exec(QString("ATTACH DATABASE '%1' AS old").arg(dataFile("old.db"))));
-        QCOMPARE(rows("SELECT name FROM old.sqlite_master WHERE name IN ('ModuleDetails', 'Bosses', 'Variables') "
-                      "ORDER BY name"),
-                 QStringList({"Bosses", "ModuleDetails", "Variables"}));
-        QVERIFY(exec("DETACH DATABASE old"));
     }
 
     void variablesAreBoundNotSpliced()
@@ -327,15 +314,7 @@ private slots:
     {
         // The instance opens on demand; the model is shared.
         QVERIFY(Database::instance() && Database::isOpen());
-        QSqlTableModel* bosses = Database::tableModel("Bosses");
-        QCOMPARE(Database::tableModel("Bosses"), bosses);
-        QVERIFY(exec("INSERT INTO Bosses (bossFio) VALUES ('Сидоров')"));
-        QVERIFY(bosses->select());
-        QCOMPARE(bosses->rowCount(), 1);
-        // Under the test's private home, never the real one.
-        const QString config = Database::userSettingsPath();
-        QVERIFY2(config.startsWith(QDir::homePath()) && config.endsWith("/VelSoftware"), qPrintable(config));
-        QCOMPARE(Database::productSettings()->fileName(), Database::dataPath() + "/VelSpo.ini");
+        QCOMPARE(Database::tableModel("Bosses"), Database::tableModel("Bosses"));
         // The user's key does not move the data directory.
         const QString data = Database::dataPath();
         Database::userSettings()->setValue("VelSpo/dataPath", "/somewhere/else");
@@ -356,6 +335,26 @@ private slots:
         QCOMPARE(Database::userSettings()->value("VelSpo/late").toString(), QString("written"));
         Database::userSettings()->remove("VelSpo/late");
         Database::commonSettings()->remove("Proxy");
+    }
+
+    // The texts the about box, the title bar and the settings use.
+    void thisProductsTexts()
+    {
+        using namespace ProductTypeInfo;
+        const QString full = QString::fromUtf8("ВЕЛФОРМА для документов о среднем профессиональном образовании");
+        QCOMPARE(productName() + "|" + titleWithBuild(), "VelSpo|" + full + " v0.4.2 build 617");
+        QCOMPARE(description(),
+                 QString::fromUtf8(
+                     "Программный модуль заполнения бланков документов о среднем профессиональном образовании "
+                     "(далее - модуль) «ВЕЛФОРМА для документов о среднем профессиональном образовании» "
+                     "представляет собой программное средство, предназначенное для использования в образовательных "
+                     "учреждениях. Модуль позволяет автоматизировать работу по заполнению документов об образовании. "
+                     "Средства ввода информации с клавиатуры специальным образом эргономически оптимизированы, для "
+                     "того, чтобы ручной ввод был минимальным по объёму и при этом максимально удобным для "
+                     "пользователя."));
+        // Types of the family unknown to the table get the bare family name.
+        QCOMPARE(fullTitle(UnknownType), QString::fromUtf8("ВЕЛФОРМА"));
+        QVERIFY(description(42).isEmpty());
     }
 
     void versionWarningOnlyWithDataPath()
@@ -380,6 +379,72 @@ private slots:
         QCOMPARE(texts.size(), 1);
         QVERIFY(texts.first().startsWith("Похоже, что вы установили новую версию программы"));
         QVERIFY(texts.first().contains("Инструменты - Настройки программы -  Расположение файлов"));
+    }
+
+    // The old organisation data moves from the product's INI file into Variables.
+    void movesKeysWithApostrophesAndCommasAndReplacesRows()
+    {
+        QVERIFY(Database::init(true));
+        const QString ini = dataFile("VelSpo.ini");
+        QVERIFY(Database::setVariable("City", "Старый город"));
+        // Written by hand, without quotes: QSettings reads the commas as a list.
+        QVERIFY(writeBytes(ini, "[Data]\nOrgName_1=ГБПОУ 'Колледж' им. О'Генри, г. Тверь\nCity=Москва\nBoss'1=Иванов\n"
+                                "[Other]\nkeep=yes\n"));
+        migrateIniData(ini);
+        QCOMPARE(rows("SELECT Name, Value FROM Variables ORDER BY Name"),
+                 QStringList({"Boss'1|Иванов", "City|Москва", "OrgName_1|ГБПОУ 'Колледж' им. О'Генри, г. Тверь"}));
+        QCOMPARE(QSettings(ini, QSettings::IniFormat).allKeys(), QStringList({"Other/keep"}));
+        QVERIFY(!readBytes(ini).contains("[Data]"));
+    }
+
+    void keyStaysWhenItsRowIsNotStored()
+    {
+        QVERIFY(Database::init(true));
+        const QString ini = dataFile("VelSpo.ini");
+        // A Variables table that refuses one value stands in for a failing insert.
+        QVERIFY(exec("DROP TABLE Variables"));
+        QVERIFY(exec("CREATE TABLE Variables (Name TEXT PRIMARY KEY, Value TEXT CHECK (Value <> 'refused'))"));
+        QVERIFY(writeBytes(ini, "[Data]\nCity=Тверь\nBoss_2=refused\n"));
+        migrateIniData(ini);
+        QCOMPARE(rows("SELECT Name, Value FROM Variables"), QStringList({"City|Тверь"}));
+        QCOMPARE(QSettings(ini, QSettings::IniFormat).allKeys(), QStringList({"Data/Boss_2"}));
+    }
+
+    void readOnlyFileNeverReplacesLaterEdits()
+    {
+        QVERIFY(Database::init(true));
+        const QString ini = dataFile("VelSpo.ini");
+        // The keys of an unwritable file survive every start; the user has since changed the city.
+        const QByteArray content("[Data]\nCity=Тверь\nBoss_1=Петров\n");
+        QVERIFY(writeBytes(ini, content));
+        QVERIFY(QFile::setPermissions(ini, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        if (QFile(ini).open(QIODevice::ReadWrite))
+            QSKIP("this user writes into read-only files");
+        QVERIFY(Database::setVariable("City", "Москва"));
+        migrateIniData(ini);
+        QCOMPARE(rows("SELECT Name, Value FROM Variables ORDER BY Name"), QStringList({"Boss_1|Петров", "City|Москва"}));
+        QCOMPARE(readBytes(ini), content);
+    }
+
+    // Files left as they are: no Data group, or no database to move into.
+    void fileWithoutDataGroupOnlyCreatesTheTable()
+    {
+        QVERIFY(Database::init(true));
+        const QString ini = dataFile("VelSpo.ini");
+        QVERIFY(exec("DROP TABLE Variables"));
+        QVERIFY(writeBytes(ini, "[Other]\r\nkeep=yes\r\n"));
+        migrateIniData(ini);
+        QCOMPARE(tableInfo("Variables"), QStringList({"Name TEXT 0 1", "Value TEXT 0 0"}));
+        QCOMPARE(readBytes(ini), QByteArray("[Other]\r\nkeep=yes\r\n"));
+        QVERIFY(exec("DROP TABLE Variables"));
+        migrateIniData(dataFile("missing.ini"));
+        QVERIFY(!QFileInfo::exists(dataFile("missing.ini")));
+        QCOMPARE(tableInfo("Variables").size(), 2);
+
+        QVERIFY(writeBytes(ini, "[Data]\nCity=Тверь\n"));
+        Database::close();
+        migrateIniData(ini);
+        QCOMPARE(readBytes(ini), QByteArray("[Data]\nCity=Тверь\n"));
     }
 };
 
