@@ -3,11 +3,14 @@
 #include "engine/ReportEditor.h"
 #include "engine/ReportList.h"
 #include "report/ReportPage.h"
-#include "support/ModalAnswerer.h"
+#include "report/TableField.h"
+#include "report/TextField.h"
+#include "support/PageMaker.h"
+#include "support/PrintRun.h"
 #include "support/TestEnvironment.h"
 
+#include <QPixmap>
 #include <QPointer>
-#include <QPrintPreviewDialog>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -21,6 +24,29 @@ namespace {
 
 const QString NotFound = QStringLiteral("Шаблон отчёта %1 не найден.");
 const QString BadFormat = QStringLiteral("Шаблон отчёта %1 имеет неверный формат.");
+const QString backgroundQuestion = QStringLiteral("Включена печать фона.\nПродолжить?!");
+const QString turnOver = QStringLiteral("Переверните страницу!");
+
+QString mark(int index) { return QStringLiteral("[preview %1]").arg(index); }
+
+// A two-sheet supplement template: the name and the subjects table on sheet
+// 0, the short name on sheet 1; optionally a red background.
+bool writeSupplementTemplate(bool withBackground)
+{
+    ReportPage page;
+    page.setPagesCount(2);
+    PageMaker::field<TextField>(page, {20, 10, 200, 10}, QStringLiteral("ФИО: $V{Full_Name} $V{City}"));
+    PageMaker::field<TextField>(page, {20, 210 + 195, 200, 10}, QStringLiteral("Подпись: $V{Full_Name_short}"));
+    PageMaker::table(page, 20, 45, QStringLiteral("ViewSpoDetails"), {"col1"}, {150}, 8, 7)
+        ->setHeaderNames({QStringLiteral("Заголовок-col1")});
+    if (withBackground) {
+        QPixmap red(297, 210);
+        red.fill(Qt::red);
+        page.setBackgroundImage(red);
+    }
+    QDir().mkpath(Database::dataPath() + QStringLiteral("/reports"));
+    return page.save(Database::dataPath() + QStringLiteral("/reports/id121double.velrpt"));
+}
 
 // A designer window as the engine sees it: it owns the page it edits.
 class FakeEditor : public QWidget, public ReportEditor
@@ -60,8 +86,8 @@ void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::Deferr
 
 } // namespace
 
-// Engine: finding templates, the print road up to the printer, the editor
-// road and who owns which page.
+// Engine: finding templates, the print road down to the printed sheets, the
+// editor road and who owns which page.
 class EngineTest : public QObject
 {
     Q_OBJECT
@@ -81,25 +107,17 @@ private slots:
         QDir(m_workDir.path() + "/reports").removeRecursively();
         FakeEditor::opens = true;
         ReportEditor::setFactory([] { return new FakeEditor; });
-        // Every preview that a test opens is closed unprinted; boxes get No.
-        m_previews = 0;
-        m_answerer = std::make_unique<ModalAnswerer>();
-        m_answerer->setDefaultAnswer(QMessageBox::No);
+        m_run = std::make_unique<PrintRun>();
         m_engine = std::make_unique<Engine>();
         m_errors = std::make_unique<QSignalSpy>(m_engine.get(), &Engine::error);
-        m_answerer->onDialog([this](QWidget* widget) {
-            auto* preview = qobject_cast<QPrintPreviewDialog*>(widget);
-            if (preview)
-                ++m_previews, preview->reject();
-            return preview != nullptr;
-        });
     }
 
     void cleanup()
     {
         m_errors.reset();
         m_engine.reset();
-        m_answerer.reset();
+        QVERIFY(PreviewDriver::remainingPreviews().isEmpty());
+        m_run.reset();
         delete FakeEditor::last.data();
         flushDeletes();
     }
@@ -161,7 +179,7 @@ private slots:
         }
         QCOMPARE(error(), content.isEmpty() ? NotFound.arg("reports/id121.velrpt") : BadFormat.arg(path));
         QCOMPARE((*m_errors)[0][1].toString(), QStringLiteral("Ошибка"));
-        QVERIFY(m_answerer->texts().isEmpty() && m_previews == 0);
+        QVERIFY(m_run->answerer.texts().isEmpty() && m_run->driver.previewCount() == 0);
         QVERIFY(!m_engine->currentPage() || m_engine->currentPage()->variables().isEmpty());
         QVERIFY(!m_engine->currentPage() || !m_engine->currentPage()->dataMode());
         QCOMPARE(FakeEditor::created, editors + int(edit && !content.isEmpty()));
@@ -233,6 +251,52 @@ private slots:
         QVERIFY(!designerPage);
     }
 
+    void backgroundIsAskedForFirst()
+    {
+        const int id = insertDocument(fullDocument());
+        QVERIFY(writeSupplementTemplate(true));
+        // No: nothing printed, no preview.
+        m_run->answerer.answer(QMessageBox::No);
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, true);
+        QCOMPARE(m_run->driver.events() + m_run->answerer.titles(), (QStringList{backgroundQuestion, "Внимание!"}));
+        // Yes: the document's values on both sheets.
+        m_run->answerer.answer(QMessageBox::Yes);
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, true);
+        QCOMPARE(m_run->driver.events(), (QStringList{backgroundQuestion, backgroundQuestion, mark(0), turnOver, mark(1)}));
+        const QString text = PreviewDriver::pdfText(m_run->driver.pdfFiles().value(0));
+        QVERIFY2(text.contains("ФИО: Иванова Мария Петровна") && text.contains("Практика"), qPrintable(text));
+        QVERIFY(PreviewDriver::pdfText(m_run->driver.pdfFiles().value(1)).contains("Подпись: Иванова М.П."));
+    }
+
+    void missingDocumentPrintsTheTemplateEmpty()
+    {
+        setRequisites();
+        QVERIFY(writeSupplementTemplate(false));
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, 4242, false);
+        QCOMPARE(m_errors->count(), 0);
+        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1)}));
+        const QString first = PreviewDriver::pdfText(m_run->driver.pdfFiles().value(0));
+        // Tokens print as nothing; the table keeps its header.
+        QVERIFY2(first.contains(QStringLiteral("ФИО:")) && first.contains(QStringLiteral("Заголовок-col1")),
+                 qPrintable(first));
+        for (const char* text : {"$V{", "Москва", "Практика"})
+            QVERIFY2(!first.contains(QString::fromUtf8(text)), text);
+    }
+
+    void printingAgainStartsANewRun()
+    {
+        const int id = insertDocument(fullDocument());
+        QVERIFY(writeSupplementTemplate(false));
+        m_run->driver.setAction(PreviewDriver::Close);
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, false);
+        QPointer<ReportPage> first = m_engine->currentPage();
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, false);
+        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1), mark(2), turnOver, mark(3)}));
+        // The first page goes once its dialogs are gone.
+        QVERIFY(PreviewDriver::remainingPreviews().isEmpty() && !first);
+        QCOMPARE(m_engine->currentPage()->pageIndex(), 2);
+    }
+
 private:
     // The one error text the engine sent, or a note of how many there were.
     QString error() const
@@ -244,8 +308,7 @@ private:
     QTemporaryDir m_workDir;
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<QSignalSpy> m_errors;
-    std::unique_ptr<ModalAnswerer> m_answerer;
-    int m_previews = 0;
+    std::unique_ptr<PrintRun> m_run;
 };
 
 VELSPO_TEST_MAIN(EngineTest)
