@@ -36,12 +36,12 @@ QString variable(const ReportPage& page, const char* name) { return page.variabl
 
 QString mark(int index) { return QStringLiteral("[preview %1]").arg(index); }
 
-// A two-sheet supplement template: the name and the subjects table on sheet
-// 0, the short name on sheet 1; optionally a red background.
-bool writeSupplementTemplate(bool withBackground)
+// A template: the name and the subjects table on sheet 0, the short name on
+// sheet 1; optionally a red background.
+bool writeTemplate(const QString& path, int sheets, bool withBackground = false)
 {
     ReportPage page;
-    page.setPagesCount(2);
+    page.setPagesCount(sheets);
     PageMaker::field<TextField>(page, {20, 10, 200, 10}, QStringLiteral("ФИО: $V{Full_Name} $V{City}"));
     PageMaker::field<TextField>(page, {20, 210 + 195, 200, 10}, QStringLiteral("Подпись: $V{Full_Name_short}"));
     PageMaker::table(page, 20, 45, QStringLiteral("ViewSpoDetails"), {"col1"}, {150}, 8, 7)
@@ -51,9 +51,10 @@ bool writeSupplementTemplate(bool withBackground)
         red.fill(Qt::red);
         page.setBackgroundImage(red);
     }
-    QDir().mkpath(Database::dataPath() + QStringLiteral("/reports"));
-    return page.save(Database::dataPath() + QStringLiteral("/reports/id121double.velrpt"));
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && page.save(path);
 }
+
+QString installedPath(const QString& name) { return Database::dataPath() + "/reports/" + name + ".velrpt"; }
 
 // A designer window as the engine sees it: it owns the page it edits.
 class FakeEditor : public QWidget, public ReportEditor
@@ -76,18 +77,6 @@ public:
     QString openedPath;
     QPointer<ReportPage> m_page;
 };
-
-// One text field with the full name on as many sheets as asked.
-QByteArray templateJson(int pagesCount)
-{
-    return QStringLiteral(R"({"orientation": 1, "pagesCount": %1, "pageSize": 0, "printBackgroundImage": false,
-        "tableFields": [], "backgroundImage": "",
-        "textFields": [{"x": 10, "y": 10, "width": 100, "height": 10, "id": "$V{Full_Name}"}]})")
-        .arg(pagesCount)
-        .toUtf8();
-}
-
-QString installedPath(const QString& name) { return Database::dataPath() + "/reports/" + name + ".velrpt"; }
 
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
@@ -325,7 +314,7 @@ private slots:
     }
     void reportFilePathPrefersTheDataDirectory()
     {
-        QVERIFY(writeBytes(installedPath("id120"), templateJson(1)));
+        QVERIFY(writeTemplate(installedPath("id120"), 1));
         QCOMPARE(Engine::reportFilePath(ReportList::SpoDiploma), installedPath("id120"));
         // The others have no file there: relative fallback, not checked; a
         // directory named like a template is no template.
@@ -334,10 +323,10 @@ private slots:
         QCOMPARE(Engine::reportFilePath(ReportList::SpoAdditionDouble), QStringLiteral("reports/id121double.velrpt"));
         QVERIFY(fileExists(installedPath("id120")) && !fileExists(installedPath("id121")) && !fileExists(QString()));
         // A file at the relative fallback is printed.
-        QVERIFY(writeBytes(m_workDir.path() + "/reports/id124.velrpt", templateJson(0)));
+        QVERIFY(writeTemplate(m_workDir.path() + "/reports/id124.velrpt", 0));
         m_engine->onDocumentPrint(ReportList::SpoDiplomaExcellent, insertDocument(fullDocument()), false);
         QCOMPARE(m_errors->count(), 0);
-        QCOMPARE(m_engine->currentPage()->fields().size(), 1);
+        QCOMPARE(m_engine->currentPage()->fields().size(), 3);
         QCOMPARE(m_engine->currentPage()->variables().value("last_name").toString(), QStringLiteral("Иванова"));
     }
 
@@ -363,7 +352,7 @@ private slots:
         if (content.isEmpty())
             QVERIFY(QDir().mkpath(path) && QDir().mkpath(m_workDir.path() + "/reports/id121.velrpt"));
         else
-            QVERIFY(writeBytes(path, content == "unreadable" || content == "refused" ? templateJson(1) : content));
+            QVERIFY(content == "unreadable" || content == "refused" ? writeTemplate(path, 1) : writeBytes(path, content));
         if (content == "unreadable") {
             QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
             if (QFile(path).open(QIODevice::ReadOnly))
@@ -392,7 +381,7 @@ private slots:
 
     void badRequestsAreRefusedQuietly()
     {
-        QVERIFY(writeBytes(installedPath("id120"), templateJson(0)));
+        QVERIFY(writeTemplate(installedPath("id120"), 0));
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Error printing sqlDocId < 0 -1$"));
         m_engine->onDocumentPrint(ReportList::SpoDiploma, -1, true);
         QVERIFY(m_engine->currentPage()->fields().isEmpty() && !m_engine->currentPage()->dataMode());
@@ -423,7 +412,7 @@ private slots:
         insertDocument(fullDocument());
         const int other = insertDocument({{"fio1", QStringLiteral("Петров")}});
         // No sheets: print() sets its modes and shows nothing.
-        QVERIFY(writeBytes(installedPath("id120"), templateJson(0)));
+        QVERIFY(writeTemplate(installedPath("id120"), 0));
         m_engine->onGuiEdit(ReportList::SpoDiploma);
         // The designer opens the file with sample data of the first document.
         QPointer<FakeEditor> editor = FakeEditor::last;
@@ -455,7 +444,7 @@ private slots:
     void backgroundIsAskedForFirst()
     {
         const int id = insertDocument(fullDocument());
-        QVERIFY(writeSupplementTemplate(true));
+        QVERIFY(writeTemplate(installedPath("id121double"), 2, true));
         // No: nothing printed, no preview.
         m_run->answerer.answer(QMessageBox::No);
         m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, true);
@@ -472,7 +461,7 @@ private slots:
     void missingDocumentPrintsTheTemplateEmpty()
     {
         setRequisites();
-        QVERIFY(writeSupplementTemplate(false));
+        QVERIFY(writeTemplate(installedPath("id121double"), 2));
         m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, 4242, false);
         QCOMPARE(m_errors->count(), 0);
         QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1)}));
@@ -487,7 +476,7 @@ private slots:
     void printingAgainStartsANewRun()
     {
         const int id = insertDocument(fullDocument());
-        QVERIFY(writeSupplementTemplate(false));
+        QVERIFY(writeTemplate(installedPath("id121double"), 2));
         m_run->driver.setAction(PreviewDriver::Close);
         m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, false);
         QPointer<ReportPage> first = m_engine->currentPage();
