@@ -15,10 +15,7 @@ namespace {
 
 QStringList g_captured;
 
-void captureHandler(QtMsgType, const QMessageLogContext&, const QString& message)
-{
-    g_captured.append(message);
-}
+void captureHandler(QtMsgType, const QMessageLogContext&, const QString& message) { g_captured.append(message); }
 
 QByteArray readAll(const QString& path)
 {
