@@ -63,37 +63,48 @@ private slots:
         QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
     }
 
-    // Once patched, an older database has exactly the new structure; its rows survive.
+    // An older database, at the start or restored from a backup, is patched to
+    // exactly the new structure; its rows survive, the chosen file stays as it was.
     void oldDatabaseIsPatchedToTheNewStructure_data()
     {
+        QTest::addColumn<bool>("restore");
         QTest::addColumn<QStringList>("extra");
-        QTest::newRow("first version") << QStringList();
+        QTest::newRow("first version") << false << QStringList();
         QTest::newRow("modules without exams")
+            << false
             << QStringList{"CREATE TABLE ModuleDetails (moduleId INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT UNIQUE, "
                            "spoId INTEGER NOT NULL, moduleName TEXT, moduleCount INTEGER, moduleCountAudit INTEGER, "
                            "moduleRate TEXT)",
                            "INSERT INTO ModuleDetails (spoId, moduleName) VALUES (1, 'ПМ.01')"};
+        QTest::newRow("first version, restored") << true << QStringList();
     }
 
     void oldDatabaseIsPatchedToTheNewStructure()
     {
+        QFETCH(bool, restore);
         QFETCH(QStringList, extra);
         QVERIFY(Database::init(true));
         QMap<QString, QStringList> fresh;
         for (const QString& table : allTables)
             fresh[table] = tableInfo(table);
-        resetDataDir();
-
-        QVERIFY(makeSqliteFile(Database::databaseFileName(),
-                               oldSchema() << "INSERT INTO SpoDocuments (fio1) VALUES ('Старый')" << extra));
+        QTemporaryDir outside;
+        const QString old = restore ? outside.filePath("old.db") : Database::databaseFileName();
+        if (!restore)
+            resetDataDir();
+        QVERIFY(makeSqliteFile(old, oldSchema() << "INSERT INTO SpoDocuments (fio1) VALUES ('Старый')" << extra));
+        const QByteArray oldBytes = readBytes(old);
         ModalAnswerer answerer;
-        QVERIFY(Database::init(true));
+        QVERIFY(restore ? Database::restore(old) : Database::init(true));
         QCOMPARE(answerer.handledCount(), 0);
-        QVERIFY(backupFiles().isEmpty());
         for (const QString& table : allTables)
             QCOMPARE(tableInfo(table), fresh[table]);
         QCOMPARE(rows("SELECT fio FROM ViewSpoDocuments"), QStringList({"Старый  "}));
+        QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
         QCOMPARE(count("ModuleDetails"), extra.size() / 2);
+        QVERIFY(Database::setVariable("City", "Тверь"));
+        QCOMPARE(filesInDataDir(), QStringList{"VelSpo.db"});
+        if (restore)
+            QCOMPARE(readBytes(old), oldBytes);
     }
 
     void detailsViewRows()
@@ -531,24 +542,6 @@ private slots:
         QCOMPARE(QFile::permissions(Database::databaseFileName()) & (shared | QFile::ExeOwner), shared);
         // The chosen file stays, and nothing else was left beside it.
         QCOMPARE(QDir(outside.path()).entryList(QDir::Files), QStringList({"saved.db"}));
-        checkLive();
-    }
-
-    void restorePatchesAnOldBackup()
-    {
-        QVERIFY(openLive());
-        QTemporaryDir outside;
-        const QString old = outside.filePath("old.db");
-        QVERIFY(makeSqliteFile(old, oldSchema() << "INSERT INTO SpoDocuments (spoId, fio1) VALUES (1, 'Живой')"
-                                                << "INSERT INTO SpoDocuments (fio1) VALUES ('Старый')"));
-        const QByteArray oldBytes = readBytes(old);
-        QVERIFY(Database::restore(old));
-        QCOMPARE(rows("SELECT fio1 FROM SpoDocuments ORDER BY spoId"), QStringList({"Живой", "Старый"}));
-        QCOMPARE(tableInfo("ModuleDetails").size(), 7);
-        QVERIFY(Database::setVariable("City", "Тверь"));
-        QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
-        // The chosen file itself is not changed.
-        QCOMPARE(readBytes(old), oldBytes);
         checkLive();
     }
 
