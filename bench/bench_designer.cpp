@@ -7,6 +7,7 @@
 //
 // Usage: bench_designer [iterations]   (default 20)
 
+#include "BenchSupport.h"
 #include "report/ReportPage.h"
 #include "report/TableField.h"
 #include "report/TextField.h"
@@ -26,6 +27,8 @@
 
 #include <algorithm>
 #include <cstdio>
+
+using namespace BenchSupport;
 
 namespace {
 
@@ -133,20 +136,13 @@ protected:
     }
 };
 
-double median(QVector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchSupport::preferOffscreen();
     QApplication app(argc, argv);
-    const int iterations = argc > 1 ? qMax(1, atoi(argv[1])) : 20;
+    const int iterations = BenchSupport::iterations(argc, argv, 20);
 
     ReportPage page;
     QStandardItemModel model;

@@ -214,15 +214,11 @@ void TableStruct::onDelete()
 
     // A module goes with its sub-subjects: those of the row removed, whatever
     // module was current before.
-    SqlSavepoint savepoint(QStringLiteral("deleteSupplementRow"));
-    bool ok = savepoint.isOpen();
-    if (ok && name == kModule)
-        ok = run(QStringLiteral("DELETE FROM DMDetails WHERE moduleId = ?"), {model->index(current.row(), 0).data()});
-    ok = ok && model->removeRows(current.row(), 1);
-    if (ok)
-        ok = savepoint.release();
-    else
-        savepoint.rollback();
+    const bool ok = SqlSavepoint::runAsOne(QStringLiteral("deleteSupplementRow"), [&] {
+        return (name != kModule
+                || run(QStringLiteral("DELETE FROM DMDetails WHERE moduleId = ?"), {model->index(current.row(), 0).data()}))
+            && model->removeRows(current.row(), 1);
+    });
     if (!ok)
         VLOG << "row not deleted from" << model->tableName();
     reload();
@@ -236,17 +232,16 @@ void TableStruct::onDeleteAll()
     if (!confirm(QStringLiteral("Вы уверены, что хотите удалить все строки?")))
         return;
 
-    SqlSavepoint savepoint(QStringLiteral("deleteSupplementRows"));
-    bool ok = savepoint.isOpen();
-    if (ok && name == kModule)
-        ok = run(QStringLiteral("DELETE FROM DMDetails WHERE spoId = ?"), {spoId});
-    // Removed rows stay in the model, blank, until the next select.
-    for (int row = 0; ok && row < model->rowCount(); ++row)
-        ok = model->removeRows(row, 1);
-    if (ok)
-        ok = savepoint.release();
-    else
-        savepoint.rollback();
+    const bool ok = SqlSavepoint::runAsOne(QStringLiteral("deleteSupplementRows"), [&] {
+        if (name == kModule && !run(QStringLiteral("DELETE FROM DMDetails WHERE spoId = ?"), {spoId}))
+            return false;
+        // Removed rows stay in the model, blank, until the next select.
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (!model->removeRows(row, 1))
+                return false;
+        }
+        return true;
+    });
     if (!ok)
         VLOG << "rows not deleted from" << model->tableName();
     reload();
@@ -310,17 +305,11 @@ bool TableStruct::moveModule(int row, int target)
 {
     const QVariant first = model->index(row, 0).data();
     const QVariant second = model->index(target, 0).data();
-    SqlSavepoint savepoint(QStringLiteral("moveModule"));
-    if (!savepoint.isOpen())
-        return false;
-    swapModelRows(model, row, target, 2);
-    const bool ok = run(QStringLiteral("UPDATE DMDetails SET moduleId = CASE WHEN moduleId = ? THEN ? ELSE ? END "
-                                       "WHERE moduleId IN (?, ?)"),
-                        {first, second, first, first, second})
-        && SupplementHours::updateModules(first.toInt()) && SupplementHours::updateModules(second.toInt());
-    if (!ok) {
-        savepoint.rollback();
-        return false;
-    }
-    return savepoint.release();
+    return SqlSavepoint::runAsOne(QStringLiteral("moveModule"), [&] {
+        swapModelRows(model, row, target, 2);
+        return run(QStringLiteral("UPDATE DMDetails SET moduleId = CASE WHEN moduleId = ? THEN ? ELSE ? END "
+                                  "WHERE moduleId IN (?, ?)"),
+                   {first, second, first, first, second})
+            && SupplementHours::updateModules(first.toInt()) && SupplementHours::updateModules(second.toInt());
+    });
 }

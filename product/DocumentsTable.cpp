@@ -2,6 +2,7 @@
 
 #include "engine/Database.h"
 #include "modules/DocumentsTableAbstract/SqlSavepoint.h"
+#include "modules/FilterDockWidgetAbstract/DocumentFilter.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -110,22 +111,8 @@ void DocumentsTable::applyFilter()
     if (!model)
         return;
 
-    QString fio;
-    QString prof;
-    QDate dateFrom;
-    QDate dateTo;
-    for (const auto& pair : qAsConst(m_filter)) {
-        if (pair.first == QLatin1String("fio"))
-            fio = pair.second.toString().trimmed();
-        else if (pair.first == QLatin1String("prof"))
-            prof = pair.second.toString().trimmed();
-        else if (pair.first == QLatin1String("dateFrom"))
-            dateFrom = pair.second.toDate();
-        else if (pair.first == QLatin1String("dateTo"))
-            dateTo = pair.second.toDate();
-    }
-    const bool byDate = dateFrom.isValid() && dateTo.isValid();
-    const bool active = !fio.isEmpty() || !prof.isEmpty() || byDate;
+    const DocumentFilter filter(m_filter);
+    const bool active = filter.isActive();
     if (!active && m_hiddenRows == 0)
         return;
     if (active && !m_keysValid)
@@ -141,12 +128,7 @@ void DocumentsTable::applyFilter()
         bool hide = false;
         if (active) {
             const RowKeys& keys = m_keys.at(row);
-            if (!fio.isEmpty() && !keys.fio.contains(fio, Qt::CaseInsensitive))
-                hide = true;
-            else if (byDate && !(keys.issueDate.isValid() && keys.issueDate >= dateFrom && keys.issueDate <= dateTo))
-                hide = true;
-            else if (!prof.isEmpty() && !keys.profession.contains(prof, Qt::CaseInsensitive))
-                hide = true;
+            hide = !filter.matches(keys.fio, keys.issueDate, keys.profession);
         }
         if (isRowHidden(row) != hide)
             setRowHidden(row, hide);

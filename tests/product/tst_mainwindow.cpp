@@ -198,6 +198,8 @@ private slots:
     void editorWarningAndChooser()
     {
         open();
+        // The start-up work reads the warning switch back from the settings.
+        QTRY_VERIFY(Database::userSettings()->contains(QStringLiteral("VelSpo/last_started_version")));
         ModalAnswerer answerer;
         answerer.answer(QMessageBox::Yes);
         window->openEditorWindow();

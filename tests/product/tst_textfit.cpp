@@ -1,5 +1,7 @@
 #include "dialogs/AdditionalEditDialog.h"
+#include "dialogs/BossGuideDialog.h"
 #include "dialogs/DocumentEditDialog.h"
+#include "dialogs/OptionsDialog.h"
 #include "dialogs/SelectTemplateDialog.h"
 #include "engine/Database.h"
 #include "engine/ReportList.h"
@@ -102,6 +104,12 @@ const QList<Window>& windows()
          }},
         {"tips of the day", [](int) { return new TipsDialog; }},
         {"about", [](int) { return new AboutDialog; }},
+        {"requisites",
+         [](int) {
+             setRequisites();
+             return Database::setVariable("Date", "2026-12-06 23:22:14") ? new OptionsDialog : nullptr;
+         }},
+        {"chairpersons guide", [](int) { return new BossGuideDialog; }},
     };
     return list;
 }

@@ -1,6 +1,7 @@
 // The template designer's tool bar icons: zoom, the three kinds of field and
 // removing a field.
 #include "ImageRegistry.h"
+#include "Palette.h"
 
 #include <QLinearGradient>
 #include <QPainterPath>
@@ -8,14 +9,7 @@
 
 namespace {
 
-const QColor kInk(0x3a, 0x46, 0x5a);
-const QColor kSheet(0xff, 0xff, 0xff);
-const QColor kSheetShade(0xe4, 0xea, 0xf2);
-const QColor kLine(0xa8, 0xb4, 0xc6);
-const QColor kGreen(0x2e, 0x9e, 0x4f);
-const QColor kRed(0xc8, 0x35, 0x35);
-const QColor kBlue(0x2f, 0x6f, 0xc4);
-const QColor kGlass(0xcf, 0xe4, 0xf7);
+using namespace IconPalette;
 
 // A magnifying glass; the sign inside it is drawn by the caller.
 void drawLens(QPainter& p)

@@ -1,6 +1,7 @@
 // Pictures of the family modules: the tips logo, the About banner and the
 // animated default banner of the banner strip.
 #include "ImageRegistry.h"
+#include "Palette.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -11,10 +12,7 @@
 
 namespace {
 
-const QColor kNavy(0x1d, 0x36, 0x6b);
-const QColor kGold(0xe0, 0xb6, 0x4a);
-const QColor kPaper(0xfb, 0xf1, 0xd6);
-const QColor kInk(0x4a, 0x32, 0x1e);
+using namespace BrandPalette;
 
 // Largest pixel size (from start down) at which text fits the width.
 QFont fittedFont(const QString& family, const QString& text, qreal width, int start, bool bold)
