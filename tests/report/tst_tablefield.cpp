@@ -15,6 +15,8 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 
+#include <memory>
+
 namespace {
 
 // Always claims more rows but never delivers any.
@@ -38,7 +40,7 @@ class TestTableField : public QObject
 {
     Q_OBJECT
 
-    ReportPage* m_page = nullptr;
+    std::unique_ptr<ReportPage> m_page;
     QStandardItemModel* m_model = nullptr;
     TableField* m_field = nullptr;
     double m_dpm = 0.0;
@@ -76,35 +78,24 @@ class TestTableField : public QObject
     {
         return QFontMetrics(m_field->scaledFont(m_dpm)).horizontalAdvance(text) / m_dpm + 2.0;
     }
-    double share(const Canvas& canvas, double yMm) const
-    {
-        return canvas.inkShare(10 * m_dpm + 3, 70 * m_dpm - 3, yMm * m_dpm);
-    }
 
 private slots:
     void init()
     {
-        m_page = new ReportPage;
+        m_page = std::make_unique<ReportPage>();   // its fields and owned models go with it
         m_dpm = m_page->dotsPerMm();
     }
-    void cleanup()
-    {
-        delete m_page;   // its fields and owned models go with it
-        m_page = nullptr;
-    }
 
+    // Preview rows of raw tokens, the model's rows in data mode, and back.
     void templateAndDataMode()
     {
         makeTable(5);
         m_field->setPreviewRowCount(2);
-        drawn(false);
-        QCOMPARE(m_field->rowCount(), 2);
-        QCOMPARE(m_field->cells().at(1).at(0), token("col1"));
-        drawn(true);
-        QCOMPARE(m_field->rowCount(), 5);
-        QCOMPARE(m_field->cells().at(4).at(2), QStringLiteral("r4c3"));
-        drawn(false);
-        QCOMPARE(m_field->cells().at(0).at(2), token("col3"));
+        for (bool data : {false, true, false}) {
+            drawn(data);
+            QCOMPARE(m_field->rowCount(), data ? 5 : 2);
+            QCOMPARE(m_field->cells().at(1).at(2), data ? QStringLiteral("r1c3") : token("col3"));
+        }
     }
 
     void tokenMapping_data()
@@ -114,12 +105,10 @@ private slots:
         QTest::newRow("text around") << "(" + token("col1") + ") / " + token("col3") + "ч." << "(r0c1) / r0c3ч.";
         QTest::newRow("model name is case-sensitive") << "$D{ViewSpoDetails.col1}" << "$D{ViewSpoDetails.col1}";
         QTest::newRow("column name is case-sensitive") << token("COL1") << "";
-        QTest::newRow("missing column") << token("nothing") << "";
         QTest::newRow("other model stays") << "$D{viewspocourseworks.col1}" << "$D{viewspocourseworks.col1}";
         QTest::newRow("brace before token") << "a} " + token("col1") + "\\n" << "a} " + token("col1") + "\\n";
         QTest::newRow("backslash n") << token("col1") + "\\n" + token("col2") << "r0c1\nr0c2";
         QTest::newRow("variables after") << token("col1") + " $V{ Fio }$V{nothing}" << "r0c1 Иванов";
-        QTest::newRow("variable before token") << "$V{fio}" + token("col1") << "$V{fio}" + token("col1");
         // A value is data: a token inside it is never expanded.
         QTest::newRow("value holding a token") << token("col4") + "|" + token("col1") << token("col1") + "}|r0c1";
     }
@@ -148,61 +137,37 @@ private slots:
         QCOMPARE(m_field->columnMap().keys(), QStringList{QStringLiteral("other")});
         drawn();
         QCOMPARE(m_field->cells(), QVector<QVector<QString>>({{QString(), QStringLiteral("new")}}));
-        // A deleted model acts as none: the header alone is drawn.
+        // A deleted model acts as none.
         delete replacement;
-        QVERIFY(!m_field->boundModel());
-        const Canvas canvas = drawn();
-        QCOMPARE(m_field->rowCount(), 0);
-        QVERIFY(m_field->cells().isEmpty());
-        QVERIFY(share(canvas, 20) > 0.95);
-        QCOMPARE(share(canvas, 38), 0.0);
-        QVERIFY(!m_field->rebind());
+        drawn();
+        QVERIFY(!m_field->boundModel() && !m_field->rebind());
+        QVERIFY(m_field->rowCount() == 0 && m_field->cells().isEmpty());
         // So is an object that is no model.
         m_page->addModel("viewspodetails", new QObject, true);
         QVERIFY(!m_field->boundModel() && m_field->columnMap().isEmpty());
-    }
-
-    void bindingOnceOnAPage()
-    {
-        TableField field;
-        field.setColumnCount(1);
-        field.setColumnsWidth({30});
-        field.setColumnIds({token("col1")});
-        field.setHeaderHeight(10);
-        field.setRowHeight(8);
-        field.setModelName("viewspodetails");
-        // Without a page there is nothing to bind to, lay out or draw.
-        QVERIFY(!field.rebind());
-        Canvas canvas(400, 400);
-        QVERIFY(canvas.draw(&field, 4.0).draw(&field, -1).isBlank());
-        field.prepare();
-        QVERIFY(!field.prepared());
-        // Placed on a page after its model was bound, it binds when laid
-        // out, and says so once.
+        // Off its page there is nothing to bind to, lay out or draw.
+        m_field->setPage(nullptr);
         QStandardItemModel* model = PageMaker::model({"col1"}, {{"first"}, {"second"}});
         m_page->addModel("viewspodetails", model, true);
-        field.setPage(m_page);
-        m_page->setDataMode(true);
-        QSignalSpy changed(&field, &AbstractField::fieldChanged);
-        canvas.draw(&field, m_dpm).draw(&field, m_dpm);
-        QCOMPARE(field.boundModel(), model);
-        QCOMPARE(field.cells().at(1).at(0), QStringLiteral("second"));
-        QVERIFY(!canvas.isBlank());
+        Canvas canvas(400, 400);
+        m_field->setPrepared(false);
+        m_field->prepare();
+        QVERIFY(!m_field->prepared() && !m_field->rebind() && canvas.draw(m_field, 4.0).draw(m_field, -1).isBlank());
+        // Put back after its model was bound, it binds when laid out, and says so once.
+        m_field->setPage(m_page.get());
+        QSignalSpy changed(m_field, &AbstractField::fieldChanged);
+        canvas.draw(m_field, m_dpm).draw(m_field, m_dpm);
+        QCOMPARE(m_field->boundModel(), model);
+        QCOMPARE(m_field->cells().at(1).at(0), QStringLiteral("second"));
         QCOMPARE(changed.count(), 1);
     }
 
     void widths()
     {
-        makeTable(3, 3);
-        m_field->setColumnsWidth({15, 25, 35});
-        m_field->prepare();
-        QCOMPARE(QVector<double>({m_field->width(), m_field->height()}), QVector<double>({75, 18}));   // header and a preview row
-        m_field->setHeaderIsVisible(false);
-        m_field->prepare();
-        QCOMPARE(m_field->height(), 8.0);
         // Automatic: at least 10 mm, else the widest of the header and the
         // column's texts and 2 mm; the raw template in template mode (even
         // without preview rows), the values in data mode.
+        makeTable(3, 3);
         const QString header = QStringLiteral("Наименование учебных дисциплин");
         const QString value = QStringLiteral("Основы безопасности жизнедеятельности");
         m_field->setHeaderNames({QString(), header, QString()});
@@ -249,7 +214,6 @@ private slots:
         QTest::addColumn<bool>("narrow");
         QTest::addColumn<QString>("expected");
         QTest::newRow("capital") << "Удовлетворительно" << true << true << "Удовлетво- рительно";
-        QTest::newRow("negative") << "неудовлетворительно" << true << true << "неудовлетво- рительно";
         QTest::newRow("with hours") << "72 удовлетворительно" << true << true << "72 удовлетво- рительно";
         QTest::newRow("fits") << "удовлетворительно" << true << false << "удовлетворительно";
         QTest::newRow("no word wrap") << "Удовлетворительно" << false << true << "Удовлетворительно";
@@ -291,24 +255,16 @@ private slots:
         makeTable(6, 1);
         m_field->setRowHeight(10);
         setAreas({50}, {continues ? 100.0 : 0.0}, {continues ? 250.0 : 0.0});
-        const Canvas canvas = drawn();
+        // Where the rows go on a sheet is the printing test's.
+        drawn();
         QCOMPARE(m_field->overflow(), !continues);
         QCOMPARE(m_field->height(), 50.0);   // the first area's
-        // The header and three rows fit above 50 mm; the fourth would touch it.
-        QVERIFY(canvas.inkNear(25 * m_dpm, 60 * m_dpm));
-        QVERIFY(!canvas.inkNear(25 * m_dpm, 70 * m_dpm));
-        // Rows 3-5 go on from (100 mm, 250 mm), without a header, or are cut off.
-        for (double y : {250, 260, 280})
-            QCOMPARE(canvas.inkNear(115 * m_dpm, y * m_dpm), continues);
-        QVERIFY(!canvas.inkNear(115 * m_dpm, 290 * m_dpm));
-        QCOMPARE(canvas.inkNear(100 * m_dpm, 255 * m_dpm) && canvas.inkNear(130 * m_dpm, 255 * m_dpm), continues);
         if (continues)
             return;
-        // Mended, the next layout no longer reports it, and every row shows.
+        // Mended, the next layout no longer reports it.
         m_field->setMaxSplitHeight({100});
         m_field->prepare();
         QVERIFY(!m_field->overflow());
-        QVERIFY(drawn().inkNear(25 * m_dpm, 90 * m_dpm));
         // A first area of height 0 is unbounded; so is a table without areas.
         m_field->setMaxSplitHeight({0});
         m_field->prepare();
@@ -328,10 +284,8 @@ private slots:
         // The rows end 30 mm below the top; the Z runs 2 mm inside the rest.
         const double left = 12 * m_dpm, right = 38 * m_dpm, top = 52 * m_dpm, bottom = 78 * m_dpm;
         Canvas canvas = drawn();
-        QVERIFY(canvas.inkShare(left + 2, right - 2, top) > 0.95);
-        QVERIFY(canvas.inkShare(left + 2, right - 2, bottom) > 0.95);
+        QVERIFY(canvas.inkShare(left + 2, right - 2, top) > 0.95 && canvas.inkShare(left + 2, right - 2, bottom) > 0.95);
         QVERIFY(canvas.inkNear((left + right) / 2, (top + bottom) / 2));   // the diagonal
-        QVERIFY(!canvas.inkNear(left + 3, (top + bottom) / 2 - 10));
         // None when the table has no bounded area.
         m_field->setSplitsCount(0);
         QCOMPARE(drawn().inkShare(left + 2, right - 2, top), 0.0);
@@ -352,7 +306,7 @@ private slots:
         m_field->setDrawBorders(borders);
         const Canvas canvas = drawn(false);
         for (double y : {20, 30, 38}) {   // top, below the header, below the row
-            const double s = share(canvas, y);
+            const double s = canvas.inkShare(10 * m_dpm + 3, 70 * m_dpm - 3, y * m_dpm);
             QVERIFY2(borders ? s > 0.95 : s > 0.15 && s < 0.8, qPrintable(QString::number(s)));
         }
         QTemporaryDir dir;
@@ -392,8 +346,15 @@ private slots:
         QCOMPARE(m_field->cells().at(9).size(), 20);
     }
 
-    void sqlModelIsFetchedWhole()
+    // Models are fetched whole; one that promises more but gives nothing does not hang.
+    void modelsAreFetchedWhole()
     {
+        makeTable(0, 1);
+        auto* stubborn = new StubbornModel(3, 1);
+        stubborn->setHorizontalHeaderLabels({QStringLiteral("col1")});
+        m_page->addModel("viewspodetails", stubborn, true);
+        drawn();
+        QVERIFY(m_field->rowCount() == 3 && stubborn->fetchCalls >= 1);
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst_tablefield");
             db.setDatabaseName(QStringLiteral(":memory:"));
@@ -402,27 +363,13 @@ private slots:
             model->setQuery(QStringLiteral("WITH RECURSIVE c(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM c WHERE i < 699) "
                                            "SELECT i AS col1 FROM c"), db);
             QVERIFY(model->rowCount() < 700);   // the driver hands out a first portion
-            makeTable(0, 1);
             m_page->addModel("viewspodetails", model, true);
             drawn();
             QCOMPARE(m_field->rowCount(), 700);
             QCOMPARE(m_field->cells().at(699).at(0), QStringLiteral("699"));
-            QCOMPARE(m_field->rowHeights().size(), 700);
-            cleanup();   // the model goes before the connection
-            init();
+            m_page.reset();   // the model goes before the connection
         }
         QSqlDatabase::removeDatabase("tst_tablefield");
-    }
-
-    void modelThatNeverDeliversDoesNotHang()
-    {
-        makeTable(0, 1);
-        auto* model = new StubbornModel(3, 1);
-        model->setHorizontalHeaderLabels({QStringLiteral("col1")});
-        m_page->addModel("viewspodetails", model, true);
-        drawn();
-        QCOMPARE(m_field->rowCount(), 3);
-        QVERIFY(model->fetchCalls >= 1);
     }
 };
 
