@@ -1,35 +1,116 @@
+#include "support/PageMaker.h"
+#include "support/PdfFile.h"
+#include "support/PrintRun.h"
 #include "support/TestEnvironment.h"
 
+#include "report/QrField.h"
 #include "report/ReportPage.h"
+#include "report/TableField.h"
 #include "report/TextField.h"
 
-#include <QImage>
+#include <QGuiApplication>
 #include <QPageLayout>
 #include <QPointer>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QTimer>
 
+#include <memory>
+
+namespace {
+
+const QString backgroundQuestion = QStringLiteral("Включена печать фона.\nПродолжить?!");
+const QString turnOver = QStringLiteral("Переверните страницу!");
+const QString insertNext = QStringLiteral("Вставьте следующий лист");
+const QString overflowText =
+    QStringLiteral("Данные таблиц не помещаются на данном бланке и будут обрезаны.\nПродолжить?!");
+const double sheetHeight = 210.0;   // landscape A4 on the page strip, mm
+
+QString mark(int index)
+{
+    return QStringLiteral("[preview %1]").arg(index);
+}
+
+// One labelled text field near the top of each sheet, and red and blue
+// backgrounds.
+void makeSheets(ReportPage& page, int sheets)
+{
+    page.setPagesCount(sheets);
+    QPixmap red(297, 210), blue(297, 210);
+    red.fill(Qt::red);
+    blue.fill(Qt::blue);
+    page.setBackgroundImage(red);
+    page.setBackgroundImage2(blue);
+    page.setVariable(QStringLiteral("name"), QStringLiteral("Иванов"));
+    for (int k = 0; k < qMax(sheets, 1); ++k)
+        PageMaker::field<TextField>(page, {5, k * sheetHeight + 5, 150, 12}, QStringLiteral("Лист%1 $V{name}").arg(k + 1));
+}
+
+// A table of "Строка1".."Строка<rows>" at 40 mm whose first area takes six
+// rows; it goes on at 20 mm down sheet 1 when continues, else it overflows.
+void addTable(ReportPage& page, int rows, bool continues)
+{
+    QList<QStringList> names;
+    for (int r = 0; r < rows; ++r)
+        names.append({QStringLiteral("Строка%1").arg(r + 1)});
+    TableField* table = PageMaker::table(page, 20, 40, QStringLiteral("Subjects"), {"name"}, {120}, 8, 8);
+    table->setHeaderNames({QStringLiteral("Предмет")});
+    table->setSplitsCount(2);
+    table->setMaxSplitHeight({60, 100});
+    table->setSplitX({continues ? 20.0 : 0.0, 0});
+    table->setSplitY({continues ? sheetHeight + 20 : 0.0, 0});
+    page.addModel(QStringLiteral("Subjects"), PageMaker::model({"name"}, names, &page), false);
+}
+
+// Red, blue or white in the middle of the PDF's first page.
+QChar shade(const QString& pdf)
+{
+    const QImage image = PdfFile::image(pdf);
+    const QColor c = image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
+    if (c.red() > 240 && c.green() > 240 && c.blue() > 240)
+        return QLatin1Char('w');
+    if (c.red() > 200 && c.green() < 60 && c.blue() < 60)
+        return QLatin1Char('r');
+    return c.blue() > 200 && c.red() < 60 && c.green() < 60 ? QLatin1Char('b') : QLatin1Char('?');
+}
+
+} // namespace
+
+// The page's printer, variables, models and backgrounds, and printing it sheet
+// by sheet through its print previews, with a driver in place of the person
+// who answers the boxes and presses Print.
 class TestReportPage : public QObject
 {
     Q_OBJECT
 
-private slots:
+    std::unique_ptr<PrintRun> m_run;
 
-    void printerFollowsThePage()
+    // Renders one sheet of the page straight into a PDF file of that name.
+    QString renderSheet(ReportPage& page, int sheet, const QString& name)
     {
-        ReportPage page;
-        QCOMPARE(page.printer()->pageLayout().orientation(), QPageLayout::Landscape);
-        QCOMPARE(page.printer()->pageLayout().pageSize().id(), QPageSize::A4);
-        page.setOrientation(0);
-        page.setPageSize(9);
-        QCOMPARE(page.printer()->pageLayout().orientation(), QPageLayout::Portrait);
-        QCOMPARE(page.printer()->pageLayout().pageSize().id(), QPageSize::A5);
-        // An unknown code is kept for the file but leaves the printer alone.
-        page.setPageSize(9999);
-        QCOMPARE(page.pageSize(), 9999);
-        QCOMPARE(page.printer()->pageLayout().pageSize().id(), QPageSize::A5);
+        const QString file = m_run->out.filePath(name);
+        page.printer()->setOutputFormat(QPrinter::PdfFormat);
+        page.printer()->setOutputFileName(file);
+        page.setPageIndex(sheet);
+        page.renderPage(page.printer());
+        return file;
+    }
+
+private slots:
+    void init()
+    {
+        m_run = std::make_unique<PrintRun>();
+        QVERIFY(m_run->out.isValid());
+    }
+    void cleanup()
+    {
+        // Every run ends without a preview left behind.
+        QVERIFY(PreviewDriver::remainingPreviews().isEmpty());
+        m_run.reset();
     }
 
     void substitution_data()
@@ -61,13 +142,10 @@ private slots:
         QFETCH(QString, expected);
         ReportPage page;
         // Names are kept trimmed and lower-cased, the last value winning.
-        page.setVariable(QStringLiteral("fio"), QStringLiteral("Петров"));
-        page.setVariable(QStringLiteral(" FIO "), QStringLiteral("Петров Пётр"));
-        page.setVariable(QStringLiteral("city"), QStringLiteral("Москва"));
-        page.setVariable(QStringLiteral("self"), QStringLiteral("<$V{self}$V{self}>"));
-        page.setVariable(QStringLiteral("ref"), QStringLiteral("$V{city}"));
-        page.setVariable(QStringLiteral("brace"), QStringLiteral("x}y"));
-        page.setVariable(QStringLiteral("multi"), QStringLiteral("one\\ntwo"));
+        const QList<QPair<QString, QString>> values{{"fio", "Петров"}, {" FIO ", "Петров Пётр"}, {"city", "Москва"},
+            {"self", "<$V{self}$V{self}>"}, {"ref", "$V{city}"}, {"brace", "x}y"}, {"multi", "one\\ntwo"}};
+        for (const auto& value : values)
+            page.setVariable(value.first, value.second);
         QCOMPARE(page.substituteVariables(text), expected);
         // A name asked for but never set is added without a value, for the designer.
         if (text.contains(QLatin1String("Nothing")))
@@ -81,25 +159,22 @@ private slots:
         QSignalSpy spy(&page, &ReportPage::dataUpdated);
         QPointer<QStandardItemModel> first = new QStandardItemModel(&page);
         QStandardItemModel second;
-        QVERIFY(page.addModel(QStringLiteral(" ViewSpoDetails "), first, false));
+        page.addModel(QStringLiteral(" ViewSpoDetails "), first, false);
         QCOMPARE(page.itemModel(QStringLiteral("VIEWSPODETAILS")), first.data());
-        // Binding again under the same name replaces without deleting.
+        // Binding again under the same name replaces without deleting or taking.
         page.addModel(QStringLiteral("viewspodetails"), &second, false);
-        QVERIFY(first);
+        QVERIFY(first && !second.parent());
         QCOMPARE(page.models(), (QMap<QString, QObject*>{{QStringLiteral("viewspodetails"), &second}}));
         QCOMPARE(spy.count(), 2);
-        QCOMPARE(second.parent(), nullptr);
         // A deleted model is none; an object that is no model is no item model.
-        delete first;
         page.addModel(QStringLiteral("gone"), new QStandardItemModel, true);
         delete page.model(QStringLiteral("gone"));
         QVERIFY(!page.model(QStringLiteral("gone")));
         QCOMPARE(page.models().size(), 1);
         QObject notAModel;
         page.addModel(QStringLiteral("plain"), &notAModel, false);
-        QCOMPARE(page.model(QStringLiteral("plain")), &notAModel);
-        QVERIFY(!page.itemModel(QStringLiteral("plain")));
-        QVERIFY(page.addModel(QStringLiteral("null"), nullptr, true));
+        QVERIFY(page.model(QStringLiteral("plain")) == &notAModel && !page.itemModel(QStringLiteral("plain")));
+        page.addModel(QStringLiteral("null"), nullptr, true);
         // An owned model and the fields go with the page.
         QPointer<QStandardItemModel> owned = new QStandardItemModel;
         QPointer<TextField> field = new TextField;
@@ -112,26 +187,230 @@ private slots:
         QVERIFY(!owned && !field);
     }
 
-    void backgroundImages()
+    // Backgrounds are scaled to the printer's paper, which follows the page
+    // (an unknown size code leaves it alone); a file that is no image, or
+    // none at all, keeps the image there was.
+    void paperAndBackgrounds()
     {
-        QTemporaryDir dir;
+        ReportPage page;
+        page.setOrientation(0);
+        page.setPageSize(9);
+        page.setPageSize(9999);
+        QCOMPARE(page.printer()->pageLayout().orientation(), QPageLayout::Portrait);
+        QCOMPARE(page.printer()->pageLayout().pageSize().id(), QPageSize::A5);
         QImage image(40, 30, QImage::Format_RGB32);
         image.fill(Qt::red);
-        QVERIFY(image.save(dir.filePath(QStringLiteral("blank.png"))));
-        ReportPage page;
-        QVERIFY(page.loadBackgroundImage(dir.filePath(QStringLiteral("blank.png"))));
-        QVERIFY(page.loadBackgroundImage2(dir.filePath(QStringLiteral("blank.png"))));
-        // Scaled to the paper: landscape A4 at the printer's resolution.
-        const QSize paper = page.printer()->pageLayout().fullRectPixels(page.printer()->resolution()).size();
-        QCOMPARE(paper.width(), qRound(297 / 25.4 * page.printer()->resolution()));
-        QCOMPARE(page.backgroundImage().size(), paper);
+        const QString file = m_run->out.filePath(QStringLiteral("blank.png"));
+        QVERIFY(image.save(file) && page.loadBackgroundImage(file) && page.loadBackgroundImage2(file));
+        QCOMPARE(page.backgroundImage().size(),
+                 page.printer()->pageLayout().fullRectPixels(page.printer()->resolution()).size());
         QCOMPARE(page.backgroundImage2().toImage().pixelColor(5, 5), QColor(Qt::red));
-        // A file that is no image, or none at all, keeps the image there was.
         const qint64 key = page.backgroundImage().cacheKey();
         QVERIFY(!page.loadBackgroundImage(TestEnvironment::sourcePath(QStringLiteral("CMakeLists.txt"))));
-        QVERIFY(!page.loadBackgroundImage2(dir.filePath(QStringLiteral("missing.png"))));
+        QVERIFY(!page.loadBackgroundImage2(m_run->out.filePath(QStringLiteral("missing.png"))));
         QCOMPARE(page.backgroundImage().cacheKey(), key);
         QVERIFY(!page.backgroundImage2().isNull());
+    }
+
+    void promptsBetweenSheets_data()
+    {
+        QTest::addColumn<int>("sheets");
+        QTest::addColumn<bool>("dataMode");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("1") << 1 << true << QStringList{mark(0)};
+        QTest::newRow("template text") << 1 << false << QStringList{mark(0)};
+        QTest::newRow("2") << 2 << true << QStringList{mark(0), turnOver, mark(1)};
+        QTest::newRow("4") << 4 << true << QStringList{mark(0), turnOver, mark(1), insertNext, mark(2), turnOver, mark(3)};
+    }
+    void promptsBetweenSheets()
+    {
+        QFETCH(int, sheets);
+        QFETCH(bool, dataMode);
+        QFETCH(QStringList, expected);
+        ReportPage page;
+        makeSheets(page, sheets);
+        page.print(dataMode, -1);
+        QCOMPARE(m_run->driver.events(), expected);
+        QCOMPARE(m_run->answerer.titles().join(""), QString());   // the prompts have none
+        QCOMPARE(page.pageIndex(), sheets);
+        QVERIFY(!page.cancelled() && !page.preview());
+        // Each sheet's PDF holds that sheet's field and no other.
+        const QStringList pdfs = m_run->driver.pdfFiles();
+        QCOMPARE(pdfs.size(), sheets);
+        for (int k = 0; k < sheets; ++k) {
+            const QString text = PdfFile::text(pdfs.at(k));
+            QVERIFY2(text.contains(QStringLiteral("Лист%1 %2").arg(k + 1).arg(dataMode ? "Иванов" : "$V{name}"))
+                         && text.count(QStringLiteral("Лист")) == 1, qPrintable(text));
+        }
+        // The preview: 90 % of the screen's height, centred, with a maximise button.
+        const QRect shown = m_run->driver.geometries().first();
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(shown.height(), int(available.height() * 0.9));
+        QVERIFY(qAbs(shown.center().y() - available.center().y()) <= 1 && qAbs(shown.center().x() - available.center().x()) <= 1);
+        QVERIFY(m_run->driver.flags().first() & Qt::WindowMaximizeButtonHint);
+    }
+
+    void closingAPreviewStillMovesOn()
+    {
+        ReportPage page;
+        makeSheets(page, 3);
+        m_run->driver.setActions({PreviewDriver::Close, PreviewDriver::PrintToPdf, PreviewDriver::Close});
+        page.print(true, -1);
+        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1), insertNext, mark(2)}));
+        QCOMPARE(m_run->driver.pdfFiles().size(), 1);
+        QVERIFY(PdfFile::text(m_run->driver.pdfFiles().first()).contains(QStringLiteral("Лист2")));
+        QCOMPARE(page.pageIndex(), 3);
+    }
+
+    void background_data()
+    {
+        QTest::addColumn<int>("sheets");
+        QTest::addColumn<bool>("pageSetting");
+        QTest::addColumn<int>("request");   // print()'s printBackground
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("shades");   // of the printed sheets
+        QTest::addColumn<bool>("after");       // the page's setting after the run
+        const int yes = QMessageBox::Yes, no = QMessageBox::No;
+        QTest::newRow("asked, no") << 2 << false << 1 << no << QStringList{backgroundQuestion} << "" << true;
+        QTest::newRow("asked, yes") << 3 << false << 1 << yes
+                                    << QStringList{backgroundQuestion, mark(0), turnOver, mark(1), insertNext, mark(2)}
+                                    << "rbw" << true;
+        QTest::newRow("switched off") << 2 << true << -1 << yes << QStringList{mark(0), turnOver, mark(1)} << "ww" << false;
+        QTest::newRow("page's setting on") << 1 << true << 0 << yes << QStringList{backgroundQuestion, mark(0)} << "r" << true;
+        QTest::newRow("page's setting off") << 1 << false << 0 << yes << QStringList{mark(0)} << "w" << false;
+        QTest::newRow("no sheets: not even the question") << 0 << false << 1 << yes << QStringList() << "" << true;
+        QTest::newRow("negative sheets") << -1 << false << 1 << yes << QStringList() << "" << true;
+    }
+    void background()
+    {
+        QFETCH(int, sheets);
+        QFETCH(bool, pageSetting);
+        QFETCH(int, request);
+        QFETCH(int, answer);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, shades);
+        QFETCH(bool, after);
+        ReportPage page;
+        makeSheets(page, sheets);
+        page.setPrintBackgroundImage(pageSetting);
+        m_run->answerer.answer(QMessageBox::StandardButton(answer));
+        page.print(true, request);
+        QCOMPARE(m_run->driver.events(), expected);
+        if (expected.value(0) == backgroundQuestion)
+            QCOMPARE(m_run->answerer.titles().first(), QStringLiteral("Внимание!"));
+        QString printed;
+        for (const QString& pdf : m_run->driver.pdfFiles())
+            printed += shade(pdf);
+        QCOMPARE(printed, shades);
+        QCOMPARE(page.printBackgroundImage(), after);
+        QVERIFY(!page.cancelled());
+    }
+
+    // A table running from sheet 0 on to sheet 1, where a text and a QR code
+    // stand too. Whatever lies wholly off a sheet is not drawn: on paper it
+    // would be cut off, but a PDF would keep it, hidden, and take longer.
+    void sheetsHoldOnlyTheirOwnDrawing()
+    {
+        ReportPage full, bare;
+        for (ReportPage* page : {&full, &bare}) {
+            page->setPagesCount(2);
+            page->setDataMode(true);
+            addTable(*page, page == &full ? 12 : 6, true);
+        }
+        PageMaker::field<TextField>(full, {5, sheetHeight + 150, 150, 12}, QStringLiteral("Нижний"));
+        PageMaker::field<QrField>(full, {200, sheetHeight + 60, 30, 30}, QStringLiteral("Нижний"));
+        const QString fullSheet0 = renderSheet(full, 0, QStringLiteral("full-0.pdf"));
+        // Sheet 0 comes out exactly as if nothing of sheet 1 existed.
+        QCOMPARE(PdfFile::content(fullSheet0), PdfFile::content(renderSheet(bare, 0, QStringLiteral("bare-0.pdf"))));
+        const QString text0 = PdfFile::text(fullSheet0);
+        QVERIFY2(text0.contains(QStringLiteral("Предмет")) && text0.contains(QStringLiteral("Строка6")), qPrintable(text0));
+        // Sheet 1: the six rows that went on and the text, nothing of sheet 0.
+        const QString sheet1 = renderSheet(full, 1, QStringLiteral("full-1.pdf"));
+        const QString text1 = PdfFile::text(sheet1);
+        QVERIFY2(text1.contains(QStringLiteral("Строка7")) && text1.contains(QStringLiteral("Строка12"))
+                     && text1.contains(QStringLiteral("Нижний")), qPrintable(text1));
+        QCOMPARE(PdfFile::textObjects(sheet1), 7);
+        QVERIFY(m_run->answerer.texts().isEmpty());   // the table fits: nothing was asked
+    }
+
+    void overflowQuestion()
+    {
+        ReportPage page;
+        makeSheets(page, 3);
+        addTable(page, 30, false);
+        // Only sheet 0 asks.
+        page.setDataMode(true);
+        renderSheet(page, 1, QStringLiteral("s1.pdf"));
+        QVERIFY(m_run->answerer.texts().isEmpty());
+        // No, asked while sheet 0 is shown: its preview closes, no sheet follows.
+        m_run->driver.setAction(PreviewDriver::Leave);
+        m_run->answerer.answer(QMessageBox::No);
+        page.print(true, -1);
+        QCOMPARE(m_run->answerer.texts(), QStringList{overflowText});
+        QCOMPARE(m_run->answerer.titles(), QStringList{QStringLiteral("Внимание!")});
+        QVERIFY(m_run->driver.previewCount() <= 1);
+        QVERIFY(page.cancelled() && !page.preview());
+        QCOMPARE(page.pageIndex(), 0);
+        // Yes in a new run: asked once, although sheet 0 is painted for the
+        // preview and again for the print, and the table is cut off.
+        m_run->answerer.clear();
+        m_run->driver.setAction(PreviewDriver::PrintToPdf);
+        m_run->answerer.answer(QMessageBox::Yes);
+        page.print(true, -1);
+        QCOMPARE(m_run->answerer.texts(), (QStringList{overflowText, turnOver, insertNext}));
+        QVERIFY(!page.cancelled());
+        const QString text = PdfFile::text(m_run->driver.pdfFiles().value(0));
+        QVERIFY2(text.contains(QStringLiteral("Строка6")) && !text.contains(QStringLiteral("Строка7")), qPrintable(text));
+    }
+
+    // Its owner lets the page go while the first preview is open: the
+    // preview closes with it and the run stops.
+    void pageDeletedWhilePreviewOpen()
+    {
+        QPointer<ReportPage> page = new ReportPage;
+        makeSheets(*page, 3);
+        m_run->driver.setAction(PreviewDriver::Leave);
+        m_run->driver.setOnPreview([page](QPrintPreviewDialog*, int) {
+            if (page)
+                QTimer::singleShot(0, page.data(), [page] { delete page.data(); });
+        });
+        page->print(true, -1);
+        QVERIFY(!page);
+        QCOMPARE(m_run->driver.events(), QStringList{mark(0)});
+    }
+
+    // While the first run shows sheet 0 the page is printed again: the old
+    // preview goes and must not move the new run on.
+    void newRunWhileAPreviewIsOpen()
+    {
+        ReportPage page;
+        makeSheets(page, 2);
+        m_run->driver.setActions({PreviewDriver::Leave, PreviewDriver::PrintToPdf});
+        m_run->driver.setOnPreview([&page](QPrintPreviewDialog*, int index) {
+            if (index == 0)
+                QTimer::singleShot(0, &page, [&page] { page.print(true, -1); });
+        });
+        page.print(true, -1);
+        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), mark(1), turnOver, mark(2)}));
+        QCOMPARE(page.pageIndex(), 2);
+        QCOMPARE(m_run->driver.pdfFiles().size(), 2);
+        QVERIFY(PdfFile::text(m_run->driver.pdfFiles().value(1)).contains(QStringLiteral("Лист2")));
+    }
+
+    void renderPageWithoutPrinterOrDeviceDoesNothing()
+    {
+        ReportPage page;
+        makeSheets(page, 1);
+        page.renderPage(nullptr);
+        // A printer that cannot be painted on: a PDF file in a missing folder.
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_run->out.filePath(QStringLiteral("missing/dir/x.pdf")));
+        QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+        QTest::ignoreMessage(QtWarningMsg, "cant paint report sheet 0");
+        page.renderPage(&printer);
+        QVERIFY(m_run->answerer.texts().isEmpty());
     }
 };
 
