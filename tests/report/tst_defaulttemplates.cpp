@@ -24,7 +24,7 @@ using namespace DocumentFixtures;
 
 namespace {
 
-// Landscape A4, mm; the sides of a blank follow each other on the page strip.
+// Landscape A4 in mm; a blank's sides follow each other down the page strip.
 constexpr double kSheetWidth = 297.0;
 constexpr double kSheetHeight = 210.0;
 
@@ -46,7 +46,6 @@ int inkIn(const QImage& drawing, const QRectF& mm)
     return ink;
 }
 
-// A token left unfilled.
 const QRegularExpression leftover(QStringLiteral("\\$[DV]\\{"));
 
 // Names inside every "<opener>...}" token of the text.
@@ -70,8 +69,7 @@ QList<T*> fieldsOf(const ReportPage& page)
     return result;
 }
 
-// Draws the page in data mode once, as the first printed sheet does: tables
-// take their rows from the models when they are drawn in data mode.
+// Tables take their rows from the models when drawn in data mode.
 void layOutFilled(ReportPage& page)
 {
     page.setDataMode(true);
@@ -80,7 +78,6 @@ void layOutFilled(ReportPage& page)
         sheet.draw(field, page.dotsPerMm());
 }
 
-// A full document with its detail rows, and n more disciplines.
 int supplement(int disciplines)
 {
     const int id = insertDocument(fullDocument());
@@ -89,8 +86,6 @@ int supplement(int disciplines)
 
 } // namespace
 
-// The report templates shipped with the program: they load, use only what
-// the loader provides, stay on their sheets and print the document.
 class TestDefaultTemplates : public QObject
 {
     Q_OBJECT
@@ -114,12 +109,8 @@ private slots:
         QTest::newRow("id124") << "id124" << 1 << int(ReportList::SpoDiplomaExcellent);
     }
 
-    // Strict JSON written back unchanged; A4 landscape sides in Times New
-    // Roman with the blank's drawing behind the first two (not printed unless
-    // asked). Every field and every table area lies on one half of one side;
-    // texts do not overlap and sit on blank paper of the drawing, column
-    // edges meet its rulings. Every "$V{" token is a variable the loader
-    // sets, every "$D{" token a column of the table's own model.
+    // Fields lie on one half of one side; texts sit apart on blank paper of
+    // the blank's drawing, column edges on its rulings; tokens are the loader's.
     void templateIsSound()
     {
         QFETCH(QString, name);
@@ -140,7 +131,7 @@ private slots:
         QCOMPARE(drawings[1].isNull(), sides == 1);
         for (const QImage& drawing : drawings)
             QVERIFY(drawing.isNull() || qRound(drawing.width() * kSheetHeight / drawing.height()) == int(kSheetWidth));
-        // Ink of the drawing of the box's side in the box; -1 for a side without one.
+        // -1: a side without a drawing.
         const auto inkUnder = [&](const QRectF& box) {
             const int side = int(box.y() / kSheetHeight);
             return side < sides && side < 2 ? inkIn(drawings[side], box.translated(0, -side * kSheetHeight)) : -1;
@@ -203,8 +194,6 @@ private slots:
         }
     }
 
-    // A usual supplement fits one blank; a long one overflows it but fits
-    // the two-blank template, running over more than its first back.
     void supplementCapacity_data()
     {
         QTest::addColumn<QString>("name");
@@ -233,8 +222,6 @@ private slots:
         }
     }
 
-    // Printed from where the program finds them, drawing included: every side
-    // a PDF sheet with the document on it, the first two over the drawing.
     void printsTheDocument_data() { templateIsSound_data(); }
     void printsTheDocument()
     {
@@ -254,7 +241,7 @@ private slots:
         QSignalSpy errors(&engine, &Engine::error);
         engine.onDocumentPrint(ReportList::ReportType(type), id, true);
         QCOMPARE(errors.count(), 0);
-        // The background question and a prompt between sides: no overflow question.
+        // No overflow question.
         QCOMPARE(run.driver.previewCount(), sides);
         QCOMPARE(run.answerer.texts().size(), sides);
         QStringList texts;
@@ -266,8 +253,6 @@ private slots:
         QCOMPARE(texts.size(), sides);
         for (const QString& text : texts)
             QVERIFY2(!text.isEmpty() && !text.contains(leftover), qPrintable(text));
-        // Fronts name the holder; a diploma has the decision and the bosses, a
-        // supplement subjects and totals, then courseworks and remarks.
         QList<QPair<int, QString>> wanted{{0, "Иванова"}, {0, "Мария"}, {0, "Петровна"}, {0, "42-р"},
                                           {0, "12 декабря 2014"}, {0, "Техник-программист"}, {0, "09.02.03"},
                                           {0, "ДУБЛИКАТ"}};

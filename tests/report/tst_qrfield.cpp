@@ -41,7 +41,6 @@ class TestQrField : public QObject
 private slots:
     void init() { m_page = std::make_unique<ReportPage>(); }
 
-    // The symbol fills a square on the shorter side, at the box's top left.
     void modulesMatchTheSymbol_data()
     {
         QTest::addColumn<QString>("text");
@@ -78,7 +77,6 @@ private slots:
         canvas.draw(field, 10.0).draw(field, 10.0);
         QVERIFY(canvas.isBlank());
         QCOMPARE(log.messages().size(), 1);
-        // A shorter text draws again; a new long one is reported again.
         field->setText(QStringLiteral("коротко"));
         canvas.draw(field, 10.0);
         field->setText(QStringLiteral("z").repeated(5000));

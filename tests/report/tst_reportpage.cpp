@@ -35,8 +35,7 @@ QString mark(int index)
     return QStringLiteral("[preview %1]").arg(index);
 }
 
-// One labelled text field near the top of each sheet, and red and blue
-// backgrounds.
+// A text field on each sheet, red and blue backgrounds.
 void makeSheets(ReportPage& page, int sheets)
 {
     page.setPagesCount(sheets);
@@ -50,8 +49,7 @@ void makeSheets(ReportPage& page, int sheets)
         PageMaker::field<TextField>(page, {5, k * sheetHeight + 5, 150, 12}, QStringLiteral("Лист%1 $V{name}").arg(k + 1));
 }
 
-// A table of "Строка1".."Строка<rows>" at 40 mm whose first area takes six
-// rows; it goes on at 20 mm down sheet 1 when continues, else it overflows.
+// Rows "Строка1".."Строка<rows>", six to the first area, then on sheet 1 or cut off.
 void addTable(ReportPage& page, int rows, bool continues)
 {
     QList<QStringList> names;
@@ -80,16 +78,12 @@ QChar shade(const QString& pdf)
 
 } // namespace
 
-// The page's printer, variables, models and backgrounds, and printing it sheet
-// by sheet through its print previews, with a driver in place of the person
-// who answers the boxes and presses Print.
 class TestReportPage : public QObject
 {
     Q_OBJECT
 
     std::unique_ptr<PrintRun> m_run;
 
-    // Renders one sheet of the page straight into a PDF file of that name.
     QString renderSheet(ReportPage& page, int sheet, const QString& name)
     {
         const QString file = m_run->out.filePath(name);
@@ -108,7 +102,6 @@ private slots:
     }
     void cleanup()
     {
-        // Every run ends without a preview left behind.
         QVERIFY(PreviewDriver::remainingPreviews().isEmpty());
         m_run.reset();
     }
@@ -122,14 +115,11 @@ private slots:
         QTest::newRow("adjacent") << "$V{city}$V{city}" << "МоскваМосква";
         QTest::newRow("backslash-n") << "$V{city}\\n$V{fio}" << "Москва\nПетров Пётр";
         QTest::newRow("missing and empty names") << "[$V{ Nothing }$V{}]" << "[]";
-        // A closing brace before the next token, or a token never closed, ends
-        // the scan: the rest, line feeds included, stays as it is.
+        // A stray brace or an unclosed token ends the scan; values are never rescanned.
         QTest::newRow("brace before token") << "a} $V{fio}\\n" << "a} $V{fio}\\n";
         QTest::newRow("never closed") << "x $V{fio\\n" << "x $V{fio\\n";
         QTest::newRow("brace after first token") << "$V{city} } $V{fio}\\n" << "Москва } $V{fio}\\n";
         QTest::newRow("brace without token") << "a}b\\n" << "a}b\n";
-        // Values are data: never scanned for tokens again, so a value naming
-        // itself ends too; its own "\n" still becomes a line feed.
         QTest::newRow("self-containing value") << "x $V{self} y" << "x <$V{self}$V{self}> y";
         QTest::newRow("value naming another") << "$V{ref} $V{city}" << "$V{city} Москва";
         QTest::newRow("brace inside value") << "$V{brace} $V{city}" << "x}y Москва";
@@ -140,13 +130,12 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, expected);
         ReportPage page;
-        // Names are kept trimmed and lower-cased, the last value winning.
         const QList<QPair<QString, QString>> values{{"fio", "Петров"}, {" FIO ", "Петров Пётр"}, {"city", "Москва"},
             {"self", "<$V{self}$V{self}>"}, {"ref", "$V{city}"}, {"brace", "x}y"}, {"multi", "one\\ntwo"}};
         for (const auto& value : values)
             page.setVariable(value.first, value.second);
         QCOMPARE(page.substituteVariables(text), expected);
-        // A name asked for but never set is added without a value, for the designer.
+        // The designer lists every name asked for.
         if (text.contains(QLatin1String("Nothing")))
             QVERIFY(page.variables().contains(QStringLiteral("nothing"))
                     && !page.variables().value(QStringLiteral("nothing")).isValid());
@@ -160,12 +149,10 @@ private slots:
         QStandardItemModel second;
         page.addModel(QStringLiteral(" ViewSpoDetails "), first, false);
         QCOMPARE(page.itemModel(QStringLiteral("VIEWSPODETAILS")), first.data());
-        // Binding again under the same name replaces without deleting or taking.
         page.addModel(QStringLiteral("viewspodetails"), &second, false);
         QVERIFY(first && !second.parent());
         QCOMPARE(page.models(), (QMap<QString, QObject*>{{QStringLiteral("viewspodetails"), &second}}));
         QCOMPARE(spy.count(), 2);
-        // A deleted model is none; an object that is no model is no item model.
         page.addModel(QStringLiteral("gone"), new QStandardItemModel, true);
         delete page.model(QStringLiteral("gone"));
         QVERIFY(!page.model(QStringLiteral("gone")));
@@ -174,7 +161,6 @@ private slots:
         page.addModel(QStringLiteral("plain"), &notAModel, false);
         QVERIFY(page.model(QStringLiteral("plain")) == &notAModel && !page.itemModel(QStringLiteral("plain")));
         page.addModel(QStringLiteral("null"), nullptr, true);
-        // An owned model and the fields go with the page.
         QPointer<QStandardItemModel> owned = new QStandardItemModel;
         QPointer<TextField> field = new TextField;
         {
@@ -186,9 +172,7 @@ private slots:
         QVERIFY(!owned && !field);
     }
 
-    // Backgrounds are scaled to the printer's paper, which follows the page
-    // (an unknown size code leaves it alone); a file that is no image, or
-    // none at all, keeps the image there was.
+    // An unknown size code, or a file that is no image, changes nothing.
     void paperAndBackgrounds()
     {
         ReportPage page;
@@ -231,7 +215,6 @@ private slots:
         QCOMPARE(m_run->answerer.titles().join(""), QString());   // the prompts have none
         QCOMPARE(page.pageIndex(), sheets);
         QVERIFY(!page.cancelled() && !page.preview());
-        // Each sheet's PDF holds that sheet's field and no other.
         const QStringList pdfs = m_run->driver.pdfFiles();
         QCOMPARE(pdfs.size(), sheets);
         for (int k = 0; k < sheets; ++k) {
@@ -303,9 +286,7 @@ private slots:
         QVERIFY(!page.cancelled());
     }
 
-    // A table running from sheet 0 on to sheet 1, where a text and a QR code
-    // stand too. Whatever lies wholly off a sheet is not drawn: on paper it
-    // would be cut off, but a PDF would keep it, hidden, and take longer.
+    // What lies wholly off a sheet is not drawn: a PDF would keep it, hidden.
     void sheetsHoldOnlyTheirOwnDrawing()
     {
         ReportPage full, bare;
@@ -321,7 +302,6 @@ private slots:
         QCOMPARE(PdfFile::content(fullSheet0), PdfFile::content(renderSheet(bare, 0, QStringLiteral("bare-0.pdf"))));
         const QString text0 = PdfFile::text(fullSheet0);
         QVERIFY2(text0.contains(QStringLiteral("Предмет")) && text0.contains(QStringLiteral("Строка6")), qPrintable(text0));
-        // Sheet 1: the six rows that went on and the text, nothing of sheet 0.
         const QString sheet1 = renderSheet(full, 1, QStringLiteral("full-1.pdf"));
         const QString text1 = PdfFile::text(sheet1);
         QVERIFY2(text1.contains(QStringLiteral("Строка7")) && text1.contains(QStringLiteral("Строка12"))
@@ -335,7 +315,6 @@ private slots:
         ReportPage page;
         makeSheets(page, 3);
         addTable(page, 30, false);
-        // Only sheet 0 asks.
         page.setDataMode(true);
         renderSheet(page, 1, QStringLiteral("s1.pdf"));
         QVERIFY(m_run->answerer.texts().isEmpty());
@@ -348,8 +327,7 @@ private slots:
         QVERIFY(m_run->driver.previewCount() <= 1);
         QVERIFY(page.cancelled() && !page.preview());
         QCOMPARE(page.pageIndex(), 0);
-        // Yes in a new run: asked once, although sheet 0 is painted for the
-        // preview and again for the print, and the table is cut off.
+        // Asked once, though sheet 0 is painted for the preview and the print.
         m_run->answerer.clear();
         m_run->driver.setAction(PreviewDriver::PrintToPdf);
         m_run->answerer.answer(QMessageBox::Yes);
@@ -360,8 +338,6 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("Строка6")) && !text.contains(QStringLiteral("Строка7")), qPrintable(text));
     }
 
-    // Its owner lets the page go while the first preview is open: the
-    // preview closes with it and the run stops.
     void pageDeletedWhilePreviewOpen()
     {
         QPointer<ReportPage> page = new ReportPage;
@@ -376,8 +352,7 @@ private slots:
         QCOMPARE(m_run->driver.events(), QStringList{mark(0)});
     }
 
-    // While the first run shows sheet 0 the page is printed again: the old
-    // preview goes and must not move the new run on.
+    // The old preview must not move the new run on.
     void newRunWhileAPreviewIsOpen()
     {
         ReportPage page;

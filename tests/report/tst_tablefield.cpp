@@ -45,9 +45,7 @@ class TestTableField : public QObject
     TableField* m_field = nullptr;
     double m_dpm = 0.0;
 
-    // Model "ViewSpoDetails" of rows x col1..col4 ("r<row>c<column>"; col4
-    // holds a token of col1 and a brace) and a table over it at (10, 20) mm:
-    // columns of 30 mm, header 10 mm, rows 8 mm.
+    // Cells "r<row>c<column>", col4 a token and a brace; at (10, 20) mm, columns 30, header 10, rows 8.
     void makeTable(int rows, int columns = 3)
     {
         const QStringList names{"col1", "col2", "col3", "col4"};
@@ -86,7 +84,6 @@ private slots:
         m_dpm = m_page->dotsPerMm();
     }
 
-    // Preview rows of raw tokens, the model's rows in data mode, and back.
     void templateAndDataMode()
     {
         makeTable(5);
@@ -128,23 +125,18 @@ private slots:
         m_field->setColumnIds({token("col1"), token("other")});
         drawn();
         QCOMPARE(m_field->rowCount(), 3);
-        // A model bound later under the same name replaces the first; the
-        // table follows at its next draw, without the old model's columns.
         QStandardItemModel* replacement = PageMaker::model({"other"}, {{"new"}});
         m_page->addModel(QStringLiteral("VIEWSPODETAILS"), replacement, true);
         QCOMPARE(m_field->boundModel(), replacement);
         QCOMPARE(m_field->columnMap().keys(), QStringList{QStringLiteral("other")});
         drawn();
         QCOMPARE(m_field->cells(), QVector<QVector<QString>>({{QString(), QStringLiteral("new")}}));
-        // A deleted model acts as none.
         delete replacement;
         drawn();
         QVERIFY(!m_field->boundModel() && !m_field->rebind());
         QVERIFY(m_field->rowCount() == 0 && m_field->cells().isEmpty());
-        // So is an object that is no model.
         m_page->addModel("viewspodetails", new QObject, true);
         QVERIFY(!m_field->boundModel() && m_field->columnMap().isEmpty());
-        // Off its page there is nothing to bind to, lay out or draw.
         m_field->setPage(nullptr);
         QStandardItemModel* model = PageMaker::model({"col1"}, {{"first"}, {"second"}});
         m_page->addModel("viewspodetails", model, true);
@@ -152,7 +144,7 @@ private slots:
         m_field->setPrepared(false);
         m_field->prepare();
         QVERIFY(!m_field->prepared() && !m_field->rebind() && canvas.draw(m_field, 4.0).draw(m_field, -1).isBlank());
-        // Put back after its model was bound, it binds when laid out, and says so once.
+        // A new table in the designer has not seen addModel.
         m_field->setPage(m_page.get());
         QSignalSpy changed(m_field, &AbstractField::fieldChanged);
         canvas.draw(m_field, m_dpm).draw(m_field, m_dpm);
@@ -163,9 +155,7 @@ private slots:
 
     void widths()
     {
-        // Automatic: at least 10 mm, else the widest of the header and the
-        // column's texts and 2 mm; the raw template in template mode (even
-        // without preview rows), the values in data mode.
+        // At least 10 mm, else the widest text and 2 mm: the template's, then the values.
         makeTable(3, 3);
         const QString header = QStringLiteral("Наименование учебных дисциплин");
         const QString value = QStringLiteral("Основы безопасности жизнедеятельности");
@@ -184,8 +174,6 @@ private slots:
         QCOMPARE(m_field->width(), m_field->totalWidth());
     }
 
-    // Without word wrap every row has the row height; with it a row of empty
-    // cells shrinks (and a wrapped one grows: the grade word's case).
     void rowHeights()
     {
         makeTable(2, 2);
@@ -229,7 +217,6 @@ private slots:
         drawn();
         const QString cell = m_field->cells().at(0).at(0);
         QCOMPARE(cell, expected);
-        // Hyphenated, the row grows to hold its two lines.
         const QRect bounds = metrics.boundingRect(QRect(0, 0, int((width - 1.0) * m_dpm), 1800), m_field->textFlags(0), cell);
         QCOMPARE(m_field->rowHeights().at(0), qMax(8.0, wordWrap ? (bounds.height() + 0.3 * m_dpm) / m_dpm : 0.0));
     }
@@ -252,11 +239,10 @@ private slots:
         QCOMPARE(m_field->height(), 50.0);   // the first area's
         if (continues)
             return;
-        // Mended, the next layout no longer reports it.
+        // Mended, the next layout no longer reports it; 0 or no areas are unbounded.
         m_field->setMaxSplitHeight({100});
         m_field->prepare();
         QVERIFY(!m_field->overflow());
-        // A first area of height 0 is unbounded; so is a table without areas.
         m_field->setMaxSplitHeight({0});
         m_field->prepare();
         QVERIFY(!m_field->overflow());
@@ -277,13 +263,11 @@ private slots:
         Canvas canvas = drawn();
         QVERIFY(canvas.inkShare(left + 2, right - 2, top) > 0.95 && canvas.inkShare(left + 2, right - 2, bottom) > 0.95);
         QVERIFY(canvas.inkNear((left + right) / 2, (top + bottom) / 2));   // the diagonal
-        // None when the table has no bounded area.
         m_field->setSplitsCount(0);
         QCOMPARE(drawn().inkShare(left + 2, right - 2, top), 0.0);
     }
 
-    // On screen the cells always show, dotted without borders; on paper they
-    // are ruled only with borders.
+    // Without borders cells are dotted on screen, unruled on paper.
     void frames_data()
     {
         QTest::addColumn<bool>("borders");
@@ -329,7 +313,6 @@ private slots:
         QCOMPARE(m_field->cells().at(0), (QVector<QString>{"r0c1", "", "", ""}));
         QVERIFY(m_field->overflow());   // the first area may not continue
         QCOMPARE(m_field->height(), 40.0);
-        // More columns after a layout, with automatic widths: the cells follow.
         m_field->setColumnCount(20);
         m_field->setAutoWidth(true);
         m_field->prepare();
@@ -337,7 +320,6 @@ private slots:
         QCOMPARE(m_field->cells().at(9).size(), 20);
     }
 
-    // Models are fetched whole; one that promises more but gives nothing does not hang.
     void modelsAreFetchedWhole()
     {
         makeTable(0, 1);

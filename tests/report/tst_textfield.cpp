@@ -16,7 +16,6 @@ class TestTextField : public QObject
     const double m_dpm = 10.0;
 
     TextField* addField(const QRectF& box, const QString& text) { return PageMaker::field<TextField>(*m_page, box, text); }
-    // The field drawn on a 150 x 80 mm canvas.
     Canvas render(TextField* field) const { return Canvas::ofMm(150, 80, m_dpm).draw(field, m_dpm); }
 
 private slots:
@@ -26,7 +25,7 @@ private slots:
         m_page->setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 14));
     }
 
-    // The page's font, 14 pt at the page's 100 dpi, without hinting, so layouts match on paper.
+    // Without hinting, so layouts match on paper.
     void font()
     {
         TextField* field = addField({}, QString());
@@ -129,13 +128,11 @@ private slots:
         const Canvas canvas = render(field);
         const QRect ink = canvas.inkBox();
         const int px = field->scaledFont(m_dpm).pixelSize();
-        // 2 mm inside the field left, right and at the bottom; on top 2 mm below
-        // the first (empty) line.
+        // 2 mm inside the field, on top 2 mm below the first (empty) line.
         QVERIFY(qAbs(ink.left() - 12 * m_dpm) <= 1);
         QVERIFY(qAbs(ink.right() - 88 * m_dpm) <= 1);
         QVERIFY(qAbs(ink.bottom() - 58 * m_dpm) <= 1);
         QVERIFY2(ink.top() > 12 * m_dpm + px * 0.8 && ink.top() < 12 * m_dpm + px * 1.6, qPrintable(QString::number(ink.top())));
-        // Both strokes run across; the diagonal crosses the middle.
         const int mid = int(50 * m_dpm);
         QVERIFY(canvas.isInk(mid, ink.top()) && canvas.isInk(mid, ink.bottom()));
         QVERIFY(qAbs(canvas.inkBox(QRect(0, ink.center().y(), canvas.image().width(), 1)).center().x() - mid) <= 2);
@@ -152,7 +149,7 @@ private slots:
         QCOMPARE(render(field).image(), filled);
     }
 
-    // Template and data text are the printing test's; an empty value draws nothing.
+    // Template and data text are the printing test's.
     void dataModeAndMarkup()
     {
         TextField* field = addField({10, 10, 120, 10}, QStringLiteral("$V{empty}"));
