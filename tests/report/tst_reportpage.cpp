@@ -16,7 +16,6 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStandardItemModel>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <memory>
