@@ -29,10 +29,7 @@ const QString overflowText =
     QStringLiteral("Данные таблиц не помещаются на данном бланке и будут обрезаны.\nПродолжить?!");
 const double sheetHeight = 210.0;   // landscape A4 on the page strip, mm
 
-QString mark(int index)
-{
-    return QStringLiteral("[preview %1]").arg(index);
-}
+QString mark(int index) { return QStringLiteral("[preview %1]").arg(index); }
 
 // A text field on each sheet, red and blue backgrounds.
 void makeSheets(ReportPage& page, int sheets)

@@ -29,10 +29,7 @@ public:
     int fetchCalls = 0;
 };
 
-QString token(const QString& column)
-{
-    return QStringLiteral("$D{viewspodetails.%1}").arg(column);
-}
+QString token(const QString& column) { return QStringLiteral("$D{viewspodetails.%1}").arg(column); }
 
 } // namespace
 
