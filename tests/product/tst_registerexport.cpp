@@ -1,4 +1,5 @@
 #include "engine/Database.h"
+#include "product/DocumentsTable.h"
 #include "product/FilterDockWidget.h"
 #include "product/MainWindow.h"
 #include "product/XlsxCellReference.h"
@@ -12,12 +13,22 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QSqlTableModel>
 #include <QStandardPaths>
 
 using namespace DocumentFixtures;
 using namespace FormWidgets;
+using FilterList = QList<QPair<QString, QVariant>>;
 
 namespace {
+
+QString keys(const FilterList& list)
+{
+    QStringList parts;
+    for (const auto& pair : list)
+        parts << pair.first + '=' + (pair.second.type() == QVariant::Date ? pair.second.toDate().toString(Qt::ISODate) : pair.second.toString());
+    return parts.join(' ');
+}
 
 // Columns A..J of a sheet row, joined with '|'.
 QString sheetRow(const QMap<QString, QString>& cells, int row)
@@ -30,8 +41,9 @@ QString sheetRow(const QMap<QString, QString>& cells, int row)
 
 } // namespace
 
-// The register export through the main window: the notice, the file choice,
-// the workbook read back, the filter it shares with the register, failures.
+// The filter panel, and the register export through the main window: the
+// notice, the file choice, the workbook read back, the filter it shares with
+// the register, failures.
 class RegisterExportTest : public QObject
 {
     Q_OBJECT
@@ -60,10 +72,10 @@ private slots:
         QVERIFY(insertDocument(bare) > 0);
         open();
 
-        // A "#" in the folder must not cut the path when the file is opened.
+        // Characters that mean something in a URL must not cut the path when the file is opened.
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("реестр #1"));
-        const QString path = dir.filePath("реестр #1/книга.xlsx");
+        QVERIFY(QDir(dir.path()).mkdir("реестр #1 100%"));
+        const QString path = dir.filePath("реестр #1 100%/книга.xlsx");
         ModalAnswerer answerer;
         FileChoiceAnswerer files;
         UrlCatcher catcher;
@@ -101,18 +113,60 @@ private slots:
         QVERIFY(styles.contains("<alignment horizontal=\"center\" vertical=\"center\" wrapText=\"1\"/>"));
     }
 
-    // The panel's filters decide what goes out, as they do in the register.
-    void filtersAndNotice()
+    void panelList()
+    {
+        FilterDockWidget dock;
+        QString sent;
+        connect(&dock, &FilterDockWidgetAbstract::filtersChanged, [&sent](const FilterList& list) { sent = keys(list); });
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        QCOMPARE(keys(dock.filters()), QStringLiteral("fio= prof="));
+        QCOMPARE(dock.sizeHint().width(), 400);
+        edit(&dock, "lineEditProfessionName")->insert("  повар ");
+        QCOMPARE(sent, QStringLiteral("fio= prof=повар"));
+        auto* from = child<QDateEdit>(&dock, "dateEditFrom");
+        auto* to = child<QDateEdit>(&dock, "dateEditTo");
+        QVERIFY(!from->isEnabled());
+        child<QCheckBox>(&dock, "checkBox")->setChecked(true);
+        QVERIFY(from->isEnabled() && to->isEnabled());
+        QCOMPARE(sent, QString("dateFrom=%1 dateTo=%1 fio= prof=повар").arg(today));
+        // Each date bounds the other, within 2017-01-01 .. 2999-12-31.
+        from->setDate(QDate::currentDate().addDays(5));
+        QCOMPARE(from->date(), QDate::currentDate());
+        to->setDate(QDate(2016, 5, 5));
+        QCOMPARE(to->date(), QDate::currentDate());
+        from->setDate(QDate(2010, 1, 1));
+        QCOMPARE(from->date(), QDate(2017, 1, 1));
+        QCOMPARE(sent, QString("dateFrom=2017-01-01 dateTo=%1 fio= prof=повар").arg(today));
+        // Clearing drops the texts and the date box, but keeps the dates.
+        button(&dock, "pushButtonClear")->click();
+        QCOMPARE(sent, QStringLiteral("fio= prof="));
+        QCOMPARE(from->date(), QDate(2017, 1, 1));
+    }
+
+    // The panel's filters decide what the register shows, across reloads, and
+    // what goes out.
+    void panelFiltersRegisterAndExport()
     {
         const QStringList names = {"Абрамов", "Абрамова", "Борисова", "Абрамова", "Абрамцев"};
         for (int i = 0; i < names.size(); ++i)
             QVERIFY(insertDocument({{"isTemplate", 0}, {"fio1", names.at(i)}, {"issueDate", QString("2020-01-0%1").arg(i + 1)}}) > 0);
         open();
         FilterDockWidget* panel = window->filterPanel();
+        DocumentsTable* table = window->documentsRegister();
+        QCOMPARE(QString("%1-%2").arg(panel->minimumWidth()).arg(panel->maximumWidth()), QStringLiteral("228-228"));
+        const auto visible = [table] {
+            int rows = 0;
+            for (int row = 0; row < table->tableModel()->rowCount(); ++row)
+                rows += table->isRowHidden(row) ? 0 : 1;
+            return rows;
+        };
         edit(panel, "lineEditFio1")->insert(" абрамов "); // as typed: textEdited
+        table->updateData();
+        QCOMPARE(visible(), 3);
         child<QCheckBox>(panel, "checkBox")->setChecked(true);
         child<QDateEdit>(panel, "dateEditFrom")->setDate(QDate(2020, 1, 1));
         child<QDateEdit>(panel, "dateEditTo")->setDate(QDate(2020, 1, 3));
+        QCOMPARE(visible(), 2);
 
         QTemporaryDir dir;
         ModalAnswerer answerer;
@@ -124,13 +178,21 @@ private slots:
         const QMap<QString, QString> cells = XlsxFile::cells(dir.filePath("a.xlsx"));
         QCOMPARE(cells.value("C2") + '|' + cells.value("C3") + '|' + cells.value("C4"), QStringLiteral("Абрамов  |Абрамова  |"));
         QVERIFY(!window->isAskBeforeExport());
-
         // The next export asks nothing; a cancelled choice writes and opens nothing.
         window->exportTo();
         QCOMPARE(answerer.handledCount(), 1);
         QCOMPARE(files.requests.size(), 2);
         QCOMPARE(catcher.urls.size(), 1);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.xlsx"});
+
+        // The panel and its menu entry follow each other.
+        auto* action = child<QAction>(window.get(), "actionFilter");
+        panel->close();
+        QVERIFY(!action->isChecked());
+        action->setChecked(true);
+        QVERIFY(panel->isVisible());
+        action->setChecked(false);
+        QVERIFY(!panel->isVisible());
     }
 
     void failedSaveIsReportedAndNothingOpened_data()
