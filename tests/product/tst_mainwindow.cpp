@@ -35,9 +35,7 @@ private slots:
         QVERIFY(openEmpty());
         Database::userSettings()->remove(QStringLiteral("VelSpo"));
         Database::userSettings()->setValue(QStringLiteral("VelSpo/showTipsOnStartup"), false);
-        QVariantMap row = fullDocument();
-        row.insert(QStringLiteral("fio1"), QStringLiteral("Иванов"));
-        QVERIFY(insertDocument(row) > 0);
+        QVERIFY(insertDocument(fullDocument()) > 0); // "Иванова Мария Петровна"
     }
 
     void cleanup()
@@ -71,8 +69,6 @@ private slots:
         table->selectRow(0);
         table->onFiltersChanged({{QStringLiteral("fio"), table->tableModel()->index(1, 1).data().toString()}});
         QCOMPARE(shown(), QStringLiteral("10000"));
-        table->selectAll();
-        QCOMPARE(shown(), QStringLiteral("11111"));
     }
 
     void documentRequestsOpenForms()
@@ -98,7 +94,7 @@ private slots:
         const QList<DocumentEditDialog*> forms = window->findChildren<DocumentEditDialog*>();
         QCOMPARE(forms.size(), 3);
         QCOMPARE(edit(forms.at(0), "lineEditFio_1")->text() + '|' + edit(forms.at(2), "lineEditFio_1")->text(),
-                 QStringLiteral("Иванов|"));
+                 QStringLiteral("Иванова|"));
         QVERIFY(button(forms.at(2), "pushButtonSave")->isVisible());
     }
 
