@@ -115,8 +115,8 @@ private slots:
     // copies every detail row.
     void copyKeepsEveryDetailRowOrNone()
     {
-        const int source = addDocument("Иванов"), other = addDocument("Петров");
-        QVERIFY(insertDetails(source) && insertDetails(other));
+        const int source = addDocument("Иванов");
+        QVERIFY(insertDetails(source));
         // Practices and disciplines are copied before the attestations fail.
         QVERIFY(exec("CREATE TRIGGER failInsert BEFORE INSERT ON AttestationDetails "
                      "BEGIN SELECT RAISE(ABORT, 'refused by test'); END"));
@@ -126,12 +126,12 @@ private slots:
         table.onCopyRecordAction();
         QCOMPARE(clicked.count(), 0);
         for (const QString& name : documentTables())
-            QCOMPARE(count(name), name == QLatin1String("SpoDocuments") ? 2 : 2 * detailCount(name, source));
+            QCOMPARE(count(name), detailCount(name, source));
         QVERIFY(exec("DROP TRIGGER failInsert"));
         table.onCopyRecordAction();
         QCOMPARE(clicked.count(), 1);
         const int copy = clicked.at(0).at(0).toInt();
-        QCOMPARE(table.tableModel()->rowCount(), 3);
+        QCOMPARE(table.tableModel()->rowCount(), 2);
         for (const QString& name : detailTables())
             QCOMPARE(detailCount(name, copy), detailCount(name, source));
         // Blank and registration numbers emptied, series left NULL, the rest kept.
@@ -154,8 +154,7 @@ private slots:
         QVERIFY(insertDetails(a) && insertDetails(b) && insertDetails(c));
         DocumentsTable table;
         ModalAnswerer answerer;
-        answerer.answer(QMessageBox::Cancel);
-        answerer.answer(QMessageBox::Cancel);
+        answerer.setDefaultAnswer(QMessageBox::Cancel);
         for (const QList<int>& ids : {QList<int>{a, c}, QList<int>{b}}) {
             selectDocuments(table, ids);
             table.onDeleteAction();
