@@ -70,11 +70,10 @@ private slots:
         child<QAction>(window.get(), "actionExport")->trigger();
         QCOMPARE(answerer.texts(), QStringList{"При экспорте в Excel будут применены текущие настройки фильтрации"});
         const FileChooser::Request request = files.requests.value(0);
-        QCOMPARE(request.caption + '|' + request.filter, QStringLiteral("Экспорт в Excel|Excel files (*.xlsx)"));
-        QCOMPARE(request.proposed, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/VelSpo"
-                                       + QDate::currentDate().toString("-export-yyyy-MM-dd") + ".xlsx");
-        QCOMPARE(catcher.urls.size(), 1);
-        QCOMPARE(catcher.urls.at(0).toLocalFile(), path);
+        QCOMPARE(request.caption + '|' + request.filter + '|' + request.proposed,
+                 "Экспорт в Excel|Excel files (*.xlsx)|" + QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                     + "/VelSpo" + QDate::currentDate().toString("-export-yyyy-MM-dd") + ".xlsx");
+        QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(path)});
 
         const QMap<QString, QString> cells = XlsxFile::cells(path);
         QCOMPARE(sheetRow(cells, 1).split('|', Qt::SkipEmptyParts).size(), 10);
@@ -178,8 +177,6 @@ private slots:
         QVERIFY(!action->isChecked());
         action->setChecked(true);
         QVERIFY(panel->isVisible());
-        action->setChecked(false);
-        QVERIFY(!panel->isVisible());
     }
 
     void failedSaveIsReportedAndNothingOpened_data()
