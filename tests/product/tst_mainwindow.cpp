@@ -74,7 +74,6 @@ private slots:
         const QString surname = table->tableModel()->index(0, 1).data().toString().section(' ', 0, 0);
         table->onRowActivated(table->tableModel()->index(0, 1));
         table->newRecordAction->trigger(); // the templates dialog, no form yet
-        QCOMPARE(window->findChildren<DocumentEditDialog*>().size(), 1);
         QPointer<SelectTemplateDialog> templates = window->findChild<SelectTemplateDialog*>();
         QVERIFY(templates);
         // A template form opened from it refreshes its list when saved.
