@@ -49,7 +49,6 @@ private slots:
     {
         insertDocument({{"fio1", "Петров"}, {"isTemplate", 0}});
         open();
-        QCOMPARE(window->windowTitle(), ProductTypeInfo::titleWithVersion());
         for (QAction* tool : child<QToolBar>(window.get(), "toolBar")->actions())
             QVERIFY2(!tool->icon().pixmap(48, 48).isNull(), qPrintable(tool->text())); // our own drawn icons, linked in
         DocumentsTable* table = window->documentsRegister();
