@@ -13,15 +13,6 @@
 using namespace DocumentFixtures;
 using namespace FormWidgets;
 
-namespace {
-
-QString variable(const char* name)
-{
-    return scalar("SELECT Value FROM Variables WHERE Name = ?", {QString::fromLatin1(name)}).toString();
-}
-
-} // namespace
-
 // The organisation's requisites and the chairpersons guide it opens.
 class OptionsDialogTest : public QObject
 {
@@ -30,44 +21,36 @@ private slots:
     void init() { QVERIFY(openEmpty()); }
     void cleanup() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-    void requisitesRoundTrip_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("quotes, blanks kept") << "  ГБПОУ 'Колледж' им. О'Генри \"№ 1\"  ";
-        QTest::newRow("statement-like") << "x'); DELETE FROM Variables; --";
-        QTest::newRow("empty") << "";
-    }
-
+    // Quotes, blanks and statement-like text are stored and shown again whole.
     void requisitesRoundTrip()
     {
-        QFETCH(QString, text);
+        const QString text = "  ГБПОУ 'Колледж' им. О'Генри \"№ 1\"'); DELETE FROM Variables; --  ";
         QPointer<OptionsDialog> dialog = new OptionsDialog;
         for (const char* name : {"lineEditOrgName_1", "lineEditBoss_1", "lineEditCity"})
             edit(dialog, name)->setText(text + name);
         child<QComboBox>(dialog, "lineEditBoss_2")->setCurrentText(text);
         button(dialog, "pushButtonSave")->click();
         QVERIFY(dialog->isHidden());
-        QCOMPARE(variable("OrgName_1") + '|' + variable("Boss_1") + '|' + variable("City") + '|' + variable("Boss_2"),
-                 QStringList({text + "lineEditOrgName_1", text + "lineEditBoss_1", text + "lineEditCity", text}).join('|'));
-        QVERIFY(QDateTime::fromString(variable("Date"), "yyyy-MM-dd hh:mm:ss").secsTo(QDateTime::currentDateTime()) < 60);
-
-        // Shown again as stored.
+        QCOMPARE(rows("SELECT Name, Value FROM Variables WHERE Name <> 'Date' ORDER BY rowid"),
+                 QStringList({"OrgName_1|" + text + "lineEditOrgName_1", "City|" + text + "lineEditCity",
+                              "Boss_1|" + text + "lineEditBoss_1", "Boss_2|" + text}));
+        const QString date = scalar("SELECT Value FROM Variables WHERE Name = 'Date'").toString();
+        QVERIFY(QDateTime::fromString(date, "yyyy-MM-dd hh:mm:ss").secsTo(QDateTime::currentDateTime()) < 60);
         QPointer<OptionsDialog> again = new OptionsDialog;
         QCOMPARE(edit(again, "lineEditOrgName_1")->text() + child<QComboBox>(again, "lineEditBoss_2")->currentText(),
                  text + "lineEditOrgName_1" + text);
         button(again, "pushButtonCancel")->click();
     }
 
+    // Cancel stores nothing; a database that takes no writes is reported, the
+    // dialog keeps what was typed, and no requisite is half-saved.
     void cancelAndFailedSaveStoreNothing()
     {
         QPointer<OptionsDialog> dialog = new OptionsDialog;
-        QCOMPARE(edit(dialog, "lineEditCity")->text() + edit(dialog, "lineEditDate")->text(), QString());
         edit(dialog, "lineEditCity")->setText("Москва");
         button(dialog, "pushButtonCancel")->click();
         QCOMPARE(count("Variables"), 0);
 
-        // A database that takes no writes: the user is told, the dialog stays
-        // with what was typed, and no requisite is half-saved.
         QVERIFY(exec("INSERT INTO Variables VALUES ('City', 'Тверь')"));
         dialog = new OptionsDialog;
         edit(dialog, "lineEditCity")->setText("Москва");
@@ -78,9 +61,7 @@ private slots:
         QVERIFY(exec("PRAGMA query_only = 0"));
         QCOMPARE(answerer.texts(), QStringList{"Не удалось сохранить реквизиты организации.\nВведённые данные не записаны в базу данных."});
         QVERIFY(dialog && dialog->isVisible());
-        QCOMPARE(edit(dialog, "lineEditCity")->text(), QStringLiteral("Москва"));
-        QCOMPARE(count("Variables"), 1);
-        QCOMPARE(variable("City"), QStringLiteral("Тверь"));
+        QCOMPARE(edit(dialog, "lineEditCity")->text() + rows("SELECT Value FROM Variables").join('|'), QStringLiteral("МоскваТверь"));
         delete dialog;
     }
 
@@ -95,19 +76,14 @@ private slots:
         QVERIFY(guide);
         auto* view = child<QTableView>(guide, "tableView");
         QCOMPARE(view->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("      "));
-        QVERIFY(!button(guide, "pushButtonDelete")->isEnabled());
 
-        // Added as typed, blanks and all; an empty name adds nothing.
+        // Added as typed, blanks and all; an empty name adds nothing; the refill keeps the typed name.
         edit(guide, "lineEdit")->setText(" О'Нил А. ");
         button(guide, "pushButtonAdd")->click();
         button(guide, "pushButtonAdd")->click();
         QCOMPARE(rows("SELECT bossFio FROM Bosses ORDER BY bossId"), (QStringList{"Сидоров С.С.", " О'Нил А. "}));
-        QCOMPARE(view->currentIndex().row(), 1);
-        QVERIFY(button(guide, "pushButtonDelete")->isEnabled());
-        QCOMPARE(combo->count(), 2);
-        QCOMPARE(combo->currentText(), QStringLiteral("Набранный")); // the refill keeps it
+        QCOMPARE(combo->currentText() + QString::number(combo->count()), QStringLiteral("Набранный2"));
 
-        // Delete asks; Cancel keeps the row, Ok removes it.
         ModalAnswerer answerer;
         answerer.answer(QMessageBox::Cancel);
         answerer.answer(QMessageBox::Ok);
@@ -122,7 +98,6 @@ private slots:
         // A double click hands the name over and closes the guide; nothing is stored yet.
         emit view->doubleClicked(view->model()->index(0, 1));
         QCOMPARE(combo->currentText(), QStringLiteral(" О'Нил А. "));
-        QVERIFY(guide->isHidden());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!guide);
         QCOMPARE(count("Variables"), 0);
@@ -142,6 +117,7 @@ private slots:
         QFile stored(Database::userSettingsPath() + QStringLiteral("/settings.ini")); // on disk, not in a cache
         QVERIFY(stored.open(QIODevice::ReadOnly) && stored.readAll().contains("OptionsDialogGeometry"));
     }
+
 };
 
 VELSPO_TEST_MAIN(OptionsDialogTest)
