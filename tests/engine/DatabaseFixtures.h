@@ -26,7 +26,7 @@ inline QByteArray readBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Creates the missing directories on the way.
+// Creates the missing directories.
 inline bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -34,8 +34,7 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-// Bytes that SQLite cannot read as a database.
-inline QByteArray noise() { return QByteArray(8192, '\x5a'); }
+inline QByteArray noise() { return QByteArray(8192, '\x5a'); } // not a database
 
 // Runs the statements on a private connection to path; false at the first failure.
 inline bool makeSqliteFile(const QString& path, const QStringList& statements)
@@ -76,19 +75,11 @@ inline QStringList oldSchema()
     };
 }
 
-// A valid SQLite file of some other program.
-inline QStringList foreignSchema()
-{
-    return {QStringLiteral("CREATE TABLE Customers (id INTEGER PRIMARY KEY, name TEXT)"),
-            QStringLiteral("INSERT INTO Customers (name) VALUES ('Петров')")};
-}
-
-// Same names as ours but the wrong columns.
-inline QStringList wrongSchema()
-{
-    return {QStringLiteral("CREATE TABLE SpoDocuments (spoId INTEGER PRIMARY KEY, fio TEXT)"),
-            QStringLiteral("INSERT INTO SpoDocuments (fio) VALUES ('Иванов')")};
-}
+// Some other program's file, and one with our table names but the wrong columns.
+inline const QStringList foreignSchema = {"CREATE TABLE Customers (id INTEGER PRIMARY KEY, name TEXT)",
+                                          "INSERT INTO Customers (name) VALUES ('Петров')"};
+inline const QStringList wrongSchema = {"CREATE TABLE SpoDocuments (spoId INTEGER PRIMARY KEY, fio TEXT)",
+                                        "INSERT INTO SpoDocuments (fio) VALUES ('Иванов')"};
 
 // "name type notnull pk" for every column of a table, on the program's connection.
 inline QStringList tableInfo(const QString& table)

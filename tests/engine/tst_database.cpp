@@ -146,11 +146,11 @@ private slots:
         const int cancel = QMessageBox::Cancel, ok = QMessageBox::Ok;
         QStringList partial = oldSchema();
         partial.removeLast(); // the patch would add tables before failing
-        QTest::newRow("wrong columns, Cancel") << wrongSchema() << QByteArray() << cancel;
-        QTest::newRow("foreign tables, Cancel") << foreignSchema() << QByteArray() << cancel;
+        QTest::newRow("wrong columns, Cancel") << wrongSchema << QByteArray() << cancel;
+        QTest::newRow("foreign tables, Cancel") << foreignSchema << QByteArray() << cancel;
         QTest::newRow("missing table, Cancel") << partial << QByteArray() << cancel;
         QTest::newRow("random bytes, Cancel") << QStringList() << noise() << cancel;
-        QTest::newRow("wrong columns, Ok") << wrongSchema() << QByteArray() << ok;
+        QTest::newRow("wrong columns, Ok") << wrongSchema << QByteArray() << ok;
         QTest::newRow("random bytes, Ok") << QStringList() << noise() << ok;
         QTest::newRow("empty file, Ok") << QStringList() << QByteArray() << ok;
     }
@@ -217,7 +217,7 @@ private slots:
             QVERIFY(exec("INSERT INTO SpoDocuments (fio1) VALUES ('Чужой')"));
             Database::destroy();
         } else if (kind == "old" || kind == "unmovable") {
-            QVERIFY(makeSqliteFile(Database::databaseFileName(), kind == "old" ? oldSchema() : wrongSchema()));
+            QVERIFY(makeSqliteFile(Database::databaseFileName(), kind == "old" ? oldSchema() : wrongSchema));
         } else if (kind == "blocked") {
             QVERIFY(writeBytes(scratch.filePath("file"), "x"));
             Database::setDataPathForTesting(scratch.filePath("file/data"));
@@ -262,7 +262,7 @@ private slots:
     {
         QVERIFY(!Database::checkDbStructure(dataFile("missing.db")));
         QVERIFY(!QFile::exists(dataFile("missing.db")));
-        QVERIFY(makeSqliteFile(Database::databaseFileName(), foreignSchema()));
+        QVERIFY(makeSqliteFile(Database::databaseFileName(), foreignSchema));
         ModalAnswerer answerer;
         QVERIFY(Database::init(false));
         QCOMPARE(answerer.handledCount(), 0);
@@ -458,7 +458,7 @@ private slots:
         else if (kind == "random" || kind == "empty")
             QVERIFY(writeBytes(path, kind == "random" ? noise() : QByteArray()));
         else if (kind == "foreign" || kind == "wrong")
-            QVERIFY(makeSqliteFile(path, kind == "foreign" ? foreignSchema() : wrongSchema()));
+            QVERIFY(makeSqliteFile(path, kind == "foreign" ? foreignSchema : wrongSchema));
         else if (kind == "directory")
             QVERIFY(QDir().mkpath(path));
         if (backup && !kind.startsWith("live") && kind != "missing directory")
