@@ -62,8 +62,7 @@ private slots:
         QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
     }
 
-    // An older database, at the start or restored from a backup, is patched to
-    // exactly the new structure; its rows survive, the chosen file stays as it was.
+    // Patched to exactly the new structure at the start or on restore; rows survive, the chosen file stays.
     void oldDatabaseIsPatchedToTheNewStructure_data()
     {
         QTest::addColumn<bool>("restore");
@@ -197,7 +196,6 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("started");
         QTest::addColumn<QString>("text");
-        QTest::newRow("directory below a file") << "blocked" << false << "/file/data/VelSpo.db";
         QTest::newRow("cannot move aside") << "unmovable" << false << "переместить";
         QTest::newRow("read-only, current structure") << "current" << true << "администратора";
         QTest::newRow("read-only, needs a patch") << "old" << false << "администратора";
@@ -210,17 +208,12 @@ private slots:
         QFETCH(bool, started);
         QFETCH(QString, text);
         const bool readOnly = kind == "current" || kind == "old" || kind == "none";
-        const QString original = Database::dataPath();
-        QTemporaryDir scratch;
         if (kind == "current") {
             QVERIFY(Database::init(true));
             QVERIFY(exec("INSERT INTO SpoDocuments (fio1) VALUES ('Чужой')"));
             Database::destroy();
         } else if (kind == "old" || kind == "unmovable") {
             QVERIFY(makeSqliteFile(Database::databaseFileName(), kind == "old" ? oldSchema() : wrongSchema));
-        } else if (kind == "blocked") {
-            QVERIFY(writeBytes(scratch.filePath("file"), "x"));
-            Database::setDataPathForTesting(scratch.filePath("file/data"));
         }
         // Every ".bak" name of this minute and the next is taken.
         int taken = 0;
@@ -238,13 +231,12 @@ private slots:
         const QStringList names = result ? rows("SELECT fio1 FROM SpoDocuments") : QStringList();
         Database::destroy();
         Database::setReadOnlyForTesting(false);
-        Database::setDataPathForTesting(original);
 
         QCOMPARE(result, started);
         QCOMPARE(Database::startupExitCode(), started ? 0 : 1);
         QCOMPARE(answerer.handledCount(), kind == "unmovable" ? 2 : 1);
         const QString last = answerer.texts().last();
-        QVERIFY2(last.contains(text) && last.contains(kind == "blocked" ? scratch.path() : original), qPrintable(last));
+        QVERIFY2(last.contains(text) && last.contains(Database::databaseFileName()), qPrintable(last));
         QCOMPARE(last.startsWith(OpenFailure), !started);
         QCOMPARE(answerer.titles().last(), started ? QString("Внимание!") : QString("Ошибка"));
         QVERIFY(!stored);
@@ -295,14 +287,8 @@ private slots:
 
     void sharedModelAndSettings()
     {
-        // The instance opens on demand; the model is shared.
         QVERIFY(Database::instance() && Database::isOpen());
         QCOMPARE(Database::tableModel("Bosses"), Database::tableModel("Bosses"));
-        // The user's key does not move the data directory.
-        const QString data = Database::dataPath();
-        Database::userSettings()->setValue("VelSpo/dataPath", "/somewhere/else");
-        QCOMPARE(Database::dataPath(), data);
-        Database::userSettings()->remove("VelSpo/dataPath");
         // The settings reach their files when the database goes.
         Database::userSettings()->setValue("VelSpo/late", "written");
         Database::commonSettings()->setValue("Proxy/hostName", "proxy.local");
@@ -310,7 +296,6 @@ private slots:
         QVERIFY(readBytes(Database::userSettingsPath() + "/settings.ini").contains("late=written"));
         QVERIFY(readBytes(Database::dataPath() + "/settings.ini").contains("hostName=proxy.local"));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        // Fresh objects come back after the old ones are gone.
         QCOMPARE(Database::userSettings()->value("VelSpo/late").toString(), QString("written"));
         Database::userSettings()->remove("VelSpo/late");
         Database::commonSettings()->remove("Proxy");
@@ -487,7 +472,7 @@ private slots:
         const QString saved = outside.filePath("saved.db");
         QVERIFY(writeBytes(saved, "older backup"));
         QVERIFY(Database::backup(saved));
-        // The write lock taken for the copy is released: the database still takes changes.
+        // The write lock taken for the copy is released.
         QVERIFY(exec("INSERT INTO SpoDocuments (spoId, fio1) VALUES (2, 'Лишний')"));
         QVERIFY(Database::setVariable("City", "Тверь"));
         QSqlTableModel* model = Database::tableModel("SpoDocuments");
@@ -510,14 +495,12 @@ private slots:
     }
 
 private:
-    // A live database for backup and restore: one row, one variable.
     static bool openLive()
     {
         return Database::init(true) && exec("INSERT INTO SpoDocuments (spoId, fio1) VALUES (1, 'Живой')")
             && Database::setVariable("City", "Москва");
     }
 
-    // The live database is intact and alone in the data directory.
     static void checkLive()
     {
         QVERIFY(Database::isOpen());

