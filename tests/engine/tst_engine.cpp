@@ -12,7 +12,6 @@
 #include "support/TestEnvironment.h"
 
 #include <QAbstractItemModel>
-#include <QPixmap>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -37,7 +36,7 @@ QString variable(const ReportPage& page, const char* name) { return page.variabl
 QString mark(int index) { return QStringLiteral("[preview %1]").arg(index); }
 
 // Name and subjects on sheet 0, the short name on sheet 1.
-bool writeTemplate(const QString& path, int sheets, bool withBackground = false)
+bool writeTemplate(const QString& path, int sheets)
 {
     ReportPage page;
     page.setPagesCount(sheets);
@@ -45,11 +44,6 @@ bool writeTemplate(const QString& path, int sheets, bool withBackground = false)
     PageMaker::field<TextField>(page, {20, 210 + 195, 200, 10}, QStringLiteral("Подпись: $V{Full_Name_short}"));
     PageMaker::table(page, 20, 45, QStringLiteral("ViewSpoDetails"), {"col1"}, {150}, 8, 7)
         ->setHeaderNames({QStringLiteral("Заголовок-col1")});
-    if (withBackground) {
-        QPixmap red(297, 210);
-        red.fill(Qt::red);
-        page.setBackgroundImage(red);
-    }
     return QDir().mkpath(QFileInfo(path).absolutePath()) && page.save(path);
 }
 
@@ -207,25 +201,15 @@ private slots:
         QCOMPARE(updates.count(), 33 + 2);
     }
 
-    void programTypeAndFlags_data()
+    // NULL, 0 or empty flags and program type, dates neither stored nor valid, no requisites: empty texts.
+    void emptyValuesGiveEmptyTexts()
     {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("0") << QVariant(0) << "профессии";
-        QTest::newRow("NULL") << QVariant(QVariant::Int) << "профессии";
-        QTest::newRow("empty text") << QVariant(QString("")) << "профессии";
-    }
-
-    void programTypeAndFlags()
-    {
-        QFETCH(QVariant, stored);
-        QFETCH(QString, text);
-        // NULL or 0 flags, dates neither stored nor valid, no requisites: empty texts.
-        const int id = insertDocument({{"programType", stored}, {"isExcellent", 0}, {"isDuplicate", QVariant(QVariant::Int)},
-                                       {"fio1", "Иванов"}, {"fio2", "Иван"}, {"issueDate", "не указана"}});
         ReportPage page;
-        loadSpoData(&page, id, true);
-        QCOMPARE(variable(page, "program_type"), text);
+        for (const QVariant& stored : {QVariant(0), QVariant(QVariant::Int), QVariant(QString(""))}) {
+            loadSpoData(&page, insertDocument({{"programType", stored}, {"isExcellent", 0}, {"isDuplicate", QVariant(QVariant::Int)},
+                                               {"fio1", "Иванов"}, {"fio2", "Иван"}, {"issueDate", "не указана"}}), true);
+            QCOMPARE(variable(page, "program_type"), QString("профессии"));
+        }
         QCOMPARE(variable(page, "text_for_addition") + "|" + variable(page, "full_name") + "|"
                      + variable(page, "full_name_short"),
                  QStringLiteral("о среднем профессиональном образовании|Иванов Иван|Иванов И."));
@@ -408,34 +392,26 @@ private slots:
         QVERIFY(!designerPage);
     }
 
-    // Printing again starts a new run; the first page goes once its dialogs are gone.
-    void backgroundIsAskedForFirstAndEachRunIsNew()
+    // A missing document prints the template empty. Printing again starts a new run; the first page goes
+    // once its dialogs are gone.
+    void printRuns()
     {
-        const int id = insertDocument(fullDocument());
-        QVERIFY(writeTemplate(installedPath("id121double"), 2, true));
+        setRequisites();
+        QVERIFY(writeTemplate(installedPath("id121double"), 2));
         m_run->answerer.answer(QMessageBox::Yes);
-        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, true);
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, 4242, true);
         QPointer<ReportPage> first = m_engine->currentPage();
-        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, false);
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, insertDocument(fullDocument()), false);
+        QCOMPARE(m_errors->count(), 0);
         QCOMPARE(m_run->driver.events(),
                  (QStringList{backgroundQuestion, mark(0), turnOver, mark(1), mark(2), turnOver, mark(3)}));
         QVERIFY(PreviewDriver::remainingPreviews().isEmpty() && !first);
         QCOMPARE(m_engine->currentPage()->pageIndex(), 2);
-    }
-
-    void missingDocumentPrintsTheTemplateEmpty()
-    {
-        setRequisites();
-        QVERIFY(writeTemplate(installedPath("id121double"), 2));
-        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, 4242, false);
-        QCOMPARE(m_errors->count(), 0);
-        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1)}));
-        const QString first = PreviewDriver::pdfText(m_run->driver.pdfFiles().value(0));
         // Tokens print as nothing; the table keeps its header.
-        QVERIFY2(first.contains(QStringLiteral("ФИО:")) && first.contains(QStringLiteral("Заголовок-col1")),
-                 qPrintable(first));
+        const QString empty = PreviewDriver::pdfText(m_run->driver.pdfFiles().value(0));
+        QVERIFY2(empty.contains("ФИО:") && empty.contains("Заголовок-col1"), qPrintable(empty));
         for (const char* text : {"$V{", "Москва", "Практика"})
-            QVERIFY2(!first.contains(QString::fromUtf8(text)), text);
+            QVERIFY2(!empty.contains(QString::fromUtf8(text)), text);
     }
 
 private:
