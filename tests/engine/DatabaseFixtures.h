@@ -81,11 +81,12 @@ inline const QStringList foreignSchema = {"CREATE TABLE Customers (id INTEGER PR
 inline const QStringList wrongSchema = {"CREATE TABLE SpoDocuments (spoId INTEGER PRIMARY KEY, fio TEXT)",
                                         "INSERT INTO SpoDocuments (fio) VALUES ('Иванов')"};
 
-// "name type notnull pk" for every column of a table, on the program's connection.
-inline QStringList tableInfo(const QString& table)
+// "table column type notnull pk" for every column of the tables named like pattern, on the program's connection.
+inline QStringList structure(const QString& pattern = "%")
 {
-    return DocumentFixtures::rows(QStringLiteral("SELECT name || ' ' || type || ' ' || \"notnull\" || ' ' || pk "
-                                                 "FROM pragma_table_info('%1')").arg(table));
+    return DocumentFixtures::rows("SELECT m.name || ' ' || p.name || ' ' || p.type || ' ' || p.\"notnull\" || ' ' || p.pk "
+                                  "FROM sqlite_master m, pragma_table_info(m.name) p WHERE m.type = 'table' AND "
+                                  "m.name NOT LIKE 'sqlite_%' AND m.name LIKE ? ORDER BY m.name, p.cid", {pattern});
 }
 
 } // namespace DatabaseFixtures
