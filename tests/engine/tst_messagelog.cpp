@@ -1,3 +1,4 @@
+#include "DatabaseFixtures.h"
 #include "engine/MessageLog.h"
 #include "support/TestEnvironment.h"
 
@@ -11,17 +12,13 @@
 #include <memory>
 #include <vector>
 
+using DatabaseFixtures::readBytes;
+
 namespace {
 
 QStringList g_captured;
 
 void captureHandler(QtMsgType, const QMessageLogContext&, const QString& message) { g_captured.append(message); }
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 } // namespace
 
@@ -55,7 +52,7 @@ private slots:
         VLOG << "cant find report file" << QStringLiteral("id120");
         MessageLog::uninstall();
         QTextCodec::setCodecForLocale(previous);
-        QCOMPARE(readAll(m_path), "first\r\n\na%sb\r\n\nthird 3\r\n\n\r\n\n" + QString::fromUtf8("Неверный формат «ё»").toUtf8()
+        QCOMPARE(readBytes(m_path), "first\r\n\na%sb\r\n\nthird 3\r\n\n\r\n\n" + QString::fromUtf8("Неверный формат «ё»").toUtf8()
                                       + "\r\n\ntst_messagelog.cpp : " + QByteArray::number(line)
                                       + " \t cant find report file \"id120\"\r\n\n");
     }
@@ -67,7 +64,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("last run\r\n\n") > 0);
         file.close();
         qDebug("before");
-        QVERIFY(MessageLog::restart(m_path) && readAll(m_path).isEmpty());
+        QVERIFY(MessageLog::restart(m_path) && readBytes(m_path).isEmpty());
         qDebug("to the file");
         MessageLog::install(m_path + ".second");
         qDebug("moved");
@@ -75,7 +72,7 @@ private slots:
         qDebug("back");
         MessageLog::uninstall();
         qDebug("still there");
-        QCOMPARE(readAll(m_path) + readAll(m_path + ".second"), QByteArray("to the file\r\n\nmoved\r\n\n"));
+        QCOMPARE(readBytes(m_path) + readBytes(m_path + ".second"), QByteArray("to the file\r\n\nmoved\r\n\n"));
         const QString unwritable = m_dir.filePath(QStringLiteral("no-such-dir/debug.txt"));
         QVERIFY(!MessageLog::restart(unwritable));
         qWarning("lost");
@@ -99,7 +96,7 @@ private slots:
             QVERIFY(worker->wait(30000));
         MessageLog::uninstall();
 
-        const QList<QByteArray> records = readAll(m_path).split('\n');
+        const QList<QByteArray> records = readBytes(m_path).split('\n');
         QCOMPARE(records.size(), 2 * threads * perThread + 1);
         QSet<QByteArray> distinct;
         const QRegularExpression record("^поток \\d+ запись \\d+ x{40}\r$");
