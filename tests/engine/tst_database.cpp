@@ -33,8 +33,10 @@ private slots:
     void init() { resetDataDir(); }
     void cleanupTestCase() { resetDataDir(); }
 
+    // The check of a missing file creates none.
     void firstStartCreatesDatabaseWithoutBox()
     {
+        QVERIFY(!Database::checkDbStructure(dataFile("missing.db")));
         ModalAnswerer answerer;
         QVERIFY(Database::init(true));
         QCOMPARE(answerer.handledCount(), 0);
@@ -48,11 +50,9 @@ private slots:
                          "ModuleDetails 7, PracticeDetails 5, SpoDocuments 27, Variables 2, ViewSpoCourseworks 3, "
                          "ViewSpoDMs 5, ViewSpoDetails 4, ViewSpoDocuments 7, ViewSpoModules 3"));
         QVERIFY(Database::checkDbStructure(Database::databaseFileName()));
-        // Views are rebuilt at every start.
-        QVERIFY(exec("DROP VIEW ViewSpoDetails"));
+        QVERIFY(exec("DROP VIEW ViewSpoDetails")); // views are rebuilt at every start
         Database::destroy();
-        QVERIFY(Database::init(true));
-        QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
+        QVERIFY(Database::init(true) && scalar("SELECT count(*) FROM sqlite_master WHERE type = 'view'").toInt() == 5);
     }
 
     // Patched to exactly the new structure at the start or on restore; rows survive, the chosen file stays.
@@ -242,11 +242,8 @@ private slots:
         }
     }
 
-    // The check creates no file; without the check a foreign file is only opened.
-    void checkIsSkippedOrCreatesNothing()
+    void withoutTheCheckAForeignFileIsOnlyOpened()
     {
-        QVERIFY(!Database::checkDbStructure(dataFile("missing.db")));
-        QVERIFY(!QFile::exists(dataFile("missing.db")));
         QVERIFY(makeSqliteFile(Database::databaseFileName(), foreignSchema));
         ModalAnswerer answerer;
         QVERIFY(Database::init(false));
@@ -254,7 +251,7 @@ private slots:
         QCOMPARE(rows("SELECT name FROM Customers"), QStringList({"Петров"}));
     }
 
-    void variablesAreBoundNotSpliced()
+    void variablesAndFrequentValues()
     {
         QVERIFY(Database::init(true));
         const QString value = "ГБПОУ 'Колледж' им. О'Генри'); DROP TABLE Variables; --";
@@ -264,11 +261,7 @@ private slots:
         QVERIFY(Database::setVariable("BossX1", "Иванов И.И."));
         QCOMPARE(Database::getVariable("boss_1"), QString("Иванов И.И."));
         QCOMPARE(Database::getVariable("City"), QString());
-    }
-
-    void mostFrequentValuesOrderAndBlanks()
-    {
-        QVERIFY(Database::init(true));
+        // Most frequent first, trimmed, blanks left out.
         QVERIFY(exec("INSERT INTO SpoDocuments (qual, professionName) VALUES "
                      "('Техник', 'Механик'), ('  Техник ', ''), ('Повар', '   '), ('Техник', NULL), "
                      "('Бухгалтер', 'Повар'), (NULL, 'Бухгалтер')"));
