@@ -18,9 +18,6 @@ using namespace DocumentFixtures;
 
 namespace {
 
-const QString RepairText = QStringLiteral("Неверный формат базы данных. \nБудет создана пустая база данных верного "
-                                          "формата взамен текущей");
-const QString OpenFailure = QStringLiteral("Не удалось открыть базу данных");
 
 QStringList backupFiles() { return QDir(Database::dataPath()).entryList({"VelSpo_*.bak"}, QDir::Files, QDir::Name); }
 
@@ -166,7 +163,8 @@ private slots:
         answerer.answer(QMessageBox::StandardButton(answer));
         QCOMPARE(Database::init(true), answer == QMessageBox::Ok);
         QCOMPARE(Database::startupExitCode(), 0);
-        QCOMPARE(answerer.texts(), original.isEmpty() ? QStringList() : QStringList({RepairText}));
+        QCOMPARE(answerer.texts(), original.isEmpty() ? QStringList() : QStringList({"Неверный формат базы данных. \nБудет "
+                                                                                     "создана пустая база данных верного формата взамен текущей"}));
         QCOMPARE(answerer.titles(), original.isEmpty() ? QStringList() : QStringList({"Внимание!"}));
         for (const QString& name : taken)
             QCOMPARE(readBytes(dataFile(name)), QByteArray("older"));
@@ -230,7 +228,7 @@ private slots:
         QCOMPARE(answerer.handledCount(), kind == "unmovable" ? 2 : 1);
         const QString last = answerer.texts().last();
         QVERIFY2(last.contains(text) && last.contains(Database::databaseFileName()), qPrintable(last));
-        QCOMPARE(last.startsWith(OpenFailure), !started);
+        QCOMPARE(last.startsWith("Не удалось открыть базу данных"), !started);
         QCOMPARE(answerer.titles().last(), started ? QString("Внимание!") : QString("Ошибка"));
         QVERIFY(!stored);
         QCOMPARE(names, started ? QStringList({"Чужой"}) : QStringList());

@@ -24,8 +24,6 @@ using DatabaseFixtures::writeBytes;
 
 namespace {
 
-const QString NotFound = QStringLiteral("Шаблон отчёта %1 не найден.");
-const QString BadFormat = QStringLiteral("Шаблон отчёта %1 имеет неверный формат.");
 const QString backgroundQuestion = QStringLiteral("Включена печать фона.\nПродолжить?!");
 const QString turnOver = QStringLiteral("Переверните страницу!");
 
@@ -107,13 +105,11 @@ private slots:
     void registersFourTypesOnce()
     {
         ReportList::registerReports(); // again: changes nothing
-        QStringList seen, texts;
+        QStringList texts;
         for (ReportInfo* info : ReportList::allReports()) {
-            seen << QStringLiteral("%1 %2").arg(info->type).arg(info->name);
-            texts << info->title << info->description;
+            texts << QStringLiteral("%1 %2").arg(info->type).arg(info->name) << info->title << info->description;
             QCOMPARE(ReportList::info(ReportList::ReportType(info->type)), info);
         }
-        QCOMPARE(seen, QStringList({"401 id120", "402 id121", "403 id121double", "404 id124"}));
         for (int type : {0, 400, 405}) {
             QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("unregistered report type %1$").arg(type)));
             QVERIFY(!ReportList::info(ReportList::ReportType(type)));
@@ -123,12 +119,12 @@ private slots:
             "профессиональном образовании с отличием (Приказ №531 от 04.07.2013 в ред. Приказов №1243 от "
             "15.11.2013, № 380 от 09.04.2015)");
         QCOMPARE(texts,
-                 QStringList({"Бланк диплома о среднем профессиональном образовании",
+                 QStringList({"401 id120", "Бланк диплома о среднем профессиональном образовании",
                               "Бланк диплома о среднем профессиональном образовании (Приказ №531 от 04.07.2013 в "
                               "ред. Приказа №1243 от 15.11.2013, № 380 от 09.04.2015)",
-                              "Бланк приложения к диплому о среднем профессиональном образовании", addition,
-                              "Бланк приложения к диплому о среднем профессиональном образовании 2 листа",
-                              addition + "\nДва экземпляра бланка!",
+                              "402 id121", "Бланк приложения к диплому о среднем профессиональном образовании", addition,
+                              "403 id121double", "Бланк приложения к диплому о среднем профессиональном образовании 2 листа",
+                              addition + "\nДва экземпляра бланка!", "404 id124",
                               "Бланк диплома о среднем профессиональном образовании с отличием",
                               // "4.07.2013" and "№380" stand as the blank's order prints them.
                               "Бланк диплома о среднем профессиональном образовании с отличием (Приказ №531 от "
@@ -323,7 +319,9 @@ private slots:
                 QTest::ignoreMessage(QtDebugMsg, QRegularExpression("cant find report file \"reports/id121.velrpt\"$"));
             m_engine->onDocumentPrint(ReportList::SpoAddition, insertDocument(fullDocument()), true);
         }
-        QCOMPARE(error(), content.isEmpty() ? NotFound.arg("reports/id121.velrpt") : BadFormat.arg(path));
+        QCOMPARE(m_errors->count(), 1);
+        QCOMPARE(m_errors->at(0).at(0).toString(), content.isEmpty() ? QString("Шаблон отчёта reports/id121.velrpt не найден.")
+                                                                     : QString("Шаблон отчёта %1 имеет неверный формат.").arg(path));
         QCOMPARE((*m_errors)[0][1].toString(), QStringLiteral("Ошибка"));
         QVERIFY(m_run->answerer.texts().isEmpty() && m_run->driver.previewCount() == 0);
         QVERIFY(!m_engine->currentPage() || (m_engine->currentPage()->variables().isEmpty() && !m_engine->currentPage()->dataMode()));
@@ -415,12 +413,6 @@ private slots:
     }
 
 private:
-    QString error() const
-    {
-        return m_errors->count() == 1 ? m_errors->at(0).at(0).toString()
-                                      : QStringLiteral("%1 errors").arg(m_errors->count());
-    }
-
     QTemporaryDir m_workDir;
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<QSignalSpy> m_errors;
