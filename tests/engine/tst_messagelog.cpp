@@ -14,13 +14,7 @@
 
 using DatabaseFixtures::readBytes;
 
-namespace {
-
-QStringList g_captured;
-
-void captureHandler(QtMsgType, const QMessageLogContext&, const QString& message) { g_captured.append(message); }
-
-} // namespace
+static QStringList g_captured;
 
 class MessageLogTest : public QObject
 {
@@ -31,10 +25,9 @@ private slots:
     {
         m_path = m_dir.filePath(QStringLiteral("debug-%1.txt").arg(++m_counter));
         g_captured.clear();
-        qInstallMessageHandler(captureHandler);
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) { g_captured << text; });
     }
 
-    // Whatever a test left installed, the default handler comes back.
     void cleanup() { MessageLog::uninstall(); qInstallMessageHandler(nullptr); }
 
     // Text only, "\r\n\n" after each record, UTF-8 even under another locale.

@@ -145,7 +145,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(QDir::tempPath() != QDir(QStringLiteral("/tmp")).canonicalPath());
-        QDir().mkpath(QFileInfo(StartupSequence::logFilePath()).absolutePath());
         QCOMPARE(StartupSequence::lockFilePath(), QDir(QDir::tempPath()).absoluteFilePath("VelSpo-lock.lock"));
     }
 
