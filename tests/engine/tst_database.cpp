@@ -163,9 +163,9 @@ private slots:
         answerer.answer(QMessageBox::StandardButton(answer));
         QCOMPARE(Database::init(true), answer == QMessageBox::Ok);
         QCOMPARE(Database::startupExitCode(), 0);
-        QCOMPARE(answerer.texts(), original.isEmpty() ? QStringList() : QStringList({"Неверный формат базы данных. \nБудет "
-                                                                                     "создана пустая база данных верного формата взамен текущей"}));
-        QCOMPARE(answerer.titles(), original.isEmpty() ? QStringList() : QStringList({"Внимание!"}));
+        QCOMPARE(answerer.titles() + answerer.texts(),
+                 original.isEmpty() ? QStringList() : QStringList({"Внимание!", "Неверный формат базы данных. \nБудет создана "
+                                                                   "пустая база данных верного формата взамен текущей"}));
         for (const QString& name : taken)
             QCOMPARE(readBytes(dataFile(name)), QByteArray("older"));
         if (answer == QMessageBox::Cancel) {

@@ -91,7 +91,7 @@ int run(const QString& mode, int& argc, char** argv)
             say("EARLY", yesNo(splashVisible()) + " " + yesNo(raw->isVisible()));
             raw->hide(); // the splash timer must show it again
         });
-        QTimer::singleShot(StartupSequence::SplashDurationMs + 400, raw, [raw] {
+        QTimer::singleShot(StartupSequence::SplashDurationMs + 1000, raw, [raw] { // past the splash timer's 5% slack
             say("LATE", yesNo(splashVisible()) + " " + yesNo(raw->isVisible()));
             QCoreApplication::exit(7); // the event loop's result is the exit code
         });
@@ -123,9 +123,7 @@ private:
     ChildResult runChild(const QString& mode, const QString& dataPath)
     {
         QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VELSPO_CHILD_DATA"), dataPath);
-        process.setProcessEnvironment(env);
+        qputenv("VELSPO_CHILD_DATA", QFile::encodeName(dataPath));
         process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--startup-child"), mode});
         ChildResult result;
         if (!process.waitForFinished(60000))
