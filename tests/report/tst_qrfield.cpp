@@ -4,10 +4,11 @@
 #include "support/WarningLog.h"
 
 #include "report/QrField.h"
-#include "report/QrStyle.h"
 #include "report/ReportPage.h"
 
 #include <qrcodegen.hpp>
+
+#include <memory>
 
 namespace {
 
@@ -34,65 +35,38 @@ class TestQrField : public QObject
 {
     Q_OBJECT
 
-    ReportPage* m_page = nullptr;
+    std::unique_ptr<ReportPage> m_page;
     QrField* addField(const QRectF& box, const QString& text) { return PageMaker::field<QrField>(*m_page, box, text); }
 
 private slots:
-    void init() { m_page = new ReportPage; }
-    void cleanup()
-    {
-        delete m_page;
-        m_page = nullptr;
-    }
+    void init() { m_page = std::make_unique<ReportPage>(); }
 
     void modulesMatchTheSymbol_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("dpm");   // negative: the page's own scale
-        QTest::addColumn<double>("x");
-        QTest::addColumn<double>("size");
-        QTest::newRow("Cyrillic") << "Диплом 123456 7654321, Петров Пётр Петрович" << 10.0 << 5.0 << 40.0;
-        QTest::newRow("page scale") << "VelSpo" << -1.0 << 10.0 << 30.0;
-        QTest::newRow("tokens stay literal") << "$V{fio}" << 10.0 << 0.0 << 40.0;
-        QTest::newRow("empty") << QString() << 10.0 << 0.0 << 29.0;
+        QTest::addColumn<QSizeF>("size");
+        QTest::newRow("Cyrillic") << "Диплом 123456 7654321, Петров Пётр Петрович" << 10.0 << QSizeF(40, 40);
+        QTest::newRow("page scale") << "VelSpo" << -1.0 << QSizeF(30, 30);
+        QTest::newRow("tokens stay literal") << "$V{fio}" << 10.0 << QSizeF(40, 40);
+        QTest::newRow("empty") << QString() << 10.0 << QSizeF(29, 29);
+        QTest::newRow("tall") << "square" << 10.0 << QSizeF(20, 30);
+        QTest::newRow("wide") << "square" << 10.0 << QSizeF(30, 20);
     }
     void modulesMatchTheSymbol()
     {
         QFETCH(QString, text);
         QFETCH(double, dpm);
-        QFETCH(double, x);
-        QFETCH(double, size);
+        QFETCH(QSizeF, size);
         m_page->setVariable(QStringLiteral("fio"), QStringLiteral("Петров"));
         m_page->setDataMode(true);
-        QrField* field = addField({x, x + 2, size, size}, text);
+        QrField* field = addField({QPointF(3, 5), size}, text);
         Canvas canvas(600, 600);
         canvas.draw(field, dpm);
         const double scale = dpm > 0 ? dpm : m_page->dotsPerMm();
-        checkModules(canvas.image(), text, QPointF(x * scale, (x + 2) * scale), int(size * scale));
-    }
-
-    void squareFitsTheShorterSide_data()
-    {
-        QTest::addColumn<double>("width");
-        QTest::addColumn<double>("height");
-        QTest::newRow("tall") << 20.0 << 30.0;
-        QTest::newRow("wide") << 30.0 << 20.0;
-    }
-    void squareFitsTheShorterSide()
-    {
-        QFETCH(double, width);
-        QFETCH(double, height);
-        QrField* field = addField({3, 4, width, height}, QStringLiteral("square"));
-        field->setStyle(QrStyle(4, QBrush(Qt::yellow), QBrush(Qt::black)));
-        Canvas canvas(500, 500);
-        canvas.draw(field, 10.0);
-        // The light brush fills the 20 mm square at the top left corner, the
-        // dark one paints inside it, and the style remembers where that was.
-        const QRect yellow = canvas.colourBox(qRgb(255, 255, 0));
-        QCOMPARE(yellow, QRect(30, 40, 200, 200));
-        QCOMPARE(canvas.colourBox(qRgb(0, 0, 0)) | yellow, yellow);
-        QCOMPARE(field->style().left, 30.0f);
-        QCOMPARE(field->style().top, 40.0f);
+        const double side = qMin(size.width(), size.height()) * scale;
+        checkModules(canvas.image(), text, QPointF(3 * scale, 5 * scale), int(side));
+        QVERIFY(QRectF(3 * scale, 5 * scale, side, side).contains(canvas.inkBox()));
     }
 
     void tooLongTextDrawsNothingAndLogsOnce()
@@ -103,7 +77,6 @@ private slots:
         canvas.draw(field, 10.0).draw(field, 10.0);
         QVERIFY(canvas.isBlank());
         QCOMPARE(log.messages().size(), 1);
-        // A shorter text draws again; a new long one is reported again.
         field->setText(QStringLiteral("коротко"));
         canvas.draw(field, 10.0);
         field->setText(QStringLiteral("z").repeated(5000));

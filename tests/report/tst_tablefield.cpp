@@ -15,6 +15,8 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 
+#include <memory>
+
 namespace {
 
 // Always claims more rows but never delivers any.
@@ -27,10 +29,7 @@ public:
     int fetchCalls = 0;
 };
 
-QString token(const QString& column)
-{
-    return QStringLiteral("$D{viewspodetails.%1}").arg(column);
-}
+QString token(const QString& column) { return QStringLiteral("$D{viewspodetails.%1}").arg(column); }
 
 } // namespace
 
@@ -38,14 +37,12 @@ class TestTableField : public QObject
 {
     Q_OBJECT
 
-    ReportPage* m_page = nullptr;
+    std::unique_ptr<ReportPage> m_page;
     QStandardItemModel* m_model = nullptr;
     TableField* m_field = nullptr;
     double m_dpm = 0.0;
 
-    // Model "ViewSpoDetails" of rows x col1..col4 ("r<row>c<column>"; col4
-    // holds a token of col1 and a brace) and a table over it at (10, 20) mm:
-    // columns of 30 mm, header 10 mm, rows 8 mm.
+    // Cells "r<row>c<column>", col4 a token and a brace; at (10, 20) mm, columns 30, header 10, rows 8.
     void makeTable(int rows, int columns = 3)
     {
         const QStringList names{"col1", "col2", "col3", "col4"};
@@ -76,35 +73,23 @@ class TestTableField : public QObject
     {
         return QFontMetrics(m_field->scaledFont(m_dpm)).horizontalAdvance(text) / m_dpm + 2.0;
     }
-    double share(const Canvas& canvas, double yMm) const
-    {
-        return canvas.inkShare(10 * m_dpm + 3, 70 * m_dpm - 3, yMm * m_dpm);
-    }
 
 private slots:
     void init()
     {
-        m_page = new ReportPage;
+        m_page = std::make_unique<ReportPage>();   // its fields and owned models go with it
         m_dpm = m_page->dotsPerMm();
-    }
-    void cleanup()
-    {
-        delete m_page;   // its fields and owned models go with it
-        m_page = nullptr;
     }
 
     void templateAndDataMode()
     {
         makeTable(5);
         m_field->setPreviewRowCount(2);
-        drawn(false);
-        QCOMPARE(m_field->rowCount(), 2);
-        QCOMPARE(m_field->cells().at(1).at(0), token("col1"));
-        drawn(true);
-        QCOMPARE(m_field->rowCount(), 5);
-        QCOMPARE(m_field->cells().at(4).at(2), QStringLiteral("r4c3"));
-        drawn(false);
-        QCOMPARE(m_field->cells().at(0).at(2), token("col3"));
+        for (bool data : {false, true, false}) {
+            drawn(data);
+            QCOMPARE(m_field->rowCount(), data ? 5 : 2);
+            QCOMPARE(m_field->cells().at(1).at(2), data ? QStringLiteral("r1c3") : token("col3"));
+        }
     }
 
     void tokenMapping_data()
@@ -114,12 +99,9 @@ private slots:
         QTest::newRow("text around") << "(" + token("col1") + ") / " + token("col3") + "ч." << "(r0c1) / r0c3ч.";
         QTest::newRow("model name is case-sensitive") << "$D{ViewSpoDetails.col1}" << "$D{ViewSpoDetails.col1}";
         QTest::newRow("column name is case-sensitive") << token("COL1") << "";
-        QTest::newRow("missing column") << token("nothing") << "";
-        QTest::newRow("other model stays") << "$D{viewspocourseworks.col1}" << "$D{viewspocourseworks.col1}";
         QTest::newRow("brace before token") << "a} " + token("col1") + "\\n" << "a} " + token("col1") + "\\n";
         QTest::newRow("backslash n") << token("col1") + "\\n" + token("col2") << "r0c1\nr0c2";
         QTest::newRow("variables after") << token("col1") + " $V{ Fio }$V{nothing}" << "r0c1 Иванов";
-        QTest::newRow("variable before token") << "$V{fio}" + token("col1") << "$V{fio}" + token("col1");
         // A value is data: a token inside it is never expanded.
         QTest::newRow("value holding a token") << token("col4") + "|" + token("col1") << token("col1") + "}|r0c1";
     }
@@ -140,69 +122,38 @@ private slots:
         m_field->setColumnIds({token("col1"), token("other")});
         drawn();
         QCOMPARE(m_field->rowCount(), 3);
-        // A model bound later under the same name replaces the first; the
-        // table follows at its next draw, without the old model's columns.
         QStandardItemModel* replacement = PageMaker::model({"other"}, {{"new"}});
         m_page->addModel(QStringLiteral("VIEWSPODETAILS"), replacement, true);
         QCOMPARE(m_field->boundModel(), replacement);
         QCOMPARE(m_field->columnMap().keys(), QStringList{QStringLiteral("other")});
         drawn();
         QCOMPARE(m_field->cells(), QVector<QVector<QString>>({{QString(), QStringLiteral("new")}}));
-        // A deleted model acts as none: the header alone is drawn.
         delete replacement;
-        QVERIFY(!m_field->boundModel());
-        const Canvas canvas = drawn();
-        QCOMPARE(m_field->rowCount(), 0);
-        QVERIFY(m_field->cells().isEmpty());
-        QVERIFY(share(canvas, 20) > 0.95);
-        QCOMPARE(share(canvas, 38), 0.0);
-        QVERIFY(!m_field->rebind());
-        // So is an object that is no model.
+        drawn();
+        QVERIFY(!m_field->boundModel() && !m_field->rebind());
+        QVERIFY(m_field->rowCount() == 0 && m_field->cells().isEmpty());
         m_page->addModel("viewspodetails", new QObject, true);
         QVERIFY(!m_field->boundModel() && m_field->columnMap().isEmpty());
-    }
-
-    void bindingOnceOnAPage()
-    {
-        TableField field;
-        field.setColumnCount(1);
-        field.setColumnsWidth({30});
-        field.setColumnIds({token("col1")});
-        field.setHeaderHeight(10);
-        field.setRowHeight(8);
-        field.setModelName("viewspodetails");
-        // Without a page there is nothing to bind to, lay out or draw.
-        QVERIFY(!field.rebind());
-        Canvas canvas(400, 400);
-        QVERIFY(canvas.draw(&field, 4.0).draw(&field, -1).isBlank());
-        field.prepare();
-        QVERIFY(!field.prepared());
-        // Placed on a page after its model was bound, it binds when laid
-        // out, and says so once.
+        m_field->setPage(nullptr);
         QStandardItemModel* model = PageMaker::model({"col1"}, {{"first"}, {"second"}});
         m_page->addModel("viewspodetails", model, true);
-        field.setPage(m_page);
-        m_page->setDataMode(true);
-        QSignalSpy changed(&field, &AbstractField::fieldChanged);
-        canvas.draw(&field, m_dpm).draw(&field, m_dpm);
-        QCOMPARE(field.boundModel(), model);
-        QCOMPARE(field.cells().at(1).at(0), QStringLiteral("second"));
-        QVERIFY(!canvas.isBlank());
+        Canvas canvas(400, 400);
+        m_field->setPrepared(false);
+        m_field->prepare();
+        QVERIFY(!m_field->prepared() && !m_field->rebind() && canvas.draw(m_field, 4.0).draw(m_field, -1).isBlank());
+        // A new table in the designer has not seen addModel.
+        m_field->setPage(m_page.get());
+        QSignalSpy changed(m_field, &AbstractField::fieldChanged);
+        canvas.draw(m_field, m_dpm).draw(m_field, m_dpm);
+        QCOMPARE(m_field->boundModel(), model);
+        QCOMPARE(m_field->cells().at(1).at(0), QStringLiteral("second"));
         QCOMPARE(changed.count(), 1);
     }
 
     void widths()
     {
+        // At least 10 mm, else the widest text and 2 mm: the template's, then the values.
         makeTable(3, 3);
-        m_field->setColumnsWidth({15, 25, 35});
-        m_field->prepare();
-        QCOMPARE(QVector<double>({m_field->width(), m_field->height()}), QVector<double>({75, 18}));   // header and a preview row
-        m_field->setHeaderIsVisible(false);
-        m_field->prepare();
-        QCOMPARE(m_field->height(), 8.0);
-        // Automatic: at least 10 mm, else the widest of the header and the
-        // column's texts and 2 mm; the raw template in template mode (even
-        // without preview rows), the values in data mode.
         const QString header = QStringLiteral("Наименование учебных дисциплин");
         const QString value = QStringLiteral("Основы безопасности жизнедеятельности");
         m_field->setHeaderNames({QString(), header, QString()});
@@ -222,24 +173,15 @@ private slots:
 
     void rowHeights()
     {
-        makeTable(3, 2);
+        makeTable(2, 2);
         setData(0, 0, QString());
         setData(0, 1, QString());
-        const QString longText = QStringLiteral("Междисциплинарный курс по организации технического обслуживания и "
-                                                "ремонта электрического и электромеханического оборудования");
-        setData(2, 1, longText);
         drawn();
-        QCOMPARE(m_field->rowHeights(), (QVector<double>{8, 8, 8}));   // no wrapping: the row height
+        QCOMPARE(m_field->rowHeights(), (QVector<double>{8, 8}));
         m_field->setWordWrap(true);
         m_field->prepare();
-        const QVector<double> heights = m_field->rowHeights();
-        QCOMPARE(heights.at(0), 8.0 * 0.7);   // every cell empty
-        QCOMPARE(heights.at(1), 8.0);
-        const QFontMetrics metrics(m_field->scaledFont(m_dpm));
-        const QRect bounds = metrics.boundingRect(QRect(0, 0, int(29 * m_dpm), 1800), m_field->textFlags(0), longText);
-        QVERIFY(bounds.height() > 3 * metrics.height() - 1);   // it really wraps
-        QCOMPARE(heights.at(2), (bounds.height() + 0.3 * m_dpm) / m_dpm);
-        QCOMPARE(m_field->totalHeight(), 10.0 + heights.at(0) + heights.at(1) + heights.at(2));
+        QCOMPARE(m_field->rowHeights(), (QVector<double>{8 * 0.7, 8}));
+        QCOMPARE(m_field->totalHeight(), 10 + 8 * 0.7 + 8);
     }
 
     void gradeWordHyphenation_data()
@@ -248,8 +190,6 @@ private slots:
         QTest::addColumn<bool>("wordWrap");
         QTest::addColumn<bool>("narrow");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("capital") << "Удовлетворительно" << true << true << "Удовлетво- рительно";
-        QTest::newRow("negative") << "неудовлетворительно" << true << true << "неудовлетво- рительно";
         QTest::newRow("with hours") << "72 удовлетворительно" << true << true << "72 удовлетво- рительно";
         QTest::newRow("fits") << "удовлетворительно" << true << false << "удовлетворительно";
         QTest::newRow("no word wrap") << "Удовлетворительно" << false << true << "Удовлетворительно";
@@ -274,7 +214,6 @@ private slots:
         drawn();
         const QString cell = m_field->cells().at(0).at(0);
         QCOMPARE(cell, expected);
-        // Hyphenated, the row grows to hold its two lines.
         const QRect bounds = metrics.boundingRect(QRect(0, 0, int((width - 1.0) * m_dpm), 1800), m_field->textFlags(0), cell);
         QCOMPARE(m_field->rowHeights().at(0), qMax(8.0, wordWrap ? (bounds.height() + 0.3 * m_dpm) / m_dpm : 0.0));
     }
@@ -291,25 +230,16 @@ private slots:
         makeTable(6, 1);
         m_field->setRowHeight(10);
         setAreas({50}, {continues ? 100.0 : 0.0}, {continues ? 250.0 : 0.0});
-        const Canvas canvas = drawn();
+        // Where the rows go on a sheet is the printing test's.
+        drawn();
         QCOMPARE(m_field->overflow(), !continues);
         QCOMPARE(m_field->height(), 50.0);   // the first area's
-        // The header and three rows fit above 50 mm; the fourth would touch it.
-        QVERIFY(canvas.inkNear(25 * m_dpm, 60 * m_dpm));
-        QVERIFY(!canvas.inkNear(25 * m_dpm, 70 * m_dpm));
-        // Rows 3-5 go on from (100 mm, 250 mm), without a header, or are cut off.
-        for (double y : {250, 260, 280})
-            QCOMPARE(canvas.inkNear(115 * m_dpm, y * m_dpm), continues);
-        QVERIFY(!canvas.inkNear(115 * m_dpm, 290 * m_dpm));
-        QCOMPARE(canvas.inkNear(100 * m_dpm, 255 * m_dpm) && canvas.inkNear(130 * m_dpm, 255 * m_dpm), continues);
         if (continues)
             return;
-        // Mended, the next layout no longer reports it, and every row shows.
+        // Mended, the next layout no longer reports it; 0 or no areas are unbounded.
         m_field->setMaxSplitHeight({100});
         m_field->prepare();
         QVERIFY(!m_field->overflow());
-        QVERIFY(drawn().inkNear(25 * m_dpm, 90 * m_dpm));
-        // A first area of height 0 is unbounded; so is a table without areas.
         m_field->setMaxSplitHeight({0});
         m_field->prepare();
         QVERIFY(!m_field->overflow());
@@ -328,17 +258,13 @@ private slots:
         // The rows end 30 mm below the top; the Z runs 2 mm inside the rest.
         const double left = 12 * m_dpm, right = 38 * m_dpm, top = 52 * m_dpm, bottom = 78 * m_dpm;
         Canvas canvas = drawn();
-        QVERIFY(canvas.inkShare(left + 2, right - 2, top) > 0.95);
-        QVERIFY(canvas.inkShare(left + 2, right - 2, bottom) > 0.95);
+        QVERIFY(canvas.inkShare(left + 2, right - 2, top) > 0.95 && canvas.inkShare(left + 2, right - 2, bottom) > 0.95);
         QVERIFY(canvas.inkNear((left + right) / 2, (top + bottom) / 2));   // the diagonal
-        QVERIFY(!canvas.inkNear(left + 3, (top + bottom) / 2 - 10));
-        // None when the table has no bounded area.
         m_field->setSplitsCount(0);
         QCOMPARE(drawn().inkShare(left + 2, right - 2, top), 0.0);
     }
 
-    // On screen the cells always show, dotted without borders; on paper they
-    // are ruled only with borders.
+    // Without borders cells are dotted on screen, unruled on paper.
     void frames_data()
     {
         QTest::addColumn<bool>("borders");
@@ -352,7 +278,7 @@ private slots:
         m_field->setDrawBorders(borders);
         const Canvas canvas = drawn(false);
         for (double y : {20, 30, 38}) {   // top, below the header, below the row
-            const double s = share(canvas, y);
+            const double s = canvas.inkShare(10 * m_dpm + 3, 70 * m_dpm - 3, y * m_dpm);
             QVERIFY2(borders ? s > 0.95 : s > 0.15 && s < 0.8, qPrintable(QString::number(s)));
         }
         QTemporaryDir dir;
@@ -384,7 +310,6 @@ private slots:
         QCOMPARE(m_field->cells().at(0), (QVector<QString>{"r0c1", "", "", ""}));
         QVERIFY(m_field->overflow());   // the first area may not continue
         QCOMPARE(m_field->height(), 40.0);
-        // More columns after a layout, with automatic widths: the cells follow.
         m_field->setColumnCount(20);
         m_field->setAutoWidth(true);
         m_field->prepare();
@@ -392,37 +317,29 @@ private slots:
         QCOMPARE(m_field->cells().at(9).size(), 20);
     }
 
-    void sqlModelIsFetchedWhole()
+    void modelsAreFetchedWhole()
     {
+        makeTable(0, 1);
+        auto* stubborn = new StubbornModel(3, 1);
+        stubborn->setHorizontalHeaderLabels({QStringLiteral("col1")});
+        m_page->addModel("viewspodetails", stubborn, true);
+        drawn();
+        QVERIFY(m_field->rowCount() == 3 && stubborn->fetchCalls >= 1);
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst_tablefield");
             db.setDatabaseName(QStringLiteral(":memory:"));
             QVERIFY(db.open());
             auto* model = new QSqlQueryModel;
-            model->setQuery(QStringLiteral("WITH RECURSIVE c(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM c WHERE i < 699) "
+            model->setQuery(QStringLiteral("WITH RECURSIVE c(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM c WHERE i < 1999) "
                                            "SELECT i AS col1 FROM c"), db);
-            QVERIFY(model->rowCount() < 700);   // the driver hands out a first portion
-            makeTable(0, 1);
+            QVERIFY(model->rowCount() < 2000);   // the driver hands out a first portion
             m_page->addModel("viewspodetails", model, true);
             drawn();
-            QCOMPARE(m_field->rowCount(), 700);
-            QCOMPARE(m_field->cells().at(699).at(0), QStringLiteral("699"));
-            QCOMPARE(m_field->rowHeights().size(), 700);
-            cleanup();   // the model goes before the connection
-            init();
+            QCOMPARE(m_field->rowCount(), 2000);
+            QCOMPARE(m_field->cells().at(1999).at(0), QStringLiteral("1999"));
+            m_page.reset();   // the model goes before the connection
         }
         QSqlDatabase::removeDatabase("tst_tablefield");
-    }
-
-    void modelThatNeverDeliversDoesNotHang()
-    {
-        makeTable(0, 1);
-        auto* model = new StubbornModel(3, 1);
-        model->setHorizontalHeaderLabels({QStringLiteral("col1")});
-        m_page->addModel("viewspodetails", model, true);
-        drawn();
-        QCOMPARE(m_field->rowCount(), 3);
-        QVERIFY(model->fetchCalls >= 1);
     }
 };
 
