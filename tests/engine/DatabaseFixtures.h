@@ -26,7 +26,7 @@ inline QByteArray readBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Creates the missing directories on the way.
+// Creates the missing directories.
 inline bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -34,8 +34,7 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-// Bytes that SQLite cannot read as a database.
-inline QByteArray noise() { return QByteArray(8192, '\x5a'); }
+inline QByteArray noise() { return QByteArray(8192, '\x5a'); } // not a database
 
 // Runs the statements on a private connection to path; false at the first failure.
 inline bool makeSqliteFile(const QString& path, const QStringList& statements)
@@ -76,25 +75,18 @@ inline QStringList oldSchema()
     };
 }
 
-// A valid SQLite file of some other program.
-inline QStringList foreignSchema()
-{
-    return {QStringLiteral("CREATE TABLE Customers (id INTEGER PRIMARY KEY, name TEXT)"),
-            QStringLiteral("INSERT INTO Customers (name) VALUES ('Петров')")};
-}
+// Some other program's file, and one with our table names but the wrong columns.
+inline const QStringList foreignSchema = {"CREATE TABLE Customers (id INTEGER PRIMARY KEY, name TEXT)",
+                                          "INSERT INTO Customers (name) VALUES ('Петров')"};
+inline const QStringList wrongSchema = {"CREATE TABLE SpoDocuments (spoId INTEGER PRIMARY KEY, fio TEXT)",
+                                        "INSERT INTO SpoDocuments (fio) VALUES ('Иванов')"};
 
-// Same names as ours but the wrong columns.
-inline QStringList wrongSchema()
+// "table column type notnull pk" for every column of the tables named like pattern, on the program's connection.
+inline QStringList structure(const QString& pattern = "%")
 {
-    return {QStringLiteral("CREATE TABLE SpoDocuments (spoId INTEGER PRIMARY KEY, fio TEXT)"),
-            QStringLiteral("INSERT INTO SpoDocuments (fio) VALUES ('Иванов')")};
-}
-
-// "name type notnull pk" for every column of a table, on the program's connection.
-inline QStringList tableInfo(const QString& table)
-{
-    return DocumentFixtures::rows(QStringLiteral("SELECT name || ' ' || type || ' ' || \"notnull\" || ' ' || pk "
-                                                 "FROM pragma_table_info('%1')").arg(table));
+    return DocumentFixtures::rows("SELECT m.name || ' ' || p.name || ' ' || p.type || ' ' || p.\"notnull\" || ' ' || p.pk "
+                                  "FROM sqlite_master m, pragma_table_info(m.name) p WHERE m.type = 'table' AND "
+                                  "m.name NOT LIKE 'sqlite_%' AND m.name LIKE ? ORDER BY m.name, p.cid", {pattern});
 }
 
 } // namespace DatabaseFixtures

@@ -12,7 +12,6 @@
 #include "support/TestEnvironment.h"
 
 #include <QAbstractItemModel>
-#include <QPixmap>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -25,8 +24,6 @@ using DatabaseFixtures::writeBytes;
 
 namespace {
 
-const QString NotFound = QStringLiteral("Шаблон отчёта %1 не найден.");
-const QString BadFormat = QStringLiteral("Шаблон отчёта %1 имеет неверный формат.");
 const QString backgroundQuestion = QStringLiteral("Включена печать фона.\nПродолжить?!");
 const QString turnOver = QStringLiteral("Переверните страницу!");
 
@@ -36,9 +33,8 @@ QString variable(const ReportPage& page, const char* name) { return page.variabl
 
 QString mark(int index) { return QStringLiteral("[preview %1]").arg(index); }
 
-// A template: the name and the subjects table on sheet 0, the short name on
-// sheet 1; optionally a red background.
-bool writeTemplate(const QString& path, int sheets, bool withBackground = false)
+// Name and subjects on sheet 0, the short name on sheet 1.
+bool writeTemplate(const QString& path, int sheets)
 {
     ReportPage page;
     page.setPagesCount(sheets);
@@ -46,11 +42,6 @@ bool writeTemplate(const QString& path, int sheets, bool withBackground = false)
     PageMaker::field<TextField>(page, {20, 210 + 195, 200, 10}, QStringLiteral("Подпись: $V{Full_Name_short}"));
     PageMaker::table(page, 20, 45, QStringLiteral("ViewSpoDetails"), {"col1"}, {150}, 8, 7)
         ->setHeaderNames({QStringLiteral("Заголовок-col1")});
-    if (withBackground) {
-        QPixmap red(297, 210);
-        red.fill(Qt::red);
-        page.setBackgroundImage(red);
-    }
     return QDir().mkpath(QFileInfo(path).absolutePath()) && page.save(path);
 }
 
@@ -66,15 +57,9 @@ public:
 
     FakeEditor() : m_page(new ReportPage(this)) { ++created, last = this; }
 
-    bool openFile(const QString& fileName) override
-    {
-        openedPath = fileName;
-        return opens && QFileInfo::exists(fileName);
-    }
+    bool openFile(const QString& fileName) override { return opens && QFileInfo::exists(fileName); }
     ReportPage* reportPage() override { return m_page; }
     QWidget* editorWindow() override { return this; }
-
-    QString openedPath;
     QPointer<ReportPage> m_page;
 };
 
@@ -82,9 +67,6 @@ void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::Deferr
 
 } // namespace
 
-// From a print request to the printed sheets: the report registry, the loader
-// that fills a page from one document, finding templates, the print road, the
-// editor road and who owns which page.
 class EngineTest : public QObject
 {
     Q_OBJECT
@@ -123,13 +105,11 @@ private slots:
     void registersFourTypesOnce()
     {
         ReportList::registerReports(); // again: changes nothing
-        QStringList seen, texts;
+        QStringList texts;
         for (ReportInfo* info : ReportList::allReports()) {
-            seen << QStringLiteral("%1 %2").arg(info->type).arg(info->name);
-            texts << info->title << info->description;
+            texts << QStringLiteral("%1 %2").arg(info->type).arg(info->name) << info->title << info->description;
             QCOMPARE(ReportList::info(ReportList::ReportType(info->type)), info);
         }
-        QCOMPARE(seen, QStringList({"401 id120", "402 id121", "403 id121double", "404 id124"}));
         for (int type : {0, 400, 405}) {
             QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("unregistered report type %1$").arg(type)));
             QVERIFY(!ReportList::info(ReportList::ReportType(type)));
@@ -139,12 +119,12 @@ private slots:
             "профессиональном образовании с отличием (Приказ №531 от 04.07.2013 в ред. Приказов №1243 от "
             "15.11.2013, № 380 от 09.04.2015)");
         QCOMPARE(texts,
-                 QStringList({"Бланк диплома о среднем профессиональном образовании",
+                 QStringList({"401 id120", "Бланк диплома о среднем профессиональном образовании",
                               "Бланк диплома о среднем профессиональном образовании (Приказ №531 от 04.07.2013 в "
                               "ред. Приказа №1243 от 15.11.2013, № 380 от 09.04.2015)",
-                              "Бланк приложения к диплому о среднем профессиональном образовании", addition,
-                              "Бланк приложения к диплому о среднем профессиональном образовании 2 листа",
-                              addition + "\nДва экземпляра бланка!",
+                              "402 id121", "Бланк приложения к диплому о среднем профессиональном образовании", addition,
+                              "403 id121double", "Бланк приложения к диплому о среднем профессиональном образовании 2 листа",
+                              addition + "\nДва экземпляра бланка!", "404 id124",
                               "Бланк диплома о среднем профессиональном образовании с отличием",
                               // "4.07.2013" and "№380" stand as the blank's order prints them.
                               "Бланк диплома о среднем профессиональном образовании с отличием (Приказ №531 от "
@@ -156,14 +136,10 @@ private slots:
     {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("date, day below ten") << "2015-06-05" << "05 июня 2015|05.06.2015";
         QTest::newRow("date, blanks around") << " 2014-12-12 " << "12 декабря 2014|12.12.2014";
         QTest::newRow("date, empty") << "" << "|";
-        QTest::newRow("date, garbage") << "вчера" << "|";
         QTest::newRow("date, impossible day") << "2015-02-30" << "|";
         QTest::newRow("date, other order") << "05.06.2015" << "|";
-        QTest::newRow("name, three parts") << "Иванов Иван Иванович" << "Иванов И.И.";
-        QTest::newRow("name, two parts") << "Иванов Иван" << "Иванов И.";
         QTest::newRow("name, one word") << "Иванов" << "Иванов";
         QTest::newRow("name, blanks only") << "   " << "";
         QTest::newRow("name, extra white space") << "  Иванов \t Иван\n Иванович " << "Иванов И.И.";
@@ -220,26 +196,15 @@ private slots:
         QCOMPARE(updates.count(), 33 + 2);
     }
 
-    void programTypeAndFlags_data()
+    // NULL, 0 or empty flags and program type, dates neither stored nor valid, no requisites: empty texts.
+    void emptyValuesGiveEmptyTexts()
     {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("0") << QVariant(0) << "профессии";
-        QTest::newRow("2") << QVariant(2) << "специальности";
-        QTest::newRow("NULL") << QVariant(QVariant::Int) << "профессии";
-        QTest::newRow("empty text") << QVariant(QString("")) << "профессии";
-    }
-
-    void programTypeAndFlags()
-    {
-        QFETCH(QVariant, stored);
-        QFETCH(QString, text);
-        // NULL or 0 flags, dates neither stored nor valid, no requisites: empty texts.
-        const int id = insertDocument({{"programType", stored}, {"isExcellent", 0}, {"isDuplicate", QVariant(QVariant::Int)},
-                                       {"fio1", "Иванов"}, {"fio2", "Иван"}, {"issueDate", "не указана"}});
         ReportPage page;
-        loadSpoData(&page, id, true);
-        QCOMPARE(variable(page, "program_type"), text);
+        for (const QVariant& stored : {QVariant(0), QVariant(QVariant::Int), QVariant(QString(""))}) {
+            loadSpoData(&page, insertDocument({{"programType", stored}, {"isExcellent", 0}, {"isDuplicate", QVariant(QVariant::Int)},
+                                               {"fio1", "Иванов"}, {"fio2", "Иван"}, {"issueDate", "не указана"}}), true);
+            QCOMPARE(variable(page, "program_type"), QString("профессии"));
+        }
         QCOMPARE(variable(page, "text_for_addition") + "|" + variable(page, "full_name") + "|"
                      + variable(page, "full_name_short"),
                  QStringLiteral("о среднем профессиональном образовании|Иванов Иван|Иванов И."));
@@ -249,8 +214,7 @@ private slots:
             QVERIFY2(variable(page, name).isEmpty(), name);
     }
 
-    // Sample data take the first row and empty tables, or empty values but for
-    // the words and requisites when there is no document at all.
+    // Sample data: the first row and empty tables, or without documents only the words and requisites.
     void loadingWithoutTheDocument()
     {
         setRequisites();
@@ -287,8 +251,7 @@ private slots:
         QAbstractItemModel* works = page->itemModel("viewspocourseworks");
         QVERIFY(works && works->rowCount() == 2);
         QCOMPARE(works->headerData(1, Qt::Horizontal).toString() + "|" + cell(works, 1, 2), QStringLiteral("cwName|отлично"));
-        // A long supplement is fetched whole: the disciplines, the gap, two
-        // totals, the practice and attestation heads.
+        // Fetched whole: the disciplines, the gap, two totals, the practice and attestation heads.
         QAbstractItemModel* details = page->itemModel("ViewSpoDetails");
         QVERIFY(!details->canFetchMore(QModelIndex()));
         QCOMPARE(details->rowCount(), 600 + 5);
@@ -302,12 +265,11 @@ private slots:
         page.reset();
         QVERIFY(!models[0] && !models[1]);
     }
-    void reportFilePathPrefersTheDataDirectory()
+    void templatePathsAndBadRequests()
     {
         QVERIFY(writeTemplate(installedPath("id120"), 1));
         QCOMPARE(Engine::reportFilePath(ReportList::SpoDiploma), installedPath("id120"));
-        // The others have no file there: relative fallback, not checked; a
-        // directory named like a template is no template.
+        // Else the relative fallback, unchecked; a directory is no template.
         QVERIFY(QDir().mkpath(installedPath("id121")));
         QCOMPARE(Engine::reportFilePath(ReportList::SpoAddition), QStringLiteral("reports/id121.velrpt"));
         QCOMPARE(Engine::reportFilePath(ReportList::SpoAdditionDouble), QStringLiteral("reports/id121double.velrpt"));
@@ -315,13 +277,33 @@ private slots:
         // A file at the relative fallback is printed.
         QVERIFY(writeTemplate(m_workDir.path() + "/reports/id124.velrpt", 0));
         m_engine->onDocumentPrint(ReportList::SpoDiplomaExcellent, insertDocument(fullDocument()), false);
-        QCOMPARE(m_errors->count(), 0);
         QCOMPARE(m_engine->currentPage()->fields().size(), 3);
         QCOMPARE(m_engine->currentPage()->variables().value("last_name").toString(), QStringLiteral("Иванова"));
+        // A bad document id, an unregistered type, a missing page or designer: refused with a log line.
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Error printing sqlDocId < 0 -1$"));
+        m_engine->onDocumentPrint(ReportList::SpoDiploma, -1, true);
+        QVERIFY(m_engine->currentPage()->fields().isEmpty() && !m_engine->currentPage()->dataMode());
+        const auto bad = ReportList::ReportType(400);
+        const int editors = FakeEditor::created;
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Error printing: unregistered report type 400$"));
+        m_engine->onDocumentPrint(bad, 1, true);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Error editing: unregistered report type 400$"));
+        m_engine->onGuiEdit(bad);
+        QCOMPARE(FakeEditor::created, editors);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("unregistered report type 400$"));
+        QCOMPARE(Engine::reportFilePath(bad), QString());
+        QVERIFY(Engine::pixmap(bad).isNull());
+        ReportPage page;
+        QVERIFY(!Engine::loadReportData(bad, &page, 1, true) && !Engine::loadReportData(ReportList::SpoDiploma, nullptr, 1, true));
+        // Without a designer the editor road stops with a log line.
+        ReportEditor::setFactory(ReportEditor::Factory());
+        QVERIFY(!ReportEditor::hasFactory());
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("no report designer available$"));
+        m_engine->onGuiEdit(ReportList::SpoDiploma);
+        QCOMPARE(m_errors->count(), 0);
     }
 
-    // Nothing is filled, asked or printed; a designer that cannot open the
-    // file is released unshown.
+    // Nothing is filled, asked or printed; a designer that cannot open the file is released unshown.
     void badTemplateIsReported_data()
     {
         QTest::addColumn<bool>("edit");
@@ -357,11 +339,12 @@ private slots:
                 QTest::ignoreMessage(QtDebugMsg, QRegularExpression("cant find report file \"reports/id121.velrpt\"$"));
             m_engine->onDocumentPrint(ReportList::SpoAddition, insertDocument(fullDocument()), true);
         }
-        QCOMPARE(error(), content.isEmpty() ? NotFound.arg("reports/id121.velrpt") : BadFormat.arg(path));
+        QCOMPARE(m_errors->count(), 1);
+        QCOMPARE(m_errors->at(0).at(0).toString(), content.isEmpty() ? QString("Шаблон отчёта reports/id121.velrpt не найден.")
+                                                                     : QString("Шаблон отчёта %1 имеет неверный формат.").arg(path));
         QCOMPARE((*m_errors)[0][1].toString(), QStringLiteral("Ошибка"));
         QVERIFY(m_run->answerer.texts().isEmpty() && m_run->driver.previewCount() == 0);
-        QVERIFY(!m_engine->currentPage() || m_engine->currentPage()->variables().isEmpty());
-        QVERIFY(!m_engine->currentPage() || !m_engine->currentPage()->dataMode());
+        QVERIFY(!m_engine->currentPage() || (m_engine->currentPage()->variables().isEmpty() && !m_engine->currentPage()->dataMode()));
         QCOMPARE(FakeEditor::created, editors + int(edit && !content.isEmpty()));
         QPointer<FakeEditor> editor = FakeEditor::last;
         QVERIFY(!editor || (!editor->isVisible() && editor->reportPage()->variables().isEmpty()));
@@ -369,44 +352,15 @@ private slots:
         QVERIFY(!editor);
     }
 
-    void badRequestsAreRefusedQuietly()
-    {
-        QVERIFY(writeTemplate(installedPath("id120"), 0));
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Error printing sqlDocId < 0 -1$"));
-        m_engine->onDocumentPrint(ReportList::SpoDiploma, -1, true);
-        QVERIFY(m_engine->currentPage()->fields().isEmpty() && !m_engine->currentPage()->dataMode());
-
-        const auto bad = ReportList::ReportType(400);
-        const int editors = FakeEditor::created;
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Error printing: unregistered report type 400$"));
-        m_engine->onDocumentPrint(bad, 1, true);
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Error editing: unregistered report type 400$"));
-        m_engine->onGuiEdit(bad);
-        QCOMPARE(FakeEditor::created, editors);
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("unregistered report type 400$"));
-        QCOMPARE(Engine::reportFilePath(bad), QString());
-        QVERIFY(Engine::pixmap(bad).isNull());
-        ReportPage page;
-        QVERIFY(!Engine::loadReportData(bad, &page, 1, true) && !Engine::loadReportData(ReportList::SpoDiploma, nullptr, 1, true));
-        // Without a designer the editor road stops with a log line.
-        ReportEditor::setFactory(ReportEditor::Factory());
-        QVERIFY(!ReportEditor::hasFactory());
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("no report designer available$"));
-        m_engine->onGuiEdit(ReportList::SpoDiploma);
-        QCOMPARE(m_errors->count(), 0);
-    }
-
     // Each print takes a page of its own; the designer's page is never taken.
     void printingReplacesItsOwnPageOnly()
     {
         insertDocument(fullDocument());
         const int other = insertDocument({{"fio1", QStringLiteral("Петров")}});
-        // No sheets: print() sets its modes and shows nothing.
+        // No sheets: print() sets its modes and shows nothing. The designer gets sample data of the first document.
         QVERIFY(writeTemplate(installedPath("id120"), 0));
         m_engine->onGuiEdit(ReportList::SpoDiploma);
-        // The designer opens the file with sample data of the first document.
         QPointer<FakeEditor> editor = FakeEditor::last;
-        QCOMPARE(editor->openedPath, installedPath("id120"));
         QVERIFY(editor->isVisible() && !m_engine->currentPage());
         QPointer<ReportPage> designerPage = editor->reportPage();
 
@@ -415,13 +369,10 @@ private slots:
         QCOMPARE(firstPage->parent(), m_engine.get());
         QVERIFY(firstPage->dataMode() && firstPage->printBackgroundImage());
         m_engine->onDocumentPrint(ReportList::SpoDiploma, other, false);
-        QVERIFY(!m_engine->currentPage()->printBackgroundImage());
-        QVERIFY(m_engine->currentPage()->model("ViewSpoDetails"));
         QCOMPARE(m_engine->currentPage()->variables().value("last_name").toString(), QStringLiteral("Петров"));
         flushDeletes();
         QVERIFY(!firstPage && designerPage);
-        QCOMPARE(designerPage->variables().value("last_name").toString(), QStringLiteral("Иванова"));
-        QVERIFY(!designerPage->dataMode());
+        QVERIFY(variable(*designerPage, "last_name") == "Иванова" && !designerPage->dataMode());
         m_errors.reset();
         m_engine.reset();
         flushDeletes();
@@ -431,60 +382,29 @@ private slots:
         QVERIFY(!designerPage);
     }
 
-    void backgroundIsAskedForFirst()
-    {
-        const int id = insertDocument(fullDocument());
-        QVERIFY(writeTemplate(installedPath("id121double"), 2, true));
-        // No: nothing printed, no preview.
-        m_run->answerer.answer(QMessageBox::No);
-        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, true);
-        QCOMPARE(m_run->driver.events() + m_run->answerer.titles(), (QStringList{backgroundQuestion, "Внимание!"}));
-        // Yes: the document's values on both sheets.
-        m_run->answerer.answer(QMessageBox::Yes);
-        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, true);
-        QCOMPARE(m_run->driver.events(), (QStringList{backgroundQuestion, backgroundQuestion, mark(0), turnOver, mark(1)}));
-        const QString text = PreviewDriver::pdfText(m_run->driver.pdfFiles().value(0));
-        QVERIFY2(text.contains("ФИО: Иванова Мария Петровна") && text.contains("Практика"), qPrintable(text));
-        QVERIFY(PreviewDriver::pdfText(m_run->driver.pdfFiles().value(1)).contains("Подпись: Иванова М.П."));
-    }
-
-    void missingDocumentPrintsTheTemplateEmpty()
+    // A missing document prints the template empty. Printing again starts a new run; the first page goes
+    // once its dialogs are gone.
+    void printRuns()
     {
         setRequisites();
         QVERIFY(writeTemplate(installedPath("id121double"), 2));
-        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, 4242, false);
-        QCOMPARE(m_errors->count(), 0);
-        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1)}));
-        const QString first = PreviewDriver::pdfText(m_run->driver.pdfFiles().value(0));
-        // Tokens print as nothing; the table keeps its header.
-        QVERIFY2(first.contains(QStringLiteral("ФИО:")) && first.contains(QStringLiteral("Заголовок-col1")),
-                 qPrintable(first));
-        for (const char* text : {"$V{", "Москва", "Практика"})
-            QVERIFY2(!first.contains(QString::fromUtf8(text)), text);
-    }
-
-    void printingAgainStartsANewRun()
-    {
-        const int id = insertDocument(fullDocument());
-        QVERIFY(writeTemplate(installedPath("id121double"), 2));
-        m_run->driver.setAction(PreviewDriver::Close);
-        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, false);
+        m_run->answerer.answer(QMessageBox::Yes);
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, 4242, true);
         QPointer<ReportPage> first = m_engine->currentPage();
-        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, false);
-        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1), mark(2), turnOver, mark(3)}));
-        // The first page goes once its dialogs are gone.
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, insertDocument(fullDocument()), false);
+        QCOMPARE(m_errors->count(), 0);
+        QCOMPARE(m_run->driver.events(),
+                 (QStringList{backgroundQuestion, mark(0), turnOver, mark(1), mark(2), turnOver, mark(3)}));
         QVERIFY(PreviewDriver::remainingPreviews().isEmpty() && !first);
         QCOMPARE(m_engine->currentPage()->pageIndex(), 2);
+        // Tokens print as nothing; the table keeps its header.
+        const QString empty = PreviewDriver::pdfText(m_run->driver.pdfFiles().value(0));
+        QVERIFY2(empty.contains("ФИО:") && empty.contains("Заголовок-col1"), qPrintable(empty));
+        for (const char* text : {"$V{", "Москва", "Практика"})
+            QVERIFY2(!empty.contains(QString::fromUtf8(text)), text);
     }
 
 private:
-    // The one error text the engine sent, or a note of how many there were.
-    QString error() const
-    {
-        return m_errors->count() == 1 ? m_errors->at(0).at(0).toString()
-                                      : QStringLiteral("%1 errors").arg(m_errors->count());
-    }
-
     QTemporaryDir m_workDir;
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<QSignalSpy> m_errors;

@@ -1,3 +1,4 @@
+#include "DatabaseFixtures.h"
 #include "engine/MessageLog.h"
 #include "support/TestEnvironment.h"
 
@@ -11,19 +12,9 @@
 #include <memory>
 #include <vector>
 
-namespace {
+using DatabaseFixtures::readBytes;
 
-QStringList g_captured;
-
-void captureHandler(QtMsgType, const QMessageLogContext&, const QString& message) { g_captured.append(message); }
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
+static QStringList g_captured;
 
 class MessageLogTest : public QObject
 {
@@ -34,10 +25,9 @@ private slots:
     {
         m_path = m_dir.filePath(QStringLiteral("debug-%1.txt").arg(++m_counter));
         g_captured.clear();
-        qInstallMessageHandler(captureHandler);
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) { g_captured << text; });
     }
 
-    // Whatever a test left installed, the default handler comes back.
     void cleanup() { MessageLog::uninstall(); qInstallMessageHandler(nullptr); }
 
     // Text only, "\r\n\n" after each record, UTF-8 even under another locale.
@@ -55,22 +45,19 @@ private slots:
         VLOG << "cant find report file" << QStringLiteral("id120");
         MessageLog::uninstall();
         QTextCodec::setCodecForLocale(previous);
-        QCOMPARE(readAll(m_path), "first\r\n\na%sb\r\n\nthird 3\r\n\n\r\n\n" + QString::fromUtf8("Неверный формат «ё»").toUtf8()
+        QCOMPARE(readBytes(m_path), "first\r\n\na%sb\r\n\nthird 3\r\n\n\r\n\n" + QString::fromUtf8("Неверный формат «ё»").toUtf8()
                                       + "\r\n\ntst_messagelog.cpp : " + QByteArray::number(line)
                                       + " \t cant find report file \"id120\"\r\n\n");
     }
 
-    // Restart empties the file and keeps earlier messages out. Moving the log
-    // must not remember the log itself as the previous handler; uninstall puts
-    // the previous one back, and a second call changes nothing. A file that
-    // cannot be written loses its records quietly.
+    // Moving the log must not keep the log itself as the previous handler; an unwritable file loses records quietly.
     void restartMoveAndUninstall()
     {
         QFile file(m_path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("last run\r\n\n") > 0);
         file.close();
         qDebug("before");
-        QVERIFY(MessageLog::restart(m_path) && readAll(m_path).isEmpty());
+        QVERIFY(MessageLog::restart(m_path) && readBytes(m_path).isEmpty());
         qDebug("to the file");
         MessageLog::install(m_path + ".second");
         qDebug("moved");
@@ -78,7 +65,7 @@ private slots:
         qDebug("back");
         MessageLog::uninstall();
         qDebug("still there");
-        QCOMPARE(readAll(m_path) + readAll(m_path + ".second"), QByteArray("to the file\r\n\nmoved\r\n\n"));
+        QCOMPARE(readBytes(m_path) + readBytes(m_path + ".second"), QByteArray("to the file\r\n\nmoved\r\n\n"));
         const QString unwritable = m_dir.filePath(QStringLiteral("no-such-dir/debug.txt"));
         QVERIFY(!MessageLog::restart(unwritable));
         qWarning("lost");
@@ -102,7 +89,7 @@ private slots:
             QVERIFY(worker->wait(30000));
         MessageLog::uninstall();
 
-        const QList<QByteArray> records = readAll(m_path).split('\n');
+        const QList<QByteArray> records = readBytes(m_path).split('\n');
         QCOMPARE(records.size(), 2 * threads * perThread + 1);
         QSet<QByteArray> distinct;
         const QRegularExpression record("^поток \\d+ запись \\d+ x{40}\r$");
