@@ -50,11 +50,7 @@ private slots:
         QApplication::clipboard()->clear();
     }
 
-    void cleanup()
-    {
-        delete dialog;
-        delete templates;
-    }
+    void cleanup() { delete dialog; delete templates; }
 
     // New: whole dates, never printed; saved: one row, a template stays restricted after Edit.
     void newFormSavesOneRow_data()
