@@ -79,6 +79,15 @@ public:
     // True when the painter paints on a printer (paper or print preview).
     static bool isPrinterDevice(QPainter* painter);
 
+    // Lengths read from a file are kept within +-maxLength mm (ten metres,
+    // far beyond any blank), so that in device units they stay well inside
+    // int and inside Qt's fixed-point layout; a value that is no finite
+    // number counts as 0.
+    static constexpr double maxLength = 10000.0;
+    static double saneLength(double mm);
+    // Font sizes are kept at or below this many device pixels.
+    static constexpr int maxPixelSize = 1000;
+
 signals:
     void fieldChanged();
 

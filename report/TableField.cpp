@@ -17,6 +17,9 @@ const double epsilon = 0.000001;
 const double cellPadding = 0.3;
 // Height of the box in which a cell text is measured, device units.
 const int measureHeight = 1800;
+// Widest box a cell text is measured in, device units (bounded before the
+// conversion to int).
+const double maxMeasureWidth = 1.0e6;
 
 // The grade word ("удовлетворительно", "Удовлетворительно",
 // "неудовлетворительно") is too long for the narrow grade column of the
@@ -272,7 +275,9 @@ void TableField::computeRowHeights(const QFontMetrics& metrics)
             continue;
         }
         for (int c = 0; c < columns; ++c) {
-            const QRect box(0, 0, qMax(0, int((m_widths.at(c) - 1.0) * dpm)), measureHeight);
+            const double boxWidth = (m_widths.at(c) - 1.0) * dpm;
+            const QRect box(0, 0, boxWidth > 0.0 ? int(qMin(boxWidth, maxMeasureWidth)) : 0,
+                            measureHeight);
             QString& text = row[c];
             QRect bounds = metrics.boundingRect(box, flags, text);
             if (m_widths.at(c) * dpm < bounds.width() + p && text.contains(gradeStem)) {
@@ -348,7 +353,10 @@ void TableField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     const int area = walker.area();
     if (m_zOnEmpty && area < m_maxSplitHeight.size() && maxSplitHeightAt(area) > epsilon) {
         painter->setPen(QPen(QBrush(Qt::black), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-        for (int k = area; k < m_splitsCount; ++k) {
+        // Areas without a height of their own get no Z: the walk ends with
+        // the entries that exist, whatever splitsCount claims.
+        const int areas = qMin(m_splitsCount, m_maxSplitHeight.size());
+        for (int k = area; k < areas; ++k) {
             const double left = X + 2.0 * dotsPerMm;
             const double top = Y + 2.0 * dotsPerMm;
             const double right = X + (m_width - 2.0) * dotsPerMm;
