@@ -48,7 +48,7 @@ void AbstractField::readJson(const QJsonObject& object)
 
     const QString fontText = object.value(QLatin1String("font")).toString();
     QFont font;
-    if (!fontText.isEmpty() && fontText != legacyDefaultFont)
+    if (isFontText(fontText) && fontText != legacyDefaultFont)
         font.fromString(fontText);
     m_font = font;
 
@@ -105,6 +105,22 @@ int AbstractField::textFlags(int flags) const
 double AbstractField::saneLength(double mm)
 {
     return std::isfinite(mm) ? qBound(-maxLength, mm, maxLength) : 0.0;
+}
+
+bool AbstractField::isFontText(const QString& text)
+{
+    // Font matching takes time quadratic in the family name's length.
+    return !text.isEmpty() && text.size() <= maxFontTextLength;
+}
+
+QString AbstractField::boundedText(const QString& text)
+{
+    if (text.size() <= maxTextLength)
+        return text;
+    int length = maxTextLength;
+    if (text.at(length - 1).isHighSurrogate())
+        --length;   // never half a character
+    return text.left(length);
 }
 
 bool AbstractField::isPrinterDevice(QPainter* painter)

@@ -87,6 +87,15 @@ public:
     static double saneLength(double mm);
     // Font sizes are kept at or below this many device pixels.
     static constexpr int maxPixelSize = 1000;
+    // No field of a blank shows more characters than this; longer texts are
+    // cut there before Qt lays them out (which takes seconds per draw for
+    // texts of hundreds of thousands of characters).
+    static constexpr int maxTextLength = 10000;
+    static QString boundedText(const QString& text);
+    // A QFont::toString() form worth reading: not empty, and not so long
+    // that font matching stalls on it (no font has such a name).
+    static constexpr int maxFontTextLength = 300;
+    static bool isFontText(const QString& text);
 
 signals:
     void fieldChanged();

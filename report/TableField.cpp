@@ -168,7 +168,7 @@ void TableField::buildCells()
     m_cells = QVector<QVector<QString>>(rows, QVector<QString>(columns));
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c)
-            m_cells[r][c] = cellText(columnIdAt(c), r);
+            m_cells[r][c] = boundedText(cellText(columnIdAt(c), r));
     }
 }
 
@@ -199,7 +199,7 @@ void TableField::prepare()
     if (m_autoWidth) {
         m_widths.fill(m_minAutoWidth);
         for (int c = 0; c < columns; ++c)
-            raiseWidth(c, headerNameAt(c));
+            raiseWidth(c, boundedText(headerNameAt(c)));
     }
 
     m_rowCount = m_useData ? modelRowCount() : int(m_previewRowCount);
@@ -215,7 +215,7 @@ void TableField::prepare()
             }
         } else {
             for (int c = 0; c < columns; ++c)
-                raiseWidth(c, columnIdAt(c));
+                raiseWidth(c, boundedText(columnIdAt(c)));
         }
     }
 
@@ -321,6 +321,7 @@ void TableField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     // current sheet are drawn: the rest would be cut off on paper and would
     // only fill a PDF with text nobody sees.
     const QRectF visible = ReportPage::visibleArea(painter);
+    m_visible = visible;
     const auto onSheet = [&visible](double top, double height) {
         return top + height > visible.top() && top < visible.bottom();
     };
@@ -373,6 +374,7 @@ void TableField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     }
 
     painter->restore();
+    m_visible = everywhere();
 }
 
 void TableField::drawHeader(QPainter* painter, double x, double y)
@@ -387,7 +389,7 @@ void TableField::drawHeader(QPainter* painter, double x, double y)
 void TableField::drawHeaderCell(QPainter* painter, int column, double x, double y)
 {
     drawCellFrameAndText(painter, x, y, valueAt(m_widths, column, 0.0) * m_dotsPerMm,
-                         m_headerHeightUsed * m_dotsPerMm, column, headerNameAt(column));
+                         m_headerHeightUsed * m_dotsPerMm, column, boundedText(headerNameAt(column)));
 }
 
 void TableField::drawRow(QPainter* painter, int row, double x, double y)
@@ -401,7 +403,8 @@ void TableField::drawRow(QPainter* painter, int row, double x, double y)
 
 void TableField::drawCell(QPainter* painter, int row, int column, double x, double y)
 {
-    const QString text = m_useData ? valueAt(valueAt(m_cells, row), column) : columnIdAt(column);
+    const QString text =
+        m_useData ? valueAt(valueAt(m_cells, row), column) : boundedText(columnIdAt(column));
     drawCellFrameAndText(painter, x, y, valueAt(m_widths, column, 0.0) * m_dotsPerMm,
                          valueAt(m_rowHeights, row, 0.0) * m_dotsPerMm, column, text);
 }
@@ -409,6 +412,10 @@ void TableField::drawCell(QPainter* painter, int row, int column, double x, doub
 void TableField::drawCellFrameAndText(QPainter* painter, double x, double y, double w, double h,
                                       int column, const QString& text)
 {
+    // Cells beside the sheet are cut off anyway; a wide table would spend
+    // its time stroking them.
+    if (x + w < m_visible.left() || x > m_visible.right())
+        return;
     // On screen the cells always show (dotted when the borders are off), so
     // the table can be found in the designer; paper gets them only when asked.
     if (m_drawBorders || !isPrinterDevice(painter))

@@ -50,9 +50,9 @@ void TextField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     painter->setRenderHint(QPainter::TextAntialiasing, true);
 
     // Values are what users typed: they go in as text, not as markup.
-    QString text = reportPage->dataMode()
-                       ? reportPage->substituteVariables(m_text, ReportPage::HtmlValues)
-                       : m_text;
+    QString text = boundedText(reportPage->dataMode()
+                                   ? reportPage->substituteVariables(m_text, ReportPage::HtmlValues)
+                                   : m_text);
     // Markup Qt cannot lay out quickly is shown as it is written.
     if (!MarkupCheck::isSafe(text))
         text = text.toHtmlEscaped();
