@@ -1,10 +1,14 @@
+#include "engine/ReportEditor.h"
 #include "engine/ReportList.h"
 #include "engine/StartupSequence.h"
 #include "modules/spellchecker/SpellChecker.h"
 #include "product/MainWindow.h"
+#include "report/designer/ReportWindow.h"
 
 int main(int argc, char* argv[])
 {
+    // The engine opens templates in the designer through this factory.
+    ReportEditor::setFactory([] { return new ReportWindow(nullptr); });
     StartupSequence::Hooks hooks;
     hooks.registerReports = [] { ReportList::registerReports(); };
     hooks.initSpellChecker = [] { SpellChecker::init(); };

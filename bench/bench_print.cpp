@@ -5,6 +5,7 @@
 // Usage: bench_print [iterations [output folder]]   (default 20; the PDFs are
 // kept in the output folder when one is given)
 
+#include "BenchSupport.h"
 #include "report/ReportPage.h"
 #include "report/TableField.h"
 #include "report/TextField.h"
@@ -20,6 +21,8 @@
 
 #include <algorithm>
 #include <cstdio>
+
+using namespace BenchSupport;
 
 namespace {
 
@@ -175,20 +178,13 @@ void drawBaseline(QPrinter* printer, const QVector<Placed>& strings)
     }
 }
 
-double median(QVector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchSupport::preferOffscreen();
     QApplication app(argc, argv);
-    const int iterations = argc > 1 ? qMax(1, atoi(argv[1])) : 20;
+    const int iterations = BenchSupport::iterations(argc, argv, 20);
 
     QTemporaryDir temporary;
     const QDir dir(argc > 2 ? QString::fromLocal8Bit(argv[2]) : temporary.path());

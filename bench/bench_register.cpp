@@ -1,5 +1,6 @@
 // Opens the document register over 20,000 documents and changes its filter,
 // each timed next to a plain QSqlQuery reading the same view rows.
+#include "BenchSupport.h"
 #include "engine/Database.h"
 #include "engine/ReportList.h"
 #include "product/DocumentsTable.h"
@@ -18,45 +19,12 @@
 #include <memory>
 #include <vector>
 
+using namespace BenchSupport;
+
 namespace {
 
 constexpr int documents = 20000;
 constexpr int runs = 7;
-
-double median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-double medianMs(const std::function<void()>& work, int count = runs)
-{
-    std::vector<double> times;
-    for (int i = 0; i < count; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    return median(times);
-}
-
-bool fill()
-{
-    QSqlQuery query(QSqlDatabase::database());
-    const bool ok = query.exec(QStringLiteral(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-        "INSERT INTO SpoDocuments (isTemplate, isExcellent, fio1, fio2, fio3, issueDate, number, regNumber, "
-        "professionName, editDate) "
-        "SELECT 0, i % 7 = 0, 'Фамилия' || i, 'Имя' || (i % 50), 'Отчество' || (i % 30), "
-        "date('2017-01-01', '+' || (i % 2500) || ' days'), printf('%07d', i), i || '-р', "
-        "CASE i % 4 WHEN 0 THEN 'Повар, кондитер' WHEN 1 THEN 'Сварщик (ручной и частично механизированной сварки)' "
-        "WHEN 2 THEN 'Программирование в компьютерных системах' ELSE 'Технология продукции общественного питания' END, "
-        "'2020-01-01 10:00:00' FROM n;").arg(documents));
-    if (!ok)
-        std::fprintf(stderr, "fill failed: %s\n", qPrintable(query.lastError().text()));
-    return ok;
-}
 
 // What any reader of the view has to do at least: run it and take every value.
 int plainRead()
@@ -89,22 +57,22 @@ int main(int argc, char** argv)
     TestEnvironment environment;
     ReportList::registerReports();
     QApplication app(argc, argv);
-    if (!Database::init(true) || !fill())
+    if (!Database::init(true) || !BenchSupport::fillDocuments(documents))
         return 1;
 
     // The baseline and the register take turns, so a passing load on the
     // machine weighs on both alike.
     int rows = 0;
     int loaded = 0;
-    std::vector<double> plainTimes;
-    std::vector<double> openTimes;
+    QVector<double> plainTimes;
+    QVector<double> openTimes;
     for (int i = 0; i < runs; ++i) {
-        plainTimes.push_back(medianMs([&rows] { rows = plainRead(); }, 1));
+        plainTimes.push_back(timedMs([&rows] { rows = plainRead(); }));
         // Opening: the model's select, every row fetched, the view set up and sorted.
-        openTimes.push_back(medianMs([&loaded] {
+        openTimes.push_back(timedMs([&loaded] {
             DocumentsTable table;
             loaded = table.tableModel()->rowCount();
-        }, 1));
+        }));
     }
     const double plainMs = median(plainTimes);
     const double openMs = median(openTimes);

@@ -2,6 +2,13 @@
 
 #include <QComboBox>
 
+namespace {
+
+// Set while the shown grade is the user's own choice, not the stored value.
+const char* const kPicked = "gradePicked";
+
+} // namespace
+
 ComboBoxRateItemDelegate::ComboBoxRateItemDelegate(QObject* parent, bool withFail, bool numeric)
     : QStyledItemDelegate(parent)
     , withFail(withFail)
@@ -33,6 +40,9 @@ QWidget* ComboBoxRateItemDelegate::createEditor(QWidget* parent, const QStyleOpt
     auto* combo = new QComboBox(parent);
     combo->setEditable(false);
     combo->addItems(grades());
+    // Keyboard, wheel and list choices all arrive as activated.
+    connect(combo, QOverload<int>::of(&QComboBox::activated), combo,
+            [combo] { combo->setProperty(kPicked, true); });
     return combo;
 }
 
@@ -43,6 +53,7 @@ void ComboBoxRateItemDelegate::setEditorData(QWidget* editor, const QModelIndex&
         QStyledItemDelegate::setEditorData(editor, index);
         return;
     }
+    combo->setProperty(kPicked, false);
     const QString value = index.model() ? index.data(Qt::EditRole).toString() : QString();
     // A grade not in the list leaves the combo as it is, so it is never
     // replaced by merely showing it.
@@ -59,6 +70,10 @@ void ComboBoxRateItemDelegate::setModelData(QWidget* editor, QAbstractItemModel*
         QStyledItemDelegate::setModelData(editor, model, index);
         return;
     }
+    // Leaving a persistent editor commits it: unless the user chose a grade,
+    // a stored value the list does not hold must survive that.
+    if (!combo->property(kPicked).toBool())
+        return;
     model->setData(index, combo->currentText(), Qt::EditRole);
 }
 

@@ -1,6 +1,7 @@
 #include "dialogs/DocumentEditDialog.h"
 #include "ui_DocumentEditDialog.h"
 
+#include "dialogs/AdditionalEditDialog.h"
 #include "dialogs/BlankNumberValidator.h"
 #include "dialogs/DocumentSaver.h"
 #include "dialogs/DocumentValidator.h"
@@ -156,6 +157,8 @@ void DocumentEditDialog::loadData(int id)
     ui->dateEditBirth->setDate(storedDate(query, "birthDate"));
     ui->lineEditRegNumber->setText(query.value(QStringLiteral("regNumber")).toString());
     ui->lineEditDate->setText(query.value(QStringLiteral("editDate")).toString());
+    // Show the stamp from its start (the year) should it ever be wider than the field.
+    ui->lineEditDate->setCursorPosition(0);
     ui->checkBoxDuplicate->setChecked(query.value(QStringLiteral("isDuplicate")).toInt() >= 1);
     ui->checkBoxIsEcsellent->setChecked(query.value(QStringLiteral("isExcellent")).toInt() >= 1);
     ui->lineEditSerial->setText(query.value(QStringLiteral("serial")).toString());
@@ -225,6 +228,13 @@ void DocumentEditDialog::on_pushButtonCancel_clicked()
 {
     hide();
     deleteLater();
+}
+
+void DocumentEditDialog::on_pushButtonAdditonal_clicked()
+{
+    auto* dialog = new AdditionalEditDialog(this);
+    dialog->setDocument(spoId);
+    dialog->show();
 }
 
 void DocumentEditDialog::on_pushButtonPrint_clicked()

@@ -40,6 +40,7 @@ signals:
 private slots:
     void on_pushButtonSave_clicked();
     void on_pushButtonCancel_clicked();
+    void on_pushButtonAdditonal_clicked();
     void on_pushButtonPrint_clicked();
     void on_pushButtonEdit_clicked();
     void onFullNameChanged(const QString& text);

@@ -56,11 +56,12 @@ QString DocumentValidator::refusalText(const QStringList& problems)
 
 bool DocumentValidator::blankTaken(const QString& blank, int spoId)
 {
-    // A blank may appear once in the whole table, as a diploma blank or as a
-    // supplement blank of any row, templates included.
+    // A blank may appear once among the rows that are not duplicates, as a
+    // diploma blank or as a supplement blank, templates included. A duplicate
+    // may repeat its original's numbers, so it never blocks the original.
     const QString sql =
         QStringLiteral("SELECT COUNT(1) FROM SpoDocuments WHERE ((%1 || ' ' || %2)=:blank"
-                       " OR (%3 || ' ' || %4)=:blank) AND spoId!=:spoId;")
+                       " OR (%3 || ' ' || %4)=:blank) AND spoId!=:spoId AND IFNULL(isDuplicate,0)=0;")
             .arg(trimmedColumn("additionSerial"), trimmedColumn("additionNumber"),
                  trimmedColumn("serial"), trimmedColumn("number"));
     return countAboveZero(sql, QStringLiteral(":blank"), blank, spoId);
@@ -68,7 +69,8 @@ bool DocumentValidator::blankTaken(const QString& blank, int spoId)
 
 bool DocumentValidator::regNumberTaken(const QString& regNumber, int spoId)
 {
-    const QString sql = QStringLiteral("SELECT COUNT(1) FROM SpoDocuments WHERE %1=:regNumber AND spoId!=:spoId;")
+    const QString sql = QStringLiteral("SELECT COUNT(1) FROM SpoDocuments WHERE %1=:regNumber AND spoId!=:spoId"
+                                           " AND IFNULL(isDuplicate,0)=0;")
                             .arg(trimmedColumn("regNumber"));
     return countAboveZero(sql, QStringLiteral(":regNumber"), regNumber, spoId);
 }

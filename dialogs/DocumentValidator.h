@@ -6,9 +6,9 @@
 struct DocumentFields;
 
 // The checks run before the document form saves: the diploma and supplement
-// blanks must differ, and unless the document is a duplicate, no other row may
-// already hold the same blank (as a diploma or as a supplement blank) or the
-// same registration number. Values are compared trimmed on both sides, so
+// blanks must differ, and unless the document is a duplicate, no other row that
+// is not a duplicate may already hold the same blank (as a diploma or as a
+// supplement blank) or the same registration number. Values are compared trimmed on both sides, so
 // white space typed around a number never makes it look new.
 class DocumentValidator
 {

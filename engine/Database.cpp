@@ -42,6 +42,7 @@ QPointer<QSettings> g_productSettings;
 Database* g_instance = nullptr;
 bool g_constructing = false; // the repair box runs an event loop inside the constructor
 int g_exitCode = 0;
+bool g_readOnlyForTesting = false;
 
 // The compiled-in scripts are split on ';' (no statement holds one inside a
 // text constant). Returns false when the resource cannot be read.
@@ -209,11 +210,20 @@ bool Database::isOpen()
     return g_instance && g_instance->m_db.isOpen();
 }
 
+bool Database::isReadOnly()
+{
+    return g_instance && g_instance->m_readOnly;
+}
+
 Database::Database(bool checkStructure)
 {
     initSettings();
     const QString fileName = databaseFileName();
     VLOG << fileName;
+    if (!mayWrite(fileName)) {
+        openReadOnly(fileName, checkStructure);
+        return;
+    }
 
     if (checkStructure && !checkDbStructure(fileName)) {
         const QFileInfo info(fileName);
@@ -270,11 +280,59 @@ void Database::destroy()
     g_instance = nullptr;
 }
 
-bool Database::openConnection()
+// SQLite writes its journal beside the file, so the folder counts as well.
+bool Database::mayWrite(const QString& fileName)
+{
+    if (g_readOnlyForTesting)
+        return false;
+    const QFileInfo file(fileName);
+    return QFileInfo(file.absolutePath()).isWritable() && (!file.exists() || file.isWritable());
+}
+
+// Another user's database can still be read and printed from; one that lacks
+// part of its structure cannot be patched, and then the program ends.
+void Database::openReadOnly(const QString& fileName, bool checkStructure)
+{
+    const QString file = QDir::toNativeSeparators(fileName);
+    const QString folder = QDir::toNativeSeparators(QFileInfo(fileName).absolutePath());
+    VLOG << "no write access to the database or its folder" << file;
+    const QFileInfo info(fileName);
+    if (!info.isFile() || info.size() == 0) {
+        reportOpenFailure(QStringLiteral("Базы данных ещё нет, а создать её нельзя: нет прав на запись в папку %1.\n"
+                                         "Попросите администратора компьютера дать вашей учётной записи права "
+                                         "на запись в эту папку.")
+                              .arg(folder));
+        return;
+    }
+    if (checkStructure && !checkDbStructure(fileName, true)) {
+        reportOpenFailure(QStringLiteral("Базу данных нужно обновить или исправить, но нет прав на запись в этот файл "
+                                         "или в его папку %1.\nПопросите администратора компьютера дать вашей учётной "
+                                         "записи права на запись в них.")
+                              .arg(folder));
+        return;
+    }
+    if (!openConnection(true)) {
+        reportOpenFailure(m_db.lastError().text());
+        return;
+    }
+    m_state = State::Open;
+    m_readOnly = true;
+    // The views stay as they are: rebuilding them would write.
+    QMessageBox::warning(nullptr, QStringLiteral("Внимание!"),
+                         QStringLiteral("Нет прав на запись в базу данных %1 или в её папку %2.\n\n"
+                                        "Программа открыла базу только для чтения: документы можно просматривать "
+                                        "и печатать, но изменения сохранить не удастся.\n\n"
+                                        "Чтобы работать с документами, попросите администратора компьютера дать "
+                                        "вашей учётной записи права на запись в этот файл и в эту папку.")
+                             .arg(file, folder));
+}
+
+bool Database::openConnection(bool readOnly)
 {
     m_db = defaultConnection();
     if (m_db.isOpen())
         m_db.close();
+    m_db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
     m_db.setDatabaseName(databaseFileName());
     if (!m_db.open()) {
         VLOG << m_db.lastError().text();
@@ -393,16 +451,16 @@ QString Database::getVariable(const QString& name)
     return query.value(0).toString();
 }
 
-void Database::setVariable(const QString& name, const QString& value)
+bool Database::setVariable(const QString& name, const QString& value)
 {
     Database* db = instance();
     if (!db)
-        return;
+        return false;
     QSqlQuery query(db->m_db);
     query.prepare(QStringLiteral("INSERT OR REPLACE INTO Variables VALUES(?, ?);"));
     query.addBindValue(name);
     query.addBindValue(value);
-    execQuery(query);
+    return execQuery(query);
 }
 
 QStringList Database::mostFrequentValues(const QString& table, const QStringList& fields, int limit)
@@ -495,6 +553,10 @@ bool Database::restore(const QString& source)
     Database* db = instance();
     if (!db)
         return false;
+    if (db->m_readOnly) {
+        VLOG << "Database::restore(" << source << ") refused: the database is read-only";
+        return false;
+    }
 
     QTemporaryFile copy(QDir(dataPath()).filePath(ProductTypeInfo::applicationName() + QStringLiteral("-restore-XXXXXX.db")));
     if (!copy.open()) {
@@ -545,6 +607,11 @@ bool Database::restore(const QString& source)
 
 bool Database::checkDbStructure(const QString& path)
 {
+    return checkDbStructure(path, false);
+}
+
+bool Database::checkDbStructure(const QString& path, bool readOnly)
+{
     if (!QFileInfo(path).isFile()) {
         VLOG << "checkDbStructure(" << path << ") file not found";
         return false;
@@ -553,6 +620,8 @@ bool Database::checkDbStructure(const QString& path)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(CheckConnectionName));
         db.setDatabaseName(path);
+        if (readOnly)
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (!db.open()) {
             VLOG << "checkDbStructure(" << path << ")" << db.lastError().text();
         } else {
@@ -687,6 +756,11 @@ void Database::syncSettings()
         if (settings)
             settings->sync();
     }
+}
+
+void Database::setReadOnlyForTesting(bool readOnly)
+{
+    g_readOnlyForTesting = readOnly;
 }
 
 void Database::setDataPathForTesting(const QString& path)

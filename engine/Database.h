@@ -24,6 +24,9 @@ public:
     static Database* instance();
     static int startupExitCode();
     static bool isOpen();
+    // True when the file or its folder may not be written: the database was
+    // opened read-only after telling the user, and every change fails.
+    static bool isReadOnly();
 
     explicit Database(bool checkStructure);
     ~Database();
@@ -40,7 +43,8 @@ public:
     static QSqlTableModel* tableModel(const QString& table);
 
     static QString getVariable(const QString& name);
-    static void setVariable(const QString& name, const QString& value);
+    // False when the value was not stored (read-only database, SQL failure).
+    [[nodiscard]] static bool setVariable(const QString& name, const QString& value);
 
     static QStringList mostFrequentValues(const QString& table, const QStringList& fields, int limit);
     static QStringList mostFrequentValues(const QString& table, const QString& field, int limit);
@@ -50,6 +54,9 @@ public:
     // Patches and checks the file inside one transaction on a connection of its
     // own; the patch is kept only when the check passes.
     static bool checkDbStructure(const QString& path);
+    // Without write access the patch cannot be kept, so only a file that
+    // needs none passes.
+    static bool checkDbStructure(const QString& path, bool readOnly);
     static void applyPatch();
     static void updateViews();
     static void checkLastStartedVersion();
@@ -67,11 +74,16 @@ public:
     // Tests only: replaces the fixed data directory. Call before anything else
     // touches the settings locations.
     static void setDataPathForTesting(const QString& path);
+    // Tests only: treats the database file and its folder as not writable
+    // (root may write everywhere).
+    static void setReadOnlyForTesting(bool readOnly);
 
 private:
     enum class State { Open, Refused, Failed };
 
-    bool openConnection();
+    static bool mayWrite(const QString& fileName);
+    void openReadOnly(const QString& fileName, bool checkStructure);
+    bool openConnection(bool readOnly = false);
     bool createNewDatabase();
     bool moveAside(const QString& fileName);
     void reportOpenFailure(const QString& error);
@@ -79,4 +91,5 @@ private:
     QSqlDatabase m_db;
     QHash<QString, QSqlTableModel*> m_models;
     State m_state = State::Failed;
+    bool m_readOnly = false;
 };

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLockFile>
@@ -19,6 +20,9 @@
 namespace {
 // The maker's web domain, given to the application object.
 const char* const kOrganizationDomain = "velsoftware.example";
+// Packaged with the program's dependencies (fonts-liberation).
+const char* const kInterfaceFontFamily = "Liberation Sans";
+const int kInterfaceFontPixels = 11;
 }
 
 StartupSequence::StartupSequence(Hooks hooks)
@@ -41,6 +45,7 @@ int StartupSequence::run(int& argc, char** argv)
     setApplicationNames();
     createApplication(argc, argv);
     setWindowIcon();
+    setInterfaceFont();
     installTranslator();
 
     if (!acquireInstanceLock()) {
@@ -86,6 +91,20 @@ void StartupSequence::createApplication(int& argc, char** argv)
 void StartupSequence::setWindowIcon()
 {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/default.png")));
+}
+
+// The forms place their widgets in pixels, so the font is sized in pixels too:
+// a desktop's own font or its dots per inch must not outgrow the geometry.
+QFont StartupSequence::interfaceFont()
+{
+    QFont font(QString::fromLatin1(kInterfaceFontFamily));
+    font.setPixelSize(kInterfaceFontPixels);
+    return font;
+}
+
+void StartupSequence::setInterfaceFont()
+{
+    QApplication::setFont(interfaceFont());
 }
 
 void StartupSequence::installTranslator()

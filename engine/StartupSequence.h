@@ -5,6 +5,7 @@
 #include <memory>
 
 class QApplication;
+class QFont;
 class QLockFile;
 class QSplashScreen;
 class QTranslator;
@@ -16,7 +17,7 @@ class QWidget;
 //   1 register report types (hook)        8  open the database
 //   2 organisation/application names      9  empty debug.txt, install the log
 //   3 the application object              10 move old INI data into Variables
-//   4 window icon                         11 prepare the spell checker (hook)
+//   4 window icon, interface font         11 prepare the spell checker (hook)
 //   5 Qt's Russian translation            12 build the main window (hook)
 //   6 single-instance lock                13 splash close / window show timers
 //   7 splash screen                       14 event loop
@@ -56,6 +57,9 @@ public:
     static void setApplicationNames();
     void createApplication(int& argc, char** argv);
     static void setWindowIcon();
+    // The interface font the forms' fixed geometry was drawn for.
+    static void setInterfaceFont();
+    static QFont interfaceFont();
     void installTranslator();
     bool acquireInstanceLock();
     static void showAlreadyRunningBox();

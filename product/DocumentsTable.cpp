@@ -2,6 +2,7 @@
 
 #include "engine/Database.h"
 #include "modules/DocumentsTableAbstract/SqlSavepoint.h"
+#include "modules/FilterDockWidgetAbstract/DocumentFilter.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -67,6 +68,11 @@ bool DocumentsTable::copyDetails(int fromSpoId, int toSpoId)
     return copyDocumentDetails(fromSpoId, toSpoId);
 }
 
+int DocumentsTable::copyDocumentAndDetails(int sqlDocId)
+{
+    return copyDocumentWithDetails(sqlDocId);
+}
+
 bool DocumentsTable::checkBeforePrint(ReportList::ReportType type, int sqlDocId)
 {
     return checkFormMatchesDocument(type, sqlDocId);
@@ -105,22 +111,8 @@ void DocumentsTable::applyFilter()
     if (!model)
         return;
 
-    QString fio;
-    QString prof;
-    QDate dateFrom;
-    QDate dateTo;
-    for (const auto& pair : qAsConst(m_filter)) {
-        if (pair.first == QLatin1String("fio"))
-            fio = pair.second.toString().trimmed();
-        else if (pair.first == QLatin1String("prof"))
-            prof = pair.second.toString().trimmed();
-        else if (pair.first == QLatin1String("dateFrom"))
-            dateFrom = pair.second.toDate();
-        else if (pair.first == QLatin1String("dateTo"))
-            dateTo = pair.second.toDate();
-    }
-    const bool byDate = dateFrom.isValid() && dateTo.isValid();
-    const bool active = !fio.isEmpty() || !prof.isEmpty() || byDate;
+    const DocumentFilter filter(m_filter);
+    const bool active = filter.isActive();
     if (!active && m_hiddenRows == 0)
         return;
     if (active && !m_keysValid)
@@ -136,12 +128,7 @@ void DocumentsTable::applyFilter()
         bool hide = false;
         if (active) {
             const RowKeys& keys = m_keys.at(row);
-            if (!fio.isEmpty() && !keys.fio.contains(fio, Qt::CaseInsensitive))
-                hide = true;
-            else if (byDate && !(keys.issueDate.isValid() && keys.issueDate >= dateFrom && keys.issueDate <= dateTo))
-                hide = true;
-            else if (!prof.isEmpty() && !keys.profession.contains(prof, Qt::CaseInsensitive))
-                hide = true;
+            hide = !filter.matches(keys.fio, keys.issueDate, keys.profession);
         }
         if (isRowHidden(row) != hide)
             setRowHidden(row, hide);
@@ -173,6 +160,21 @@ int DocumentsTable::copyDocumentRecord(int spoId)
     if (!Database::execQuery(query) || query.numRowsAffected() != 1)
         return 0;
     return query.lastInsertId().toInt();
+}
+
+int DocumentsTable::copyDocumentWithDetails(int spoId)
+{
+    // A failure keeps neither: no copy without its supplement, and no
+    // supplement rows for a copy that was never made.
+    SqlSavepoint savepoint(QStringLiteral("copyDocument"));
+    if (!savepoint.isOpen())
+        return 0;
+    const int newId = copyDocumentRecord(spoId);
+    if (newId <= 0 || !copyDocumentDetails(spoId, newId)) {
+        savepoint.rollback();
+        return 0;
+    }
+    return savepoint.release() ? newId : 0;
 }
 
 bool DocumentsTable::deleteDocumentRecords(QList<int> ids)

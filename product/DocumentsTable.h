@@ -37,6 +37,9 @@ public:
     // Copies practices, disciplines, courseworks, attestations and modules with
     // their sub-subjects (under the modules' new ids), all or nothing.
     static bool copyDocumentDetails(int fromSpoId, int toSpoId);
+    // The record and its details as one unit, for the register and the
+    // templates dialog alike; the new id, or 0 when nothing was copied.
+    static int copyDocumentWithDetails(int spoId);
     // Asks when the diploma blank does not match the document's distinction
     // flag; true when printing may go on.
     static bool checkFormMatchesDocument(ReportList::ReportType type, int spoId);
@@ -44,6 +47,7 @@ public:
     bool deleteDocuments(QList<int> ids) override;
     int copyDocument(int sqlDocId) override;
     bool copyDetails(int fromSpoId, int toSpoId) override;
+    int copyDocumentAndDetails(int sqlDocId) override;
     bool checkBeforePrint(ReportList::ReportType type, int sqlDocId) override;
 
     // The filter list received last; applied again after every reload and sort.

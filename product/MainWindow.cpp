@@ -2,14 +2,21 @@
 #include "ui_MainWindow.h"
 
 #include "dialogs/DocumentEditDialog.h"
+#include "dialogs/OptionsDialog.h"
+#include "dialogs/SelectTemplateDialog.h"
 #include "engine/Engine.h"
+#include "engine/FileChooser.h"
 #include "engine/ProductTypeInfo.h"
 #include "product/DocumentsTable.h"
+#include "product/FilterDockWidget.h"
+#include "product/RegisterExport.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -31,11 +38,17 @@ MainWindow::MainWindow(QWidget* parent)
     // A reload empties the selection without a selectionChanged signal.
     connect(documentsTable, &DocumentsTableAbstract::reselected, this, &MainWindow::onSelectionChanged);
 
-    // The filter panel (and its wiring to actionFilter and onFiltersChanged)
-    // joins the layout beside the register.
+    filterDock = new FilterDockWidget(nullptr);
+    filterDock->setFixedWidth(filterDock->width());
+    connect(filterDock, &QDockWidget::visibilityChanged, ui->actionFilter, &QAction::setChecked);
+    connect(ui->actionFilter, &QAction::toggled, filterDock, &QWidget::setVisible);
+
+    // The panel lies in the central widget beside the register, not docked.
     auto* container = new QWidget;
     auto* containerLayout = new QHBoxLayout(container);
     containerLayout->addWidget(documentsTable);
+    containerLayout->addWidget(filterDock);
+    connect(filterDock, &FilterDockWidgetAbstract::filtersChanged, documentsTable, &DocumentsTable::onFiltersChanged);
 
     auto* central = new QWidget(this);
     auto* centralLayout = new QVBoxLayout(central);
@@ -62,12 +75,18 @@ MainWindow::~MainWindow()
     // The dialogs write their settings when they go; the database is still open here.
     delete documentEditDialog;
     delete selectTemplateDialog;
+    qDeleteAll(findChildren<OptionsDialog*>(QString(), Qt::FindDirectChildrenOnly));
     delete ui;
 }
 
 DocumentsTable* MainWindow::documentsRegister() const
 {
     return documentsTable;
+}
+
+FilterDockWidget* MainWindow::filterPanel() const
+{
+    return filterDock;
 }
 
 void MainWindow::onSelectionChanged()
@@ -110,9 +129,12 @@ void MainWindow::onDocumentEdit(int sqlDocId)
 
 void MainWindow::on_actionCreateDoc_triggered()
 {
-    // Until the templates dialog is part of the build, a new document starts
-    // empty, as the templates dialog's own "empty document" choice does.
-    onDocumentFromTemplateCreate(0);
+    selectTemplateDialog = new SelectTemplateDialog(this);
+    connect(selectTemplateDialog, &SelectTemplateDialog::spoIdSelected, this,
+            &MainWindow::onDocumentFromTemplateCreate);
+    connect(selectTemplateDialog, &SelectTemplateDialog::newTemplate, this, &MainWindow::onNewTemplate);
+    connect(selectTemplateDialog, &SelectTemplateDialog::editTemplate, this, &MainWindow::onTemplateEdit);
+    selectTemplateDialog->show();
 }
 
 void MainWindow::onDocumentFromTemplateCreate(int templateId)
@@ -125,6 +147,9 @@ void MainWindow::onDocumentFromTemplateCreate(int templateId)
 void MainWindow::onNewTemplate()
 {
     DocumentEditDialog* dialog = newDocumentEditDialog();
+    if (selectTemplateDialog)
+        connect(dialog, &DocumentEditDialog::documentsUpdated, selectTemplateDialog,
+                &SelectTemplateDialog::fillListWidget);
     dialog->setSpoId(-1);
     dialog->setTemplateMode(true);
     dialog->show();
@@ -133,6 +158,9 @@ void MainWindow::onNewTemplate()
 void MainWindow::onTemplateEdit(int sqlDocId)
 {
     DocumentEditDialog* dialog = newDocumentEditDialog();
+    if (selectTemplateDialog)
+        connect(dialog, &DocumentEditDialog::documentsUpdated, selectTemplateDialog,
+                &SelectTemplateDialog::fillListWidget);
     dialog->setSpoId(sqlDocId);
     dialog->setTemplateMode(true);
     dialog->show();
@@ -147,7 +175,8 @@ void MainWindow::on_actionExit_triggered()
 
 void MainWindow::on_actionSettings_triggered()
 {
-    // Opens the organisation requisites once they are part of the build.
+    auto* dialog = new OptionsDialog(this);
+    dialog->show();
 }
 
 void MainWindow::on_actionEditor_triggered()
@@ -162,6 +191,40 @@ void MainWindow::on_actionImport_triggered()
 void MainWindow::on_actionExport_triggered()
 {
     exportTo();
+}
+
+void MainWindow::exportTo()
+{
+    if (askBeforeExport) {
+        QMessageBox box;
+        box.setIcon(QMessageBox::Information);
+        box.setText(QStringLiteral("При экспорте в Excel будут применены текущие настройки фильтрации"));
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+        auto* checkBox = new QCheckBox(QStringLiteral("Больше не предупреждать"), &box);
+        box.setCheckBox(checkBox);
+        connect(checkBox, &QCheckBox::stateChanged, this, [this](int state) {
+            if (state == Qt::Checked)
+                askBeforeExport = false;
+        });
+        box.exec();
+    }
+    exportTo_(QString());
+}
+
+void MainWindow::exportTo_(QString /*reportName*/)
+{
+    const QString path = FileChooser::saveFileName(this, QStringLiteral("Экспорт в Excel"),
+                                                   proposedFileName(QStringLiteral("export"), QStringLiteral(".xlsx")),
+                                                   QStringLiteral("Excel files (*.xlsx)"));
+    if (path.isEmpty())
+        return;
+    const QList<QPair<QString, QVariant>> filters = filterDock ? filterDock->filters() : QList<QPair<QString, QVariant>>();
+    if (!RegisterExport::write(path, filters)) {
+        emit engine->error(QStringLiteral("Не удалось сохранить файл %1.").arg(path), QStringLiteral("Ошибка"));
+        return;
+    }
+    openLocalFile(path);
 }
 
 void MainWindow::on_actionSaveDb_triggered()

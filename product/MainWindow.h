@@ -6,7 +6,8 @@
 
 class DocumentEditDialog;
 class DocumentsTable;
-class QDockWidget;
+class FilterDockWidget;
+class SelectTemplateDialog;
 class QLabel;
 
 namespace Ui {
@@ -24,6 +25,9 @@ public:
     ~MainWindow() override;
 
     DocumentsTable* documentsRegister() const;
+    FilterDockWidget* filterPanel() const;
+
+    void exportTo() override;
 
 private slots:
     void on_actionExit_triggered();
@@ -45,6 +49,7 @@ private slots:
     void on_actionCopy_triggered();
     void on_actionAbout_triggered();
     void on_actionCheckUpdates_triggered();
+    void exportTo_(QString reportName);
     void on_actionTips_triggered();
     void on_actionPreferences_triggered();
     void on_actionForumUrl_triggered();
@@ -57,7 +62,7 @@ private:
     QLabel* statusLabel = nullptr;
     QPointer<QWidget> topWidget;
     QPointer<DocumentsTable> documentsTable;
-    QPointer<QDockWidget> filterDock;
-    QPointer<QDialog> selectTemplateDialog;
+    QPointer<FilterDockWidget> filterDock;
+    QPointer<SelectTemplateDialog> selectTemplateDialog;
     QPointer<DocumentEditDialog> documentEditDialog;
 };

@@ -1,7 +1,6 @@
 #include "modules/DocumentsTableAbstract/DocumentsTableAbstract.h"
 
 #include "engine/Database.h"
-#include "modules/DocumentsTableAbstract/SqlSavepoint.h"
 #include "modules/PrintDialog/PrintDialog.h"
 
 #include <QAction>
@@ -167,16 +166,8 @@ void DocumentsTableAbstract::onCopyRecordAction()
     if (id < 0)
         return;
 
-    // The record and its details are one unit: a failure keeps neither.
-    SqlSavepoint savepoint(QStringLiteral("registerCopy"));
-    if (!savepoint.isOpen())
-        return;
-    const int newId = copyDocument(id);
-    if (newId <= 0 || !copyDetails(id, newId)) {
-        savepoint.rollback();
-        return;
-    }
-    if (!savepoint.release())
+    const int newId = copyDocumentAndDetails(id);
+    if (newId <= 0)
         return;
 
     updateData();

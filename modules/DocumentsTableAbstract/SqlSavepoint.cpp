@@ -40,6 +40,16 @@ void SqlSavepoint::rollback()
     m_open = false;
 }
 
+bool SqlSavepoint::runAsOne(const QString& name, const std::function<bool()>& work)
+{
+    SqlSavepoint savepoint(name);
+    if (!savepoint.isOpen() || !work()) {
+        savepoint.rollback();
+        return false;
+    }
+    return savepoint.release();
+}
+
 bool SqlSavepoint::run(const QString& sql)
 {
     QScopedPointer<QSqlQuery> query(Database::execStr(sql));

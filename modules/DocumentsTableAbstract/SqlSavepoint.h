@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // One SQLite savepoint on the default connection: the statements run while it
 // is open become one unit that is either kept (release()) or undone (rollback(),
 // or the destructor when neither was called). Savepoints nest, so a worker
@@ -20,6 +22,9 @@ public:
     bool release();
     // Undoes everything since the savepoint was opened.
     void rollback();
+
+    // Runs work as one unit: kept when it returns true, undone otherwise.
+    static bool runAsOne(const QString& name, const std::function<bool()>& work);
 
 private:
     static bool run(const QString& sql);

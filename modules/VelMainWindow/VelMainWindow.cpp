@@ -6,6 +6,10 @@
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
 #include "modules/PrintDialog/PrintDialog.h"
+#include "modules/about/AboutDialog.h"
+#include "modules/preferences/PreferencesDialog.h"
+#include "modules/tips/TipsDialog.h"
+#include "modules/updater/Updater.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -57,7 +61,7 @@ void VelMainWindow::showMessage(const QString& text, const QString& title)
 
 void VelMainWindow::onStartupTimer()
 {
-    // The proxy settings come in with the preferences dialog.
+    PreferencesDialog::applyProxy();
     loadSettings();
     Database::checkLastStartedVersion();
 }
@@ -201,24 +205,46 @@ bool VelMainWindow::loadDatabaseBackup()
 
 void VelMainWindow::showPreferences()
 {
-    // The preferences dialog is not part of this build yet.
+    if (preferencesDialog)
+        return;
+    preferencesDialog = new PreferencesDialog(this);
+    preferencesDialog->show();
 }
 
 void VelMainWindow::showAbout()
 {
-    // The About box is not part of this build yet.
+    (new AboutDialog(this))->show();
 }
 
 void VelMainWindow::showTips()
 {
-    // The tips of the day are not part of this build yet.
+    (new TipsDialog(this))->show();
 }
 
 void VelMainWindow::checkUpdates(bool isSilent)
 {
-    // The update check is not part of this build yet; its download link will
-    // go through openWebLink().
-    Q_UNUSED(isSilent)
+    auto* updater = new Updater(this);
+    const QString title = QStringLiteral("Проверка обновлений");
+    if (!isSilent) {
+        connect(updater, &Updater::updateIsReady, this, [this, title](const QString& link) {
+            emit engine->error(
+                QStringLiteral("Доступна новая версия. \nСсылка для скачивания будет открыта в вашем браузере."), title);
+            openWebLink(QUrl(link));
+        });
+        connect(updater, &Updater::updatingError, this, [this, title](const QString& text) {
+            emit engine->error(text, title);
+        });
+        return;
+    }
+    connect(updater, &Updater::updateIsReady, this, [title](const QString& link) {
+        QMessageBox box;
+        box.setWindowTitle(title);
+        box.setText(QStringLiteral("Доступна новая версия. Загрузить?"));
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        if (box.exec() == QMessageBox::Yes)
+            openWebLink(QUrl(link));
+    });
 }
 
 void VelMainWindow::checkUpdates()

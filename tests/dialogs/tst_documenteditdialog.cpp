@@ -338,6 +338,9 @@ private slots:
         QTest::newRow("typed padded") << "_555555_ _6666666 - - __R-5" << false << 0 << QStringList({kDiplomaTaken, kRegTaken});
         QTest::newRow("inner blank matters") << "- - - - R-_5" << false << 0 << none;
         QTest::newRow("quote in value") << "- - - - R'1" << false << 0 << QStringList({kRegTaken});
+        // A stored duplicate never blocks the original that shares its numbers.
+        QTest::newRow("original beside its duplicate") << "121212 3434343 565656 7878787 R-D" << false << 0 << none;
+        QTest::newRow("original's blanks crossed") << "565656 7878787 121212 3434343" << false << 0 << none;
     }
 
     void problems()
@@ -352,6 +355,8 @@ private slots:
         insertDocument({{"serial", ""}, {"number", ""}, {"regNumber", ""}, {"additionSerial", ""}, {"additionNumber", ""}});
         insertDocument({{"serial", " 555555"}, {"number", "6666666 "}, {"regNumber", "R-5 "},
                         {"additionSerial", "777777\t"}, {"additionNumber", QString::fromUtf8("\u00a08888888")}});
+        insertDocument({{"serial", "121212"}, {"number", "3434343"}, {"additionSerial", "565656"},
+                        {"additionNumber", "7878787"}, {"regNumber", "R-D"}, {"isDuplicate", 1}});
         const int spoId = ownRow == 1 ? reference : ownRow;
         QCOMPARE(DocumentValidator::problems(fieldsOf(values, isDuplicate), spoId), problems);
     }

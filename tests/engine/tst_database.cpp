@@ -296,6 +296,50 @@ private slots:
         QCOMPARE(Database::startupExitCode(), 0);
     }
 
+    // Another user's database: read-only after a box, or the end of the start
+    // when its structure would need a patch (or there is no file to read).
+    void databaseWithoutWriteAccess_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("started");
+        QTest::newRow("current structure") << "current" << true;
+        QTest::newRow("needs a patch") << "old" << false;
+        QTest::newRow("no file") << "none" << false;
+    }
+
+    void databaseWithoutWriteAccess()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, started);
+        if (kind == "current") {
+            QVERIFY(Database::init(true));
+            QVERIFY(exec("INSERT INTO SpoDocuments (fio1) VALUES ('Чужой')"));
+            Database::destroy();
+        } else if (kind == "old") {
+            QVERIFY(makeSqliteFile(Database::databaseFileName(), oldSchema()));
+        }
+        const QByteArray before = readBytes(Database::databaseFileName());
+        Database::setReadOnlyForTesting(true);
+        ModalAnswerer answerer;
+        const bool result = Database::init(true);
+        const bool stored = result && Database::setVariable("City", "Тверь");
+        const QStringList names = result ? rows("SELECT fio1 FROM SpoDocuments") : QStringList();
+        Database::destroy();
+        Database::setReadOnlyForTesting(false);
+
+        QCOMPARE(result, started);
+        QCOMPARE(Database::startupExitCode(), started ? 0 : 1);
+        QCOMPARE(answerer.handledCount(), 1);
+        const QString text = answerer.texts().first();
+        QVERIFY2(text.contains(Database::databaseFileName()) || text.contains(Database::dataPath()), qPrintable(text));
+        QVERIFY2(text.contains("администратора"), qPrintable(text));
+        QVERIFY(started != text.startsWith(OpenFailure));
+        QVERIFY(!stored);
+        QCOMPARE(names, started ? QStringList({"Чужой"}) : QStringList());
+        QCOMPARE(readBytes(Database::databaseFileName()), before);
+        QVERIFY(backupFiles().isEmpty());
+    }
+
     void fileThatCannotBeMovedAsideIsNeverOverwritten()
     {
         if (::geteuid() == 0)
@@ -338,14 +382,14 @@ private slots:
     void variablesAreBoundNotSpliced()
     {
         QVERIFY(Database::init(true));
-        Database::setVariable("OrgName_1", "ГБПОУ 'Колледж' им. О'Генри");
+        QVERIFY(Database::setVariable("OrgName_1", "ГБПОУ 'Колледж' им. О'Генри"));
         QCOMPARE(Database::getVariable("OrgName_1"), QString("ГБПОУ 'Колледж' им. О'Генри"));
-        Database::setVariable("O'Name", "value'); DROP TABLE Variables; --");
+        QVERIFY(Database::setVariable("O'Name", "value'); DROP TABLE Variables; --"));
         QCOMPARE(Database::getVariable("O'Name"), QString("value'); DROP TABLE Variables; --"));
-        Database::setVariable("OrgName_1", "Второе");
+        QVERIFY(Database::setVariable("OrgName_1", "Второе"));
         QCOMPARE(rows("SELECT Value FROM Variables WHERE Name = 'OrgName_1'"), QStringList({"Второе"}));
         // Names are matched with LIKE: "_" stands for any character, case is ignored.
-        Database::setVariable("BossX1", "Иванов И.И.");
+        QVERIFY(Database::setVariable("BossX1", "Иванов И.И."));
         QCOMPARE(Database::getVariable("boss_1"), QString("Иванов И.И."));
         QCOMPARE(Database::getVariable("City"), QString());
     }

@@ -21,7 +21,7 @@ private slots:
         resetDataDir();
         QVERIFY(Database::init(true));
         QVERIFY(exec("INSERT INTO SpoDocuments (spoId, fio1) VALUES (1, 'Живой')"));
-        Database::setVariable("City", "Москва");
+        QVERIFY(Database::setVariable("City", "Москва"));
     }
 
     void cleanup()
@@ -108,7 +108,7 @@ private slots:
         QVERIFY(Database::checkDbStructure(saved));
         // The write lock taken for the copy is released: the database still takes changes.
         QVERIFY(exec("INSERT INTO SpoDocuments (spoId, fio1) VALUES (2, 'Лишний')"));
-        Database::setVariable("City", "Тверь");
+        QVERIFY(Database::setVariable("City", "Тверь"));
         QSqlTableModel* model = Database::tableModel("SpoDocuments");
         QVERIFY(model->select());
         QCOMPARE(model->rowCount(), 2);
@@ -141,7 +141,7 @@ private slots:
         QVERIFY(Database::restore(old));
         QCOMPARE(rows("SELECT fio1 FROM SpoDocuments ORDER BY spoId"), QStringList({"Живой", "Старый"}));
         QCOMPARE(tableInfo("ModuleDetails").size(), 7);
-        Database::setVariable("City", "Тверь");
+        QVERIFY(Database::setVariable("City", "Тверь"));
         QCOMPARE(Database::getVariable("City"), QString("Тверь"));
         QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
         // The chosen file itself is not changed.

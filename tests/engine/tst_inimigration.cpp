@@ -23,7 +23,7 @@ private slots:
 
     void movesKeysWithApostrophesAndCommasAndReplacesRows()
     {
-        Database::setVariable("City", "Старый город");
+        QVERIFY(Database::setVariable("City", "Старый город"));
         // Written by hand, without quotes: QSettings reads the commas as a list.
         QVERIFY(writeBytes(m_ini, "[Data]\nOrgName_1=ГБПОУ 'Колледж' им. О'Генри, г. Тверь\nCity=Москва\nBoss'1=Иванов\n"
                                   "[Other]\nkeep=yes\n"));
@@ -59,7 +59,7 @@ private slots:
         QVERIFY(QFile::setPermissions(m_ini, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
         if (QFile(m_ini).open(QIODevice::ReadWrite))
             QSKIP("this user writes into read-only files");
-        Database::setVariable("City", "Москва");
+        QVERIFY(Database::setVariable("City", "Москва"));
         migrateIniData(m_ini);
         QCOMPARE(rows("SELECT Name, Value FROM Variables ORDER BY Name"), QStringList({"Boss_1|Петров", "City|Москва"}));
         QCOMPARE(readBytes(m_ini), content);

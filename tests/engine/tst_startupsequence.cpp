@@ -88,6 +88,7 @@ int run(const QString& mode, int& argc, char** argv)
         say("STEP", "mainWindow");
         say("LOCK_EXISTS", yesNo(QFile::exists(StartupSequence::lockFilePath())));
         say("ICON_EMPTY", yesNo(QApplication::windowIcon().isNull()));
+        say("FONT", yesNo(QApplication::font() == StartupSequence::interfaceFont()));
         qDebug("message after the log handler");
 
         auto window = std::make_unique<QMainWindow>();
@@ -226,12 +227,12 @@ private slots:
         QVERIFY2(child.exitCode == 7, qPrintable(child.output));
         QCOMPARE(child.values.value("STEP"), QStringLiteral("registerReports,application,spellChecker,mainWindow"));
         QStringList seen;
-        for (const char* key : {"APP_AT_REGISTER", "NAMES", "LOG_AND_DB", "EARLY", "LATE", "ICON_EMPTY", "LOCK_EXISTS",
+        for (const char* key : {"APP_AT_REGISTER", "NAMES", "LOG_AND_DB", "EARLY", "LATE", "ICON_EMPTY", "FONT", "LOCK_EXISTS",
                                 "BOX_TEXT", "AFTER"})
             seen << key + QStringLiteral("=") + child.values.value(key);
         // EARLY and LATE: is the splash shown, is the window shown.
         QCOMPARE(seen.join(", "), QStringLiteral("APP_AT_REGISTER=no, NAMES=VelSoftware/VelSpo, LOG_AND_DB=yes, "
-                                                 "EARLY=yes yes, LATE=no yes, ICON_EMPTY=no, LOCK_EXISTS=yes, "
+                                                 "EARLY=yes yes, LATE=no yes, ICON_EMPTY=no, FONT=yes, LOCK_EXISTS=yes, "
                                                  "BOX_TEXT=, AFTER=no no"));
 
         // The log holds this run only, from the handler on; opening the

@@ -1,4 +1,5 @@
 #include "dialogs/DocumentEditDialog.h"
+#include "dialogs/SelectTemplateDialog.h"
 #include "engine/Database.h"
 #include "engine/ProductTypeInfo.h"
 #include "engine/ReportList.h"
@@ -102,12 +103,29 @@ private slots:
         open();
         DocumentsTable* table = window->documentsRegister();
         table->onRowActivated(table->tableModel()->index(0, 1));
-        table->newRecordAction->trigger(); // an empty form, ready for input
+        table->newRecordAction->trigger(); // the templates dialog, no form yet
+        QCOMPARE(window->findChildren<DocumentEditDialog*>().size(), 1);
+        QPointer<SelectTemplateDialog> templates = window->findChild<SelectTemplateDialog*>();
+        QVERIFY(templates);
+        QCOMPARE(templates->windowTitle(), QStringLiteral("Создать документ"));
+
+        // A template form opened from it refreshes its list when saved.
+        button(templates, "pushButtonNewTempl")->click();
+        DocumentEditDialog* form = window->findChildren<DocumentEditDialog*>().last();
+        edit(form, "lineEditFio_1")->setText(QStringLiteral("Повар"));
+        button(form, "pushButtonSave")->click();
+        auto* list = child<QListWidget>(templates, "listWidget");
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("Повар"));
+
+        button(templates, "pushButtonCreateEmpty")->click(); // an empty form, ready for input
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!templates);
         const QList<DocumentEditDialog*> forms = window->findChildren<DocumentEditDialog*>();
-        QCOMPARE(forms.size(), 2);
-        QCOMPARE(edit(forms.at(0), "lineEditFio_1")->text() + '|' + edit(forms.at(1), "lineEditFio_1")->text(),
+        QCOMPARE(forms.size(), 3);
+        QCOMPARE(edit(forms.at(0), "lineEditFio_1")->text() + '|' + edit(forms.at(2), "lineEditFio_1")->text(),
                  QStringLiteral("Иванов|"));
-        QVERIFY(button(forms.at(1), "pushButtonSave")->isVisible());
+        QVERIFY(button(forms.at(2), "pushButtonSave")->isVisible());
     }
 
     void backupAndRestore()
@@ -180,6 +198,8 @@ private slots:
     void editorWarningAndChooser()
     {
         open();
+        // The start-up work reads the warning switch back from the settings.
+        QTRY_VERIFY(Database::userSettings()->contains(QStringLiteral("VelSpo/last_started_version")));
         ModalAnswerer answerer;
         answerer.answer(QMessageBox::Yes);
         window->openEditorWindow();

@@ -36,6 +36,19 @@ QString shippedFile(const QString& name)
     return TestEnvironment::sourcePath(QStringLiteral("resources/reports/%1.velrpt").arg(name));
 }
 
+// Dark pixels of a side's drawing (A4 landscape) inside a box in mm of that side.
+int inkIn(const QImage& drawing, const QRectF& mm)
+{
+    const double scale = drawing.width() / kSheetWidth;
+    const QRect box = QRectF(mm.topLeft() * scale, mm.size() * scale).toAlignedRect() & drawing.rect();
+    int ink = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x)
+            ink += qGray(drawing.pixel(x, y)) < 160;
+    }
+    return ink;
+}
+
 // A token left unfilled.
 const QRegularExpression leftover(QStringLiteral("\\$[DV]\\{"));
 
@@ -120,10 +133,12 @@ private slots:
     }
 
     // Strict JSON that the program writes back unchanged; A4 landscape
-    // sides without background, in Times New Roman. Every field lies on one
-    // side of the blank, inside the sheet and on one half of it; so does
+    // sides in Times New Roman, with the blank's drawing behind the first
+    // side and the second (not printed unless asked). Every field lies on
+    // one side of the blank, inside the sheet and on one half of it; so does
     // every area a table runs on into, and the last bounded area ends the
-    // table. Text fields do not overlap.
+    // table. Text fields do not overlap and sit on blank paper of the
+    // drawing; every column edge of a table meets a ruling of it.
     void templateIsSound()
     {
         QFETCH(QString, name);
@@ -139,7 +154,18 @@ private slots:
         QVERIFY(page.load(in.fileName()) && page.save(copy.fileName()) && copy.open(QIODevice::ReadOnly));
         QCOMPARE(QJsonDocument::fromJson(copy.readAll()).object(), original);
         QCOMPARE(QVector<int>({page.pagesCount(), page.orientation(), page.pageSize()}), QVector<int>({sides, 1, 0}));
-        QVERIFY(!page.printBackgroundImage() && page.backgroundImage().isNull() && page.backgroundImage2().isNull());
+        QVERIFY(!page.printBackgroundImage());
+        const QImage drawings[] = {page.backgroundImage().toImage(), page.backgroundImage2().toImage()};
+        QCOMPARE(drawings[1].isNull(), sides == 1);
+        for (const QImage& drawing : drawings) {
+            if (!drawing.isNull())
+                QCOMPARE(qRound(drawing.width() * kSheetHeight / drawing.height()), int(kSheetWidth));
+        }
+        // Ink of the drawing of the box's side in the box; -1 for a side without one.
+        const auto inkUnder = [&](const QRectF& box) {
+            const int side = int(box.y() / kSheetHeight);
+            return side < sides && side < 2 ? inkIn(drawings[side], box.translated(0, -side * kSheetHeight)) : -1;
+        };
         for (AbstractField* field : page.fields()) {
             QCOMPARE(field->effectiveFont().family(), QStringLiteral("Times New Roman"));
             const double size = field->effectiveFont().pointSizeF();
@@ -158,6 +184,7 @@ private slots:
         for (int i = 0; i < texts.size(); ++i) {
             const QRectF a(texts[i]->x(), texts[i]->y(), texts[i]->width(), texts[i]->height());
             checkBox(a, texts[i]->text());
+            QVERIFY2(inkUnder(a.adjusted(1, 1, -1, -1)) <= 0, qPrintable(texts[i]->text()));
             for (int j = i + 1; j < texts.size(); ++j)
                 QVERIFY2(!a.intersects(QRectF(texts[j]->x(), texts[j]->y(), texts[j]->width(), texts[j]->height())),
                          qPrintable(texts[i]->text() + QStringLiteral(" / ") + texts[j]->text()));
@@ -169,7 +196,14 @@ private slots:
             const double width = std::accumulate(table->columnsWidth().begin(), table->columnsWidth().end(), 0.0);
             QPointF at(table->x(), table->y());
             for (int area = 0; area < table->splitsCount(); ++area) {
-                checkBox(QRectF(at, QSizeF(width, table->maxSplitHeightAt(area))), table->modelName());
+                const QRectF box(at, QSizeF(width, table->maxSplitHeightAt(area)));
+                checkBox(box, table->modelName());
+                double edge = box.x();
+                for (int c = 0; c <= table->columnCount(); ++c) {
+                    const QString where = QStringLiteral("%1 %2 %3").arg(table->modelName()).arg(area).arg(c);
+                    QVERIFY2(inkUnder(QRectF(edge - 0.5, box.y() + 5, 1, 10)) != 0, qPrintable(where));
+                    edge += table->columnWidthAt(c);
+                }
                 at = QPointF(table->splitXAt(area), table->splitYAt(area));
             }
             QCOMPARE(at, QPointF());
@@ -234,7 +268,9 @@ private slots:
     }
 
     // A print request with the shipped templates where the program finds
-    // them: every side comes out as a PDF sheet with the document on it.
+    // them, the blank's drawing printed too: every side comes out as a PDF
+    // sheet with the document on it, the first two over the drawing. The
+    // print chooser previews the drawing.
     void printsTheDocument_data() { templateIsSound_data(); }
     void printsTheDocument()
     {
@@ -244,6 +280,7 @@ private slots:
         const QString reports = Database::dataPath() + QStringLiteral("/reports/");
         QVERIFY(QDir().mkpath(reports));
         QVERIFY(QFile::copy(shippedFile(name), reports + name + QStringLiteral(".velrpt")));
+        QVERIFY(!Engine::pixmap(ReportList::ReportType(type)).isNull());
         setRequisites();
         const int id = supplement(12);
         QVERIFY(id > 0);
@@ -253,14 +290,18 @@ private slots:
         PreviewDriver driver(&answerer, out.path());
         Engine engine;
         QSignalSpy errors(&engine, &Engine::error);
-        engine.onDocumentPrint(ReportList::ReportType(type), id, false);
+        engine.onDocumentPrint(ReportList::ReportType(type), id, true);
         QCOMPARE(errors.count(), 0);
-        // One preview a side and a prompt between two: no overflow question.
+        // One preview a side, the background question and a prompt between
+        // two: no overflow question.
         QCOMPARE(driver.previewCount(), sides);
-        QCOMPARE(answerer.texts().size(), sides - 1);
+        QCOMPARE(answerer.texts().size(), sides);
         QStringList texts;
-        for (const QString& pdf : driver.pdfFiles())
+        const QRegularExpression image(QStringLiteral("/Im\\d+\\s+Do\\b"));
+        for (const QString& pdf : driver.pdfFiles()) {
+            QCOMPARE(QString::fromLatin1(PdfFile::content(pdf)).contains(image), texts.size() < 2);
             texts.append(PdfFile::text(pdf));
+        }
         QCOMPARE(texts.size(), sides);
         for (const QString& text : texts)
             QVERIFY2(!text.isEmpty() && !text.contains(leftover), qPrintable(text));

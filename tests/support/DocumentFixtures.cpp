@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QtTest>
 
 namespace DocumentFixtures {
 
@@ -237,10 +238,10 @@ bool insertMany(int n)
 
 void setRequisites()
 {
-    Database::setVariable(QStringLiteral("OrgName_1"), QStringLiteral("ГБПОУ \"Колледж № 1\""));
-    Database::setVariable(QStringLiteral("City"), QStringLiteral("Москва"));
-    Database::setVariable(QStringLiteral("Boss_1"), QStringLiteral("Сидоров  Пётр   Ильич"));
-    Database::setVariable(QStringLiteral("Boss_2"), QStringLiteral("О'Нил Анна"));
+    QVERIFY(Database::setVariable(QStringLiteral("OrgName_1"), QStringLiteral("ГБПОУ \"Колледж № 1\"")));
+    QVERIFY(Database::setVariable(QStringLiteral("City"), QStringLiteral("Москва")));
+    QVERIFY(Database::setVariable(QStringLiteral("Boss_1"), QStringLiteral("Сидоров  Пётр   Ильич")));
+    QVERIFY(Database::setVariable(QStringLiteral("Boss_2"), QStringLiteral("О'Нил Анна")));
 }
 
 } // namespace DocumentFixtures

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QMessageBox>
 #include <QObject>
@@ -11,11 +12,17 @@
 // Answers modal dialogs that a test cannot reach directly: a timer looks for the
 // active modal widget; a QMessageBox has its text recorded and the next queued
 // button clicked, any other dialog goes to the handlers added with onDialog().
+// A dialog it answered that still sits on top about two seconds later fails
+// the running test and is closed, so a lost answer never hangs the suite; a
+// real QFileDialog fails the test at once (file choices go to FileChoiceAnswerer).
 class ModalAnswerer : public QObject
 {
     Q_OBJECT
 public:
     using DialogHandler = std::function<bool(QWidget*)>;
+    // Told about a dialog that should not be open; the default fails the test.
+    using FailureHandler = std::function<void(QWidget*, const QString& message)>;
+    static constexpr int StuckLimitMs = 2000;
 
     explicit ModalAnswerer(QObject* parent = nullptr);
 
@@ -28,13 +35,29 @@ public:
     // A handler returns true when it dealt with (and closed) the dialog.
     void onDialog(const DialogHandler& handler);
 
+    // Tests of this helper only.
+    void setFailureHandler(const FailureHandler& handler) { m_failure = handler; }
+    void setStuckLimit(int ms) { m_stuckLimit = ms; }
+
     QStringList texts() const { return m_texts; }
     QStringList titles() const { return m_titles; }
     int handledCount() const { return m_texts.size(); }
     void clear();
 
 private:
+    struct Answered
+    {
+        QPointer<QWidget> widget;
+        QElapsedTimer onTop; // valid while it is the active modal widget
+        int pollsOnTop = 0;  // so that a starved event loop never counts as stuck
+        bool reported = false;
+    };
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void poll();
+    void remember(QWidget* dialog, bool reported = false);
+    bool checkAnswered(QWidget* modal);
+    void fail(QWidget* dialog, const QString& message);
 
     QTimer m_timer;
     QList<QMessageBox::StandardButton> m_queue;
@@ -43,5 +66,7 @@ private:
     QList<DialogHandler> m_handlers;
     QStringList m_texts;
     QStringList m_titles;
-    QList<QPointer<QWidget>> m_seen;
+    QList<Answered> m_answered;
+    FailureHandler m_failure;
+    int m_stuckLimit = StuckLimitMs;
 };

@@ -47,7 +47,8 @@ QByteArray PdfFile::content(const QString& file)
         if (end < 0)
             break;
         const QByteArray raw = data.mid(start, end - start);
-        pos = end;
+        // Past the keyword, whose own "stream\n" is no stream.
+        pos = end + 9;
         if (raw.isEmpty() || quint8(raw.at(0)) != 0x78)
             continue;   // not a zlib stream
         // qUncompress wants the inflated size in front; any bound will do.

@@ -1,5 +1,6 @@
 // The application icon and the splash banner.
 #include "ImageRegistry.h"
+#include "Palette.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -10,13 +11,7 @@
 
 namespace {
 
-const QColor kInk(0x4a, 0x32, 0x1e);
-const QColor kPaper(0xfb, 0xf1, 0xd6);
-const QColor kPaperShade(0xe8, 0xd2, 0x9f);
-const QColor kSeal(0xc0, 0x28, 0x28);
-const QColor kSealDark(0x8a, 0x14, 0x14);
-const QColor kNavy(0x1d, 0x36, 0x6b);
-const QColor kGold(0xe0, 0xb6, 0x4a);
+using namespace BrandPalette;
 
 // A rolled diploma sheet with a wax seal and ribbon, drawn into a 128x128 box.
 void drawDiploma(QPainter& p)

@@ -17,6 +17,27 @@ struct ImageSpec
 
 std::vector<ImageSpec>& imageRegistry();
 
+// An animation the maker draws frame by frame and saves as a looping GIF.
+struct AnimationSpec
+{
+    QString path;
+    QSize size;
+    int frames;
+    int delayMs;
+    std::function<void(QPainter&, const QSize&, int frame)> draw;
+};
+
+std::vector<AnimationSpec>& animationRegistry();
+
+struct AnimationRegistration
+{
+    AnimationRegistration(const QString& path, const QSize& size, int frames, int delayMs,
+                          std::function<void(QPainter&, const QSize&, int)> draw)
+    {
+        animationRegistry().push_back({path, size, frames, delayMs, std::move(draw)});
+    }
+};
+
 // Put one of these at file scope in any .cpp of this folder to add an image:
 //   static const ImageRegistration reg("icons/new.png", {32, 32}, drawNew);
 struct ImageRegistration

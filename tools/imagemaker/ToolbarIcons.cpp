@@ -1,19 +1,13 @@
 // The main window's tool bar icons: a sheet with a sign for each document action.
 #include "ImageRegistry.h"
+#include "Palette.h"
 
 #include <QLinearGradient>
 #include <QPainterPath>
 
 namespace {
 
-const QColor kInk(0x3a, 0x46, 0x5a);
-const QColor kSheet(0xff, 0xff, 0xff);
-const QColor kSheetShade(0xe4, 0xea, 0xf2);
-const QColor kLine(0xa8, 0xb4, 0xc6);
-const QColor kGreen(0x2e, 0x9e, 0x4f);
-const QColor kRed(0xc8, 0x35, 0x35);
-const QColor kBlue(0x2f, 0x6f, 0xc4);
-const QColor kOrange(0xe8, 0x9a, 0x2c);
+using namespace IconPalette;
 
 // A sheet with a folded corner and a few text lines, in a 48x48 box.
 void drawSheet(QPainter& p, const QRectF& r)

@@ -124,7 +124,11 @@ QStringList renderPreview(ReportPage& page, const QString& name, const QString& 
         QImage image(size, QImage::Format_RGB32);
         image.fill(Qt::white);
         QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        // The blank's drawing, on the two sides that the printer gives one.
+        const QPixmap background = side == 0 ? page.backgroundImage() : side == 1 ? page.backgroundImage2() : QPixmap();
+        if (!background.isNull())
+            painter.drawPixmap(image.rect(), background, background.rect());
         // The fold and the sheet's edge, for orientation only.
         painter.setPen(QPen(QColor(200, 200, 255), 1, Qt::DashLine));
         painter.drawLine(size.width() / 2, 0, size.width() / 2, size.height());

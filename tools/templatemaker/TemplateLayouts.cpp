@@ -1,19 +1,19 @@
 #include "TemplateLayouts.h"
 
+#include "BlankDrawing.h"
+#include "BlankGeometry.h"
+
 #include "report/ReportPage.h"
 #include "report/TableField.h"
 #include "report/TextField.h"
 
 #include <QFont>
 
-namespace {
+#include <iterator>
 
-// A4 in landscape, in millimetres. Each side of a blank is folded in two;
-// the text on either half keeps 12 mm from the edges and from the fold.
-constexpr double kSideHeight = 210.0;
-constexpr double kLeftX = 12.0;
-constexpr double kRightX = 160.5;
-constexpr double kHalfWidth = 124.5;
+using namespace Blank;
+
+namespace {
 
 constexpr quint16 kLeft = Qt::AlignLeft;
 constexpr quint16 kCentre = Qt::AlignHCenter;
@@ -60,6 +60,12 @@ private:
     ReportPage& m_page;
     double m_top;
 };
+
+template <size_t N>
+QVector<double> widths(const double (&columns)[N])
+{
+    return QVector<double>(std::begin(columns), std::end(columns));
+}
 
 void preparePage(ReportPage& page, int sides)
 {
@@ -135,9 +141,10 @@ void supplementFront(ReportPage& page, int side)
 
 } // namespace
 
-void layoutDiploma(ReportPage& page)
+void layoutDiploma(ReportPage& page, bool excellent)
 {
     preparePage(page, 1);
+    page.setBackgroundImage(BlankDrawing::diploma(excellent));
     SideBuilder s(page, 0);
     // Title half: the organisation, the registration number and the date.
     s.text(kLeftX, 12, kHalfWidth, 9, QStringLiteral("$V{is_duplicate}"), 14, kCentre, true);
@@ -163,28 +170,29 @@ void layoutSupplement(ReportPage& page, int blanks)
     if (blanks < 1)
         blanks = 1;
     preparePage(page, 2 * blanks);
+    // The designer and the printer show the first two sides: the front and
+    // the back of the first blank.
+    page.setBackgroundImage(BlankDrawing::supplementFront());
+    page.setBackgroundImage2(BlankDrawing::supplementBack(blanks == 1));
     for (int blank = 0; blank < blanks; ++blank)
         supplementFront(page, 2 * blank);
 
     // The subjects run down the left half of each back, then down its right
     // half; the right half of the last back stops early to leave room for
     // the courseworks and the remarks.
-    const double areaTop = 12.0;
-    const double areaHeight = 186.0;
-    const double lastAreaHeight = 118.0;
     const int lastBack = 2 * blanks - 1;
     QVector<double> heights;
     QVector<double> nextX;
     QVector<double> nextY;
     for (int blank = 0; blank < blanks; ++blank) {
-        const double backTop = (2 * blank + 1) * kSideHeight + areaTop;
+        const double backTop = (2 * blank + 1) * kSideHeight + kAreaTop;
         const bool last = blank == blanks - 1;
         // Left half, continued on the right half of the same back.
-        heights.append(areaHeight);
+        heights.append(kAreaHeight);
         nextX.append(kRightX);
         nextY.append(backTop);
         // Right half, continued on the left half of the next blank's back.
-        heights.append(last ? lastAreaHeight : areaHeight);
+        heights.append(last ? kLastAreaHeight : kAreaHeight);
         nextX.append(last ? 0.0 : kLeftX);
         nextY.append(last ? 0.0 : backTop + 2 * kSideHeight);
     }
@@ -193,36 +201,35 @@ void layoutSupplement(ReportPage& page, int blanks)
         {QStringLiteral("col1"), QStringLiteral("col2"), QStringLiteral("col3")},
         {QStringLiteral("Наименование учебных предметов, курсов, дисциплин (модулей), практик"),
          QStringLiteral("Общее количество часов"), QStringLiteral("Оценка")},
-        {78.5, 15.0, 31.0}, kLeftX, kSideHeight + areaTop);
+        widths(kSubjectWidths), kLeftX, kSideHeight + kAreaTop);
     subjects->setSplitsCount(heights.size());
     subjects->setMaxSplitHeight(heights);
     subjects->setSplitX(nextX);
     subjects->setSplitY(nextY);
     // The unused lines of the blank are struck out, so nothing can be added.
     subjects->setZOnEmpty(true);
-    subjects->setHeight(areaHeight);
+    subjects->setHeight(kAreaHeight);
 
     SideBuilder back(page, lastBack);
-    const double worksTop = areaTop + lastAreaHeight + 4;
-    back.text(kRightX, worksTop, kHalfWidth, 6, QStringLiteral("Курсовые проекты (работы):"), 10, kLeft, true);
+    back.text(kRightX, kWorksTop, kHalfWidth, 6, QStringLiteral("Курсовые проекты (работы):"), 10, kLeft, true);
     TableField* works = table(page, QStringLiteral("ViewSpoCourseworks"),
                               {QStringLiteral("cwName"), QStringLiteral("cwRate")},
                               {QStringLiteral("Наименование курсового проекта (работы)"), QStringLiteral("Оценка")},
-                              {93.5, 31.0}, kRightX, back.top() + worksTop + 7);
+                              widths(kWorksWidths), kRightX, back.top() + kWorksTableTop);
     works->setSplitsCount(1);
-    works->setMaxSplitHeight({30.0});
+    works->setMaxSplitHeight({kWorksHeight});
     works->setSplitX({0.0});
     works->setSplitY({0.0});
-    works->setHeight(30.0);
-    back.text(kRightX, worksTop + 40, kHalfWidth, 24, QStringLiteral("$V{comment}"), 10, kLeft, false, true);
+    works->setHeight(kWorksHeight);
+    back.text(kRightX, kRemarksTop, kHalfWidth, kRemarksHeight, QStringLiteral("$V{comment}"), 10, kLeft, false, true);
 }
 
 QList<TemplateDefinition> templateDefinitions()
 {
     return {
-        {QStringLiteral("id120"), layoutDiploma},
+        {QStringLiteral("id120"), [](ReportPage& page) { layoutDiploma(page, false); }},
         {QStringLiteral("id121"), [](ReportPage& page) { layoutSupplement(page, 1); }},
         {QStringLiteral("id121double"), [](ReportPage& page) { layoutSupplement(page, 2); }},
-        {QStringLiteral("id124"), layoutDiploma},
+        {QStringLiteral("id124"), [](ReportPage& page) { layoutDiploma(page, true); }},
     };
 }

@@ -10,7 +10,8 @@ class ReportPage;
 // The default layouts of the four report templates. Every blank is an A4
 // sheet in landscape, printed on both sides; each side is folded into a left
 // and a right half. The fields carry only what the program fills in: the
-// blank's own texts, lines and table rulings are printed on it already.
+// blank's own texts, lines and table rulings are printed on it already, and
+// a drawing of them (BlankDrawing) is the template's background.
 struct TemplateDefinition
 {
     QString name;                               // file base name, e.g. "id120"
@@ -19,8 +20,9 @@ struct TemplateDefinition
 
 QList<TemplateDefinition> templateDefinitions();
 
-// Diploma (plain and with distinction share the layout): one side.
-void layoutDiploma(ReportPage& page);
+// Diploma (plain and with distinction share the layout, not the drawing):
+// one side.
+void layoutDiploma(ReportPage& page, bool excellent);
 // Supplement on `blanks` blanks: the front of each blank carries the
 // holder's data, the backs carry the subjects table, which runs on from one
 // half to the next; the last back ends with the courseworks and remarks.

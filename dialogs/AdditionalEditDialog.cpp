@@ -1,0 +1,419 @@
+#include "dialogs/AdditionalEditDialog.h"
+#include "ui_AdditionalEditDialog.h"
+
+#include "dialogs/NotEditableDelegate.h"
+#include "dialogs/SupplementHours.h"
+#include "dialogs/TableStruct.h"
+#include "engine/Database.h"
+#include "engine/MessageLog.h"
+#include "engine/WidgetUtilities.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSignalBlocker>
+#include <QSqlQuery>
+#include <QSqlTableModel>
+
+namespace {
+
+const QString kModule = QStringLiteral("Module");
+const QString kDm = QStringLiteral("DM");
+const QString kName = QStringLiteral("      Название      ");
+const QString kGrade = QStringLiteral("   Оценка   ");
+const QString kTotal = QStringLiteral("Общ. кол-во часов");
+const QString kAudit = QStringLiteral("Ауд. кол-во часов");
+
+QString dmFilter(int spoId, int moduleId)
+{
+    return QStringLiteral(" spoId = %1 AND moduleId = %2 ").arg(spoId).arg(moduleId);
+}
+
+} // namespace
+
+AdditionalEditDialog::AdditionalEditDialog(QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::AdditionalEditDialog)
+{
+    ui->setupUi(this);
+    ui->tabWidget->setCurrentIndex(0);
+    for (QPushButton* button : {ui->pushButtonEditForm, ui->pushButtonSave, ui->pushButtonCancel}) {
+        // Enter in a table moves to the next cell; it must never press these.
+        button->setDefault(false);
+        button->setAutoDefault(false);
+    }
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::ApplicationModal);
+    setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint);
+    setWindowTitle(QStringLiteral("Приложение к документу"));
+
+    initTables();
+    setupTables();
+    updateModuleCount();
+    updateTotalCount();
+
+    fillComboBoxFromDb(QStringLiteral("SpoDocuments"), QStringLiteral("previousEducation"),
+                       ui->comboBoxPreviousEducation, 0);
+    fillComboBoxFromDb(QStringLiteral("SpoDocuments"), QStringLiteral("totalCount"), ui->comboBoxTotalCount, 0);
+
+    setEditMode(false);
+    // Nothing to edit until a document is found.
+    ui->pushButtonEditForm->setEnabled(false);
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
+
+    installSpellChecker(this, QList<QWidget*>());
+    restoreWidgetGeometry(this);
+    ui->tabWidget->setCurrentIndex(0);
+}
+
+AdditionalEditDialog::~AdditionalEditDialog()
+{
+    saveWidgetGeometry(this);
+}
+
+void AdditionalEditDialog::initTables()
+{
+    struct Spec
+    {
+        QString name;
+        QString table;
+        QTableView* view;
+        QList<QPair<int, QString>> headers;
+        int gradeColumn;
+        QPushButton* buttons[5]; // add, delete, delete all, up, down
+    };
+    const Spec specs[] = {
+        {QStringLiteral("Discipline"), QStringLiteral("DisciplineDetails"), ui->tableViewDisciplines,
+         {{2, kName}, {3, kTotal}, {4, kAudit}, {5, kGrade}}, 5,
+         {ui->pushButtonAddDiscipline, ui->pushButtonDeleteDiscipline, ui->pushButtonDeleteAllDisciplines,
+          ui->pushButtonUpDisciplines, ui->pushButtonDownDisciplines}},
+        {QStringLiteral("Practice"), QStringLiteral("PracticeDetails"), ui->tableViewPractices,
+         {{2, kName}, {3, QStringLiteral("Продолжительность")}, {4, kGrade}}, 4,
+         {ui->pushButtonAddPractice, ui->pushButtonDeletePractice, ui->pushButtonDeleteAllPractices,
+          ui->pushButtonUpPractice, ui->pushButtonDownPractice}},
+        {QStringLiteral("Attestaion"), QStringLiteral("AttestationDetails"), ui->tableViewAttestations,
+         {{2, kName}, {3, kGrade}}, 3,
+         {ui->pushButtonAddAttestation, ui->pushButtonDeleteAttestation, ui->pushButtonDeleteAllAttestations,
+          ui->pushButtonUpAttestation, ui->pushButtonDownAttestation}},
+        {QStringLiteral("Coursework"), QStringLiteral("CourseworkDetails"), ui->tableViewCourseworks,
+         {{2, kName}, {3, kGrade}}, 3,
+         {ui->pushButtonAddCoursework, ui->pushButtonDeleteCoursework, ui->pushButtonDeleteAllCourseworks,
+          ui->pushButtonUpCoursework, ui->pushButtonDownCoursework}},
+        {kModule, QStringLiteral("ModuleDetails"), ui->tableViewModules,
+         {{2, kName}, {3, kTotal}, {4, kAudit}, {5, kGrade}}, 5,
+         {ui->pushButtonAddModule, ui->pushButtonDeleteModule, ui->pushButtonDeleteAllModules,
+          ui->pushButtonUpModule, ui->pushButtonDownModule}},
+        {kDm, QStringLiteral("DMDetails"), ui->tableViewDM, {{3, kName}, {4, kTotal}, {5, kAudit}, {6, kGrade}}, 6,
+         {ui->pushButtonAddDM, ui->pushButtonDeleteDM, ui->pushButtonDeleteAllDMs, ui->pushButtonUpDM,
+          ui->pushButtonDownDM}},
+    };
+
+    for (const Spec& spec : specs) {
+        auto* table = new TableStruct(this);
+        tables.append(table);
+        table->name = spec.name;
+        table->model = Database::tableModel(spec.table);
+        if (!table->model)
+            continue;
+        for (const auto& header : spec.headers)
+            table->model->setHeaderData(header.first, Qt::Horizontal, header.second, Qt::EditRole);
+        table->gradeColumn = spec.gradeColumn;
+        table->view = spec.view;
+        spec.view->setModel(table->model);
+        if (spec.name == kModule) {
+            // Computed hours; the exam hours are edited through spinBoxExam.
+            spec.view->setItemDelegateForColumn(3, new NotEditableDelegate(spec.view));
+            spec.view->setItemDelegateForColumn(4, new NotEditableDelegate(spec.view));
+            spec.view->hideColumn(6);
+        } else if (spec.name == kDm) {
+            spec.view->hideColumn(2); // the module id
+        }
+        table->setAddButton(spec.buttons[0]);
+        table->setDeleteButton(spec.buttons[1]);
+        table->setDeleteAllButton(spec.buttons[2]);
+        table->setUpButton(spec.buttons[3]);
+        table->setDownButton(spec.buttons[4]);
+        if (spec.name == kModule)
+            connect(table, &TableStruct::currentChanged, this, &AdditionalEditDialog::onCurrentModuleChanged);
+    }
+}
+
+void AdditionalEditDialog::setupTables()
+{
+    for (TableStruct* table : qAsConst(tables)) {
+        table->setupView();
+        if (!table->model)
+            continue;
+        table->view->installEventFilter(this);
+        // After the table's own handler, which writes the change first.
+        if (table->name == kDm)
+            connect(table->model, &QAbstractItemModel::dataChanged, this, &AdditionalEditDialog::updateModuleCount);
+        // Removing a module changes the totals as much as editing a sub-subject.
+        if (table->name == QLatin1String("Discipline") || table->name == kDm || table->name == kModule)
+            connect(table->model, &QAbstractItemModel::dataChanged, this, &AdditionalEditDialog::updateTotalCount);
+    }
+}
+
+TableStruct* AdditionalEditDialog::table(const QString& name) const
+{
+    for (TableStruct* table : tables) {
+        if (table->name == name)
+            return table;
+    }
+    return nullptr;
+}
+
+TableStruct* AdditionalEditDialog::tableOf(const QObject* view) const
+{
+    for (TableStruct* table : tables) {
+        if (table->view == view)
+            return table;
+    }
+    return nullptr;
+}
+
+void AdditionalEditDialog::setDocument(int id)
+{
+    TableStruct::spoId = id;
+    bool found = false;
+    if (id > 0) {
+        QSqlQuery query;
+        query.prepare(QStringLiteral("SELECT * FROM SpoDocuments WHERE spoId=:spoId;"));
+        query.bindValue(QStringLiteral(":spoId"), id);
+        if (Database::execQuery(query) && query.next()) {
+            found = true;
+            ui->comboBoxPreviousEducation->lineEdit()->setText(query.value(QStringLiteral("previousEducation")).toString());
+            ui->comboBoxTotalCount->lineEdit()->setText(query.value(QStringLiteral("totalCount")).toString());
+            ui->lineEditAttestationTotalCount->setText(query.value(QStringLiteral("attestationTotalCount")).toString());
+            ui->lineEditPracticeTotalCount->setText(query.value(QStringLiteral("practiceTotalCount")).toString());
+            ui->plainTextEditComment->setPlainText(query.value(QStringLiteral("comment")).toString());
+        }
+    }
+    ui->pushButtonEditForm->setEnabled(found);
+    // Also without a row: the shared models must not go on showing the rows
+    // of the document edited last.
+    updateData();
+}
+
+void AdditionalEditDialog::updateData()
+{
+    for (TableStruct* table : qAsConst(tables)) {
+        if (!table->model)
+            continue;
+        table->model->setFilter(table->name == kDm ? dmFilter(TableStruct::spoId, TableStruct::moduleId)
+                                                   : QStringLiteral(" spoId = %1 ").arg(TableStruct::spoId));
+        table->model->select();
+        table->view->resizeColumnsToContents();
+        table->openGradeEditors();
+    }
+    updateTotalCount();
+}
+
+void AdditionalEditDialog::updateTotalCount()
+{
+    ui->lineEditDisciplinesTotalCountCalculated->clear();
+    ui->lineEditDisciplinesAuditCountCalculated->clear();
+    const SupplementHours::Totals totals = SupplementHours::totals(TableStruct::spoId);
+    const QString total = SupplementHours::format(totals.total);
+    const QString audit = SupplementHours::format(totals.audit);
+    ui->lineEditDisciplinesTotalCountCalculated->setText(total);
+    ui->lineEditDisciplinesTotalCountCalculated_2->setText(total);
+    ui->lineEditDisciplinesAuditCountCalculated->setText(audit);
+    ui->lineEditDisciplinesAuditCountCalculated_2->setText(audit);
+}
+
+void AdditionalEditDialog::updateModuleCount()
+{
+    const int current = TableStruct::moduleId;
+    SupplementHours::updateModules(current);
+    TableStruct* modules = table(kModule);
+    if (!modules || !modules->model)
+        return;
+    modules->model->select();
+    modules->openGradeEditors();
+    // The reload dropped the current module: make it current again. It is the
+    // same module, so its sub-subjects are not reloaded (this may run while
+    // their model is in the middle of storing an edit).
+    if (current < 1)
+        return;
+    for (int row = 0; row < modules->model->rowCount(); ++row) {
+        if (modules->model->index(row, 0).data().toInt() == current) {
+            ui->tableViewModules->setCurrentIndex(modules->model->index(row, 2));
+            return;
+        }
+    }
+    onCurrentModuleChanged(QModelIndex(), QModelIndex());
+}
+
+void AdditionalEditDialog::onCurrentModuleChanged(const QModelIndex& current, const QModelIndex&)
+{
+    TableStruct* dm = tables.last();
+    Q_ASSERT(dm->name == kDm);
+    TableStruct* modules = table(kModule);
+    currentModuleRow = ui->tableViewModules->currentIndex().row();
+    if (currentModuleRow < 0 || !current.isValid() || !modules || !modules->model || !dm->model) {
+        ui->groupBoxDM->setTitle(QStringLiteral("Предметы модуля"));
+        ui->groupBoxDM->setEnabled(false);
+        ui->spinBoxExam->setEnabled(false);
+        TableStruct::moduleId = -1;
+        return;
+    }
+
+    QSqlTableModel* model = modules->model;
+    ui->groupBoxDM->setTitle(
+        QStringLiteral("Предметы модуля '%1'").arg(model->index(currentModuleRow, 2).data().toString()));
+    ui->groupBoxDM->setEnabled(true);
+    ui->spinBoxExam->setEnabled(true);
+    {
+        // Showing the stored hours is no edit: nothing is written back.
+        const QSignalBlocker blocker(ui->spinBoxExam);
+        ui->spinBoxExam->setValue(SupplementHours::number(model->index(currentModuleRow, 6).data()));
+    }
+    const int id = model->index(currentModuleRow, 0).data().toInt();
+    const QString filter = dmFilter(TableStruct::spoId, id);
+    const bool loaded = id == TableStruct::moduleId && dm->model->filter() == filter;
+    TableStruct::moduleId = id;
+    if (loaded)
+        return;
+    dm->model->setFilter(filter);
+    dm->model->select();
+    dm->openGradeEditors();
+    ui->tableViewDM->resizeColumnsToContents();
+}
+
+void AdditionalEditDialog::on_spinBoxExam_valueChanged(double value)
+{
+    TableStruct* modules = table(kModule);
+    if (!modules || !modules->model)
+        return;
+    QSqlTableModel* model = modules->model;
+    const QModelIndex index = model->index(currentModuleRow, 6);
+    VLOG << value << currentModuleRow << index;
+    if (!index.isValid() || model->index(currentModuleRow, 0).data().toInt() != TableStruct::moduleId)
+        return;
+    model->setData(index, value, Qt::EditRole);
+    model->submitAll();
+    model->database().commit();
+    updateModuleCount();
+    updateTotalCount();
+}
+
+void AdditionalEditDialog::setEditMode(bool edit)
+{
+    for (int page = 0; page < ui->tabWidget->count(); ++page)
+        ui->tabWidget->widget(page)->setEnabled(edit);
+    const QList<QGroupBox*> boxes = findChildren<QGroupBox*>();
+    for (QGroupBox* box : boxes)
+        box->setEnabled(edit);
+    onCurrentModuleChanged(QModelIndex(), QModelIndex());
+    if (edit) {
+        for (TableStruct* table : qAsConst(tables))
+            table->openGradeEditors();
+    }
+    ui->pushButtonEditForm->setVisible(!edit);
+    ui->pushButtonSave->setVisible(edit);
+}
+
+void AdditionalEditDialog::on_pushButtonEditForm_clicked()
+{
+    setEditMode(true);
+    // Cleared for real, so that no row button acts before the user picks a row.
+    if (TableStruct* modules = table(kModule))
+        modules->clearCurrent();
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
+}
+
+void AdditionalEditDialog::on_pushButtonSave_clicked()
+{
+    for (TableStruct* table : qAsConst(tables)) {
+        if (!table->model)
+            continue;
+        table->model->submitAll();
+        table->model->database().commit();
+    }
+
+    QSqlQuery query;
+    query.prepare(QStringLiteral(
+        "UPDATE SpoDocuments SET previousEducation=:previousEducation, totalCount=:totalCount, "
+        "attestationTotalCount=:attestationTotalCount,  practiceTotalCount=:practiceTotalCount, "
+        "comment=:comment  WHERE spoId=:spoId;"));
+    query.bindValue(QStringLiteral(":spoId"), TableStruct::spoId);
+    query.bindValue(QStringLiteral(":previousEducation"), ui->comboBoxPreviousEducation->lineEdit()->text());
+    query.bindValue(QStringLiteral(":totalCount"), ui->comboBoxTotalCount->lineEdit()->text());
+    query.bindValue(QStringLiteral(":attestationTotalCount"), ui->lineEditAttestationTotalCount->text());
+    query.bindValue(QStringLiteral(":practiceTotalCount"), ui->lineEditPracticeTotalCount->text());
+    query.bindValue(QStringLiteral(":comment"), ui->plainTextEditComment->toPlainText());
+    if (!Database::execQuery(query)) {
+        // Still in edit mode: what the user typed is kept for another try.
+        QMessageBox::warning(this, QStringLiteral("Ошибка"),
+                             QStringLiteral("Не удалось сохранить приложение к документу."));
+        return;
+    }
+
+    if (TableStruct* modules = table(kModule))
+        modules->clearCurrent();
+    updateData();
+    setEditMode(false);
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
+}
+
+void AdditionalEditDialog::on_pushButtonCancel_clicked()
+{
+    for (TableStruct* table : qAsConst(tables)) {
+        if (!table->model)
+            continue;
+        table->model->revertAll();
+        table->model->database().rollback();
+    }
+    deleteLater();
+}
+
+bool AdditionalEditDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (qstrcmp(watched->metaObject()->className(), "QTableView") == 0 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            moveOnEnter(tableOf(watched));
+        // The view still gets the key.
+        return false;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// Enter goes to the next column the user types into, from the last one to the
+// first of the next row, from the last row back to the first; hidden columns
+// are skipped.
+void AdditionalEditDialog::moveOnEnter(TableStruct* table)
+{
+    if (!table || !table->model || !table->view)
+        return;
+    QTableView* view = table->view;
+    QAbstractItemModel* model = view->model();
+    const QModelIndex current = view->currentIndex();
+    const int first = table->firstDataColumn();
+    const int last = table->lastDataColumn();
+    const int rows = model->rowCount();
+    if (rows == 0)
+        return;
+
+    QModelIndex target;
+    if (!current.isValid()) {
+        target = model->index(0, first);
+    } else if (current.column() >= last) {
+        target = model->index(current.row() >= rows - 1 ? 0 : current.row() + 1, first);
+    } else {
+        int column = current.column() + 1;
+        while (column < last && view->isColumnHidden(column))
+            ++column;
+        target = model->index(current.row(), qMax(column, first));
+    }
+    view->setCurrentIndex(target);
+    view->edit(view->currentIndex());
+    QWidget* editor = view->indexWidget(view->currentIndex());
+    if (editor && qstrcmp(editor->metaObject()->className(), "QComboBox") == 0)
+        static_cast<QComboBox*>(editor)->showPopup();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+#include <QModelIndex>
+#include <QVector>
+#include <memory>
+
+class TableStruct;
+
+namespace Ui {
+class AdditionalEditDialog;
+}
+
+// The supplement of one document: its five document-level fields and the rows
+// of its six detail tables (disciplines, practices, attestations, courseworks,
+// modules and the modules' sub-subjects), with the hours they add up to.
+// Table edits are written as they are made; Save writes the document-level
+// fields. The dialog deletes itself when closed.
+class AdditionalEditDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit AdditionalEditDialog(QWidget* parent = nullptr);
+    ~AdditionalEditDialog() override;
+
+    // Loads the document; an unknown one leaves the form and the tables empty.
+    void setDocument(int spoId);
+
+public slots:
+    void updateData();
+    void on_pushButtonEditForm_clicked();
+    void on_pushButtonSave_clicked();
+    void on_pushButtonCancel_clicked();
+    void updateTotalCount();
+    void updateModuleCount();
+    void onCurrentModuleChanged(const QModelIndex& current, const QModelIndex& previous);
+    void on_spinBoxExam_valueChanged(double value);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void initTables();
+    void setupTables();
+    void setEditMode(bool edit);
+    TableStruct* table(const QString& name) const;
+    TableStruct* tableOf(const QObject* view) const;
+    void moveOnEnter(TableStruct* table);
+
+    std::unique_ptr<Ui::AdditionalEditDialog> ui;
+    // Children of the dialog, in the order of the tabs' tables; "DM" last.
+    QVector<TableStruct*> tables;
+    int currentModuleRow = -1;
+};

@@ -1,0 +1,113 @@
+#include "dialogs/BossGuideDialog.h"
+#include "ui_BossGuideDialog.h"
+
+#include "dialogs/LineEditItemDelegate.h"
+#include "engine/Database.h"
+#include "engine/WidgetUtilities.h"
+
+#include <QMessageBox>
+#include <QSqlTableModel>
+
+namespace {
+
+constexpr int columnFio = 1;
+
+} // namespace
+
+BossGuideDialog::BossGuideDialog(QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::BossGuideDialog)
+{
+    ui->setupUi(this);
+    setWindowTitle(QStringLiteral("Справочник председателей"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(windowFlags() | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowModality(Qt::ApplicationModal);
+
+    model = Database::tableModel(QStringLiteral("Bosses"));
+    view = ui->tableView;
+    if (model)
+        model->setHeaderData(columnFio, Qt::Horizontal, QStringLiteral("      "), Qt::EditRole);
+    view->setModel(model);
+    view->hideColumn(0);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    view->setItemDelegateForColumn(columnFio, new LineEditItemDelegate(view));
+
+    connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this, &BossGuideDialog::onCurrentChanged);
+    reload();
+    onCurrentChanged(QModelIndex(), QModelIndex());
+    restoreWidgetGeometry(this);
+}
+
+BossGuideDialog::~BossGuideDialog()
+{
+    saveWidgetGeometry(this);
+    delete ui;
+}
+
+void BossGuideDialog::reload()
+{
+    if (!model)
+        return;
+    model->select();
+    // Every row, so that a new name's row is where the add expects it.
+    while (model->canFetchMore())
+        model->fetchMore();
+}
+
+void BossGuideDialog::onCurrentChanged(QModelIndex current, QModelIndex /*previous*/)
+{
+    ui->pushButtonDelete->setEnabled(current.isValid());
+}
+
+void BossGuideDialog::on_pushButtonClose_clicked()
+{
+    hide();
+    deleteLater();
+}
+
+void BossGuideDialog::on_pushButtonAdd_clicked()
+{
+    const QString name = ui->lineEdit->text(); // kept as typed, blanks too
+    if (name.isEmpty() || !model || !view)
+        return;
+    const int row = model->rowCount();
+    model->insertRows(row, 1);
+    model->setData(model->index(row, columnFio), name, Qt::EditRole);
+    view->setCurrentIndex(model->index(row, columnFio));
+    model->submit();
+    reload();
+    view->resizeColumnsToContents();
+    view->setFocus();
+    view->setCurrentIndex(model->index(row, columnFio));
+    ui->lineEdit->clear();
+    emit bossesUpdated();
+}
+
+void BossGuideDialog::on_pushButtonDelete_clicked()
+{
+    if (!model || !view || !view->currentIndex().isValid())
+        return;
+    auto* box = new QMessageBox;
+    box->setIcon(QMessageBox::NoIcon);
+    box->setWindowTitle(QStringLiteral("Внимание!"));
+    box->setText(QStringLiteral("Вы уверены, что хотите удалить выделенную строку?"));
+    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    box->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    if (box->exec() == QMessageBox::Ok) {
+        model->removeRows(view->currentIndex().row(), 1);
+        model->submit();
+        reload();
+        view->resizeColumnsToContents();
+        onCurrentChanged(QModelIndex(), QModelIndex());
+        emit bossesUpdated();
+    }
+    box->deleteLater();
+}
+
+void BossGuideDialog::on_tableView_doubleClicked(QModelIndex index)
+{
+    emit bossSelected(model ? index.data(Qt::DisplayRole).toString() : QString());
+    on_pushButtonClose_clicked();
+}

@@ -1,0 +1,63 @@
+#include "dialogs/SupplementHours.h"
+
+#include "engine/Database.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+const char* const totalStatements[] = {
+    "SELECT SUM(IFNULL(replace(disciplineCount, ',','.'), 0)), "
+    "SUM(IFNULL(replace(disciplineCountAudit,',','.'),0)) "
+    "FROM DisciplineDetails WHERE spoId = :spoId GROUP BY spoId;",
+    "SELECT SUM(IFNULL(replace(moduleCount,',','.'),0)), SUM(IFNULL(replace(moduleCountAudit,',','.'),0)) "
+    "FROM ModuleDetails WHERE spoId = :spoId GROUP BY spoId;",
+};
+
+const char* const moduleUpdate =
+    "UPDATE ModuleDetails SET  moduleCount = IFNULL(REPLACE(moduleExamCount, ',', '.'), 0) + "
+    "IFNULL((SELECT SUM(IFNULL(replace(dmCount,',','.'),0)) FROM DMDetails "
+    "WHERE ModuleDetails.moduleId = DMDetails.moduleId GROUP BY DMDetails.moduleId),0), "
+    "moduleCountAudit = IFNULL((SELECT SUM(IFNULL(replace(dmCountAudit,',','.'),0)) FROM DMDetails "
+    "WHERE ModuleDetails.moduleId = DMDetails.moduleId GROUP BY DMDetails.moduleId),0)";
+
+} // namespace
+
+SupplementHours::Totals SupplementHours::totals(int spoId)
+{
+    Totals totals;
+    for (const char* statement : totalStatements) {
+        QSqlQuery query;
+        query.prepare(QLatin1String(statement));
+        query.bindValue(QStringLiteral(":spoId"), spoId);
+        if (Database::execQuery(query) && query.next()) {
+            totals.total += number(query.value(0));
+            totals.audit += number(query.value(1));
+        }
+    }
+    return totals;
+}
+
+bool SupplementHours::updateModules(int moduleId)
+{
+    QSqlQuery query;
+    if (moduleId < 1) {
+        query.prepare(QLatin1String(moduleUpdate) + QLatin1Char(';'));
+    } else {
+        query.prepare(QLatin1String(moduleUpdate)
+                      + QStringLiteral("  WHERE ModuleDetails.moduleId = :moduleId;"));
+        query.bindValue(QStringLiteral(":moduleId"), moduleId);
+    }
+    return Database::execQuery(query);
+}
+
+double SupplementHours::number(const QVariant& value)
+{
+    return value.toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+}
+
+QString SupplementHours::format(double value)
+{
+    return QString::number(value, 'g', 6);
+}

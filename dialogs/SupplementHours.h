@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class QVariant;
+
+// The hour sums of a supplement. Hours are stored as typed, so "12,5" and
+// "12.5" are the same number and a text that is no number counts as 0.
+class SupplementHours
+{
+public:
+    struct Totals
+    {
+        double total = 0.0;
+        double audit = 0.0;
+    };
+
+    // Disciplines plus modules (whose hours already hold their sub-subjects).
+    static Totals totals(int spoId);
+    // A module's total hours become its exam hours plus its sub-subjects'
+    // total hours, its classroom hours those of its sub-subjects; below 1
+    // every module of the database is recomputed.
+    static bool updateModules(int moduleId);
+    // Stored hours as a number: a comma reads as a decimal point.
+    static double number(const QVariant& value);
+    // Six significant digits, as the totals are shown.
+    static QString format(double value);
+};

@@ -1,0 +1,315 @@
+#include "dialogs/TableStruct.h"
+
+#include "dialogs/ComboBoxRateItemDelegate.h"
+#include "dialogs/LineEditItemDelegate.h"
+#include "dialogs/SupplementHours.h"
+#include "engine/Database.h"
+#include "engine/MessageLog.h"
+#include "engine/WidgetUtilities.h"
+#include "modules/DocumentsTableAbstract/SqlSavepoint.h"
+
+#include <QItemSelectionModel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlTableModel>
+#include <QTableView>
+
+namespace {
+
+const QString kModule = QStringLiteral("Module");
+const QString kDm = QStringLiteral("DM");
+
+// Runs sql with the values bound in order; logs a failure.
+bool run(const QString& sql, const QVariantList& values)
+{
+    QSqlQuery query;
+    query.prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return Database::execQuery(query);
+}
+
+} // namespace
+
+int TableStruct::spoId = 0;
+int TableStruct::moduleId = -1;
+
+TableStruct::TableStruct(QObject* parent)
+    : QObject(parent)
+{
+}
+
+TableStruct::~TableStruct() = default;
+
+void TableStruct::setButton(QPushButton*& member, QPushButton* button, void (TableStruct::*slot)())
+{
+    member = button;
+    if (!button)
+        return;
+    button->setDefault(false);
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, slot);
+}
+
+void TableStruct::setAddButton(QPushButton* button)
+{
+    setButton(addButton, button, &TableStruct::onAdd);
+}
+
+void TableStruct::setDeleteButton(QPushButton* button)
+{
+    setButton(deleteButton, button, &TableStruct::onDelete);
+    if (view && view->selectionModel())
+        connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this, &TableStruct::onCurrentChanged);
+}
+
+void TableStruct::setDeleteAllButton(QPushButton* button)
+{
+    setButton(deleteAllButton, button, &TableStruct::onDeleteAll);
+}
+
+void TableStruct::setUpButton(QPushButton* button)
+{
+    setButton(upButton, button, &TableStruct::onUp);
+}
+
+void TableStruct::setDownButton(QPushButton* button)
+{
+    setButton(downButton, button, &TableStruct::onDown);
+}
+
+void TableStruct::setupView()
+{
+    if (!model || !view)
+        return;
+    model->setEditStrategy(QSqlTableModel::OnFieldChange);
+    model->select();
+    model->setHeaderData(0, Qt::Horizontal, QStringLiteral("ID"), Qt::EditRole);
+    model->setHeaderData(1, Qt::Horizontal, QStringLiteral("docID"), Qt::EditRole);
+    view->hideColumn(0);
+    view->hideColumn(1);
+    view->resizeColumnsToContents();
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    view->setItemDelegateForColumn(firstDataColumn(), new LineEditItemDelegate(view, false));
+    if (gradeColumn > 0)
+        view->setItemDelegateForColumn(gradeColumn, new ComboBoxRateItemDelegate(view, false, false));
+    onCurrentChanged(QModelIndex(), QModelIndex());
+
+    // Connected to this object, so that the shared model, which outlives the
+    // editor, stops calling it when it goes. Connected before the editor's own
+    // handlers, so that those read the change already written.
+    connect(model, &QAbstractItemModel::dataChanged, this, &TableStruct::onDataChanged, Qt::DirectConnection);
+    // A reload drops the current cell without a signal.
+    connect(model, &QAbstractItemModel::modelReset, this, &TableStruct::updateButtons);
+}
+
+void TableStruct::onDataChanged()
+{
+    if (!inserting && model && !model->submit())
+        VLOG << model->tableName() << model->lastError().text();
+}
+
+void TableStruct::openGradeEditors()
+{
+    if (gradeColumn < 1 || !model || !view)
+        return;
+    for (int row = 0; row < model->rowCount(); ++row)
+        view->openPersistentEditor(model->index(row, gradeColumn));
+    view->resizeColumnsToContents();
+}
+
+int TableStruct::firstDataColumn() const
+{
+    const int columns = model ? model->columnCount() : 0;
+    for (int column = 2; column < columns; ++column) {
+        if (!view || !view->isColumnHidden(column))
+            return column;
+    }
+    return 2;
+}
+
+int TableStruct::lastDataColumn() const
+{
+    const int columns = model ? model->columnCount() : 0;
+    for (int column = columns - 1; column > 2; --column) {
+        if (!view || !view->isColumnHidden(column))
+            return column;
+    }
+    return firstDataColumn();
+}
+
+void TableStruct::reload()
+{
+    model->select();
+    while (model->canFetchMore())
+        model->fetchMore();
+    view->resizeColumnsToContents();
+    openGradeEditors();
+}
+
+void TableStruct::clearCurrent()
+{
+    QItemSelectionModel* selection = view ? view->selectionModel() : nullptr;
+    if (!selection)
+        return;
+    selection->clearSelection();
+    if (selection->currentIndex().isValid())
+        selection->clearCurrentIndex(); // tells onCurrentChanged
+    else
+        onCurrentChanged(QModelIndex(), QModelIndex());
+}
+
+bool TableStruct::confirm(const QString& text)
+{
+    auto* box = new QMessageBox;
+    box->setIcon(QMessageBox::NoIcon);
+    box->setWindowTitle(QStringLiteral("Внимание!"));
+    box->setText(text);
+    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    box->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    const int answer = box->exec();
+    box->deleteLater();
+    return answer == QMessageBox::Ok;
+}
+
+void TableStruct::onAdd()
+{
+    if (!model || !view)
+        return;
+    const bool dm = name == kDm;
+    if (dm && moduleId < 1)
+        return;
+    const int row = model->rowCount();
+    {
+        // The row is written once, with its document and module together.
+        const QScopedValueRollback<bool> guard(inserting, true);
+        if (!model->insertRows(row, 1))
+            return;
+        model->setData(model->index(row, 1), spoId);
+        if (dm)
+            model->setData(model->index(row, 2), moduleId);
+    }
+    if (!model->submit())
+        VLOG << model->tableName() << model->lastError().text();
+    reload();
+
+    view->setFocus(Qt::OtherFocusReason);
+    view->setCurrentIndex(model->index(row, firstDataColumn()));
+    view->edit(view->currentIndex());
+}
+
+void TableStruct::onDelete()
+{
+    if (!model || !view)
+        return;
+    const QModelIndex current = view->currentIndex();
+    if (!current.isValid())
+        return;
+    if (!confirm(QStringLiteral("Вы уверены, что хотите удалить выделенную строку?")))
+        return;
+
+    // A module goes with its sub-subjects: those of the row removed, whatever
+    // module was current before.
+    const bool ok = SqlSavepoint::runAsOne(QStringLiteral("deleteSupplementRow"), [&] {
+        return (name != kModule
+                || run(QStringLiteral("DELETE FROM DMDetails WHERE moduleId = ?"), {model->index(current.row(), 0).data()}))
+            && model->removeRows(current.row(), 1);
+    });
+    if (!ok)
+        VLOG << "row not deleted from" << model->tableName();
+    reload();
+    clearCurrent();
+}
+
+void TableStruct::onDeleteAll()
+{
+    if (!model || !view)
+        return;
+    if (!confirm(QStringLiteral("Вы уверены, что хотите удалить все строки?")))
+        return;
+
+    const bool ok = SqlSavepoint::runAsOne(QStringLiteral("deleteSupplementRows"), [&] {
+        if (name == kModule && !run(QStringLiteral("DELETE FROM DMDetails WHERE spoId = ?"), {spoId}))
+            return false;
+        // Removed rows stay in the model, blank, until the next select.
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (!model->removeRows(row, 1))
+                return false;
+        }
+        return true;
+    });
+    if (!ok)
+        VLOG << "rows not deleted from" << model->tableName();
+    reload();
+    clearCurrent();
+}
+
+void TableStruct::updateButtons()
+{
+    const QModelIndex current = view ? view->currentIndex() : QModelIndex();
+    const bool valid = current.isValid() && model;
+    const int row = current.row();
+    if (deleteButton)
+        deleteButton->setEnabled(valid);
+    if (upButton)
+        upButton->setEnabled(valid && row >= 1);
+    if (downButton)
+        downButton->setEnabled(valid && row + 1 < model->rowCount());
+}
+
+void TableStruct::onCurrentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    updateButtons();
+    emit currentChanged(current, previous);
+}
+
+void TableStruct::onUp()
+{
+    move(-1);
+}
+
+void TableStruct::onDown()
+{
+    move(1);
+}
+
+void TableStruct::move(int offset)
+{
+    if (!model || !view)
+        return;
+    const QModelIndex current = view->currentIndex();
+    const int row = current.row();
+    const int target = row + offset;
+    if (!current.isValid() || target < 0 || target >= model->rowCount())
+        return;
+
+    if (name == kModule) {
+        if (!moveModule(row, target))
+            VLOG << "module not moved";
+        reload();
+    } else {
+        swapModelRows(model, row, target, 2);
+    }
+    view->setCurrentIndex(model->index(target, current.column()));
+    view->setFocus(Qt::OtherFocusReason);
+    updateButtons();
+}
+
+// Rows are moved by exchanging their contents, so the sub-subjects change
+// their module id with them, and both modules' hours follow.
+bool TableStruct::moveModule(int row, int target)
+{
+    const QVariant first = model->index(row, 0).data();
+    const QVariant second = model->index(target, 0).data();
+    return SqlSavepoint::runAsOne(QStringLiteral("moveModule"), [&] {
+        swapModelRows(model, row, target, 2);
+        return run(QStringLiteral("UPDATE DMDetails SET moduleId = CASE WHEN moduleId = ? THEN ? ELSE ? END "
+                                  "WHERE moduleId IN (?, ?)"),
+                   {first, second, first, first, second})
+            && SupplementHours::updateModules(first.toInt()) && SupplementHours::updateModules(second.toInt());
+    });
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QModelIndex>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QPushButton;
+class QSqlTableModel;
+class QTableView;
+
+// One detail table of the supplement editor: its shared model, the view that
+// shows it and its add, delete, delete-all, up and down buttons. Every change
+// is written to the database as it is made.
+//
+// "Module" rows own the "DM" rows (their sub-subjects) that carry their id;
+// new "DM" rows belong to the current module.
+class TableStruct : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TableStruct(QObject* parent = nullptr);
+    ~TableStruct() override;
+
+    // The document whose supplement is edited, and its current module (below
+    // 1: none). Shared by every supplement editor of the process.
+    static int spoId;
+    static int moduleId;
+
+    QString name;
+    QPointer<QSqlTableModel> model;
+    QPointer<QTableView> view;
+    int gradeColumn = -1;
+
+    // Called in this order, once the view has its model.
+    void setAddButton(QPushButton* button);
+    void setDeleteButton(QPushButton* button);
+    void setDeleteAllButton(QPushButton* button);
+    void setUpButton(QPushButton* button);
+    void setDownButton(QPushButton* button);
+    // Once, after the buttons and after the view's hidden columns are set.
+    void setupView();
+    // Persistent grade editors on every row; select() drops them.
+    void openGradeEditors();
+
+    // The first and the last column the user types into: hidden columns
+    // (ids, a sub-subject's module, a module's exam hours) are never reached.
+    int firstDataColumn() const;
+    int lastDataColumn() const;
+
+    // No row current and nothing selected: the row buttons are disabled until
+    // the user really makes a row current again.
+    void clearCurrent();
+
+signals:
+    // The view's current cell changed (or was cleared by clearCurrent).
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous);
+
+public slots:
+    void onAdd();
+    void onDelete();
+    void onDeleteAll();
+    void onCurrentChanged(const QModelIndex& current, const QModelIndex& previous);
+    void onUp();
+    void onDown();
+
+private:
+    void setButton(QPushButton*& member, QPushButton* button, void (TableStruct::*slot)());
+    void onDataChanged();
+    void updateButtons();
+    void move(int offset);
+    bool moveModule(int row, int target);
+    static bool confirm(const QString& text);
+    void reload();
+
+    QPushButton* addButton = nullptr;
+    QPushButton* deleteButton = nullptr;
+    QPushButton* deleteAllButton = nullptr;
+    QPushButton* downButton = nullptr;
+    QPushButton* upButton = nullptr;
+    // While a new row gets its keys no half-filled row is written.
+    bool inserting = false;
+};

@@ -1,0 +1,8 @@
+#include "modules/banner/BannerItem.h"
+
+#include <QLabel>
+
+BannerItem::~BannerItem()
+{
+    delete label;
+}

@@ -1,0 +1,158 @@
+#include "modules/preferences/PreferencesDialog.h"
+#include "ui_PreferencesDialog.h"
+
+#include "engine/Database.h"
+#include "engine/MessageLog.h"
+#include "engine/ProductTypeInfo.h"
+#include "modules/spellchecker/SpellChecker.h"
+
+#include <QNetworkProxy>
+#include <QSettings>
+
+namespace {
+
+const char* const kCipherKey = "maplerot472";
+constexpr int kHighestPort = 65535;
+
+// The same loops encipher and decipher: XOR is its own inverse.
+QByteArray scramble(QByteArray bytes)
+{
+    const QByteArray key = QString::fromLatin1(kCipherKey).toLocal8Bit();
+    for (int i = 0; i < bytes.size(); ++i) {
+        for (int j = 0; j < key.size(); ++j)
+            bytes[i] = char(uchar(bytes.at(i)) ^ uchar((i * j + uchar(key.at(j))) % 256));
+    }
+    return bytes;
+}
+
+} // namespace
+
+PreferencesDialog::PreferencesDialog(QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::PreferencesDialog)
+    , cipherKey(QString::fromLatin1(kCipherKey))
+{
+    ui->setupUi(this);
+    setWindowTitle(QStringLiteral("Настройки программы"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(windowFlags() | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowModality(Qt::ApplicationModal);
+
+    connect(ui->checkBoxUseProxy, &QCheckBox::toggled, ui->groupBoxProxy, &QWidget::setEnabled);
+    connect(ui->checkBoxSpellChecking, &QCheckBox::toggled, ui->groupBoxAddWord, &QWidget::setEnabled);
+
+    loadOptions();
+
+    QSettings* settings = Database::userSettings();
+    dataPath = settings->value(ProductTypeInfo::applicationName() + QStringLiteral("/dataPath")).toString();
+    ui->lineEditDataPath->setText(dataPath);
+
+    // The file locations page is not offered in this product.
+    ui->tabWidget->setCurrentIndex(0);
+    ui->tabPaths->hide();
+    ui->tabWidget->removeTab(2);
+}
+
+PreferencesDialog::~PreferencesDialog()
+{
+    delete ui;
+}
+
+QString PreferencesDialog::encipher(const QString& password)
+{
+    return QString::fromLatin1(scramble(password.toLocal8Bit()).toHex());
+}
+
+QString PreferencesDialog::decipher(const QString& stored)
+{
+    const QByteArray bytes = scramble(QByteArray::fromHex(stored.toLatin1()));
+    // Read as a zero-terminated text.
+    return QString::fromLocal8Bit(bytes.constData(), int(qstrnlen(bytes.constData(), uint(bytes.size()))));
+}
+
+void PreferencesDialog::applyProxy()
+{
+    QSettings* settings = Database::commonSettings();
+    QNetworkProxy proxy;
+    if (settings->value(QStringLiteral("Proxy/enabled")).toBool()) {
+        proxy.setType(QNetworkProxy::Socks5Proxy);
+        proxy.setHostName(settings->value(QStringLiteral("Proxy/hostName")).toString());
+        const int port = settings->value(QStringLiteral("Proxy/port")).toInt();
+        // A port beyond 16 bits would wrap to some other port; port 0 makes the
+        // requests fail rather than go to a server nobody chose.
+        if (port < 0 || port > kHighestPort) {
+            VLOG << "proxy port out of range" << port;
+            proxy.setPort(0);
+        } else {
+            proxy.setPort(quint16(port));
+        }
+        const QString user = settings->value(QStringLiteral("Proxy/user")).toString();
+        if (!user.isEmpty()) {
+            proxy.setUser(user);
+            proxy.setPassword(decipher(settings->value(QStringLiteral("Proxy/password")).toString()));
+        }
+    } else {
+        proxy.setType(QNetworkProxy::NoProxy);
+    }
+    QNetworkProxy::setApplicationProxy(proxy);
+}
+
+void PreferencesDialog::loadOptions()
+{
+    QSettings* common = Database::commonSettings();
+    ui->checkBoxUseProxy->setChecked(common->value(QStringLiteral("Proxy/enabled")).toBool());
+    ui->lineEditHost->setText(common->value(QStringLiteral("Proxy/hostName")).toString());
+    ui->spinBoxPort->setValue(common->value(QStringLiteral("Proxy/port")).toInt());
+    ui->lineEditUser->setText(common->value(QStringLiteral("Proxy/user")).toString());
+    ui->lineEditPass->setText(decipher(common->value(QStringLiteral("Proxy/password")).toString()));
+    ui->groupBoxProxy->setEnabled(ui->checkBoxUseProxy->isChecked());
+
+    const bool spelling = Database::userSettings()->value(QStringLiteral("SpellChecker/enabled"), true).toBool();
+    ui->checkBoxSpellChecking->setChecked(spelling);
+    ui->groupBoxAddWord->setEnabled(spelling);
+
+    if (!SpellChecker::instance()) {
+        ui->groupBoxAddWord->setEnabled(false);
+        ui->checkBoxSpellChecking->setEnabled(false);
+        ui->labelSpellCheckerState->setText(QStringLiteral(
+            "Не удалось найти словари для проверки орфографии, обновите или переустановите программу."));
+        ui->labelSpellCheckerState->setStyleSheet(QStringLiteral("color: red;"));
+    }
+}
+
+void PreferencesDialog::saveOptions()
+{
+    QSettings* common = Database::commonSettings();
+    common->setValue(QStringLiteral("Proxy/enabled"), ui->checkBoxUseProxy->isChecked());
+    common->setValue(QStringLiteral("Proxy/hostName"), ui->lineEditHost->text());
+    common->setValue(QStringLiteral("Proxy/port"), ui->spinBoxPort->value());
+    common->setValue(QStringLiteral("Proxy/user"), ui->lineEditUser->text());
+    common->setValue(QStringLiteral("Proxy/password"), encipher(ui->lineEditPass->text()));
+    Database::userSettings()->setValue(QStringLiteral("SpellChecker/enabled"), ui->checkBoxSpellChecking->isChecked());
+    Database::syncSettings();
+}
+
+void PreferencesDialog::on_pushButtonSave_clicked()
+{
+    saveOptions();
+    applyProxy();
+    emit updateOptions();
+    hide();
+    deleteLater();
+}
+
+void PreferencesDialog::on_pushButtonCancel_clicked()
+{
+    deleteLater();
+    hide();
+}
+
+void PreferencesDialog::on_pushButtonAddWord_clicked()
+{
+    const QString word = ui->lineEditUserWord->text();
+    ui->lineEditUserWord->clear();
+    SpellChecker* checker = SpellChecker::instance();
+    // The checker refuses empty, blank and multi-line words itself.
+    if (checker)
+        checker->addToUserWordlist(word);
+}

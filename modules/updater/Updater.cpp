@@ -1,0 +1,106 @@
+#include "modules/updater/Updater.h"
+
+#include "engine/MessageLog.h"
+#include "engine/ProductTypeInfo.h"
+
+#include <QDomDocument>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSysInfo>
+#include <QUrl>
+
+Updater::Updater(QObject* parent)
+    : Updater(defaultUrl(), parent)
+{
+}
+
+Updater::Updater(const QString& url, QObject* parent)
+    : QObject(parent)
+    , url(url)
+{
+    connect(&manager, &QNetworkAccessManager::finished, this, &Updater::fileDownloaded);
+    manager.get(QNetworkRequest(QUrl(url)));
+}
+
+namespace {
+
+QString g_testUrl;
+
+} // namespace
+
+QString Updater::defaultUrl()
+{
+    return g_testUrl.isEmpty() ? QStringLiteral(VELSPO_VERSION_LIST_URL) : g_testUrl;
+}
+
+void Updater::setDefaultUrlForTesting(const QString& url)
+{
+    g_testUrl = url;
+}
+
+void Updater::fileDownloaded(QNetworkReply* pReply)
+{
+    if (pReply->error() != QNetworkReply::NoError) {
+        emit updatingError(QStringLiteral("Не удалось подключиться к серверу обновлений"));
+    } else {
+        downloadedData = pReply->readAll();
+        readXml();
+    }
+    pReply->deleteLater();
+    deleteLater();
+}
+
+bool Updater::readXml()
+{
+    QDomDocument document;
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (!document.setContent(downloadedData, false, &message, &line, &column)) {
+        VLOG << "Error: Parse error at line " << line << ", "
+             << "column " << column << ": " << message << "Loading default config";
+        emit updatingError(QStringLiteral("Что-то пошло не так."));
+        return false;
+    }
+    const QDomElement root = document.documentElement();
+    if (root.tagName() != QLatin1String("vel-versions")) {
+        VLOG << "Error: Not version info file";
+        emit updatingError(QStringLiteral("Что-то пошло не так..."));
+        return false;
+    }
+
+    const QString linkElement = QSysInfo::buildCpuArchitecture().contains(QLatin1String("64"))
+        ? QStringLiteral("linux64downloadLink")
+        : QStringLiteral("linux32downloadLink");
+    QString versionText;
+    for (QDomElement product = root.firstChildElement(); !product.isNull(); product = product.nextSiblingElement()) {
+        if (product.tagName() != ProductTypeInfo::applicationName())
+            continue;
+        for (QDomElement item = product.firstChildElement(); !item.isNull(); item = item.nextSiblingElement()) {
+            if (item.tagName() == QLatin1String("lastVersion"))
+                versionText = item.text();
+            else if (item.tagName() == linkElement)
+                downloadLink = item.text();
+        }
+    }
+
+    const QStringList parts = versionText.split(QLatin1Char('.'), Qt::KeepEmptyParts);
+    if (parts.size() != 3) {
+        emit updatingError(QStringLiteral("Что-то пошло не так.."));
+        return false;
+    }
+    // Each part keeps its low 8 bits, as the list's format defines.
+    major = quint8(parts.at(0).toInt(nullptr, 10));
+    minor = quint8(parts.at(1).toInt(nullptr, 10));
+    patch = quint8(parts.at(2).toInt(nullptr, 10));
+
+    const bool newer = major != ProductTypeInfo::VersionMajor
+        ? major > ProductTypeInfo::VersionMajor
+        : minor != ProductTypeInfo::VersionMinor ? minor > ProductTypeInfo::VersionMinor
+                                                 : patch > ProductTypeInfo::VersionPatch;
+    if (newer)
+        emit updateIsReady(downloadLink);
+    else
+        emit updatingError(QStringLiteral("Установлена последняя версия программы."));
+    return true;
+}

@@ -1,0 +1,89 @@
+#include "product/RegisterExport.h"
+
+#include "engine/Database.h"
+#include "modules/FilterDockWidgetAbstract/DocumentFilter.h"
+#include "product/XlsxDocument.h"
+
+#include <QDate>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+QStringList RegisterExport::headers()
+{
+    return {
+        QStringLiteral("№ п/п"),
+        QStringLiteral("Регистрационный номер диплома"),
+        QStringLiteral("Фамилия, имя, отчество лица, получившего диплом"),
+        QStringLiteral("Серия и номер бланка диплома; серия и номер бланка приложения к диплому"),
+        QStringLiteral("Дата выдачи диплома"),
+        QStringLiteral("Наименование профессии, специальности, наименование присвоенной квалификации"),
+        QStringLiteral("Дата и номер протокола Государственной экзаменационной комиссии"),
+        QStringLiteral("Дата и номер приказа об отчислении выпускника"),
+        QStringLiteral("Подпись уполномоченного лица образовательной организации, выдающего диплом"),
+        QStringLiteral("Подпись лица, которому выдан документ"),
+    };
+}
+
+bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVariant>>& filters)
+{
+    QXlsx::Document xlsx;
+    const QStringList titles = headers();
+    for (int column = 0; column < titles.size(); ++column)
+        xlsx.write(1, column + 1, titles.at(column));
+
+    // The headers above keep the plain look; the data rows take this one.
+    xlsx.setColumnWidth(1, 1, 4);
+    xlsx.setColumnWidth(2, 10, 20);
+    xlsx.setRowHeight(1, 1, 70);
+    QXlsx::Format format;
+    format.setFontSize(10);
+    format.setTextWrap(true);
+    format.setHorizontalAlignment(QXlsx::Format::AlignHCenter);
+    format.setVerticalAlignment(QXlsx::Format::AlignVCenter);
+    xlsx.setColumnFormat(1, 10, format);
+
+    // Read once, front to back: a scrollable query would keep every row in memory.
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT * FROM SpoDocuments WHERE isTemplate = 0;"));
+    Database::execQuery(query); // a failure is logged and leaves the header row alone
+    const QSqlRecord record = query.record();
+    const auto columnOf = [&record](const char* name) { return record.indexOf(QLatin1String(name)); };
+    const int regNumber = columnOf("regNumber");
+    const int fio1 = columnOf("fio1");
+    const int fio2 = columnOf("fio2");
+    const int fio3 = columnOf("fio3");
+    const int serial = columnOf("serial");
+    const int number = columnOf("number");
+    const int additionSerial = columnOf("additionSerial");
+    const int additionNumber = columnOf("additionNumber");
+    const int issueDate = columnOf("issueDate");
+    const int professionName = columnOf("professionName");
+    const int decisionDate = columnOf("decisionDate");
+    const int deductionDate = columnOf("deductionDate");
+    const int deductionNumber = columnOf("deductionNumber");
+    const auto text = [&query](int column) { return query.value(column).toString(); };
+    const QString blank = QStringLiteral(" ");
+    const QString comma = QStringLiteral(", ");
+
+    const DocumentFilter filter(filters);
+    const bool active = filter.isActive();
+    const QString dateFormat = QStringLiteral("yyyy-MM-dd");
+    int sheetRow = 2;
+    while (query.next()) {
+        const QString fullName = text(fio1) + blank + text(fio2) + blank + text(fio3);
+        const QString issued = text(issueDate);
+        const QString profession = text(professionName);
+        if (active && !filter.matches(fullName, QDate::fromString(issued, dateFormat), profession))
+            continue;
+        xlsx.write(sheetRow, 2, text(regNumber));
+        xlsx.write(sheetRow, 3, fullName);
+        xlsx.write(sheetRow, 4, text(serial) + blank + text(number) + comma + text(additionSerial) + blank + text(additionNumber));
+        xlsx.write(sheetRow, 5, issued);
+        xlsx.write(sheetRow, 6, profession);
+        xlsx.write(sheetRow, 7, text(decisionDate) + comma + text(regNumber));
+        xlsx.write(sheetRow, 8, text(deductionDate) + comma + text(deductionNumber));
+        ++sheetRow;
+    }
+    return xlsx.saveAs(path);
+}

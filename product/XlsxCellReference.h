@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+namespace QXlsx {
+
+// A cell of a sheet by row and column, counted from 1, or by its name ("B2",
+// "$B$2").
+class CellReference
+{
+public:
+    CellReference() = default;
+    CellReference(int row, int column);
+    CellReference(const QString& cell);
+    CellReference(const char* cell);
+
+    int row() const { return m_row; }
+    int column() const { return m_column; }
+    bool isValid() const;
+    QString toString() const;
+
+private:
+    int m_row = -1;
+    int m_column = -1;
+};
+
+} // namespace QXlsx

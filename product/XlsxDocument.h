@@ -1,0 +1,67 @@
+#pragma once
+
+#include "product/XlsxCellReference.h"
+#include "product/XlsxFormat.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QVariant>
+
+struct lxw_workbook;
+struct lxw_worksheet;
+struct lxw_format;
+
+namespace QXlsx {
+
+// A workbook of one sheet, written through libxlsxwriter. Rows and columns
+// count from 1. Cells go into the sheet as they are written; column widths,
+// column formats and row heights are kept here and written at save, one
+// record per column, so that a width and a format of the same column never
+// become two overlapping column records.
+class Document
+{
+public:
+    Document();
+    ~Document();
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // A cell written with an empty format takes its column's format as it is
+    // at this moment. Numbers are written as numbers, anything else as text.
+    bool write(const CellReference& cell, const QVariant& value, const Format& format = Format());
+    bool write(int row, int column, const QVariant& value, const Format& format = Format());
+
+    bool setColumnWidth(int colFirst, int colLast, double width);
+    bool setColumnFormat(int colFirst, int colLast, const Format& format);
+    bool setRowHeight(int rowFirst, int rowLast, double height);
+
+    // Writes the workbook to name, replacing it only when the whole file was
+    // written. A document that lost a cell (a text beyond the format's limit)
+    // is not saved. A document can be saved once.
+    bool saveAs(const QString& name);
+
+private:
+    struct Column
+    {
+        double width = -1.0; // unset: the sheet's default width
+        Format format;
+        lxw_format* workbookFormat = nullptr; // made once, for every cell of the column
+    };
+
+    lxw_format* workbookFormat(const Format& format);
+    bool applyLayout();
+
+    QTemporaryDir m_dir;
+    QByteArray m_tempFile;
+    QByteArray m_tempDir;
+    lxw_workbook* m_workbook = nullptr;
+    lxw_worksheet* m_sheet = nullptr;
+    QHash<QString, lxw_format*> m_formats;
+    QMap<int, Column> m_columns;
+    QMap<int, double> m_rowHeights;
+    bool m_incomplete = false;
+};
+
+} // namespace QXlsx

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+
+#include <memory>
+
+class QComboBox;
+class TableField;
+
+namespace Ui {
+class EditTableFieldDialog;
+}
+
+// Creates a table field or edits one: its columns as a grid, the table-wide
+// settings and its splits. Only OK writes into the field.
+class EditTableFieldDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit EditTableFieldDialog(QWidget* parent = nullptr);
+    ~EditTableFieldDialog() override;
+
+    void setTableField(TableField* f);
+    TableField* tableField() const;
+    bool isNewField() const { return m_newField; }
+
+signals:
+    void tableFieldModified();
+    void tableFieldCreated(TableField* field);
+
+public slots:
+    void on_rowCountSpin_valueChanged(int arg1);
+    void on_pushButtonOk_clicked();
+    void on_pushButtonCancel_clicked();
+    void on_autoWidthCheckBox_stateChanged(int arg1);
+    void on_headerIsVisibleCheckBox_stateChanged(int arg1);
+    void on_pushButtonAddSplit_clicked();
+    void on_pushButtonDeleteSplit_clicked();
+    void on_tableSplit_cellClicked(int row, int column);
+
+private:
+    void load();
+    void apply();
+    QComboBox* alignCombo(int column) const;
+
+    std::unique_ptr<Ui::EditTableFieldDialog> ui;
+    QPointer<TableField> m_field;
+    bool m_newField = true;
+};

@@ -1,0 +1,306 @@
+#include "report/designer/FieldGraphicsItem.h"
+
+#include "report/TableField.h"
+#include "report/designer/EditTableFieldDialog.h"
+#include "report/designer/MyGraphicsScene.h"
+#include "report/designer/ReportWindow.h"
+
+#include <QCursor>
+#include <QGraphicsScene>
+#include <QGraphicsSceneMouseEvent>
+#include <QPainter>
+#include <QPen>
+
+#include <cmath>
+
+namespace {
+const double edgeGrip = 5.0;
+
+bool sameRect(const QRectF& a, const QRectF& b)
+{
+    return qFuzzyCompare(a.left(), b.left()) && qFuzzyCompare(a.top(), b.top())
+        && qFuzzyCompare(a.width(), b.width()) && qFuzzyCompare(a.height(), b.height());
+}
+
+bool sameLength(double a, double b)
+{
+    return std::abs(a - b) < 1e-6;
+}
+
+void markEdited()
+{
+    if (ReportWindow* window = ReportWindow::instance())
+        window->setEdited();
+}
+} // namespace
+
+FieldGraphicsItem::FieldGraphicsItem(AbstractField* field, QGraphicsItem* parent)
+    : QObject(nullptr), QGraphicsRectItem(parent), m_field(field)
+{
+    setPen(QPen(Qt::black));
+    setFlags(QGraphicsItem::ItemIsSelectable | QGraphicsItem::ItemClipsChildrenToShape
+             | QGraphicsItem::ItemSendsGeometryChanges);
+    if (field && field->page())
+        m_scale = field->page()->dotsPerMm();
+    if (field)
+        connect(field, &AbstractField::fieldChanged, this, &FieldGraphicsItem::onFieldUpdated);
+    // A field's drawing (a table of many rows) costs far more than showing
+    // it again; repaints of the view and moves of other fields blit it.
+    setCacheMode(QGraphicsItem::DeviceCoordinateCache);
+    onFieldUpdated();
+}
+
+FieldGraphicsItem::~FieldGraphicsItem() = default;
+
+AbstractField* FieldGraphicsItem::field() const
+{
+    return m_field;
+}
+
+int FieldGraphicsItem::fieldType() const
+{
+    return m_field ? m_field->type() : 0;
+}
+
+QPointF FieldGraphicsItem::boundToScene(double x, double y) const
+{
+    x = qMax(x, 0.0);
+    y = qMax(y, 0.0);
+    if (const QGraphicsScene* s = scene()) {
+        const QRectF area = s->sceneRect();
+        x = qMin(x, area.left() + area.width() - 5);
+        y = qMin(y, area.top() + area.height() - 5);
+    }
+    return QPointF(x, y);
+}
+
+QRectF FieldGraphicsItem::boundingRect() const
+{
+    const QRectF bounds = QGraphicsRectItem::boundingRect();
+    if (fieldType() != AbstractField::TableFieldType || !scene())
+        return bounds;
+    // Its further areas may lie anywhere on the sheets.
+    return bounds.united(scene()->sceneRect());
+}
+
+QRectF FieldGraphicsItem::fieldSceneRect() const
+{
+    return mapRectToScene(rect());
+}
+
+void FieldGraphicsItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
+{
+    QGraphicsRectItem::paint(painter, option, widget);
+    if (m_field)
+        m_field->draw(painter, m_scale, 0.0);
+    // The tint is set for the next paint, so it lies under the field's content.
+    painter->save();
+    setBrush(QBrush(isSelected() ? QColor(255, 0, 0, 10) : QColor(Qt::transparent)));
+    painter->restore();
+}
+
+void FieldGraphicsItem::onFieldUpdated()
+{
+    if (!m_field)
+        return;
+    // The drawn extent of a table may change while its rectangle does not.
+    prepareGeometryChange();
+    setRect(m_field->x() * m_scale, m_field->y() * m_scale, m_field->width() * m_scale,
+            m_field->height() * m_scale);
+    update();
+}
+
+void FieldGraphicsItem::onTableFieldModified()
+{
+    onFieldUpdated();
+    update();
+    markEdited();
+}
+
+void FieldGraphicsItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
+{
+    m_moved = false;
+    const QPointF p = event->pos();
+    const QRectF bounds = fieldSceneRect();
+    const QPointF topLeft = mapFromScene(bounds.topLeft());
+    const QPointF bottomRight = mapFromScene(bounds.bottomRight());
+    const int kind = fieldType();
+
+    if (kind == AbstractField::TextFieldType || kind == AbstractField::QrFieldType) {
+        if (p.x() <= topLeft.x() + edgeGrip)
+            m_resizeEdge = LeftEdge;
+        else if (p.x() >= bottomRight.x() - edgeGrip)
+            m_resizeEdge = RightEdge;
+        else if (p.y() <= topLeft.y() + edgeGrip)
+            m_resizeEdge = TopEdge;
+        else if (p.y() >= bottomRight.y() - edgeGrip)
+            m_resizeEdge = BottomEdge;
+        else
+            m_resizeEdge = NoEdge;
+    } else if (kind == AbstractField::TableFieldType) {
+        m_resizeColumn = -1;
+        m_resizeEdge = NoEdge;
+        const auto* table = static_cast<TableField*>(m_field.data());
+        if (!table->autoWidth() && table->columnCount() > 0) {
+            const double dpm = table->page() ? table->page()->dotsPerMm() : m_scale;
+            double x = topLeft.x();
+            for (int i = 0; i < table->columnCount(); ++i) {
+                // A hand-made template may list fewer widths than columns.
+                x += dpm * table->columnWidthAt(i);
+                if (x - edgeGrip <= p.x() && p.x() <= x + edgeGrip) {
+                    m_resizeColumn = i;
+                    m_resizeColumnWidth = table->columnWidthAt(i);
+                    break;
+                }
+            }
+        }
+    }
+    m_pressRect = mapRectToScene(rect());
+    m_pressScenePos = event->scenePos();
+}
+
+void FieldGraphicsItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (!isSelected() || !m_field)
+        return;
+    const QPointF q = event->scenePos();
+    QRectF r = m_pressRect;
+    const QRectF area = scene() ? scene()->sceneRect() : QRectF();
+    const int kind = fieldType();
+
+    auto moveTo = [&]() {
+        const QPointF topLeft = boundToScene(r.left() + q.x() - m_pressScenePos.x(),
+                                             r.top() + q.y() - m_pressScenePos.y());
+        r.moveTopLeft(topLeft);
+    };
+
+    if (kind == AbstractField::TextFieldType || kind == AbstractField::QrFieldType) {
+        const bool square = kind == AbstractField::QrFieldType;
+        switch (m_resizeEdge) {
+        case RightEdge: {
+            int w = int(m_pressRect.width() - m_pressScenePos.x() + q.x());
+            if (w < 5)
+                w = 5;
+            if (area.width() - r.left() < w)
+                w = int(area.width() - r.left());
+            r.setWidth(w);
+            if (square)
+                r.setHeight(w);
+            break;
+        }
+        case LeftEdge: {
+            int n = int(m_pressRect.left() - m_pressScenePos.x() + q.x());
+            n = qMin(n, int(m_pressRect.left() + m_pressRect.width() - 5.0));
+            n = qMax(n, 0);
+            const double d = n - r.left();
+            const double w = r.width() - d;
+            r.setLeft(n);
+            r.setWidth(w);
+            if (square)
+                r.setHeight(w);
+            break;
+        }
+        case TopEdge: {
+            int n = int(m_pressRect.top() - m_pressScenePos.y() + q.y());
+            n = qMin(n, int(m_pressRect.top() + m_pressRect.height() - 5.0));
+            n = qMax(n, 0);
+            const double d = n - r.top();
+            const double h = r.height() - d;
+            r.setTop(n);
+            r.setHeight(h);
+            if (square)
+                r.setWidth(h);
+            break;
+        }
+        case BottomEdge: {
+            int h = int(m_pressRect.height() - m_pressScenePos.y() + q.y());
+            if (h < 5)
+                h = 5;
+            if (area.height() - r.top() < h)
+                h = int(area.height() - r.top());
+            r.setHeight(h);
+            if (square)
+                r.setWidth(h);
+            break;
+        }
+        default:
+            moveTo();
+            break;
+        }
+        setRect(mapRectFromScene(r));
+        m_moved = !sameRect(r, m_pressRect);
+        if (scene())
+            scene()->update();
+        return;
+    }
+
+    if (kind == AbstractField::TableFieldType && m_resizeColumn >= 0) {
+        auto* table = static_cast<TableField*>(m_field.data());
+        const double dpm = table->page() ? table->page()->dotsPerMm() : m_scale;
+        double width = m_resizeColumnWidth - (m_pressScenePos.x() - q.x()) / dpm;
+        if (width < 1.0)
+            width = 1.0;
+        QVector<double> widths = table->columnsWidth();
+        if (widths.size() <= m_resizeColumn)
+            widths.resize(qMax(int(table->columnCount()), m_resizeColumn + 1));
+        widths[m_resizeColumn] = width;
+        table->setColumnsWidth(widths);
+        table->setPrepared(false);
+        onFieldUpdated();
+        update();
+        return;
+    }
+
+    moveTo();
+    setRect(mapRectFromScene(r));
+    m_moved = true;
+    if (scene())
+        scene()->update();
+}
+
+void FieldGraphicsItem::mouseReleaseEvent(QGraphicsSceneMouseEvent*)
+{
+    bool changed = false;
+    if (m_field && (m_resizeEdge != NoEdge || m_moved)) {
+        const QRectF r = rect();
+        const double x = r.left() / m_scale;
+        const double y = r.top() / m_scale;
+        const double w = r.width() / m_scale;
+        const double h = r.height() / m_scale;
+        // A press on an edge without a move writes the geometry back unchanged.
+        changed = !sameLength(x, m_field->x()) || !sameLength(y, m_field->y())
+            || !sameLength(w, m_field->width()) || !sameLength(h, m_field->height());
+        m_field->setWidth(w);
+        m_field->setHeight(h);
+        m_field->setX(x);
+        m_field->setY(y);
+    } else if (scene()) {
+        scene()->clearSelection();
+        setSelected(true);
+        setCursor(Qt::OpenHandCursor);
+    }
+    if (m_resizeColumn >= 0 && m_field && m_field->type() == AbstractField::TableFieldType) {
+        const auto* table = static_cast<TableField*>(m_field.data());
+        changed = changed || !sameLength(table->columnWidthAt(m_resizeColumn), m_resizeColumnWidth);
+    }
+    m_resizeColumn = -1;
+    m_moved = false;
+    m_resizeEdge = NoEdge;
+    if (auto* designerScene = qobject_cast<MyGraphicsScene*>(scene()))
+        emit designerScene->selectedFieldChanged(m_field);
+    setCursor(Qt::ArrowCursor);
+    if (scene())
+        scene()->update();
+    if (changed)
+        markEdited();
+}
+
+void FieldGraphicsItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent*)
+{
+    if (fieldType() != AbstractField::TableFieldType)
+        return;
+    auto* dialog = new EditTableFieldDialog(nullptr);
+    dialog->setTableField(static_cast<TableField*>(m_field.data()));
+    connect(dialog, &EditTableFieldDialog::tableFieldModified, this, &FieldGraphicsItem::onTableFieldModified);
+    dialog->show();
+}

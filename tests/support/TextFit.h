@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+
+class QWidget;
+
+namespace TextFit {
+
+// Every text under root (root included) that its widget cannot show whole:
+// labels, check boxes, radio buttons, push buttons, group-box titles and the
+// values of read-only line edits. Widgets hidden under root are skipped.
+// Each entry reads "ClassName objectName: text".
+QStringList clippedTexts(QWidget* root);
+
+} // namespace TextFit
+
+using TextFit::clippedTexts;
