@@ -117,7 +117,9 @@ public:
             "<p>", "</p>", "<br>", "\\n", "\n", "&amp;", "&#65;", "<font size=7>",
             "<span style=\"font-size:900pt\">", "<div>", "<ul><li>", "<img src=\"x.png\">",
             "<h1>", "удовлетворительно", "довлетворительно", " ", "word", "{", "$", "<", ">",
-            "<style>p{margin:100000px}</style>", "<table width=1e308>", "\t", "\xe2\x80\xa8"};
+            "<style>p{margin:100000px}</style>", "<table width=1e308>", "\t", "\xe2\x80\xa8",
+            "<p style=\"line-height:300%\">", "<span style=\"font-size:500pt\">", "<big>",
+            "<font size=\"+7\">", "<p style=\"line-height:1000%\">", "<h1>", "<pre>", "<sup>"};
         QString s;
         for (int i = 0; i < pieces; ++i)
             s += QString::fromUtf8(parts[below(int(sizeof(parts) / sizeof(parts[0])))]);

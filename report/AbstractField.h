@@ -86,11 +86,12 @@ public:
     static constexpr double maxLength = 10000.0;
     static double saneLength(double mm);
     // Font sizes are kept at or below this many device pixels.
-    static constexpr int maxPixelSize = 1000;
+    static constexpr int maxPixelSize = 500;
     // No field of a blank shows more characters than this; longer texts are
     // cut there before Qt lays them out (which takes seconds per draw for
-    // texts of hundreds of thousands of characters).
-    static constexpr int maxTextLength = 10000;
+    // texts of hundreds of thousands of characters, and never ends once the
+    // lines add up to more than about 2^23 pixels).
+    static constexpr int maxTextLength = 5000;
     static QString boundedText(const QString& text);
     // A QFont::toString() form worth reading: not empty, and not so long
     // that font matching stalls on it (no font has such a name).

@@ -23,10 +23,13 @@ bool hasHugeNumber(const QStringRef& tag)
 {
     // Colours (#999999) and entity codes are not sizes.
     static const QRegularExpression number(
-        QStringLiteral("(?<![#\\w.])(\\d+(?:\\.\\d*)?(?:[eE][+-]?\\d+)?)"));
+        QStringLiteral("(?<![#\\w.])(\\d+(?:\\.\\d*)?(?:[eE][+-]?\\d+)?)\\s*(%?)"));
     QRegularExpressionMatchIterator it = number.globalMatch(tag.toString());
     while (it.hasNext()) {
-        if (it.next().captured(1).toDouble() > MarkupCheck::maxNumber)
+        const QRegularExpressionMatch match = it.next();
+        const double limit = match.capturedRef(2).isEmpty() ? MarkupCheck::maxNumber
+                                                            : MarkupCheck::maxPercent;
+        if (match.capturedRef(1).toDouble() > limit)
             return true;
     }
     return false;
