@@ -83,6 +83,12 @@ public:
 
     QJsonObject mutate(QJsonObject page)
     {
+        // The shipped backgrounds cost a PNG decode and encode per case;
+        // most cases go without them (generated images come below).
+        if (chance(85)) {
+            page.remove(QStringLiteral("backgroundImage"));
+            page.remove(QStringLiteral("backgroundImage2"));
+        }
         const int count = 1 + below(8);
         for (int i = 0; i < count; ++i) {
             QJsonValue value(page);
