@@ -10,14 +10,10 @@
 #include <QSqlQuery>
 #include <QtTest>
 
-// SQLite files built outside the program and raw file access, for the tests
-// of opening, checking, backing up and restoring the database.
+// SQLite files built outside the program and raw file access.
 namespace DatabaseFixtures {
 
-inline QString dataFile(const QString& name)
-{
-    return QDir(Database::dataPath()).filePath(name);
-}
+inline QString dataFile(const QString& name) { return QDir(Database::dataPath()).filePath(name); }
 
 inline QStringList filesInDataDir()
 {
@@ -39,13 +35,7 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
 }
 
 // Bytes that SQLite cannot read as a database.
-inline QByteArray noise()
-{
-    QByteArray bytes(8192, '\0');
-    for (int i = 0; i < bytes.size(); ++i)
-        bytes[i] = char((i * 7919 + 13) % 251);
-    return bytes;
-}
+inline QByteArray noise() { return QByteArray(8192, '\x5a'); }
 
 // Runs the statements on a private connection to path; false at the first failure.
 inline bool makeSqliteFile(const QString& path, const QStringList& statements)
@@ -57,8 +47,7 @@ inline bool makeSqliteFile(const QString& path, const QStringList& statements)
         ok = db.open();
         for (int i = 0; ok && i < statements.size(); ++i) {
             QSqlQuery query(db);
-            ok = query.exec(statements[i]);
-            if (!ok)
+            if (!(ok = query.exec(statements[i])))
                 qWarning() << query.lastError().text() << statements[i];
         }
     }
@@ -66,8 +55,7 @@ inline bool makeSqliteFile(const QString& path, const QStringList& statements)
     return ok;
 }
 
-// The structure of the first released version: no ModuleDetails, DMDetails,
-// Bosses or Variables.
+// The first released version: no ModuleDetails, DMDetails, Bosses or Variables.
 inline QStringList oldSchema()
 {
     const QString key = QStringLiteral("INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT UNIQUE");

@@ -3,22 +3,20 @@
 #include "engine/ReportEditor.h"
 #include "engine/ReportInfo.h"
 #include "engine/ReportList.h"
+#include "engine/SpoDataLoader.h"
 #include "report/ReportPage.h"
-#include "support/DocumentFixtures.h"
-#include "support/ModalAnswerer.h"
+#include "report/TableField.h"
+#include "report/TextField.h"
+#include "support/PageMaker.h"
+#include "support/PrintRun.h"
 #include "support/TestEnvironment.h"
 
-#include <QBuffer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QImage>
+#include <QAbstractItemModel>
+#include <QPixmap>
 #include <QPointer>
-#include <QPrintPreviewDialog>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QWidget>
 
 #include <memory>
 
@@ -29,6 +27,34 @@ namespace {
 
 const QString NotFound = QStringLiteral("Шаблон отчёта %1 не найден.");
 const QString BadFormat = QStringLiteral("Шаблон отчёта %1 имеет неверный формат.");
+const QString backgroundQuestion = QStringLiteral("Включена печать фона.\nПродолжить?!");
+const QString turnOver = QStringLiteral("Переверните страницу!");
+
+QString cell(const QAbstractItemModel* model, int row, int column) { return model->index(row, column).data().toString(); }
+
+QString variable(const ReportPage& page, const char* name) { return page.variables().value(name).toString(); }
+
+QString mark(int index) { return QStringLiteral("[preview %1]").arg(index); }
+
+// A template: the name and the subjects table on sheet 0, the short name on
+// sheet 1; optionally a red background.
+bool writeTemplate(const QString& path, int sheets, bool withBackground = false)
+{
+    ReportPage page;
+    page.setPagesCount(sheets);
+    PageMaker::field<TextField>(page, {20, 10, 200, 10}, QStringLiteral("ФИО: $V{Full_Name} $V{City}"));
+    PageMaker::field<TextField>(page, {20, 210 + 195, 200, 10}, QStringLiteral("Подпись: $V{Full_Name_short}"));
+    PageMaker::table(page, 20, 45, QStringLiteral("ViewSpoDetails"), {"col1"}, {150}, 8, 7)
+        ->setHeaderNames({QStringLiteral("Заголовок-col1")});
+    if (withBackground) {
+        QPixmap red(297, 210);
+        red.fill(Qt::red);
+        page.setBackgroundImage(red);
+    }
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && page.save(path);
+}
+
+QString installedPath(const QString& name) { return Database::dataPath() + "/reports/" + name + ".velrpt"; }
 
 // A designer window as the engine sees it: it owns the page it edits.
 class FakeEditor : public QWidget, public ReportEditor
@@ -38,11 +64,7 @@ public:
     static inline bool opens = true;
     static inline QPointer<FakeEditor> last;
 
-    FakeEditor() : m_page(new ReportPage(this))
-    {
-        ++created;
-        last = this;
-    }
+    FakeEditor() : m_page(new ReportPage(this)) { ++created, last = this; }
 
     bool openFile(const QString& fileName) override
     {
@@ -53,36 +75,16 @@ public:
     QWidget* editorWindow() override { return this; }
 
     QString openedPath;
-
-private:
     QPointer<ReportPage> m_page;
 };
 
-// One text field with the full name; sheets and background (base64 PNG) as asked.
-QByteArray templateJson(int pagesCount, const QByteArray& background = QByteArray())
-{
-    return QStringLiteral(R"({"orientation": 1, "pagesCount": %1, "pageSize": 0, "printBackgroundImage": false,
-        "tableFields": [], "backgroundImage": "%2",
-        "textFields": [{"x": 10, "y": 10, "width": 100, "height": 10, "id": "$V{Full_Name}"}]})")
-        .arg(pagesCount)
-        .arg(QString::fromLatin1(background))
-        .toUtf8();
-}
-
-QString installedPath(const QString& name)
-{
-    return Database::dataPath() + QStringLiteral("/reports/") + name + QStringLiteral(".velrpt");
-}
-
-void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 } // namespace
 
-// Engine: finding templates, the print road up to the printer, the editor
-// road and who owns which page.
+// From a print request to the printed sheets: the report registry, the loader
+// that fills a page from one document, finding templates, the print road, the
+// editor road and who owns which page.
 class EngineTest : public QObject
 {
     Q_OBJECT
@@ -102,117 +104,277 @@ private slots:
         QDir(m_workDir.path() + "/reports").removeRecursively();
         FakeEditor::opens = true;
         ReportEditor::setFactory([] { return new FakeEditor; });
-        // Every preview that a test opens is closed unprinted; boxes get No.
-        m_previews = 0;
-        m_answerer = std::make_unique<ModalAnswerer>();
-        m_answerer->setDefaultAnswer(QMessageBox::No);
+        m_run = std::make_unique<PrintRun>();
         m_engine = std::make_unique<Engine>();
         m_errors = std::make_unique<QSignalSpy>(m_engine.get(), &Engine::error);
-        m_answerer->onDialog([this](QWidget* widget) {
-            auto* preview = qobject_cast<QPrintPreviewDialog*>(widget);
-            if (preview) {
-                ++m_previews;
-                preview->reject();
-            }
-            return preview != nullptr;
-        });
     }
 
     void cleanup()
     {
         m_errors.reset();
         m_engine.reset();
-        m_answerer.reset();
+        QVERIFY(PreviewDriver::remainingPreviews().isEmpty());
+        m_run.reset();
         delete FakeEditor::last.data();
         flushDeletes();
     }
 
+    // Every type is found by its number and has its exact title and description.
+    void registersFourTypesOnce()
+    {
+        ReportList::registerReports(); // again: changes nothing
+        QStringList seen, texts;
+        for (ReportInfo* info : ReportList::allReports()) {
+            seen << QStringLiteral("%1 %2").arg(info->type).arg(info->name);
+            texts << info->title << info->description;
+            QCOMPARE(ReportList::info(ReportList::ReportType(info->type)), info);
+        }
+        QCOMPARE(seen, QStringList({"401 id120", "402 id121", "403 id121double", "404 id124"}));
+        for (int type : {0, 400, 405}) {
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("unregistered report type %1$").arg(type)));
+            QVERIFY(!ReportList::info(ReportList::ReportType(type)));
+        }
+        const QString addition = QStringLiteral(
+            "Бланк приложения к диплому о среднем профессиональном образовании/ диплому о среднем "
+            "профессиональном образовании с отличием (Приказ №531 от 04.07.2013 в ред. Приказов №1243 от "
+            "15.11.2013, № 380 от 09.04.2015)");
+        QCOMPARE(texts,
+                 QStringList({"Бланк диплома о среднем профессиональном образовании",
+                              "Бланк диплома о среднем профессиональном образовании (Приказ №531 от 04.07.2013 в "
+                              "ред. Приказа №1243 от 15.11.2013, № 380 от 09.04.2015)",
+                              "Бланк приложения к диплому о среднем профессиональном образовании", addition,
+                              "Бланк приложения к диплому о среднем профессиональном образовании 2 листа",
+                              addition + "\nДва экземпляра бланка!",
+                              "Бланк диплома о среднем профессиональном образовании с отличием",
+                              // "4.07.2013" and "№380" stand as the blank's order prints them.
+                              "Бланк диплома о среднем профессиональном образовании с отличием (Приказ №531 от "
+                              "4.07.2013 в ред. Приказа №1243 от 15.11.2013, №380 от 09.04.2015)"}));
+    }
 
+    // Stored dates in words and digits (empty when invalid), short names, months.
+    void loaderTexts_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("date, day below ten") << "2015-06-05" << "05 июня 2015|05.06.2015";
+        QTest::newRow("date, blanks around") << " 2014-12-12 " << "12 декабря 2014|12.12.2014";
+        QTest::newRow("date, empty") << "" << "|";
+        QTest::newRow("date, garbage") << "вчера" << "|";
+        QTest::newRow("date, impossible day") << "2015-02-30" << "|";
+        QTest::newRow("date, other order") << "05.06.2015" << "|";
+        QTest::newRow("name, three parts") << "Иванов Иван Иванович" << "Иванов И.И.";
+        QTest::newRow("name, two parts") << "Иванов Иван" << "Иванов И.";
+        QTest::newRow("name, one word") << "Иванов" << "Иванов";
+        QTest::newRow("name, blanks only") << "   " << "";
+        QTest::newRow("name, extra white space") << "  Иванов \t Иван\n Иванович " << "Иванов И.И.";
+        QTest::newRow("name, lower case initials") << "петров пётр петрович" << "петров П.П.";
+        QTest::newRow("name, four parts") << "Ким Анна Мария Ли" << "Ким Анна М.Л.";
+        QTest::newRow("name, hyphenated") << "Римский-Корсаков Николай Андреевич" << "Римский-Корсаков Н.А.";
+        QTest::newRow("months 0 to 13") << ""
+                                        << ",января,февраля,марта,апреля,мая,июня,июля,августа,сентября,октября,ноября,"
+                                           "декабря,,";
+    }
+
+    void loaderTexts()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        const QString kind = QString(QTest::currentDataTag()).section(' ', 0, 0);
+        QString actual;
+        if (kind == "date,")
+            actual = dateToText(storedDate(input)) + "|" + formatDate(storedDate(input), "dd.MM.yyyy");
+        else if (kind == "name,")
+            actual = fioToShort(input);
+        for (int month = 0; kind == "months" && month <= 13; ++month)
+            actual += monthNameGenitive(month) + ",";
+        QCOMPARE(actual, expected);
+    }
+
+    void fullDocumentSetsEveryVariable()
+    {
+        setRequisites();
+        insertDocument({{"fio1", QStringLiteral("Другой")}}); // a neighbour that must not leak in
+        const int id = insertDocument(fullDocument());
+        ReportPage page;
+        QSignalSpy updates(&page, &ReportPage::dataUpdated);
+        loadSpoData(&page, id, true);
+
+        const QStringList expected = {
+            "attestation_total_count=6 нед.", "birth=09 января 1996", "birth_digit=09.01.1996",
+            "boss1=Сидоров  Пётр   Ильич", "boss1_short=Сидоров П.И.", "boss2=О'Нил Анна", "boss2_short=О'Нил А.",
+            "city=Москва", "comment=с\nпереносом 'и' кавычками", "decision_date=05 июня 2015",
+            "decision_date_digit=05.06.2015", "first_name=Мария", "full_name=Иванова Мария Петровна",
+            "full_name_short=Иванова М.П.", "is_duplicate=ДУБЛИКАТ", "is_excellent=с отличием",
+            "issue_out=12 декабря 2014", "issue_out_digit=12.12.2014", "issue_out_year=2014", "last_name=Иванова",
+            "middle_name=Петровна", "number=1234567", "orgname=ГБПОУ \"Колледж № 1\"",
+            "practice_total_count=1080", "previous_education=основное общее образование",
+            "profession_code=09.02.03", "profession_name=Программирование в компьютерных системах",
+            "program_type=специальности", "qual=Техник-программист", "reg_number=42-р",
+            "text_for_addition=о среднем профессиональном образовании<br>с отличием", "total_count=5940"};
+        QStringList actual;
+        const QMap<QString, QVariant> variables = page.variables();
+        for (auto it = variables.cbegin(); it != variables.cend(); ++it)
+            actual << it.key() + "=" + it.value().toString();
+        QCOMPARE(actual, expected);
+        // 33 variables set, "reg_Number" and "Reg_Number" on the same key; 2 models.
+        QCOMPARE(updates.count(), 33 + 2);
+    }
+
+    void programTypeAndFlags_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << QVariant(0) << "профессии";
+        QTest::newRow("2") << QVariant(2) << "специальности";
+        QTest::newRow("NULL") << QVariant(QVariant::Int) << "профессии";
+        QTest::newRow("empty text") << QVariant(QString("")) << "профессии";
+    }
+
+    void programTypeAndFlags()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QString, text);
+        // NULL or 0 flags, dates neither stored nor valid, no requisites: empty texts.
+        const int id = insertDocument({{"programType", stored}, {"isExcellent", 0}, {"isDuplicate", QVariant(QVariant::Int)},
+                                       {"fio1", "Иванов"}, {"fio2", "Иван"}, {"issueDate", "не указана"}});
+        ReportPage page;
+        loadSpoData(&page, id, true);
+        QCOMPARE(variable(page, "program_type"), text);
+        QCOMPARE(variable(page, "text_for_addition") + "|" + variable(page, "full_name") + "|"
+                     + variable(page, "full_name_short"),
+                 QStringLiteral("о среднем профессиональном образовании|Иванов Иван|Иванов И."));
+        QCOMPARE(page.variables().size(), 32);
+        for (const char* name : {"is_excellent", "is_duplicate", "middle_name", "issue_out", "issue_out_year",
+                                 "decision_date_digit", "birth", "boss1", "boss2_short", "city", "orgname"})
+            QVERIFY2(variable(page, name).isEmpty(), name);
+    }
+
+    // Sample data take the first row and empty tables, or empty values but for
+    // the words and requisites when there is no document at all.
+    void loadingWithoutTheDocument()
+    {
+        setRequisites();
+        const int first = insertDocument(fullDocument());
+        insertDocument({{"fio1", QStringLiteral("Второй")}});
+        QVERIFY(insertDisciplines(first, 3));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("no page to fill"));
+        loadSpoData(nullptr, first, true);
+
+        ReportPage sample;
+        loadSpoData(&sample, 0, false);
+        QCOMPARE(variable(sample, "full_name") + "|" + variable(sample, "city"), QStringLiteral("Иванова Мария Петровна|Москва"));
+        QCOMPARE(sample.itemModel("ViewSpoDetails")->rowCount(), 0);
+        QVERIFY(exec("DELETE FROM SpoDocuments"));
+        ReportPage empty;
+        loadSpoData(&empty, 0, false);
+        QCOMPARE(empty.variables().size(), 32);
+        QCOMPARE(variable(empty, "program_type") + "|" + variable(empty, "boss1") + "|" + variable(empty, "full_name"),
+                 QStringLiteral("профессии|Сидоров  Пётр   Ильич|"));
+        QCOMPARE(empty.itemModel("ViewSpoCourseworks")->rowCount(), 0);
+    }
+
+    void modelsHoldTheDocumentsRowsAndDieWithThePage()
+    {
+        const int id = insertDocument(fullDocument());
+        const int other = insertDocument({{"fio1", QStringLiteral("Другой")}});
+        QVERIFY(insertDisciplines(id, 600));
+        QVERIFY(insertDisciplines(other, 5));
+        QVERIFY(exec(QStringLiteral("INSERT INTO CourseworkDetails (spoId, cwName, cwRate) VALUES "
+                                    "(%1, 'Курсовая 1', 'хорошо'), (%1, 'Курсовая 2', 'отлично'), "
+                                    "(%2, 'Чужая', 'удовлетворительно')").arg(id).arg(other)));
+        auto page = std::make_unique<ReportPage>();
+        loadSpoData(page.get(), id, true);
+        QAbstractItemModel* works = page->itemModel("viewspocourseworks");
+        QVERIFY(works && works->rowCount() == 2);
+        QCOMPARE(works->headerData(1, Qt::Horizontal).toString() + "|" + cell(works, 1, 2), QStringLiteral("cwName|отлично"));
+        // A long supplement is fetched whole: the disciplines, the gap, two
+        // totals, the practice and attestation heads.
+        QAbstractItemModel* details = page->itemModel("ViewSpoDetails");
+        QVERIFY(!details->canFetchMore(QModelIndex()));
+        QCOMPARE(details->rowCount(), 600 + 5);
+        QCOMPARE(cell(details, 599, 1) + "|" + cell(details, 601, 2), QStringLiteral("Дисциплина 600|21600"));
+
+        // Loading another document replaces the values.
+        loadSpoData(page.get(), other, true);
+        QCOMPARE(variable(*page, "last_name") + variable(*page, "is_excellent"), QStringLiteral("Другой"));
+        QCOMPARE(page->itemModel("ViewSpoDetails")->rowCount(), 10);
+        QPointer<QObject> models[] = {page->model("ViewSpoDetails"), page->model("ViewSpoCourseworks")};
+        page.reset();
+        QVERIFY(!models[0] && !models[1]);
+    }
     void reportFilePathPrefersTheDataDirectory()
     {
-        QVERIFY(writeBytes(installedPath("id120"), templateJson(1)));
+        QVERIFY(writeTemplate(installedPath("id120"), 1));
         QCOMPARE(Engine::reportFilePath(ReportList::SpoDiploma), installedPath("id120"));
         // The others have no file there: relative fallback, not checked; a
         // directory named like a template is no template.
         QVERIFY(QDir().mkpath(installedPath("id121")));
         QCOMPARE(Engine::reportFilePath(ReportList::SpoAddition), QStringLiteral("reports/id121.velrpt"));
         QCOMPARE(Engine::reportFilePath(ReportList::SpoAdditionDouble), QStringLiteral("reports/id121double.velrpt"));
-        QVERIFY(fileExists(installedPath("id120")));
-        QVERIFY(!fileExists(installedPath("id121")));
-        QVERIFY(!fileExists(QString()));
-
-        QVERIFY(QDir().mkpath(m_workDir.path() + "/reports/id121.velrpt"));
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("cant find report file \"reports/id121.velrpt\"$"));
-        m_engine->onDocumentPrint(ReportList::SpoAddition, insertDocument(fullDocument()), true);
-        QCOMPARE(error(), NotFound.arg("reports/id121.velrpt"));
-        QCOMPARE((*m_errors)[0][1].toString(), QStringLiteral("Ошибка"));
-        QVERIFY(m_engine->currentPage()->variables().isEmpty());
-        QVERIFY(m_answerer->texts().isEmpty()); // not even the background question
-
+        QVERIFY(fileExists(installedPath("id120")) && !fileExists(installedPath("id121")) && !fileExists(QString()));
         // A file at the relative fallback is printed.
-        QVERIFY(writeBytes(m_workDir.path() + "/reports/id124.velrpt", templateJson(0)));
+        QVERIFY(writeTemplate(m_workDir.path() + "/reports/id124.velrpt", 0));
         m_engine->onDocumentPrint(ReportList::SpoDiplomaExcellent, insertDocument(fullDocument()), false);
-        QCOMPARE(m_errors->count(), 1);
-        QCOMPARE(m_engine->currentPage()->fields().size(), 1);
+        QCOMPARE(m_errors->count(), 0);
+        QCOMPARE(m_engine->currentPage()->fields().size(), 3);
         QCOMPARE(m_engine->currentPage()->variables().value("last_name").toString(), QStringLiteral("Иванова"));
     }
 
-    void unreadableTemplateIsReported_data()
+    // Nothing is filled, asked or printed; a designer that cannot open the
+    // file is released unshown.
+    void badTemplateIsReported_data()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("not JSON") << QByteArray("это не шаблон");
-        QTest::newRow("array") << QByteArray("[1, 2, 3]");
-        QTest::newRow("no read permission") << QByteArray("unreadable");
+        QTest::addColumn<bool>("edit");
+        QTest::addColumn<QByteArray>("content"); // empty: directories named like the template
+        QTest::newRow("print, missing") << false << QByteArray();
+        QTest::newRow("print, not JSON") << false << QByteArray("это не шаблон");
+        QTest::newRow("print, array") << false << QByteArray("[1, 2, 3]");
+        QTest::newRow("print, no read permission") << false << QByteArray("unreadable");
+        QTest::newRow("edit, missing") << true << QByteArray();
+        QTest::newRow("edit, designer cannot open it") << true << QByteArray("refused");
     }
 
-    void unreadableTemplateIsReported()
+    void badTemplateIsReported()
     {
+        QFETCH(bool, edit);
         QFETCH(QByteArray, content);
-        const int id = insertDocument(fullDocument());
         const QString path = installedPath("id121");
-        QVERIFY(writeBytes(path, content == "unreadable" ? templateJson(1) : content));
+        if (content.isEmpty())
+            QVERIFY(QDir().mkpath(path) && QDir().mkpath(m_workDir.path() + "/reports/id121.velrpt"));
+        else
+            QVERIFY(content == "unreadable" || content == "refused" ? writeTemplate(path, 1) : writeBytes(path, content));
         if (content == "unreadable") {
             QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
             if (QFile(path).open(QIODevice::ReadOnly))
                 QSKIP("this user reads files without read permission");
         }
-        m_engine->onDocumentPrint(ReportList::SpoAddition, id, false);
-        QCOMPARE(error(), BadFormat.arg(path));
-        // Nothing was filled or printed.
-        QVERIFY(m_engine->currentPage()->variables().isEmpty());
-        QVERIFY(!m_engine->currentPage()->dataMode());
-        QCOMPARE(m_previews, 0);
-    }
-
-
-    void printingAgainReplacesThePage()
-    {
-        // No sheets: print() sets its modes and shows nothing.
-        QVERIFY(writeBytes(installedPath("id120"), templateJson(0)));
-        const int first = insertDocument(fullDocument());
-        const int second = insertDocument({{"fio1", QStringLiteral("Петров")}});
-        m_engine->onDocumentPrint(ReportList::SpoDiploma, first, true);
-        QPointer<ReportPage> firstPage = m_engine->currentPage();
-        QCOMPARE(firstPage->parent(), m_engine.get());
-        QVERIFY(firstPage->dataMode());
-        QVERIFY(firstPage->printBackgroundImage());
-
-        m_engine->onDocumentPrint(ReportList::SpoDiploma, second, false);
-        QVERIFY(m_engine->currentPage() != firstPage);
-        QCOMPARE(m_engine->currentPage()->variables().value("last_name").toString(), QStringLiteral("Петров"));
-        QVERIFY(!m_engine->currentPage()->printBackgroundImage());
+        FakeEditor::opens = content != "refused";
+        const int editors = FakeEditor::created;
+        if (edit) {
+            m_engine->onGuiEdit(ReportList::SpoAddition);
+        } else {
+            if (content.isEmpty())
+                QTest::ignoreMessage(QtDebugMsg, QRegularExpression("cant find report file \"reports/id121.velrpt\"$"));
+            m_engine->onDocumentPrint(ReportList::SpoAddition, insertDocument(fullDocument()), true);
+        }
+        QCOMPARE(error(), content.isEmpty() ? NotFound.arg("reports/id121.velrpt") : BadFormat.arg(path));
+        QCOMPARE((*m_errors)[0][1].toString(), QStringLiteral("Ошибка"));
+        QVERIFY(m_run->answerer.texts().isEmpty() && m_run->driver.previewCount() == 0);
+        QVERIFY(!m_engine->currentPage() || m_engine->currentPage()->variables().isEmpty());
+        QVERIFY(!m_engine->currentPage() || !m_engine->currentPage()->dataMode());
+        QCOMPARE(FakeEditor::created, editors + int(edit && !content.isEmpty()));
+        QPointer<FakeEditor> editor = FakeEditor::last;
+        QVERIFY(!editor || (!editor->isVisible() && editor->reportPage()->variables().isEmpty()));
         flushDeletes();
-        QVERIFY(!firstPage);
-        QVERIFY(m_engine->currentPage()->model("ViewSpoDetails"));
+        QVERIFY(!editor);
     }
 
     void badRequestsAreRefusedQuietly()
     {
-        QVERIFY(writeBytes(installedPath("id120"), templateJson(0)));
+        QVERIFY(writeTemplate(installedPath("id120"), 0));
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Error printing sqlDocId < 0 -1$"));
         m_engine->onDocumentPrint(ReportList::SpoDiploma, -1, true);
-        QVERIFY(m_engine->currentPage()->fields().isEmpty());
-        QVERIFY(!m_engine->currentPage()->dataMode());
+        QVERIFY(m_engine->currentPage()->fields().isEmpty() && !m_engine->currentPage()->dataMode());
 
         const auto bad = ReportList::ReportType(400);
         const int editors = FakeEditor::created;
@@ -225,45 +387,39 @@ private slots:
         QCOMPARE(Engine::reportFilePath(bad), QString());
         QVERIFY(Engine::pixmap(bad).isNull());
         ReportPage page;
-        QVERIFY(!Engine::loadReportData(bad, &page, 1, true));
-        QVERIFY(!Engine::loadReportData(ReportList::SpoDiploma, nullptr, 1, true));
+        QVERIFY(!Engine::loadReportData(bad, &page, 1, true) && !Engine::loadReportData(ReportList::SpoDiploma, nullptr, 1, true));
+        // Without a designer the editor road stops with a log line.
+        ReportEditor::setFactory(ReportEditor::Factory());
+        QVERIFY(!ReportEditor::hasFactory());
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("no report designer available$"));
+        m_engine->onGuiEdit(ReportList::SpoDiploma);
         QCOMPARE(m_errors->count(), 0);
     }
 
-    void pixmapIsTheTemplatesBackground()
-    {
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("cant find report file \"reports/id121double.velrpt\"$"));
-        QVERIFY(Engine::pixmap(ReportList::SpoAdditionDouble).isNull());
-        QVERIFY(writeBytes(installedPath("id120"), templateJson(1)));
-        QVERIFY(Engine::pixmap(ReportList::SpoDiploma).isNull());
-        QImage image(40, 20, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QBuffer png;
-        QVERIFY(png.open(QIODevice::WriteOnly) && image.save(&png, "PNG"));
-        QVERIFY(writeBytes(installedPath("id121double"), templateJson(2, png.data().toBase64())));
-        QCOMPARE(Engine::pixmap(ReportList::SpoAdditionDouble).toImage().pixelColor(1, 1), QColor(Qt::red));
-    }
-
-
-    void printingNeverTakesTheDesignersPage()
+    // Each print takes a page of its own; the designer's page is never taken.
+    void printingReplacesItsOwnPageOnly()
     {
         insertDocument(fullDocument());
         const int other = insertDocument({{"fio1", QStringLiteral("Петров")}});
-        QVERIFY(writeBytes(installedPath("id120"), templateJson(0)));
+        // No sheets: print() sets its modes and shows nothing.
+        QVERIFY(writeTemplate(installedPath("id120"), 0));
         m_engine->onGuiEdit(ReportList::SpoDiploma);
         // The designer opens the file with sample data of the first document.
         QPointer<FakeEditor> editor = FakeEditor::last;
         QCOMPARE(editor->openedPath, installedPath("id120"));
-        QVERIFY(editor->isVisible());
-        QVERIFY(!m_engine->currentPage());
+        QVERIFY(editor->isVisible() && !m_engine->currentPage());
         QPointer<ReportPage> designerPage = editor->reportPage();
-        QCOMPARE(designerPage->parent(), editor.data());
 
+        m_engine->onDocumentPrint(ReportList::SpoDiploma, other, true);
+        QPointer<ReportPage> firstPage = m_engine->currentPage();
+        QCOMPARE(firstPage->parent(), m_engine.get());
+        QVERIFY(firstPage->dataMode() && firstPage->printBackgroundImage());
         m_engine->onDocumentPrint(ReportList::SpoDiploma, other, false);
-        m_engine->onDocumentPrint(ReportList::SpoDiploma, other, false);
+        QVERIFY(!m_engine->currentPage()->printBackgroundImage());
+        QVERIFY(m_engine->currentPage()->model("ViewSpoDetails"));
+        QCOMPARE(m_engine->currentPage()->variables().value("last_name").toString(), QStringLiteral("Петров"));
         flushDeletes();
-        QVERIFY(designerPage);
-        QVERIFY(m_engine->currentPage() != designerPage);
+        QVERIFY(!firstPage && designerPage);
         QCOMPARE(designerPage->variables().value("last_name").toString(), QStringLiteral("Иванова"));
         QVERIFY(!designerPage->dataMode());
         m_errors.reset();
@@ -275,31 +431,50 @@ private slots:
         QVERIFY(!designerPage);
     }
 
-    void editorNeedsTemplateAndDesigner()
+    void backgroundIsAskedForFirst()
     {
-        const int editors = FakeEditor::created;
-        m_engine->onGuiEdit(ReportList::SpoDiploma);
-        QCOMPARE(error(), NotFound.arg("reports/id120.velrpt"));
-        QCOMPARE(FakeEditor::created, editors);
+        const int id = insertDocument(fullDocument());
+        QVERIFY(writeTemplate(installedPath("id121double"), 2, true));
+        // No: nothing printed, no preview.
+        m_run->answerer.answer(QMessageBox::No);
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, true);
+        QCOMPARE(m_run->driver.events() + m_run->answerer.titles(), (QStringList{backgroundQuestion, "Внимание!"}));
+        // Yes: the document's values on both sheets.
+        m_run->answerer.answer(QMessageBox::Yes);
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, true);
+        QCOMPARE(m_run->driver.events(), (QStringList{backgroundQuestion, backgroundQuestion, mark(0), turnOver, mark(1)}));
+        const QString text = PreviewDriver::pdfText(m_run->driver.pdfFiles().value(0));
+        QVERIFY2(text.contains("ФИО: Иванова Мария Петровна") && text.contains("Практика"), qPrintable(text));
+        QVERIFY(PreviewDriver::pdfText(m_run->driver.pdfFiles().value(1)).contains("Подпись: Иванова М.П."));
+    }
 
-        // A designer that cannot open the file is released unshown.
-        m_errors->clear();
-        QVERIFY(writeBytes(installedPath("id124"), templateJson(1)));
-        FakeEditor::opens = false;
-        m_engine->onGuiEdit(ReportList::SpoDiplomaExcellent);
-        QCOMPARE(error(), BadFormat.arg(installedPath("id124")));
-        QPointer<FakeEditor> editor = FakeEditor::last;
-        QVERIFY(editor && !editor->isVisible());
-        QVERIFY(editor->reportPage()->variables().isEmpty());
-        flushDeletes();
-        QVERIFY(!editor);
+    void missingDocumentPrintsTheTemplateEmpty()
+    {
+        setRequisites();
+        QVERIFY(writeTemplate(installedPath("id121double"), 2));
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, 4242, false);
+        QCOMPARE(m_errors->count(), 0);
+        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1)}));
+        const QString first = PreviewDriver::pdfText(m_run->driver.pdfFiles().value(0));
+        // Tokens print as nothing; the table keeps its header.
+        QVERIFY2(first.contains(QStringLiteral("ФИО:")) && first.contains(QStringLiteral("Заголовок-col1")),
+                 qPrintable(first));
+        for (const char* text : {"$V{", "Москва", "Практика"})
+            QVERIFY2(!first.contains(QString::fromUtf8(text)), text);
+    }
 
-        QVERIFY(writeBytes(installedPath("id120"), templateJson(1)));
-        ReportEditor::setFactory(ReportEditor::Factory());
-        QVERIFY(!ReportEditor::hasFactory());
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("no report designer available$"));
-        m_engine->onGuiEdit(ReportList::SpoDiploma);
-        QCOMPARE(m_errors->count(), 1);
+    void printingAgainStartsANewRun()
+    {
+        const int id = insertDocument(fullDocument());
+        QVERIFY(writeTemplate(installedPath("id121double"), 2));
+        m_run->driver.setAction(PreviewDriver::Close);
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, false);
+        QPointer<ReportPage> first = m_engine->currentPage();
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, id, false);
+        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1), mark(2), turnOver, mark(3)}));
+        // The first page goes once its dialogs are gone.
+        QVERIFY(PreviewDriver::remainingPreviews().isEmpty() && !first);
+        QCOMPARE(m_engine->currentPage()->pageIndex(), 2);
     }
 
 private:
@@ -313,8 +488,7 @@ private:
     QTemporaryDir m_workDir;
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<QSignalSpy> m_errors;
-    std::unique_ptr<ModalAnswerer> m_answerer;
-    int m_previews = 0;
+    std::unique_ptr<PrintRun> m_run;
 };
 
 VELSPO_TEST_MAIN(EngineTest)

@@ -71,17 +71,8 @@ private slots:
         QVERIFY(SpellChecker::init());
     }
 
-    void cleanupTestCase()
-    {
-        SpellChecker::destroy();
-        Database::destroy();
-    }
-
-    void cleanup()
-    {
-        Database::userSettings()->remove(QStringLiteral("SpellChecker/enabled"));
-        Database::userSettings()->remove(QStringLiteral("VelSpo/SpellChecker/enabled"));
-    }
+    void cleanupTestCase() { SpellChecker::destroy(); Database::destroy(); }
+    void cleanup() { Database::userSettings()->remove("SpellChecker"); Database::userSettings()->remove("VelSpo"); }
 
     void labelWrapsAtItsWidth_data()
     {
@@ -102,52 +93,42 @@ private slots:
         const QFontMetrics fm(label.font());
         label.resize(fm.horizontalAdvance("слово слово") + 2, 10);
         setLabelWrappedText(text, &label);
-        QCOMPARE(label.text(), wrapped);
-        if (wrapped.isEmpty())
-            QCOMPARE(label.height(), 5);
-        else
-            QVERIFY(label.height() >= (wrapped.count('\n') + 1) * fm.lineSpacing());
         setLabelWrappedText(text, nullptr);
+        QCOMPARE(label.text(), wrapped);
+        QVERIFY(wrapped.isEmpty() ? label.height() == 5 : label.height() >= (wrapped.count('\n') + 1) * fm.lineSpacing());
     }
 
+    // The forms' own moves are tested with them; here the odd requests.
     void swapRowsFromStartColumn()
     {
-        QStandardItemModel model(3, 2);
-        for (int i = 0; i < 6; ++i)
+        QStandardItemModel model(2, 2);
+        for (int i = 0; i < 4; ++i)
             model.setItem(i / 2, i % 2, new QStandardItem(QString::number(i)));
-        auto cells = [&model] {
-            QString all;
-            for (int i = 0; i < 6; ++i)
-                all += model.item(i / 2, i % 2)->text();
-            return all;
-        };
-        swapModelRows(&model, 0, 2, 1);
-        QCOMPARE(cells(), QString("052341"));
         // Rows that do not both exist change nothing.
-        for (const QPoint& rows : {QPoint(0, 3), QPoint(3, 0), QPoint(-1, 1)})
+        for (const QPoint& rows : {QPoint(0, 2), QPoint(2, 0), QPoint(-1, 1)})
             swapModelRows(&model, rows.x(), rows.y(), 0);
         swapModelRows(nullptr, 0, 1, 0);
-        QCOMPARE(cells(), QString("052341"));
+        swapModelRows(&model, 0, 1, 1);
         swapModelRows(&model, 0, 1, -3); // a negative start column means all columns
-        QCOMPARE(cells(), QString("230541"));
+        QCOMPARE(model.item(0, 0)->text() + model.item(0, 1)->text() + model.item(1, 0)->text() + model.item(1, 1)->text(),
+                 QString("2103"));
     }
 
+    // Existing items stay, the typed text goes, case counts in completion.
     void comboFilledByFrequency()
     {
         QVERIFY(Database::init(true));
-        QVERIFY(DocumentFixtures::exec("CREATE TABLE Sample (name TEXT)"));
-        QVERIFY(DocumentFixtures::exec("INSERT INTO Sample (name) VALUES ('Брянск'), ('Астрахань'), ('Воронеж'), "
-                                       "('Брянск'), ('Воронеж'), ('Брянск')"));
+        QVERIFY(DocumentFixtures::exec("INSERT INTO SpoDocuments (qual) VALUES ('Б'), ('А'), ('В'), ('Б'), ('В'), ('Б')"));
         QComboBox editable;
         editable.setEditable(true);
         editable.addItem("первый");
         editable.setEditText("набрано");
-        fillComboBoxFromDb("Sample", "name", &editable, 2);
-        QCOMPARE(editable.count(), 3); // the first item stays, then the two most frequent
-        QCOMPARE(editable.itemText(1) + editable.itemText(2), QString("БрянскВоронеж"));
-        QCOMPARE(editable.currentText(), QString());
+        fillComboBoxFromDb("SpoDocuments", "qual", &editable, 2);
+        fillComboBoxFromDb("SpoDocuments", "qual", nullptr, 0);
+        QCOMPARE(QStringList({editable.itemText(0), editable.itemText(1), editable.itemText(2),
+                              QString::number(editable.count()), editable.currentText()}),
+                 QStringList({"первый", "Б", "В", "3", ""}));
         QCOMPARE(editable.completer()->caseSensitivity(), Qt::CaseSensitive);
-        fillComboBoxFromDb("Sample", "name", nullptr, 0);
     }
 
     void lineEditUnderlinesRejectedWords_data()
@@ -171,8 +152,7 @@ private slots:
         edit.setText(text);
         QCOMPARE(spy.eventCount, 2); // earlier underlines are cleared too
         QCOMPARE(spy.words, underlined);
-        QCOMPARE(spy.format.underlineStyle(), QTextCharFormat::SpellCheckUnderline);
-        QCOMPARE(spy.format.underlineColor(), QColor("red"));
+        QVERIFY(spy.format.underlineStyle() == QTextCharFormat::SpellCheckUnderline && spy.format.underlineColor() == Qt::red);
     }
 
     void lineEditTypingKeepsTheCursor()
@@ -184,8 +164,7 @@ private slots:
         edit.setCursorPosition(3);
         QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("х"));
         QCoreApplication::sendEvent(&edit, &key);
-        QCOMPARE(edit.text(), QString("собхака кот"));
-        QCOMPARE(edit.cursorPosition(), 4);
+        QCOMPARE(edit.text() + QString::number(edit.cursorPosition()), QString("собхака кот4"));
         QCOMPARE(spy.words, QStringList{"собхака"});
     }
 
@@ -195,8 +174,8 @@ private slots:
         installSpellChecker(&edit);
         edit.setPlainText("кот собака\nдом, мяу! 2кот 3-й 123\n\nмама «пёс»");
         QCOMPARE(underlinedWords(edit), QStringList({"собака", "мяу", "й", "пёс"}));
-        QCOMPARE(edit.extraSelections().first().format.underlineStyle(), QTextCharFormat::SpellCheckUnderline);
-        QCOMPARE(edit.extraSelections().first().cursor.selectionStart(), 4);
+        const QTextEdit::ExtraSelection first = edit.extraSelections().first();
+        QVERIFY(first.format.underlineStyle() == QTextCharFormat::SpellCheckUnderline && first.cursor.selectionStart() == 4);
         edit.setPlainText("кот дом");
         QVERIFY(edit.extraSelections().isEmpty());
     }
@@ -216,7 +195,7 @@ private slots:
         }
         spellCheckTextEdit(&edit);
         QCOMPARE(edit.toPlainText(), QString("мяу кот "));
-        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(&edit);
         QCOMPARE(edit.toPlainText(), QString("мяу кот дом ав"));
         QCOMPARE(underlinedWords(edit), QStringList({"мяу", "ав"}));
     }
@@ -230,23 +209,19 @@ private slots:
         auto* insideExcludedBox = new QLineEdit(box);
         auto* password = new QLineEdit(&dialog);
         password->setEchoMode(QLineEdit::PasswordEchoOnEdit);
-        auto* combo = new QComboBox(&dialog);
-        combo->setEditable(true);
         auto* text = new QTextEdit(&dialog);
         auto* excludedText = new QTextEdit(&dialog);
-        UnderlineSpy plainSpy(plain), excludedSpy(excluded), boxSpy(insideExcludedBox), passwordSpy(password),
-            comboSpy(combo->lineEdit());
+        UnderlineSpy plainSpy(plain), excludedSpy(excluded), boxSpy(insideExcludedBox), passwordSpy(password);
 
         installSpellChecker(&dialog, {excluded, box, excludedText});
         installSpellChecker(&dialog, {excluded, box, excludedText}); // a second call adds nothing
-        for (QLineEdit* edit : {plain, excluded, insideExcludedBox, password, combo->lineEdit()})
+        for (QLineEdit* edit : {plain, excluded, insideExcludedBox, password})
             edit->setText("собака");
         text->setPlainText("собака");
         excludedText->setPlainText("собака");
         spellCheckLineEdit(password);
 
         QCOMPARE(plainSpy.eventCount, 1);
-        QCOMPARE(comboSpy.words, QStringList{"собака"});
         QCOMPARE(excludedSpy.eventCount + boxSpy.eventCount + passwordSpy.eventCount, 0);
         QCOMPARE(underlinedWords(*text), QStringList{"собака"});
         QVERIFY(excludedText->extraSelections().isEmpty());
@@ -272,7 +247,7 @@ private slots:
         Database::userSettings()->setValue("SpellChecker/enabled", false);
         QCOMPARE(underlines(), QString("0 0"));
 
-        Database::userSettings()->remove("SpellChecker/enabled");
+        Database::userSettings()->remove("SpellChecker");
         SpellChecker::destroy();
         spellCheckLineEdit(nullptr);
         spellCheckTextEdit(nullptr);

@@ -9,33 +9,23 @@
 class ModalAnswererTest : public QObject
 {
     Q_OBJECT
-
 private slots:
-    void unansweredDialogFailsInsteadOfHanging_data()
-    {
-        QTest::addColumn<bool>("fileDialog");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("answered, left open") << false << "\"Застрявший\" (QDialog) was answered but is still open";
-        QTest::newRow("real file dialog") << true << "a real file dialog \"Застрявший\" (QFileDialog)";
-    }
-
     void unansweredDialogFailsInsteadOfHanging()
     {
-        QFETCH(bool, fileDialog);
-        QFETCH(QString, expected);
         ModalAnswerer answerer;
         answerer.setStuckLimit(100);
         QStringList failures;
         answerer.setFailureHandler([&](QWidget*, const QString& message) { failures << message; });
         answerer.onDialog([](QWidget*) { return true; }); // claims it, closes nothing
-        QFileDialog files(nullptr, QStringLiteral("Застрявший"));
-        files.setOption(QFileDialog::DontUseNativeDialog);
         QDialog plain;
         plain.setWindowTitle(QStringLiteral("Застрявший"));
-        QDialog* dialog = fileDialog ? static_cast<QDialog*>(&files) : &plain;
-        QCOMPARE(dialog->exec(), int(QDialog::Rejected));
-        QCOMPARE(failures.size(), 1);
-        QVERIFY2(failures.at(0).contains(expected), qPrintable(failures.at(0)));
+        QFileDialog files(nullptr, QStringLiteral("Застрявший"));
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        QCOMPARE(plain.exec(), int(QDialog::Rejected));
+        QCOMPARE(files.exec(), int(QDialog::Rejected));
+        QCOMPARE(failures.size(), 2);
+        QVERIFY2(failures.at(0).contains("\"Застрявший\" (QDialog) was answered but is still open"), qPrintable(failures.at(0)));
+        QVERIFY2(failures.at(1).contains("a real file dialog \"Застрявший\" (QFileDialog)"), qPrintable(failures.at(1)));
     }
 
     void boxShownAgainIsAnsweredAgain()
@@ -47,7 +37,6 @@ private slots:
         answerer.answer(QMessageBox::No);
         QCOMPARE(box.exec(), int(QMessageBox::Yes));
         QCOMPARE(box.exec(), int(QMessageBox::No));
-        QCOMPARE(answerer.handledCount(), 2);
     }
 };
 

@@ -1,12 +1,17 @@
 #include "engine/Database.h"
+#include "modules/preferences/PreferencesDialog.h"
 #include "modules/spellchecker/SpellChecker.h"
+#include "support/FormWidgets.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextCodec>
+
+using namespace FormWidgets;
 
 namespace {
 
@@ -17,23 +22,15 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size(), qPrintable(path));
 }
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-// A tiny Russian word list in the given encoding.
 QByteArray tinyWords(const char* codec = "UTF-8")
 {
     return QTextCodec::codecForName(codec)->fromUnicode(QStringLiteral("4\nкот\nдом\nмама\nмолоко\n"));
 }
 
 QString dataDict() { return Database::dataPath() + "/dict"; }
-QString userDictDir() { return Database::userSettingsPath() + "/dict"; }
-QString userDict() { return userDictDir() + "/user.dic"; }
+QString userDict() { return Database::userSettingsPath() + "/dict/user.dic"; }
 
-void installDictionary(const QByteArray& affix = "\nSET UTF-8\n")
+void installDictionary(const QByteArray& affix = "SET UTF-8\n")
 {
     writeFile(dataDict() + "/ru_RU.aff", affix);
     writeFile(dataDict() + "/ru_RU.dic", tinyWords());
@@ -49,115 +46,82 @@ private slots:
     {
         SpellChecker::destroy();
         QDir(dataDict()).removeRecursively();
-        QDir(userDictDir()).removeRecursively();
-    }
-
-    void affixEncoding_data()
-    {
-        QTest::addColumn<QByteArray>("affix");
-        QTest::addColumn<QString>("encoding");
-        QTest::newRow("lower case") << QByteArray("set koi8-r\n") << "koi8-r";
-        QTest::newRow("blanks around") << QByteArray("   SET \t KOI8-R   \n") << "KOI8-R";
-        QTest::newRow("after comment and blank lines")
-            << QByteArray("# \xd1\x81\xd0\xbb\xd0\xbe\xd0\xb2\xd0\xb0ry\n\n   \nSET UTF-8\n") << "UTF-8";
-        QTest::newRow("first SET wins") << QByteArray("SET KOI8-R\nSET UTF-8\n") << "KOI8-R";
-        QTest::newRow("cut at underscore") << QByteArray("SET ISO8859_1\n") << "ISO8859";
-        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBFSET UTF-8\n") << "UTF-8";
-        QTest::newRow("CRLF") << QByteArray("SET UTF-8\r\nTRY a\r\n") << "UTF-8";
-        QTest::newRow("no line end") << QByteArray("TRY a\nSET UTF-8") << "UTF-8";
-        QTest::newRow("keyword not at line start") << QByteArray("XSET UTF-8\n# SET KOI8-R\n") << "ISO8859-15";
-        QTest::newRow("no SET line") << QByteArray("TRY abc\n\nSFX A Y 1\n") << "ISO8859-15";
-        QTest::newRow("empty file") << QByteArray("") << "ISO8859-15";
-        QTest::newRow("missing file") << QByteArray() << "ISO8859-15";
-    }
-    void affixEncoding()
-    {
-        QFETCH(QByteArray, affix);
-        QFETCH(QString, encoding);
-        QTemporaryDir dir;
-        if (!affix.isNull())
-            writeFile(dir.filePath("x.aff"), affix);
-        QCOMPARE(SpellChecker::readAffixEncoding(dir.filePath("x.aff")), encoding);
+        QDir(Database::userSettingsPath() + "/dict").removeRecursively();
     }
 
     void dictionaryEncodings_data()
     {
-        QTest::addColumn<QByteArray>("setLine");
-        QTest::addColumn<QByteArray>("codec");
-        QTest::newRow("UTF-8") << QByteArray("SET UTF-8\n") << QByteArray("UTF-8");
-        // After blank lines: the words must still go through the right codec.
-        QTest::newRow("KOI8-R late") << QByteArray("\n# comment\n\nSET KOI8-R\n") << QByteArray("KOI8-R");
-        QTest::newRow("Hunspell's name of cp1251") << QByteArray("SET microsoft-cp1251\n") << QByteArray("windows-1251");
+        QTest::addColumn<QByteArray>("affix");
+        QTest::addColumn<QByteArray>("codec"); // of the words; none: the encoding alone is read
+        QTest::addColumn<QString>("encoding");
+        QTest::newRow("KOI8-R late") << QByteArray("# \xd1\x81\xd0\xbb\xd0\xbe\xd0\xb2\xd0\xb0\n\n   \nSET KOI8-R\n")
+                                     << QByteArray("KOI8-R") << "KOI8-R";
+        QTest::newRow("lower case, blanks") << QByteArray("  set \t koi8-r  \n") << QByteArray() << "koi8-r";
+        QTest::newRow("first SET wins") << QByteArray("SET KOI8-R\nSET UTF-8\n") << QByteArray("KOI8-R") << "KOI8-R";
+        QTest::newRow("byte order mark, CRLF") << QByteArray("\xEF\xBB\xBFSET UTF-8\r\n") << QByteArray("UTF-8") << "UTF-8";
+        QTest::newRow("Hunspell's name of cp1251") << QByteArray("SET microsoft-cp1251\n") << QByteArray("windows-1251")
+                                                   << "microsoft-cp1251";
+        QTest::newRow("keyword not at line start") << QByteArray("XSET UTF-8\n# SET KOI8-R\n") << QByteArray() << "ISO8859-15";
+        QTest::newRow("missing file") << QByteArray() << QByteArray() << "ISO8859-15";
     }
     void dictionaryEncodings()
     {
-        QFETCH(QByteArray, setLine);
+        QFETCH(QByteArray, affix);
         QFETCH(QByteArray, codec);
         QTemporaryDir dir;
         // The TRY line lets Hunspell suggest by swapping letters.
-        writeFile(dir.filePath("ru.aff"), setLine + QTextCodec::codecForName(codec)->fromUnicode(QStringLiteral("TRY оакмтдлы\n")));
+        if (!affix.isNull())
+            writeFile(dir.filePath("ru.aff"), codec.isEmpty() ? affix : affix + QTextCodec::codecForName(codec)->fromUnicode("TRY оакмтдлы\n"));
+        QTEST(SpellChecker::readAffixEncoding(dir.filePath("ru.aff")), "encoding");
+        if (codec.isEmpty())
+            return;
         writeFile(dir.filePath("ru.dic"), tinyWords(codec));
         SpellChecker checker(dir.filePath("ru"), QString());
-        QVERIFY(checker.isValid());
         QVERIFY(checker.spell("молоко") && !checker.spell("малако"));
         QVERIFY2(checker.suggest("дым").contains("дом"), qPrintable(checker.suggest("дым").join(',')));
         checker.addWord("папа");
         QVERIFY(checker.spell("папа"));
     }
 
-    // Every word would go through a codec that does not exist.
-    void encodingWithoutCodecTurnsCheckingOff()
+    void unusableDictionary()
     {
-        QTemporaryDir dir;
-        writeFile(dir.filePath("ru.aff"), "SET XYZ-99\n");
-        writeFile(dir.filePath("ru.dic"), tinyWords());
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Dictionary encoding \"XYZ-99\" is not supported"));
-        SpellChecker checker(dir.filePath("ru"), QString());
-        QVERIFY(!checker.isValid());
-        QVERIFY(checker.spell("абвгд")); // nothing is underlined
-        QVERIFY(checker.suggest("абвгд").isEmpty());
-        checker.addWord("абвгд");
-        installDictionary("\nSET XYZ-99\n");
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("is not supported"));
-        QVERIFY(!SpellChecker::init());
-        QVERIFY(!SpellChecker::instance());
-    }
-
-    void initWithoutUsableWordFile()
-    {
+        PreferencesDialog dialog; // without a checker: a red notice, nothing to switch or add
+        QCOMPARE(states(&dialog, {{'S', "checkBoxSpellChecking"}, {'W', "groupBoxAddWord"}}), QStringLiteral("S-W-"));
+        QCOMPARE(child<QLabel>(&dialog, "labelSpellCheckerState")->styleSheet(), QStringLiteral("color: red;"));
         writeFile(dataDict() + "/ru_RU.aff", "SET UTF-8\n");
-        QVERIFY(!SpellChecker::init());
-        QVERIFY(!QFileInfo::exists(userDictDir()));
+        QVERIFY(!SpellChecker::init()); // no word file
         QVERIFY(QDir().mkpath(dataDict() + "/ru_RU.dic")); // a directory
         QVERIFY(!SpellChecker::init());
-        QVERIFY(!SpellChecker::instance());
+        QVERIFY(QDir(dataDict() + "/ru_RU.dic").removeRecursively());
+        // Every word would go through a codec that does not exist.
+        installDictionary("SET XYZ-99\n");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Dictionary encoding \"XYZ-99\" is not supported"));
+        SpellChecker checker(dataDict() + "/ru_RU", QString());
+        checker.addWord("абвгд");
+        QVERIFY(checker.spell("абвгд") && checker.suggest("абвгд").isEmpty()); // nothing underlined
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("is not supported"));
+        QVERIFY(!SpellChecker::init() && !SpellChecker::instance());
     }
 
     void userDictionaryKeptAcrossRestart()
     {
         installDictionary();
-        QVERIFY(SpellChecker::init());
-        SpellChecker* first = SpellChecker::instance();
-        QCOMPARE(readFile(userDict()), QByteArray()); // created empty
-        QCOMPARE(first->userDictionaryPath(), userDict());
-        QVERIFY(SpellChecker::init());
-        QCOMPARE(SpellChecker::instance(), first);
-        SpellChecker::destroy();
-
         // Past empty lines, CRLF and a missing last line feed.
         const QByteArray stored = QString("слон\n\n   \nжираф\r\n\nзебра").toUtf8();
         writeFile(userDict(), stored);
         QVERIFY(SpellChecker::init());
         SpellChecker* checker = SpellChecker::instance();
         QVERIFY(checker->spell("слон") && checker->spell("жираф") && checker->spell("зебра"));
-        QVERIFY(!checker->spell("абырвалг"));
         QVERIFY(checker->addToUserWordlist("абырвалг"));
-        QVERIFY(checker->spell("абырвалг"));
-        // Never an empty word or one with a line break; blanks around are dropped.
-        QVERIFY(!checker->addToUserWordlist("   \t "));
         QVERIFY(!checker->addToUserWordlist("два\nслова"));
-        QVERIFY(checker->addToUserWordlist("  главрыба "));
-        QCOMPARE(readFile(userDict()), stored + QString("\nабырвалг\nглаврыба\n").toUtf8());
+        PreferencesDialog dialog; // never an empty word; blanks around are dropped
+        for (const char* word : {"", "   \t ", "  главрыба "}) {
+            edit(&dialog, "lineEditUserWord")->setText(QString::fromUtf8(word));
+            button(&dialog, "pushButtonAddWord")->click();
+        }
+        QFile file(userDict());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), stored + QString("\nабырвалг\nглаврыба\n").toUtf8());
         SpellChecker::destroy();
         QVERIFY(SpellChecker::init());
         checker = SpellChecker::instance();
@@ -168,36 +132,15 @@ private slots:
     {
         installDictionary();
         QVERIFY(QDir().mkpath(userDict())); // a directory where the list should be
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression("User dictionary in \".*/dict/user\\.dic\" could not be opened$"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("User dictionary in \".*/dict/user\\.dic\" could not be opened$"));
         QVERIFY(SpellChecker::init());
-        SpellChecker* checker = SpellChecker::instance();
-        QVERIFY(checker->spell("кот"));
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression("User dictionary in \".*\" could not be opened for appending a new word$"));
-        QVERIFY(!checker->addToUserWordlist("носорог"));
-        QVERIFY(checker->spell("носорог")); // accepted for the rest of the run
-        QVERIFY(QFileInfo(userDict()).isDir());
-
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not be opened for appending a new word$"));
+        QVERIFY(!SpellChecker::instance()->addToUserWordlist("носорог"));
+        QVERIFY(SpellChecker::instance()->spell("носорог")); // accepted for the rest of the run
         // Without a path the word is kept for the run and nothing is written.
-        const QStringList before = QDir(dataDict()).entryList(QDir::Files);
         SpellChecker without(dataDict() + "/ru_RU", QString());
-        QVERIFY(without.addToUserWordlist("бегемот"));
-        QVERIFY(without.spell("бегемот"));
-        QCOMPARE(QDir(dataDict()).entryList(QDir::Files), before);
-    }
-
-    void installedRussianDictionary()
-    {
-        const QString source = "/usr/share/hunspell/ru_RU";
-        if (!QFileInfo::exists(source + ".dic"))
-            QSKIP("hunspell-ru is not installed");
-        QVERIFY(QDir().mkpath(dataDict()));
-        QVERIFY(QFile::copy(source + ".aff", dataDict() + "/ru_RU.aff") && QFile::copy(source + ".dic", dataDict() + "/ru_RU.dic"));
-        QVERIFY(SpellChecker::init());
-        SpellChecker* checker = SpellChecker::instance();
-        QVERIFY(checker->spell("образования") && checker->spell("Москва") && !checker->spell("малако"));
-        QVERIFY(checker->suggest("малоко").contains("молоко"));
+        QVERIFY(without.addToUserWordlist("бегемот") && without.spell("бегемот"));
+        QCOMPARE(QDir(dataDict()).entryList(QDir::Files).size(), 2);
     }
 };
 

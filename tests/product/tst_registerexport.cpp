@@ -1,4 +1,5 @@
 #include "engine/Database.h"
+#include "product/DocumentsTable.h"
 #include "product/FilterDockWidget.h"
 #include "product/MainWindow.h"
 #include "product/XlsxCellReference.h"
@@ -12,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QSqlTableModel>
 #include <QStandardPaths>
 
 using namespace DocumentFixtures;
@@ -30,8 +32,9 @@ QString sheetRow(const QMap<QString, QString>& cells, int row)
 
 } // namespace
 
-// The register export through the main window: the notice, the file choice,
-// the workbook read back, the filter it shares with the register, failures.
+// The filter panel, and the register export through the main window: the
+// notice, the file choice, the workbook read back, the filter it shares with
+// the register, failures.
 class RegisterExportTest : public QObject
 {
     Q_OBJECT
@@ -52,18 +55,14 @@ private slots:
     void workbookHoldsIssuedDocuments()
     {
         QVERIFY(insertDocument(fullDocument()) > 0);
-        QVariantMap bare = {{"isTemplate", 0}, {"fio1", "Петров"}, {"serial", "115524"}, {"number", "1234567"}};
-        QVERIFY(insertDocument(bare) > 0);
-        bare.insert("isTemplate", 1);
-        QVERIFY(insertDocument(bare) > 0);
-        bare.insert("isTemplate", QVariant()); // listed by the register, never exported
-        QVERIFY(insertDocument(bare) > 0);
+        for (const QVariant& isTemplate : {QVariant(0), QVariant(1), QVariant()}) // a NULL flag is listed by the register, never exported
+            QVERIFY(insertDocument({{"isTemplate", isTemplate}, {"fio1", "Петров"}, {"serial", "115524"}, {"number", "1234567"}}) > 0);
         open();
 
-        // A "#" in the folder must not cut the path when the file is opened.
+        // Characters that mean something in a URL must not cut the path when the file is opened.
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("реестр #1"));
-        const QString path = dir.filePath("реестр #1/книга.xlsx");
+        QVERIFY(QDir(dir.path()).mkdir("реестр #1 100%"));
+        const QString path = dir.filePath("реестр #1 100%/книга.xlsx");
         ModalAnswerer answerer;
         FileChoiceAnswerer files;
         UrlCatcher catcher;
@@ -71,11 +70,10 @@ private slots:
         child<QAction>(window.get(), "actionExport")->trigger();
         QCOMPARE(answerer.texts(), QStringList{"При экспорте в Excel будут применены текущие настройки фильтрации"});
         const FileChooser::Request request = files.requests.value(0);
-        QCOMPARE(request.caption + '|' + request.filter, QStringLiteral("Экспорт в Excel|Excel files (*.xlsx)"));
-        QCOMPARE(request.proposed, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/VelSpo"
-                                       + QDate::currentDate().toString("-export-yyyy-MM-dd") + ".xlsx");
-        QCOMPARE(catcher.urls.size(), 1);
-        QCOMPARE(catcher.urls.at(0).toLocalFile(), path);
+        QCOMPARE(request.caption + '|' + request.filter + '|' + request.proposed,
+                 "Экспорт в Excel|Excel files (*.xlsx)|" + QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                     + "/VelSpo" + QDate::currentDate().toString("-export-yyyy-MM-dd") + ".xlsx");
+        QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(path)});
 
         const QMap<QString, QString> cells = XlsxFile::cells(path);
         QCOMPARE(sheetRow(cells, 1).split('|', Qt::SkipEmptyParts).size(), 10);
@@ -88,31 +86,70 @@ private slots:
         // One record per column, none overlapping (the file adds the cell
         // padding to the width); row 1 is 70 high; the data's look.
         const QString sheet = QString::fromUtf8(XlsxFile::part(path, "xl/worksheets/sheet1.xml"));
-        QStringList columns;
-        for (auto it = QRegularExpression("<col min=\"(\\d+)\" max=\"(\\d+)\" width=\"([\\d.]+)\"").globalMatch(sheet); it.hasNext();) {
-            const QRegularExpressionMatch match = it.next();
-            columns << match.captured(1) + '-' + match.captured(2) + ':' + match.captured(3);
-        }
-        QCOMPARE(columns.join(' '), QStringLiteral("1-1:4.7109375 2-2:20.7109375 3-3:20.7109375 4-4:20.7109375 5-5:20.7109375 "
-                                                   "6-6:20.7109375 7-7:20.7109375 8-8:20.7109375 9-9:20.7109375 10-10:20.7109375"));
+        QCOMPARE(sheet.count("<col "), 10);
+        QVERIFY(sheet.contains("<col min=\"1\" max=\"1\" width=\"4.7109375\""));
+        QCOMPARE(sheet.count(QRegularExpression("<col min=\"(\\d+)\" max=\"\\1\" width=\"20.7109375\"")), 9);
         QVERIFY(sheet.contains(QRegularExpression("<row r=\"1\"[^>]* ht=\"70\" customHeight=\"1\"")));
         const QByteArray styles = XlsxFile::part(path, "xl/styles.xml");
         QVERIFY(styles.contains("<sz val=\"10\"/>"));
         QVERIFY(styles.contains("<alignment horizontal=\"center\" vertical=\"center\" wrapText=\"1\"/>"));
+
+        // A cell beyond its limit keeps the workbook from being saved: reported, nothing opened.
+        QVERIFY(insertDocument({{"isTemplate", 0}, {"fio1", QString(40000, QChar(0x416))}}) > 0);
+        files.answer(dir.filePath("long.xlsx"));
+        window->exportTo();
+        QCOMPARE(answerer.texts().last() + answerer.titles().last(), "Не удалось сохранить файл " + dir.filePath("long.xlsx") + ".Ошибка");
+        QCOMPARE(catcher.urls.size(), 1);
+        QVERIFY(!QFile::exists(dir.filePath("long.xlsx")));
     }
 
-    // The panel's filters decide what goes out, as they do in the register.
-    void filtersAndNotice()
+    // The panel's list, and what it does to the register, across reloads, and
+    // to the export.
+    void panelFiltersRegisterAndExport()
     {
         const QStringList names = {"Абрамов", "Абрамова", "Борисова", "Абрамова", "Абрамцев"};
         for (int i = 0; i < names.size(); ++i)
             QVERIFY(insertDocument({{"isTemplate", 0}, {"fio1", names.at(i)}, {"issueDate", QString("2020-01-0%1").arg(i + 1)}}) > 0);
         open();
         FilterDockWidget* panel = window->filterPanel();
+        DocumentsTable* table = window->documentsRegister();
+        QCOMPARE(QString("%1-%2-%3").arg(panel->minimumWidth()).arg(panel->maximumWidth()).arg(panel->sizeHint().width()),
+                 QStringLiteral("228-228-400"));
+        const auto keys = [](const QList<QPair<QString, QVariant>>& list) {
+            QStringList parts;
+            for (const auto& pair : list)
+                parts << pair.first + '=' + pair.second.toString(); // dates as yyyy-MM-dd
+            return parts.join(' ');
+        };
+        QString sent;
+        connect(panel, &FilterDockWidgetAbstract::filtersChanged, [&](const QList<QPair<QString, QVariant>>& list) { sent = keys(list); });
+        const auto visible = [table] {
+            table->selectAll();
+            return table->selectedVisibleRows().size();
+        };
+        QCOMPARE(keys(panel->filters()), QStringLiteral("fio= prof="));
         edit(panel, "lineEditFio1")->insert(" абрамов "); // as typed: textEdited
+        QCOMPARE(sent, QStringLiteral("fio=абрамов prof="));
+        table->updateData();
+        QCOMPARE(visible(), 3);
+
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        auto* from = child<QDateEdit>(panel, "dateEditFrom");
+        auto* to = child<QDateEdit>(panel, "dateEditTo");
+        QVERIFY(!from->isEnabled());
         child<QCheckBox>(panel, "checkBox")->setChecked(true);
-        child<QDateEdit>(panel, "dateEditFrom")->setDate(QDate(2020, 1, 1));
-        child<QDateEdit>(panel, "dateEditTo")->setDate(QDate(2020, 1, 3));
+        QVERIFY(from->isEnabled() && to->isEnabled());
+        QCOMPARE(sent, QString("dateFrom=%1 dateTo=%1 fio=абрамов prof=").arg(today));
+        // Each date bounds the other, within 2017-01-01 .. 2999-12-31.
+        from->setDate(QDate::currentDate().addDays(5));
+        QCOMPARE(from->date(), QDate::currentDate());
+        to->setDate(QDate(2016, 5, 5));
+        QCOMPARE(to->date(), QDate::currentDate());
+        from->setDate(QDate(2010, 1, 1));
+        QCOMPARE(sent, QString("dateFrom=2017-01-01 dateTo=%1 fio=абрамов prof=").arg(today));
+        to->setDate(QDate(2020, 1, 3));
+        from->setDate(QDate(2020, 1, 1));
+        QCOMPARE(visible(), 2);
 
         QTemporaryDir dir;
         ModalAnswerer answerer;
@@ -123,58 +160,35 @@ private slots:
         window->exportTo();
         const QMap<QString, QString> cells = XlsxFile::cells(dir.filePath("a.xlsx"));
         QCOMPARE(cells.value("C2") + '|' + cells.value("C3") + '|' + cells.value("C4"), QStringLiteral("Абрамов  |Абрамова  |"));
-        QVERIFY(!window->isAskBeforeExport());
-
-        // The next export asks nothing; a cancelled choice writes and opens nothing.
+        // The next export asks nothing; a cancelled choice writes and opens
+        // nothing; a folder as the target (no file even for root) is reported.
         window->exportTo();
-        QCOMPARE(answerer.handledCount(), 1);
         QCOMPARE(files.requests.size(), 2);
+        files.answer(dir.path());
+        window->exportTo();
+        QCOMPARE(answerer.texts().mid(1), QStringList{"Не удалось сохранить файл " + dir.path() + "."});
         QCOMPARE(catcher.urls.size(), 1);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.xlsx"});
-    }
 
-    void failedSaveIsReportedAndNothingOpened_data()
-    {
-        QTest::addColumn<bool>("toDirectory");
-        QTest::addColumn<int>("nameLength");
-        QTest::newRow("a directory, no file even for root") << true << 10;
-        QTest::newRow("a name beyond the cell limit") << false << 40000;
-    }
-
-    void failedSaveIsReportedAndNothingOpened()
-    {
-        QFETCH(bool, toDirectory);
-        QFETCH(int, nameLength);
-        QVERIFY(insertDocument({{"isTemplate", 0}, {"fio1", QString(nameLength, QChar(0x416))}}) > 0);
-        open();
-        QTemporaryDir dir;
-        const QString target = toDirectory ? dir.path() : dir.filePath("long.xlsx");
-        ModalAnswerer answerer;
-        FileChoiceAnswerer files;
-        UrlCatcher catcher;
-        files.answer(target);
-        window->exportTo();
-        QCOMPARE(answerer.texts().value(1) + answerer.titles().value(1),
-                 QStringLiteral("Не удалось сохранить файл %1.Ошибка").arg(target));
-        QVERIFY(catcher.urls.isEmpty());
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
-    }
-
-    void cellNames_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("read");
-        QTest::newRow("absolute") << "$AA$10" << "10,27,AA10";
-        QTest::newRow("column beyond") << "XFE1" << "";
-        QTest::newRow("signed row") << "A+1" << "";
+        // Clearing drops the texts and the date box, but keeps the dates.
+        button(panel, "pushButtonClear")->click();
+        QCOMPARE(sent + ' ' + from->date().toString(Qt::ISODate), QStringLiteral("fio= prof= 2020-01-01"));
+        QCOMPARE(visible(), 5);
+        // The panel and its menu entry follow each other.
+        auto* action = child<QAction>(window.get(), "actionFilter");
+        panel->close();
+        QVERIFY(!action->isChecked());
+        action->setChecked(true);
+        QVERIFY(panel->isVisible());
     }
 
     void cellNames()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, read);
-        const QXlsx::CellReference cell(name);
-        QCOMPARE(cell.isValid() ? QString("%1,%2,%3").arg(cell.row()).arg(cell.column()).arg(cell.toString()) : QString(), read);
+        for (const auto& [name, read] : QList<std::pair<QString, QString>>{{"$AA$10", "10,27,AA10"}, {"XFE1", ""}, {"A+1", ""}}) {
+            const QXlsx::CellReference cell(name); // absolute; column beyond XFD; signed row
+            QCOMPARE(name + ' ' + (cell.isValid() ? QString("%1,%2,%3").arg(cell.row()).arg(cell.column()).arg(cell.toString()) : QString()),
+                     name + ' ' + read);
+        }
     }
 
 private:

@@ -1,31 +1,57 @@
 #pragma once
 
-#include <QByteArray>
 #include <QHash>
 #include <QSet>
 #include <QStringList>
 #include <QTcpServer>
+#include <QTcpSocket>
 
 // A web server on 127.0.0.1 for the network tests: canned bodies by path,
 // 404 for any other path, paths whose connection is dropped without a reply,
 // and a log of the request lines it received.
 class LocalHttpServer : public QTcpServer
 {
-    Q_OBJECT
 public:
-    LocalHttpServer();
-
+    LocalHttpServer()
+    {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, &LocalHttpServer::onConnection);
+    }
     void reply(const QString& path, const QByteArray& body) { m_bodies.insert(path, body); }
     void dropConnection(const QString& path) { m_dropped.insert(path); }
-    // "http://127.0.0.1:<port><path>".
-    QString url(const QString& path) const;
+    QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path); }
     // An address on a port nobody listens on: no network.
-    static QString closedUrl(const QString& path);
+    static QString closedUrl(const QString& path)
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(probe.serverPort()).arg(path);
+    }
 
     QStringList requests; // request lines, such as "GET /list.xml HTTP/1.1"
 
 private:
-    void onConnection();
+    void onConnection()
+    {
+        while (QTcpSocket* socket = nextPendingConnection()) {
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                // Requests are GETs without a body: the head is all there is.
+                if (!socket->peek(socket->bytesAvailable()).contains("\r\n\r\n"))
+                    return;
+                const QByteArray head = socket->readAll();
+                requests.append(QString::fromLatin1(head.left(head.indexOf("\r\n"))));
+                const QString path = requests.last().section(QLatin1Char(' '), 1, 1);
+                if (m_dropped.contains(path))
+                    return socket->abort();
+                const QByteArray body = m_bodies.value(path, "not found");
+                socket->write(QByteArray(m_bodies.contains(path) ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found")
+                              + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n"
+                              + body);
+                socket->disconnectFromHost();
+            });
+        }
+    }
 
     QHash<QString, QByteArray> m_bodies;
     QSet<QString> m_dropped;

@@ -1,18 +1,39 @@
 #pragma once
 
-#include "report/ReportPage.h"
+#include "report/QrField.h"
+#include "report/TableField.h"
+#include "report/TextField.h"
 #include "report/designer/FieldGraphicsItem.h"
 #include "report/designer/MyGraphicsScene.h"
 #include "report/designer/MyGraphicsView.h"
 #include "report/designer/ProjectViewWidget.h"
+#include "support/PageMaker.h"
 
-#include <QApplication>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QStandardItemModel>
 #include <QtTest>
 
 #include <memory>
+
+// 1 text, 2 table (two columns of 30 mm), 3 QR field over the box.
+inline AbstractField* makeField(ReportPage& page, int kind, const QRectF& box)
+{
+    if (kind == 1)
+        return PageMaker::field<TextField>(page, box, "t");
+    if (kind == 3)
+        return PageMaker::field<QrField>(page, box, "q");
+    return PageMaker::table(page, box.x(), box.y(), "m", {"a", "b"}, {30, 30}, 10, 10);
+}
+
+template <typename T>
+T* topLevel()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* found = qobject_cast<T*>(widget))
+            return found;
+    }
+    return nullptr;
+}
 
 // A page view shown offscreen with the mouse and drags of a user: events go
 // to the viewport (QTest's moves carry no held buttons to items), positions
@@ -20,13 +41,15 @@
 class DesignerDriver
 {
 public:
-    explicit DesignerDriver(ReportPage* page) : view(new ProjectViewWidget(page))
+    explicit DesignerDriver(ReportPage* page) : owned(new ProjectViewWidget(page)), view(owned.get())
     {
         view->resize(900, 700);
         view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(view));
         dpm = page->dotsPerMm();
     }
+    // A view some window already shows.
+    DesignerDriver(ProjectViewWidget* shown, const ReportPage* page) : view(shown), dpm(page->dotsPerMm()) {}
 
     MyGraphicsScene* scene() const { return view->scene(); }
     MyGraphicsView* graphics() const { return view->graphicsView(); }
@@ -49,9 +72,16 @@ public:
         mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
     }
     void click(const QPoint& pos) { drag(pos, pos); }
+    void doubleClick(const QPoint& pos)
+    {
+        click(pos);
+        mouse(QEvent::MouseButtonDblClick, pos, Qt::LeftButton, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
+    }
 
-    // A token dragged in the way the variable manager's table hands it out.
-    // Returns whether the move over the target was accepted.
+    // A token dragged in the way the variable manager's table hands it out
+    // (or, withToken false, as plain text from another program). Returns
+    // whether the move over the target was accepted.
     bool dropToken(const QString& token, const QPoint& pos, bool withToken = true)
     {
         QStandardItemModel model(1, 2);
@@ -70,6 +100,7 @@ public:
         return move.isAccepted();
     }
 
-    std::unique_ptr<ProjectViewWidget> view;
+    std::unique_ptr<ProjectViewWidget> owned;
+    ProjectViewWidget* view;
     double dpm = 0.0;
 };

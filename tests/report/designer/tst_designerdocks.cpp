@@ -1,17 +1,19 @@
-#include "report/QrField.h"
-#include "report/TableField.h"
-#include "report/TextField.h"
+#include "DesignerDriver.h"
+
 #include "report/designer/DataManagerDockWidget.h"
+#include "report/designer/EditTableFieldDialog.h"
 #include "report/designer/StructureDockWidget.h"
+#include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
-#include "support/PageMaker.h"
 #include "support/TestEnvironment.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFontDialog>
-#include <QSignalSpy>
-#include <QStandardItemModel>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSpinBox>
 #include <QTableWidget>
 
 using Row = StructureDockWidget::FieldRow;
@@ -33,32 +35,47 @@ QString shownRows(const QTableWidget* table)
     return rows;
 }
 
-// 1 text, 2 table, 3 QR field over the box.
-AbstractField* makeField(ReportPage& page, int kind, const QRectF& box)
+// The first shown label that does not fit its column.
+QString cutLabel(const QTableWidget* table)
 {
-    if (kind == 1)
-        return PageMaker::field<TextField>(page, box, "t");
-    if (kind == 3)
-        return PageMaker::field<QrField>(page, box, "q");
-    return PageMaker::table(page, box.x(), box.y(), "m", {"a"}, {20}, 5, 5);
-}
-
-template <typename W>
-W* widgetAt(const QTableWidget* table, int row)
-{
-    return qobject_cast<W*>(table->cellWidget(row, 1));
+    const QFontMetrics metrics(table->font());
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QString label = cell(table, row, 0);
+        if (!table->isRowHidden(row) && metrics.horizontalAdvance(label) >= table->columnWidth(0))
+            return label;
+    }
+    return QString();
 }
 
 } // namespace
 
-// The properties dock writing the page and the selected field, and the
-// variable manager's list of tokens.
+// The properties dock writing the page and the selected field, the table
+// dialog (a new table, what OK stores for an existing one, a dialog closed
+// by its title bar), and the variable manager's list of tokens.
 class TestDesignerDocks : public QObject
 {
     Q_OBJECT
 
+    using Dialog = QPointer<EditTableFieldDialog>;
+
+    static QTableWidget* grid(QWidget* d) { return FormWidgets::child<QTableWidget>(d, "table"); }
+    static QTableWidget* splits(QWidget* d) { return FormWidgets::child<QTableWidget>(d, "tableSplit"); }
+    static void ok(QWidget* d) { FormWidgets::button(d, "pushButtonOk")->click(); }
+
+    static TableField* created(EditTableFieldDialog* d)
+    {
+        TableField* made = nullptr;
+        QObject::connect(d, &EditTableFieldDialog::tableFieldCreated, [&](TableField* f) { made = f; });
+        ok(d);
+        return made;
+    }
+
 private slots:
-    void initTestCase() { qRegisterMetaType<AbstractField*>(); }
+    void initTestCase()
+    {
+        qRegisterMetaType<AbstractField*>();
+        qRegisterMetaType<TableField*>();
+    }
 
     void rowsShownByKind_data()
     {
@@ -73,49 +90,39 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, rows);
         ReportPage page;
-        AbstractField* field = makeField(page, kind, {});
+        AbstractField* field = makeField(page, kind, {5, 5, 60, 10});
         StructureDockWidget dock;
         dock.setReportPage(&page);
+        dock.show();
+        QCOMPARE(cutLabel(dock.pageTable()), QString());
         QSignalSpy edits(&dock, &StructureDockWidget::fieldUpdated);
         dock.onFieldChanged(field);
         QCOMPARE(shownRows(dock.fieldTable()), rows);
+        QCOMPARE(cutLabel(dock.fieldTable()), QString());
         QVERIFY(dock.fieldTable()->isVisibleTo(&dock) && !dock.pageTable()->isVisibleTo(&dock));
         // Filling the table is no edit.
         QCOMPARE(edits.count(), 0);
         QCOMPARE(cell(dock.fieldTable(), Row::FontRow, 1), QStringLiteral("По умолчанию"));
-        dock.onFieldChanged(nullptr);
+        // Another page: the dock forgets the field of the old one.
+        ReportPage second;
+        dock.setReportPage(&second);
         QVERIFY(dock.pageTable()->isVisibleTo(&dock));
+        const bool wrapped = field->wordWrap();
+        qobject_cast<QCheckBox*>(dock.fieldTable()->cellWidget(Row::WordWrapRow, 1))->setChecked(!wrapped);
+        QCOMPARE(field->wordWrap(), wrapped);
     }
 
-    // Every label shows whole in its column, for each kind of field.
-    void labelsShowWhole()
-    {
-        ReportPage page;
-        StructureDockWidget dock;
-        dock.setReportPage(&page);
-        dock.show();
-        auto check = [](const QTableWidget* table) {
-            const QFontMetrics metrics(table->font());
-            for (int row = 0; row < table->rowCount(); ++row) {
-                const QString label = cell(table, row, 0);
-                if (!table->isRowHidden(row) && metrics.horizontalAdvance(label) >= table->columnWidth(0))
-                    return label;
-            }
-            return QString();
-        };
-        QCOMPARE(check(dock.pageTable()), QString());
-        for (int kind : {1, 2, 3}) {
-            dock.onFieldChanged(makeField(page, kind, {5, 5, 60, 10}));
-            QCOMPARE(check(dock.fieldTable()), QString());
-        }
-    }
-
-    void fieldPropertiesWritten_data()
+    // Kind 0 is the page; every field starts aligned right and bottom.
+    void propertiesWritten_data()
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("typed"); // a combo's index, "1" for a ticked box
         QTest::addColumn<QString>("expected"); // the property read back
+        QTest::newRow("page size A5") << 0 << int(StructureDockWidget::PageSizeRow) << "0" << "9";
+        QTest::newRow("portrait") << 0 << int(StructureDockWidget::OrientationRow) << "0" << "0";
+        QTest::newRow("sheets") << 0 << int(StructureDockWidget::PagesCountRow) << "2" << "3";
+        QTest::newRow("print background") << 0 << int(StructureDockWidget::PrintBackgroundRow) << "1" << "1";
         QTest::newRow("text") << 1 << int(Row::TextRow) << "$V{fio}" << "$V{fio}";
         QTest::newRow("qr text") << 3 << int(Row::TextRow) << "12345" << "12345";
         QTest::newRow("x") << 1 << int(Row::XRow) << "12.5" << "12.5";
@@ -124,93 +131,63 @@ private slots:
         QTest::newRow("width") << 1 << int(Row::WidthRow) << "70" << "70x10";
         QTest::newRow("qr width squares") << 3 << int(Row::WidthRow) << "25" << "25x25";
         QTest::newRow("height") << 1 << int(Row::HeightRow) << "14" << "60x14";
+        QTest::newRow("centred, still bottom") << 1 << int(Row::HAlignRow) << "1"
+                                               << QString::number(Qt::AlignHCenter | Qt::AlignBottom);
+        QTest::newRow("middle, still right") << 1 << int(Row::VAlignRow) << "1"
+                                             << QString::number(Qt::AlignRight | Qt::AlignVCenter);
+        QTest::newRow("word wrap") << 1 << int(Row::WordWrapRow) << "1" << "1";
         QTest::newRow("indent") << 1 << int(Row::IndentRow) << "7.5" << "7.5";
         QTest::newRow("line height") << 1 << int(Row::LineHeightRow) << "4" << "4";
+        QTest::newRow("Z when empty") << 1 << int(Row::ZOnEmptyRow) << "1" << "1";
         QTest::newRow("preview rows") << 2 << int(Row::PreviewRowsRow) << "3" << "3";
         QTest::newRow("preview rows, one byte") << 2 << int(Row::PreviewRowsRow) << "258" << "2";
     }
-    void fieldPropertiesWritten()
+    void propertiesWritten()
     {
         QFETCH(int, kind);
         QFETCH(int, row);
         QFETCH(QString, typed);
         QFETCH(QString, expected);
         ReportPage page;
-        AbstractField* field = makeField(page, kind, {5, 5, 60, 10});
-        StructureDockWidget dock;
-        dock.setReportPage(&page);
-        dock.onFieldChanged(field);
-        QSignalSpy edits(&dock, &StructureDockWidget::fieldUpdated);
-        dock.fieldTable()->item(row, 1)->setText(typed);
-        QCOMPARE(edits.count(), 1);
-
-        QString actual;
-        auto* text = qobject_cast<TextField*>(field);
-        switch (row) {
-        case Row::TextRow:
-            actual = text ? text->text() : qobject_cast<QrField*>(field)->text();
-            break;
-        case Row::XRow:
-            actual = QString::number(field->x());
-            break;
-        case Row::YRow:
-            actual = QString::number(field->y());
-            break;
-        case Row::WidthRow:
-        case Row::HeightRow:
-            actual = QString::number(field->width()) + "x" + QString::number(field->height());
-            break;
-        case Row::IndentRow:
-            actual = QString::number(text->indent());
-            break;
-        case Row::LineHeightRow:
-            actual = QString::number(text->lineHeight());
-            break;
-        default:
-            actual = QString::number(qobject_cast<TableField*>(field)->previewRowCount());
-        }
-        QCOMPARE(actual, expected);
-    }
-
-    void alignmentAndSwitches()
-    {
-        ReportPage page;
-        auto* field = PageMaker::field<TextField>(page, {5, 5, 60, 10}, "t");
+        AbstractField* field = makeField(page, kind ? kind : 1, {5, 5, 60, 10});
         field->setAlignFlags(Qt::AlignRight | Qt::AlignBottom);
         StructureDockWidget dock;
         dock.setReportPage(&page);
-        dock.onFieldChanged(field);
-        auto* horizontal = widgetAt<QComboBox>(dock.fieldTable(), Row::HAlignRow);
-        auto* vertical = widgetAt<QComboBox>(dock.fieldTable(), Row::VAlignRow);
-        QCOMPARE(horizontal->currentText(), QStringLiteral("Справа"));
-        QCOMPARE(vertical->currentText(), QStringLiteral("Снизу"));
-        QSignalSpy edits(&dock, &StructureDockWidget::fieldUpdated);
-        horizontal->setCurrentIndex(1);
-        vertical->setCurrentIndex(1);
-        QCOMPARE(int(field->alignFlags()), int(Qt::AlignHCenter | Qt::AlignVCenter));
-        widgetAt<QCheckBox>(dock.fieldTable(), Row::WordWrapRow)->setChecked(true);
-        widgetAt<QCheckBox>(dock.fieldTable(), Row::ZOnEmptyRow)->setChecked(true);
-        QVERIFY(field->wordWrap() && field->zOnEmpty());
-        QCOMPARE(edits.count(), 4);
-    }
+        if (kind)
+            dock.onFieldChanged(field);
+        QTableWidget* table = kind ? dock.fieldTable() : dock.pageTable();
+        QSignalSpy fieldEdits(&dock, &StructureDockWidget::fieldUpdated);
+        QSignalSpy pageEdits(&dock, &StructureDockWidget::pageUpdated);
+        if (auto* combo = qobject_cast<QComboBox*>(table->cellWidget(row, 1)))
+            combo->setCurrentIndex(typed.toInt());
+        else if (auto* box = qobject_cast<QCheckBox*>(table->cellWidget(row, 1)))
+            box->setChecked(typed == "1");
+        else
+            table->item(row, 1)->setText(typed);
+        QCOMPARE(fieldEdits.count() + pageEdits.count(), 1);
 
-    void pagePropertiesWritten()
-    {
-        ReportPage page;
-        StructureDockWidget dock;
-        dock.setReportPage(&page);
-        const QTableWidget* table = dock.pageTable();
-        QCOMPARE(widgetAt<QComboBox>(table, StructureDockWidget::PageSizeRow)->currentText(), QStringLiteral("A4"));
-        QSignalSpy edits(&dock, &StructureDockWidget::pageUpdated);
-        widgetAt<QComboBox>(table, StructureDockWidget::PageSizeRow)->setCurrentIndex(0);
-        widgetAt<QComboBox>(table, StructureDockWidget::OrientationRow)->setCurrentIndex(0);
-        widgetAt<QComboBox>(table, StructureDockWidget::PagesCountRow)->setCurrentIndex(2);
-        widgetAt<QCheckBox>(table, StructureDockWidget::PrintBackgroundRow)->setChecked(true);
-        QCOMPARE(page.pageSize(), 9);
-        QCOMPARE(page.orientation(), 0);
-        QCOMPARE(page.pagesCount(), 3);
-        QVERIFY(page.printBackgroundImage());
-        QCOMPARE(edits.count(), 4);
+        auto* text = qobject_cast<TextField*>(field);
+        auto* qr = qobject_cast<QrField*>(field);
+        auto* tableField = qobject_cast<TableField*>(field);
+        const auto n = [](double value) { return QString::number(value); };
+        const QString size = n(field->width()) + "x" + n(field->height());
+        const QMap<int, QString> read{{Row::TextRow, text ? text->text() : qr ? qr->text() : QString()},
+                                      {Row::XRow, n(field->x())},
+                                      {Row::YRow, n(field->y())},
+                                      {Row::WidthRow, size},
+                                      {Row::HeightRow, size},
+                                      {Row::HAlignRow, n(field->alignFlags())},
+                                      {Row::VAlignRow, n(field->alignFlags())},
+                                      {Row::WordWrapRow, n(field->wordWrap())},
+                                      {Row::IndentRow, text ? n(text->indent()) : QString()},
+                                      {Row::LineHeightRow, text ? n(text->lineHeight()) : QString()},
+                                      {Row::ZOnEmptyRow, n(field->zOnEmpty())},
+                                      {Row::PreviewRowsRow, tableField ? n(tableField->previewRowCount()) : ""},
+                                      {-StructureDockWidget::PageSizeRow, n(page.pageSize())},
+                                      {-StructureDockWidget::OrientationRow, n(page.orientation())},
+                                      {-StructureDockWidget::PagesCountRow, n(page.pagesCount())},
+                                      {-StructureDockWidget::PrintBackgroundRow, n(page.printBackgroundImage())}};
+        QCOMPARE(read.value(kind ? row : -row), expected); // page rows negated
     }
 
     void fontDialogStartsAtPageFont()
@@ -229,32 +206,18 @@ private slots:
         const QFont chosen(QStringLiteral("DejaVu Sans"), 11);
         answerer.onDialog([&](QWidget* widget) {
             auto* dialog = qobject_cast<QFontDialog*>(widget);
-            if (!dialog)
-                return false;
-            started = dialog->currentFont();
-            dialog->setCurrentFont(chosen);
-            dialog->accept();
-            return true;
+            if (dialog) {
+                started = dialog->currentFont();
+                dialog->setCurrentFont(chosen);
+                dialog->accept();
+            }
+            return dialog != nullptr;
         });
         dock.onTblWidget_cellDoubleClicked(0, 1);
         QCOMPARE(started.family(), page.defaultFont().family());
         QCOMPARE(field->font().family(), chosen.family());
         QCOMPARE(cell(dock.fieldTable(), 0, 1), StructureDockWidget::fontText(field->font()));
         QCOMPARE(pageEdits.count(), 1);
-    }
-
-    void forgetsFieldOfOldPage()
-    {
-        ReportPage first;
-        auto* field = PageMaker::field<TextField>(first, {5, 5, 60, 10}, "t");
-        StructureDockWidget dock;
-        dock.setReportPage(&first);
-        dock.onFieldChanged(field);
-        ReportPage second;
-        dock.setReportPage(&second);
-        dock.fieldTable()->item(Row::XRow, 1)->setText("99");
-        QCOMPARE(field->x(), 5.0);
-        QVERIFY(dock.pageTable()->isVisibleTo(&dock));
     }
 
     void variableManagerLists()
@@ -275,8 +238,6 @@ private slots:
             rows << cell(table, row, 0) + "=" + cell(table, row, 1);
         QCOMPARE(rows, (QStringList{"$V{alpha}=12", "$V{zeta}=z", "$D{empty.c}=", "$D{names.fio}=Иванов",
                                     "$D{names.a.b}=1"}));
-        QCOMPARE(int(table->editTriggers()), int(QAbstractItemView::NoEditTriggers));
-        QCOMPARE(table->dragDropMode(), QAbstractItemView::DragOnly);
 
         page.setVariable(QStringLiteral("beta"), 1);
         QCOMPARE(table->rowCount(), 6);
@@ -285,6 +246,106 @@ private slots:
         dock.setReportPage(&next);
         page.setVariable(QStringLiteral("gamma"), 1);
         QCOMPARE(table->rowCount(), 0);
+    }
+
+    // A new table: typed widths below 2 mm (or unreadable) stored as 10, the
+    // model name trimmed and lower-cased, the switches hiding what they make
+    // unused, columns taken away and added again starting from the default
+    // width, split rows added and deleted.
+    void newTable_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("stored");
+        QTest::newRow("comma") << "12,5" << 10.0;
+        QTest::newRow("below 2") << "1.5" << 10.0;
+        QTest::newRow("exactly 2") << "2" << 2.0;
+        QTest::newRow("point") << "25.5" << 25.5;
+    }
+    void newTable()
+    {
+        QFETCH(QString, typed);
+        QFETCH(double, stored);
+        Dialog d = new EditTableFieldDialog;
+        FormWidgets::child<QCheckBox>(d, "autoWidthCheckBox")->setChecked(true);
+        FormWidgets::child<QCheckBox>(d, "headerIsVisibleCheckBox")->setChecked(false);
+        QVERIFY(grid(d)->isRowHidden(0) && grid(d)->isRowHidden(1));
+        QVERIFY(!FormWidgets::child<QDoubleSpinBox>(d, "headerHeightSpin")->isEnabled());
+        auto* count = FormWidgets::child<QSpinBox>(d, "rowCountSpin");
+        count->setValue(4);
+        grid(d)->item(1, 3)->setText("12");
+        count->setValue(2);
+        count->setValue(4);
+        grid(d)->item(1, 1)->setText(typed);
+        FormWidgets::edit(d, "modelNameLineEdit")->setText("  ViewSpoDetails ");
+
+        FormWidgets::button(d, "pushButtonAddSplit")->click();
+        FormWidgets::button(d, "pushButtonAddSplit")->click();
+        splits(d)->item(1, 0)->setText("40");
+        QVERIFY(!FormWidgets::button(d, "pushButtonDeleteSplit")->isEnabled());
+        splits(d)->setCurrentCell(1, 0);
+        d->on_tableSplit_cellClicked(1, 0);
+        FormWidgets::button(d, "pushButtonDeleteSplit")->click();
+        QVERIFY(!FormWidgets::button(d, "pushButtonDeleteSplit")->isEnabled());
+        std::unique_ptr<TableField> table(created(d));
+        QCOMPARE(table->columnsWidth(), QVector<double>({40, stored, 40, 40}));
+        QCOMPARE(table->modelName(), QString("viewspodetails"));
+        QVERIFY(table->autoWidth() && !table->headerIsVisible());
+        QCOMPARE(table->splitsCount(), 1);
+        QCOMPARE(table->maxSplitHeight(), QVector<double>({0}));
+    }
+
+    // OK stores what the dialog shows unchanged; a hand-made template with
+    // fewer entries than columns is read no further than they go, and OK
+    // keeps what the dialog could not show. Closed by its title bar (or
+    // Escape) the dialog applies nothing. It is freed either way.
+    void okKeepsTheTable_data()
+    {
+        QTest::addColumn<QByteArray>("given");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<bool>("byOk");
+        const QByteArray full = R"({"columnCount": 2, "headerNames": ["Предмет", "Оценка"], "columnsWidth": [80.5, 20],
+            "columnIds": ["$D{m.a}", "$D{m.b}"], "columnsAlign": [4, 2], "headerHeight": 12.5, "rowHeight": 6,
+            "mModelName": "m", "splitsCount": 2, "maxSplitHeight": [100, 50], "splitX": [0, 10], "splitY": [0, 20]})";
+        QTest::newRow("round trip") << full << full << true;
+        QTest::newRow("closed by its title bar") << full << full << false;
+        QTest::newRow("short column arrays")
+            << QByteArray(R"({"columnCount": 3, "columnsWidth": [30], "headerNames": ["a"], "mModelName": "m",
+                "headerHeight": 15, "rowHeight": 7, "splitsCount": 1, "maxSplitHeight": [90]})")
+            << QByteArray(R"({"columnCount": 3, "columnsWidth": [30, 40, 40], "headerNames": ["a", "", ""],
+                "columnIds": ["", "", ""], "columnsAlign": [0, 0, 0], "mModelName": "m", "headerHeight": 15,
+                "rowHeight": 7, "splitsCount": 1, "maxSplitHeight": [90], "splitX": [0], "splitY": [0]})")
+            << true;
+    }
+    void okKeepsTheTable()
+    {
+        QFETCH(QByteArray, given);
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, byOk);
+        TableField table, expected;
+        table.readJson(QJsonDocument::fromJson(given).object());
+        expected.readJson(QJsonDocument::fromJson(stored).object());
+        table.setPrepared(true);
+
+        Dialog d = new EditTableFieldDialog;
+        d->setTableField(&table);
+        QCOMPARE(FormWidgets::button(d, "pushButtonOk")->text(), QString("Сохранить"));
+        QCOMPARE(splits(d)->item(0, 1)->text(), QString("Без переноса"));
+        QSignalSpy modified(d.data(), &EditTableFieldDialog::tableFieldModified);
+        if (byOk) {
+            ok(d);
+        } else {
+            d->show();
+            grid(d)->item(1, 0)->setText("55");
+            d->close();
+        }
+        QCOMPARE(modified.count(), int(byOk));
+        QJsonObject after, want;
+        table.writeJson(after);
+        expected.writeJson(want);
+        QCOMPARE(after, want);
+        QCOMPARE(table.prepared(), !byOk);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(d.isNull());
     }
 };
 
