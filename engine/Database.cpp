@@ -2,6 +2,7 @@
 
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
+#include "report/AtomicFileWriter.h"
 
 #include <QDebug>
 #include <QDir>
@@ -524,7 +525,7 @@ bool Database::backup(const QString& target)
     if (!out.open(QIODevice::WriteOnly))
         error = out.errorString();
     else if (copyInto(live, &out, &error))
-        ok = out.commit();
+        ok = AtomicFileWriter::commit(out);
     if (!ok && error.isEmpty())
         error = out.errorString();
 

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPrinter>
 
+#include <cmath>
+
 namespace {
 // What the default font printed as on the system the first templates were
 // made on; such a string reads back as "no font of its own".
@@ -36,17 +38,17 @@ void AbstractField::readStream(QDataStream& stream)
 
 void AbstractField::readJson(const QJsonObject& object)
 {
-    m_x = object.value(QLatin1String("x")).toDouble();
-    m_y = object.value(QLatin1String("y")).toDouble();
-    m_width = object.value(QLatin1String("width")).toDouble();
-    m_height = object.value(QLatin1String("height")).toDouble();
+    m_x = saneLength(object.value(QLatin1String("x")).toDouble());
+    m_y = saneLength(object.value(QLatin1String("y")).toDouble());
+    m_width = saneLength(object.value(QLatin1String("width")).toDouble());
+    m_height = saneLength(object.value(QLatin1String("height")).toDouble());
     m_wrap = object.value(QLatin1String("wrap")).toInt();
     m_wordWrap = object.value(QLatin1String("wordWrap")).toBool();
     m_alignFlags = quint16(object.value(QLatin1String("alignFlags")).toInt());
 
     const QString fontText = object.value(QLatin1String("font")).toString();
     QFont font;
-    if (!fontText.isEmpty() && fontText != legacyDefaultFont)
+    if (isFontText(fontText) && fontText != legacyDefaultFont)
         font.fromString(fontText);
     m_font = font;
 
@@ -82,8 +84,10 @@ QFont AbstractField::scaledFont(double dotsPerMm) const
 {
     QFont font = effectiveFont();
     const double pointSize = QFontInfo(font).pointSizeF();
-    // A pixel size below 1 is refused by QFont; such scales draw nothing readable anyway.
-    font.setPixelSize(qMax(1, int(pointSize * dotsPerMm * 25.399931 / 72.0)));
+    // A pixel size below 1 is refused by QFont; such scales draw nothing
+    // readable anyway. Huge sizes are bounded before the conversion.
+    const double pixels = pointSize * dotsPerMm * 25.399931 / 72.0;
+    font.setPixelSize(std::isfinite(pixels) ? int(qBound(1.0, pixels, double(maxPixelSize))) : 1);
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
@@ -96,6 +100,27 @@ int AbstractField::textFlags(int flags) const
     else
         result &= ~int(Qt::TextWordWrap);
     return result;
+}
+
+double AbstractField::saneLength(double mm)
+{
+    return std::isfinite(mm) ? qBound(-maxLength, mm, maxLength) : 0.0;
+}
+
+bool AbstractField::isFontText(const QString& text)
+{
+    // Font matching takes time quadratic in the family name's length.
+    return !text.isEmpty() && text.size() <= maxFontTextLength;
+}
+
+QString AbstractField::boundedText(const QString& text)
+{
+    if (text.size() <= maxTextLength)
+        return text;
+    int length = maxTextLength;
+    if (text.at(length - 1).isHighSurrogate())
+        --length;   // never half a character
+    return text.left(length);
 }
 
 bool AbstractField::isPrinterDevice(QPainter* painter)

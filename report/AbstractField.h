@@ -79,6 +79,25 @@ public:
     // True when the painter paints on a printer (paper or print preview).
     static bool isPrinterDevice(QPainter* painter);
 
+    // Lengths read from a file are kept within +-maxLength mm (ten metres,
+    // far beyond any blank), so that in device units they stay well inside
+    // int and inside Qt's fixed-point layout; a value that is no finite
+    // number counts as 0.
+    static constexpr double maxLength = 10000.0;
+    static double saneLength(double mm);
+    // Font sizes are kept at or below this many device pixels.
+    static constexpr int maxPixelSize = 500;
+    // No field of a blank shows more characters than this; longer texts are
+    // cut there before Qt lays them out (which takes seconds per draw for
+    // texts of hundreds of thousands of characters, and never ends once the
+    // lines add up to more than about 2^23 pixels).
+    static constexpr int maxTextLength = 5000;
+    static QString boundedText(const QString& text);
+    // A QFont::toString() form worth reading: not empty, and not so long
+    // that font matching stalls on it (no font has such a name).
+    static constexpr int maxFontTextLength = 300;
+    static bool isFontText(const QString& text);
+
 signals:
     void fieldChanged();
 

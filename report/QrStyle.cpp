@@ -4,6 +4,10 @@
 
 #include <qrcodegen.hpp>
 
+namespace {
+const double maxSide = 1.0e6;
+}
+
 QrStyle::QrStyle(int border, const QBrush& light, const QBrush& dark)
     : border(border)
     , left(0)
@@ -18,7 +22,9 @@ void QrStyle::paint(const qrcodegen::QrCode& code, QPainter* painter, const QRec
     left = float(target.x());
     top = float(target.y());
     const float ratio = float(target.width()) / float(target.height());
-    const int size = ratio > 1.0f ? int(target.height()) : int(target.width());
+    const double side = ratio > 1.0f ? target.height() : target.width();
+    // Bounded before the conversion; nothing larger fits on any device.
+    const int size = side > 0.0 ? int(qMin(side, maxSide)) : 0;
     paint(code, painter, size);
 }
 

@@ -1,12 +1,14 @@
 #include "report/ReportFile.h"
 
 #include "report/AbstractField.h"
+#include "report/AtomicFileWriter.h"
 #include "report/ReportPage.h"
 #include "report/TableField.h"
 #include "report/TextField.h"
 
 #include <QBuffer>
 #include <QDebug>
+#include <QImageReader>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -45,9 +47,15 @@ bool ReportFile::save(const ReportPage& page, const QString& fileName)
     QJsonObject object;
     write(page, object);
     const QByteArray data = QJsonDocument(object).toJson();
-    if (file.write(data) != data.size() || !file.commit()) {
+    if (file.write(data) != data.size()) {
         qWarning() << "Couldn't write save file" << fileName << file.errorString();
         file.cancelWriting();
+        return false;
+    }
+    // The last bytes reach the disk only here; a failure of that flush must
+    // not rename a cut-off file over the template.
+    if (!AtomicFileWriter::commit(file)) {
+        qWarning() << "Couldn't write save file" << fileName;
         return false;
     }
     return true;
@@ -62,14 +70,10 @@ void ReportFile::read(ReportPage& page, const QJsonObject& object)
 
     if (object.contains(QLatin1String("printBackgroundImage")))
         page.setPrintBackgroundImage(object.value(QLatin1String("printBackgroundImage")).toBool());
-    if (object.contains(QLatin1String("backgroundImage")))
-        page.setBackgroundImage(imageFromBase64(object.value(QLatin1String("backgroundImage")).toString()));
-    if (object.contains(QLatin1String("backgroundImage2")))
-        page.setBackgroundImage2(imageFromBase64(object.value(QLatin1String("backgroundImage2")).toString()));
     if (object.contains(QLatin1String("defaultFont"))) {
         const QString fontText = object.value(QLatin1String("defaultFont")).toString();
         QFont font = page.defaultFont();
-        if (!fontText.isEmpty() && font.fromString(fontText))
+        if (AbstractField::isFontText(fontText) && font.fromString(fontText))
             page.setDefaultFont(font);
     }
     if (object.contains(QLatin1String("pagesCount")))
@@ -78,6 +82,13 @@ void ReportFile::read(ReportPage& page, const QJsonObject& object)
         page.setPageSize(object.value(QLatin1String("pageSize")).toInt());
     else
         page.setPageSize(page.pageSize());
+    // The images are measured against the paper, so they come after it.
+    if (object.contains(QLatin1String("backgroundImage")))
+        page.setBackgroundImage(
+            imageFromBase64(object.value(QLatin1String("backgroundImage")).toString(), page));
+    if (object.contains(QLatin1String("backgroundImage2")))
+        page.setBackgroundImage2(
+            imageFromBase64(object.value(QLatin1String("backgroundImage2")).toString(), page));
 
     // Callers load into a fresh page; fields left from before are dropped.
     QList<AbstractField*>& fields = page.fields();
@@ -141,7 +152,7 @@ QVector<double> numbers(const QJsonValue& value)
     const QJsonArray array = value.toArray();
     result.reserve(array.size());
     for (const QJsonValue& element : array)
-        result.append(element.toDouble());
+        result.append(AbstractField::saneLength(element.toDouble()));
     return result;
 }
 
@@ -155,10 +166,10 @@ QVector<QString> strings(const QJsonValue& value)
     return result;
 }
 
-// Values outside 0..255 are clamped rather than wrapped round.
+// 8-bit members keep the low 8 bits of the number, as the format has it.
 quint8 byteValue(const QJsonValue& value)
 {
-    return quint8(qBound(0, value.toInt(), 255));
+    return quint8(value.toInt() & 0xFF);
 }
 
 template <typename T>
@@ -179,8 +190,8 @@ void ReportFile::readTableField(TableField& field, const QJsonObject& object)
     field.setAutoWidth(object.value(QLatin1String("autoWidth")).toBool());
     field.setColumnCount(byteValue(object.value(QLatin1String("columnCount"))));
     field.setPreviewRowCount(byteValue(object.value(QLatin1String("previewRowCount"))));
-    field.setHeaderHeight(object.value(QLatin1String("headerHeight")).toDouble());
-    field.setRowHeight(object.value(QLatin1String("rowHeight")).toDouble());
+    field.setHeaderHeight(AbstractField::saneLength(object.value(QLatin1String("headerHeight")).toDouble()));
+    field.setRowHeight(AbstractField::saneLength(object.value(QLatin1String("rowHeight")).toDouble()));
     field.setModelName(object.value(QLatin1String("mModelName")).toString());
     field.setDrawBorders(object.value(QLatin1String("drawBorders")).toBool());
     field.setColumnsWidth(numbers(object.value(QLatin1String("columnsWidth"))));
@@ -232,9 +243,11 @@ QString ReportFile::imageToBase64(const QPixmap& image)
     return QString::fromLatin1(bytes.toBase64());
 }
 
-QPixmap ReportFile::imageFromBase64(const QString& text)
+QPixmap ReportFile::imageFromBase64(const QString& text, const ReportPage& page)
 {
-    QPixmap image;
-    image.loadFromData(QByteArray::fromBase64(text.toLatin1()), "PNG");
-    return image;
+    QByteArray bytes = QByteArray::fromBase64(text.toLatin1());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "PNG");
+    return QPixmap::fromImage(page.readBackground(reader));
 }

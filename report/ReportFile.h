@@ -32,8 +32,9 @@ public:
 
     // PNG bytes in standard base64; a null pixmap gives an empty string.
     static QString imageToBase64(const QPixmap& image);
-    // A string that does not decode to a PNG image gives a null pixmap.
-    static QPixmap imageFromBase64(const QString& text);
+    // A string that does not decode to a PNG image, or to one far larger
+    // than the page's paper (ReportPage::readBackground), gives a null pixmap.
+    static QPixmap imageFromBase64(const QString& text, const ReportPage& page);
 
 private:
     ReportFile() = delete;

@@ -8,6 +8,7 @@
 #include <QDebug>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QPageLayout>
@@ -68,8 +69,9 @@ void ReportPage::addField(AbstractField* field)
 void ReportPage::setOrientation(int orientation)
 {
     m_orientation = orientation;
-    m_printer->setPageOrientation(orientation == 0 ? QPageLayout::Portrait
-                                                   : QPageLayout::Landscape);
+    // Only 1 is landscape; any other value lays the page out as portrait.
+    m_printer->setPageOrientation(orientation == 1 ? QPageLayout::Landscape
+                                                   : QPageLayout::Portrait);
 }
 
 void ReportPage::setPageSize(int pageSize)
@@ -94,7 +96,12 @@ QRectF ReportPage::visibleArea(const QPainter* painter)
     const QTransform toUser = painter->combinedTransform().inverted(&invertible);
     if (!invertible)
         return everything;
-    return toUser.mapRect(QRectF(0, 0, device->width(), device->height()).adjusted(-1, -1, 1, 1));
+    // The combined transform ends in device pixels, which on a scaled screen
+    // are more than a widget's logical size; images and pixmaps report their
+    // size in pixels already.
+    const double ratio = device->devType() == QInternal::Widget ? device->devicePixelRatioF() : 1.0;
+    const QRectF pixels(0, 0, device->width() * ratio, device->height() * ratio);
+    return toUser.mapRect(pixels.adjusted(-1, -1, 1, 1));
 }
 
 double ReportPage::dotsPerMm() const
@@ -115,13 +122,32 @@ bool ReportPage::loadBackgroundImage2(const QString& fileName)
 
 bool ReportPage::loadBackground(const QString& fileName, QPixmap& target)
 {
-    const QImage image(fileName);
+    QImageReader reader(fileName);
+    const QImage image = readBackground(reader);
     if (image.isNull())
         return false;
     const QRect paper = m_printer->pageLayout().fullRectPixels(m_printer->resolution());
     target = QPixmap::fromImage(
         image.scaled(paper.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
     return true;
+}
+
+QImage ReportPage::readBackground(QImageReader& reader) const
+{
+    // A small compressed file can describe an image of gigabytes; the size
+    // is known from its header before anything is decoded.
+    const QSize size = reader.size();
+    const QSizeF paper = m_printer->pageLayout().fullRect(QPageLayout::Inch).size();
+    const double longest = qMax(paper.width(), paper.height()) * maxBackgroundDpi;
+    const double area = paper.width() * paper.height() * maxBackgroundDpi * maxBackgroundDpi;
+    if (size.isValid()
+        && (size.width() > longest || size.height() > longest
+            || double(size.width()) * size.height() > area)) {
+        qWarning() << "Background image of" << size.width() << "x" << size.height()
+                   << "pixels refused: far larger than its paper";
+        return QImage();
+    }
+    return reader.read();
 }
 
 void ReportPage::setVariable(const QString& name, const QVariant& value)
@@ -132,13 +158,19 @@ void ReportPage::setVariable(const QString& name, const QVariant& value)
 
 QString ReportPage::substituteVariables(const QString& text)
 {
+    return substituteVariables(text, PlainValues);
+}
+
+QString ReportPage::substituteVariables(const QString& text, ValueForm form)
+{
     bool stopped = false;
     QString s = replaceTokens(
         text, QStringLiteral("$V{"),
-        [this](const QString& name) {
+        [this, form](const QString& name) {
             // Reading a missing variable adds it (with no value), so the
             // designer lists every name a template asked for.
-            return m_variables[name.trimmed().toLower()].toString();
+            const QString value = m_variables[name.trimmed().toLower()].toString();
+            return form == HtmlValues ? valueAsHtml(value) : value;
         },
         &stopped);
     if (stopped)
@@ -153,29 +185,46 @@ QString ReportPage::replaceTokens(const QString& text, const QString& opener,
 {
     if (stopped)
         *stopped = false;
-    QString s = text;
     if (opener.isEmpty())
-        return s;
+        return text;
+    // Built in one pass: replacing in place would copy the tail of the text
+    // once per token.
+    QString result;
     int pos = 0;
     for (;;) {
-        const int start = s.indexOf(opener, pos);
+        const int start = text.indexOf(opener, pos);
         if (start < 0)
             break;
         // The first closing brace after the scan position must close this
         // token; one standing before it (or none at all) ends the scan.
-        const int end = s.indexOf(QLatin1Char('}'), pos);
+        const int end = text.indexOf(QLatin1Char('}'), pos);
         const int nameStart = start + opener.size();
         if (end < nameStart) {
             if (stopped)
                 *stopped = true;
-            return s;
+            break;
         }
-        const QString value = lookup ? lookup(s.mid(nameStart, end - nameStart)) : QString();
-        s.replace(start, end - start + 1, value);
-        // Scan on after the value: a value is data, never template text.
-        pos = start + value.size();
+        if (result.isEmpty())
+            result.reserve(text.size());
+        result.append(text.midRef(pos, start - pos));
+        // The scan goes on after the token: a value is data, never template text.
+        if (lookup)
+            result.append(lookup(text.mid(nameStart, end - nameStart)));
+        pos = end + 1;
     }
-    return s;
+    if (pos == 0)
+        return text;
+    result.append(text.midRef(pos));
+    return result;
+}
+
+QString ReportPage::valueAsHtml(const QString& value)
+{
+    // Markup typed into a document must not reach the text layout; the
+    // line break that the report loader builds on purpose stays one.
+    QString html = value.toHtmlEscaped();
+    html.replace(QLatin1String("&lt;br&gt;"), QLatin1String("<br>"), Qt::CaseInsensitive);
+    return html;
 }
 
 QObject* ReportPage::model(const QString& name) const

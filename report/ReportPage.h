@@ -16,6 +16,8 @@
 
 class AbstractField;
 class QAbstractItemModel;
+class QImage;
+class QImageReader;
 class QJsonObject;
 class QPainter;
 class QPrintPreviewDialog;
@@ -76,6 +78,10 @@ public:
     // the old image kept) when the file is not a readable image.
     bool loadBackgroundImage(const QString& fileName);
     bool loadBackgroundImage2(const QString& fileName);
+    // Reads a background image unless its header gives a size far beyond
+    // the page's paper at maxBackgroundDpi: then a null image and a log line.
+    QImage readBackground(QImageReader& reader) const;
+    static constexpr double maxBackgroundDpi = 600.0;
     bool printBackgroundImage() const { return m_printBackgroundImage; }
     void setPrintBackgroundImage(bool on) { m_printBackgroundImage = on; }
 
@@ -90,6 +96,12 @@ public:
     // added with an invalid value and gives the empty text), then every
     // backslash-n by a line feed. Inserted values are not scanned again.
     QString substituteVariables(const QString& text);
+    // How values go into the text: as they are, or escaped for a text that is
+    // laid out as HTML (see valueAsHtml).
+    enum ValueForm { PlainValues, HtmlValues };
+    QString substituteVariables(const QString& text, ValueForm form);
+    // A value as HTML text: markup characters escaped, "<br>" kept as a break.
+    static QString valueAsHtml(const QString& value);
 
     // Replaces every token made of opener, a name and "}" by lookup(name),
     // scanning on after each inserted value, so values are never parsed as

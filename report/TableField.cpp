@@ -17,6 +17,9 @@ const double epsilon = 0.000001;
 const double cellPadding = 0.3;
 // Height of the box in which a cell text is measured, device units.
 const int measureHeight = 1800;
+// Widest box a cell text is measured in, device units (bounded before the
+// conversion to int).
+const double maxMeasureWidth = 1.0e6;
 
 // The grade word ("удовлетворительно", "Удовлетворительно",
 // "неудовлетворительно") is too long for the narrow grade column of the
@@ -165,7 +168,7 @@ void TableField::buildCells()
     m_cells = QVector<QVector<QString>>(rows, QVector<QString>(columns));
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c)
-            m_cells[r][c] = cellText(columnIdAt(c), r);
+            m_cells[r][c] = boundedText(cellText(columnIdAt(c), r));
     }
 }
 
@@ -196,7 +199,7 @@ void TableField::prepare()
     if (m_autoWidth) {
         m_widths.fill(m_minAutoWidth);
         for (int c = 0; c < columns; ++c)
-            raiseWidth(c, headerNameAt(c));
+            raiseWidth(c, boundedText(headerNameAt(c)));
     }
 
     m_rowCount = m_useData ? modelRowCount() : int(m_previewRowCount);
@@ -212,7 +215,7 @@ void TableField::prepare()
             }
         } else {
             for (int c = 0; c < columns; ++c)
-                raiseWidth(c, columnIdAt(c));
+                raiseWidth(c, boundedText(columnIdAt(c)));
         }
     }
 
@@ -272,7 +275,9 @@ void TableField::computeRowHeights(const QFontMetrics& metrics)
             continue;
         }
         for (int c = 0; c < columns; ++c) {
-            const QRect box(0, 0, qMax(0, int((m_widths.at(c) - 1.0) * dpm)), measureHeight);
+            const double boxWidth = (m_widths.at(c) - 1.0) * dpm;
+            const QRect box(0, 0, boxWidth > 0.0 ? int(qMin(boxWidth, maxMeasureWidth)) : 0,
+                            measureHeight);
             QString& text = row[c];
             QRect bounds = metrics.boundingRect(box, flags, text);
             if (m_widths.at(c) * dpm < bounds.width() + p && text.contains(gradeStem)) {
@@ -316,6 +321,7 @@ void TableField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     // current sheet are drawn: the rest would be cut off on paper and would
     // only fill a PDF with text nobody sees.
     const QRectF visible = ReportPage::visibleArea(painter);
+    m_visible = visible;
     const auto onSheet = [&visible](double top, double height) {
         return top + height > visible.top() && top < visible.bottom();
     };
@@ -348,7 +354,10 @@ void TableField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     const int area = walker.area();
     if (m_zOnEmpty && area < m_maxSplitHeight.size() && maxSplitHeightAt(area) > epsilon) {
         painter->setPen(QPen(QBrush(Qt::black), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-        for (int k = area; k < m_splitsCount; ++k) {
+        // Areas without a height of their own get no Z: the walk ends with
+        // the entries that exist, whatever splitsCount claims.
+        const int areas = qMin(m_splitsCount, m_maxSplitHeight.size());
+        for (int k = area; k < areas; ++k) {
             const double left = X + 2.0 * dotsPerMm;
             const double top = Y + 2.0 * dotsPerMm;
             const double right = X + (m_width - 2.0) * dotsPerMm;
@@ -365,6 +374,7 @@ void TableField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     }
 
     painter->restore();
+    m_visible = everywhere();
 }
 
 void TableField::drawHeader(QPainter* painter, double x, double y)
@@ -379,7 +389,7 @@ void TableField::drawHeader(QPainter* painter, double x, double y)
 void TableField::drawHeaderCell(QPainter* painter, int column, double x, double y)
 {
     drawCellFrameAndText(painter, x, y, valueAt(m_widths, column, 0.0) * m_dotsPerMm,
-                         m_headerHeightUsed * m_dotsPerMm, column, headerNameAt(column));
+                         m_headerHeightUsed * m_dotsPerMm, column, boundedText(headerNameAt(column)));
 }
 
 void TableField::drawRow(QPainter* painter, int row, double x, double y)
@@ -393,7 +403,8 @@ void TableField::drawRow(QPainter* painter, int row, double x, double y)
 
 void TableField::drawCell(QPainter* painter, int row, int column, double x, double y)
 {
-    const QString text = m_useData ? valueAt(valueAt(m_cells, row), column) : columnIdAt(column);
+    const QString text =
+        m_useData ? valueAt(valueAt(m_cells, row), column) : boundedText(columnIdAt(column));
     drawCellFrameAndText(painter, x, y, valueAt(m_widths, column, 0.0) * m_dotsPerMm,
                          valueAt(m_rowHeights, row, 0.0) * m_dotsPerMm, column, text);
 }
@@ -401,6 +412,10 @@ void TableField::drawCell(QPainter* painter, int row, int column, double x, doub
 void TableField::drawCellFrameAndText(QPainter* painter, double x, double y, double w, double h,
                                       int column, const QString& text)
 {
+    // Cells beside the sheet are cut off anyway; a wide table would spend
+    // its time stroking them.
+    if (x + w < m_visible.left() || x > m_visible.right())
+        return;
     // On screen the cells always show (dotted when the borders are off), so
     // the table can be found in the designer; paper gets them only when asked.
     if (m_drawBorders || !isPrinterDevice(painter))

@@ -4,6 +4,7 @@
 
 #include <QMap>
 #include <QPointer>
+#include <QRectF>
 #include <QString>
 #include <QVector>
 
@@ -167,4 +168,7 @@ private:
     bool m_overflow = false;
     // A new binding: cells and row heights are rebuilt at the next layout.
     bool m_bindingChanged = false;
+    static QRectF everywhere() { return QRectF(-1e12, -1e12, 2e12, 2e12); }
+    // What the painter of the draw under way shows; cells outside it are skipped.
+    QRectF m_visible = everywhere();
 };

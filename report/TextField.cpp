@@ -1,5 +1,6 @@
 #include "report/TextField.h"
 
+#include "report/MarkupCheck.h"
 #include "report/ReportPage.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -34,7 +35,9 @@ void TextField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     const double W = m_width * dotsPerMm;
     double H = m_height * dotsPerMm;
     const QFont font = scaledFont(dotsPerMm);
-    const int L = qMax(0, int(m_lineHeight * dotsPerMm));
+    // Bounded before the conversion; beyond maxLineHeight Qt's layout of a
+    // wrapped text no longer ends in reasonable time.
+    const int L = int(qBound(0.0, saneLength(m_lineHeight), maxLineHeight) * dotsPerMm);
     // A line height moves the text by this much (upwards when negative).
     const double shift = L != 0 ? font.pixelSize() - L / 1.25 : 0.0;
     // Everything is drawn within the field's rectangle (from the shifted
@@ -46,11 +49,17 @@ void TextField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     painter->save();
     painter->setRenderHint(QPainter::TextAntialiasing, true);
 
-    const QString text = reportPage->dataMode() ? reportPage->substituteVariables(m_text) : m_text;
+    // Values are what users typed: they go in as text, not as markup.
+    QString text = boundedText(reportPage->dataMode()
+                                   ? reportPage->substituteVariables(m_text, ReportPage::HtmlValues)
+                                   : m_text);
+    // Markup Qt cannot lay out quickly is shown as it is written.
+    if (!MarkupCheck::isSafe(text))
+        text = text.toHtmlEscaped();
     QTextDocument document;
     document.setDefaultFont(font);
 
-    const int I = qMax(0, int(m_indent * dotsPerMm));
+    const int I = int(qBound(0.0, saneLength(m_indent), maxLength) * dotsPerMm);
     QString html;
     if (L == 0)
         html = QStringLiteral("<p style=\"text-indent: %1px;\">%2</p>").arg(I).arg(text);
@@ -133,9 +142,9 @@ void TextField::readJson(const QJsonObject& object)
     AbstractField::readJson(object);
     m_text = object.value(QLatin1String("id")).toString();
     if (object.contains(QLatin1String("indent")))
-        m_indent = object.value(QLatin1String("indent")).toDouble();
+        m_indent = saneLength(object.value(QLatin1String("indent")).toDouble());
     if (object.contains(QLatin1String("lineHeight")))
-        m_lineHeight = object.value(QLatin1String("lineHeight")).toDouble();
+        m_lineHeight = saneLength(object.value(QLatin1String("lineHeight")).toDouble());
 }
 
 void TextField::writeJson(QJsonObject& object) const

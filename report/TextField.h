@@ -30,6 +30,8 @@ public:
     // Line height, mm; 0 keeps the font's natural line height.
     double lineHeight() const { return m_lineHeight; }
     void setLineHeight(double lineHeight) { m_lineHeight = lineHeight; }
+    // Greatest line height drawn, mm.
+    static constexpr double maxLineHeight = 100.0;
 
 private:
     QString m_text;

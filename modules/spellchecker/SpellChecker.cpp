@@ -2,13 +2,13 @@
 
 #include "engine/Database.h"
 #include "engine/MessageLog.h"
+#include "report/AtomicFileWriter.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTextCodec>
 #include <QTextStream>
 
@@ -204,8 +204,7 @@ bool SpellChecker::addToUserWordlist(const QString& word)
     contents.append(trimmed.toUtf8());
     contents.append('\n');
 
-    QSaveFile file(m_userDictionaryPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit()) {
+    if (!AtomicFileWriter::write(m_userDictionaryPath, contents)) {
         SPELL_WARNING << "User dictionary in" << m_userDictionaryPath
                       << "could not be opened for appending a new word";
         return false;
