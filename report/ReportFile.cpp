@@ -14,13 +14,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
-#include <QSaveFile>
 
 bool ReportFile::load(ReportPage& page, const QString& fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning("Couldn't open save file.");
+        qWarning() << "Couldn't open report template" << fileName << file.errorString();
         return false;
     }
     const QByteArray data = file.readAll();
@@ -39,23 +38,10 @@ bool ReportFile::load(ReportPage& page, const QString& fileName)
 
 bool ReportFile::save(const ReportPage& page, const QString& fileName)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning("Couldn't open save file.");
-        return false;
-    }
     QJsonObject object;
     write(page, object);
-    const QByteArray data = QJsonDocument(object).toJson();
-    if (file.write(data) != data.size()) {
-        qWarning() << "Couldn't write save file" << fileName << file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    // The last bytes reach the disk only here; a failure of that flush must
-    // not rename a cut-off file over the template.
-    if (!AtomicFileWriter::commit(file)) {
-        qWarning() << "Couldn't write save file" << fileName;
+    if (!AtomicFileWriter::write(fileName, QJsonDocument(object).toJson())) {
+        qWarning() << "Couldn't save report template" << fileName;
         return false;
     }
     return true;
