@@ -167,8 +167,10 @@ void DocumentsTableAbstract::onCopyRecordAction()
         return;
 
     const int newId = copyDocumentAndDetails(id);
-    if (newId <= 0)
+    if (newId <= 0) {
+        QMessageBox::warning(this, QStringLiteral("Ошибка"), QStringLiteral("Не удалось создать копию документа."));
         return;
+    }
 
     updateData();
     emit documentClicked(newId);
@@ -199,7 +201,8 @@ void DocumentsTableAbstract::onDeleteAction()
     if (answer != QMessageBox::Ok)
         return;
 
-    deleteDocuments(ids);
+    if (!deleteDocuments(ids))
+        QMessageBox::warning(this, QStringLiteral("Ошибка"), QStringLiteral("Не удалось удалить документы."));
     updateData();
     clearSelection();
     emit unselect();

@@ -143,8 +143,10 @@ private slots:
         DocumentsTable table;
         QSignalSpy clicked(&table, &DocumentsTableAbstract::documentClicked);
         selectDocuments(table, {a});
+        ModalAnswerer answerer;
         table.onCopyRecordAction();
         QCOMPARE(clicked.count(), 0);
+        QCOMPARE(answerer.texts(), QStringList{"Не удалось создать копию документа."});
         for (const QString& name : documentTables())
             QCOMPARE(count(name), name == QLatin1String("SpoDocuments") ? 4 : 3 * detailCount(name, a));
         QVERIFY(exec("DROP TRIGGER failInsert"));
@@ -159,7 +161,7 @@ private slots:
                       "isTemplate, professionName, issueDate, deductionNumber FROM SpoDocuments WHERE spoId = ?", {copy}),
                  QStringList{"КОПИЯ Иванов||||1|1|0|Программирование в компьютерных системах|2014-12-12|12-к"});
 
-        ModalAnswerer answerer;
+        answerer.clear();
         answerer.setDefaultAnswer(QMessageBox::Cancel);
         for (const QList<int>& ids : {QList<int>{a, c}, QList<int>{b}}) {
             selectDocuments(table, ids);
@@ -169,8 +171,13 @@ private slots:
                                                 "Вы уверены, что хотите удалить выделеннный документ?"}));
         QCOMPARE(answerer.titles().value(0), QStringLiteral("Внимание!"));
         QCOMPARE(count("SpoDocuments"), 5);
-        answerer.answer(QMessageBox::Ok);
         table.onFiltersChanged(filter("сидор"));
+        QVERIFY(exec("CREATE TRIGGER failDelete BEFORE DELETE ON SpoDocuments BEGIN SELECT RAISE(ABORT, 'no'); END"));
+        answerer.setDefaultAnswer(QMessageBox::Ok);
+        table.selectAllAction->trigger();
+        table.onDeleteAction();
+        QCOMPARE(answerer.texts().mid(2), (QStringList{answerer.texts().at(0), "Не удалось удалить документы."}));
+        QVERIFY(exec("DROP TRIGGER failDelete") && count("SpoDocuments") == 5);
         table.selectAllAction->trigger();
         table.onDeleteAction();
         QCOMPARE(rows("SELECT DISTINCT spoId FROM DMDetails UNION SELECT spoId FROM SpoDocuments"),
