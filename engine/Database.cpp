@@ -210,11 +210,6 @@ bool Database::isOpen()
     return g_instance && g_instance->m_db.isOpen();
 }
 
-bool Database::isReadOnly()
-{
-    return g_instance && g_instance->m_readOnly;
-}
-
 Database::Database(bool checkStructure)
 {
     initSettings();
@@ -293,10 +288,10 @@ bool Database::mayWrite(const QString& fileName)
 // part of its structure cannot be patched, and then the program ends.
 void Database::openReadOnly(const QString& fileName, bool checkStructure)
 {
-    const QString file = QDir::toNativeSeparators(fileName);
-    const QString folder = QDir::toNativeSeparators(QFileInfo(fileName).absolutePath());
-    VLOG << "no write access to the database or its folder" << file;
     const QFileInfo info(fileName);
+    const QString file = QDir::toNativeSeparators(fileName);
+    const QString folder = QDir::toNativeSeparators(info.absolutePath());
+    VLOG << "no write access to the database or its folder" << file;
     if (!info.isFile() || info.size() == 0) {
         reportOpenFailure(QStringLiteral("Базы данных ещё нет, а создать её нельзя: нет прав на запись в папку %1.\n"
                                          "Попросите администратора компьютера дать вашей учётной записи права "
@@ -604,11 +599,6 @@ bool Database::restore(const QString& source)
 }
 
 // ---------------------------------------------------------------- structure
-
-bool Database::checkDbStructure(const QString& path)
-{
-    return checkDbStructure(path, false);
-}
 
 bool Database::checkDbStructure(const QString& path, bool readOnly)
 {

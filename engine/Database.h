@@ -24,9 +24,6 @@ public:
     static Database* instance();
     static int startupExitCode();
     static bool isOpen();
-    // True when the file or its folder may not be written: the database was
-    // opened read-only after telling the user, and every change fails.
-    static bool isReadOnly();
 
     explicit Database(bool checkStructure);
     ~Database();
@@ -52,11 +49,9 @@ public:
     static bool backup(const QString& target);
     static bool restore(const QString& source);
     // Patches and checks the file inside one transaction on a connection of its
-    // own; the patch is kept only when the check passes.
-    static bool checkDbStructure(const QString& path);
-    // Without write access the patch cannot be kept, so only a file that
-    // needs none passes.
-    static bool checkDbStructure(const QString& path, bool readOnly);
+    // own; the patch is kept only when the check passes. Without write access
+    // (readOnly) the patch cannot be kept, so only a file that needs none passes.
+    static bool checkDbStructure(const QString& path, bool readOnly = false);
     static void applyPatch();
     static void updateViews();
     static void checkLastStartedVersion();
