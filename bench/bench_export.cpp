@@ -7,18 +7,13 @@
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <xlsxwriter.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
 
 using namespace BenchSupport;
 

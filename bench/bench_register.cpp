@@ -7,17 +7,11 @@
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlTableModel>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <memory>
-#include <vector>
 
 using namespace BenchSupport;
 
