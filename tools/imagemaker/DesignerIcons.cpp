@@ -4,7 +4,6 @@
 #include "Palette.h"
 
 #include <QLinearGradient>
-#include <QPainterPath>
 #include <QRadialGradient>
 
 namespace {

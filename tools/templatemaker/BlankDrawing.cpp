@@ -110,18 +110,22 @@ void halfFrames(Side& side)
 // The headings of the subjects table on one half, above its area.
 void subjectsHeading(Side& side, double x)
 {
-    const QString names[] = {
-        QStringLiteral("Наименование учебных предметов, курсов, дисциплин (модулей), практик"),
-        QStringLiteral("Общее количество часов"), QStringLiteral("Оценка")};
+    const QStringList names = BlankDrawing::subjectHeadings();
     double at = x;
     for (size_t c = 0; c < std::size(kSubjectWidths); ++c) {
-        side.text(at + 0.5, 4, kSubjectWidths[c] - 1, kAreaTop - 4, names[c], 6);
+        side.text(at + 0.5, 4, kSubjectWidths[c] - 1, kAreaTop - 4, names.value(int(c)), 6);
         at += kSubjectWidths[c];
     }
     side.line(x, kAreaTop, at, kAreaTop);
 }
 
 } // namespace
+
+QStringList BlankDrawing::subjectHeadings()
+{
+    return {QStringLiteral("Наименование учебных предметов, курсов, дисциплин (модулей), практик"),
+            QStringLiteral("Общее количество часов"), QStringLiteral("Оценка")};
+}
 
 QPixmap BlankDrawing::diploma(bool excellent)
 {

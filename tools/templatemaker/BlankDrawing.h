@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPixmap>
+#include <QStringList>
 
 // Plain drawings of one side of a blank: its frame, rulings and printed
 // captions, laid out around the template's fields. The templates carry them
@@ -10,6 +11,10 @@
 namespace BlankDrawing {
 
 constexpr double kDotsPerMm = 5.0;
+
+// The subjects table's column headings, as printed on the blank; the
+// template's table carries the same.
+QStringList subjectHeadings();
 
 // The diploma; the one with distinction says so under its title.
 QPixmap diploma(bool excellent);

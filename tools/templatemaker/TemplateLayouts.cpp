@@ -199,9 +199,7 @@ void layoutSupplement(ReportPage& page, int blanks)
     TableField* subjects = table(
         page, QStringLiteral("ViewSpoDetails"),
         {QStringLiteral("col1"), QStringLiteral("col2"), QStringLiteral("col3")},
-        {QStringLiteral("Наименование учебных предметов, курсов, дисциплин (модулей), практик"),
-         QStringLiteral("Общее количество часов"), QStringLiteral("Оценка")},
-        widths(kSubjectWidths), kLeftX, kSideHeight + kAreaTop);
+        BlankDrawing::subjectHeadings(), widths(kSubjectWidths), kLeftX, kSideHeight + kAreaTop);
     subjects->setSplitsCount(heights.size());
     subjects->setMaxSplitHeight(heights);
     subjects->setSplitX(nextX);
