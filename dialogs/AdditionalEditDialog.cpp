@@ -5,7 +5,6 @@
 #include "dialogs/SupplementHours.h"
 #include "dialogs/TableStruct.h"
 #include "engine/Database.h"
-#include "engine/MessageLog.h"
 #include "engine/WidgetUtilities.h"
 
 #include <QComboBox>
@@ -65,7 +64,6 @@ AdditionalEditDialog::AdditionalEditDialog(QWidget* parent)
 
     installSpellChecker(this, QList<QWidget*>());
     restoreWidgetGeometry(this);
-    ui->tabWidget->setCurrentIndex(0);
 }
 
 AdditionalEditDialog::~AdditionalEditDialog()
@@ -213,8 +211,6 @@ void AdditionalEditDialog::updateData()
 
 void AdditionalEditDialog::updateTotalCount()
 {
-    ui->lineEditDisciplinesTotalCountCalculated->clear();
-    ui->lineEditDisciplinesAuditCountCalculated->clear();
     const SupplementHours::Totals totals = SupplementHours::totals(TableStruct::spoId);
     const QString total = SupplementHours::format(totals.total);
     const QString audit = SupplementHours::format(totals.audit);
@@ -249,11 +245,10 @@ void AdditionalEditDialog::updateModuleCount()
 
 void AdditionalEditDialog::onCurrentModuleChanged(const QModelIndex& current, const QModelIndex&)
 {
-    TableStruct* dm = tables.last();
-    Q_ASSERT(dm->name == kDm);
+    TableStruct* dm = table(kDm);
     TableStruct* modules = table(kModule);
     currentModuleRow = ui->tableViewModules->currentIndex().row();
-    if (currentModuleRow < 0 || !current.isValid() || !modules || !modules->model || !dm->model) {
+    if (currentModuleRow < 0 || !current.isValid() || !modules || !modules->model || !dm || !dm->model) {
         ui->groupBoxDM->setTitle(QStringLiteral("Предметы модуля"));
         ui->groupBoxDM->setEnabled(false);
         ui->spinBoxExam->setEnabled(false);
@@ -290,7 +285,6 @@ void AdditionalEditDialog::on_spinBoxExam_valueChanged(double value)
         return;
     QSqlTableModel* model = modules->model;
     const QModelIndex index = model->index(currentModuleRow, 6);
-    VLOG << value << currentModuleRow << index;
     if (!index.isValid() || model->index(currentModuleRow, 0).data().toInt() != TableStruct::moduleId)
         return;
     model->setData(index, value, Qt::EditRole);
@@ -374,10 +368,11 @@ void AdditionalEditDialog::on_pushButtonCancel_clicked()
 
 bool AdditionalEditDialog::eventFilter(QObject* watched, QEvent* event)
 {
-    if (qstrcmp(watched->metaObject()->className(), "QTableView") == 0 && event->type() == QEvent::KeyPress) {
+    TableStruct* edited = event->type() == QEvent::KeyPress ? tableOf(watched) : nullptr;
+    if (edited) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            moveOnEnter(tableOf(watched));
+            moveOnEnter(edited);
         // The view still gets the key.
         return false;
     }
@@ -413,7 +408,6 @@ void AdditionalEditDialog::moveOnEnter(TableStruct* table)
     }
     view->setCurrentIndex(target);
     view->edit(view->currentIndex());
-    QWidget* editor = view->indexWidget(view->currentIndex());
-    if (editor && qstrcmp(editor->metaObject()->className(), "QComboBox") == 0)
-        static_cast<QComboBox*>(editor)->showPopup();
+    if (auto* combo = qobject_cast<QComboBox*>(view->indexWidget(view->currentIndex())))
+        combo->showPopup();
 }
