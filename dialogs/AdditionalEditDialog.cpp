@@ -5,6 +5,7 @@
 #include "dialogs/SupplementHours.h"
 #include "dialogs/TableStruct.h"
 #include "engine/Database.h"
+#include "engine/MessageLog.h"
 #include "engine/WidgetUtilities.h"
 
 #include <QComboBox>
@@ -285,6 +286,7 @@ void AdditionalEditDialog::on_spinBoxExam_valueChanged(double value)
         return;
     QSqlTableModel* model = modules->model;
     const QModelIndex index = model->index(currentModuleRow, 6);
+    VLOG << value << currentModuleRow << index;
     if (!index.isValid() || model->index(currentModuleRow, 0).data().toInt() != TableStruct::moduleId)
         return;
     model->setData(index, value, Qt::EditRole);
