@@ -65,7 +65,6 @@ AdditionalEditDialog::AdditionalEditDialog(QWidget* parent)
 
     installSpellChecker(this, QList<QWidget*>());
     restoreWidgetGeometry(this);
-    ui->tabWidget->setCurrentIndex(0);
 }
 
 AdditionalEditDialog::~AdditionalEditDialog()
@@ -213,8 +212,6 @@ void AdditionalEditDialog::updateData()
 
 void AdditionalEditDialog::updateTotalCount()
 {
-    ui->lineEditDisciplinesTotalCountCalculated->clear();
-    ui->lineEditDisciplinesAuditCountCalculated->clear();
     const SupplementHours::Totals totals = SupplementHours::totals(TableStruct::spoId);
     const QString total = SupplementHours::format(totals.total);
     const QString audit = SupplementHours::format(totals.audit);
@@ -249,11 +246,10 @@ void AdditionalEditDialog::updateModuleCount()
 
 void AdditionalEditDialog::onCurrentModuleChanged(const QModelIndex& current, const QModelIndex&)
 {
-    TableStruct* dm = tables.last();
-    Q_ASSERT(dm->name == kDm);
+    TableStruct* dm = table(kDm);
     TableStruct* modules = table(kModule);
     currentModuleRow = ui->tableViewModules->currentIndex().row();
-    if (currentModuleRow < 0 || !current.isValid() || !modules || !modules->model || !dm->model) {
+    if (currentModuleRow < 0 || !current.isValid() || !modules || !modules->model || !dm || !dm->model) {
         ui->groupBoxDM->setTitle(QStringLiteral("Предметы модуля"));
         ui->groupBoxDM->setEnabled(false);
         ui->spinBoxExam->setEnabled(false);
@@ -374,10 +370,11 @@ void AdditionalEditDialog::on_pushButtonCancel_clicked()
 
 bool AdditionalEditDialog::eventFilter(QObject* watched, QEvent* event)
 {
-    if (qstrcmp(watched->metaObject()->className(), "QTableView") == 0 && event->type() == QEvent::KeyPress) {
+    TableStruct* edited = event->type() == QEvent::KeyPress ? tableOf(watched) : nullptr;
+    if (edited) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            moveOnEnter(tableOf(watched));
+            moveOnEnter(edited);
         // The view still gets the key.
         return false;
     }
@@ -413,7 +410,6 @@ void AdditionalEditDialog::moveOnEnter(TableStruct* table)
     }
     view->setCurrentIndex(target);
     view->edit(view->currentIndex());
-    QWidget* editor = view->indexWidget(view->currentIndex());
-    if (editor && qstrcmp(editor->metaObject()->className(), "QComboBox") == 0)
-        static_cast<QComboBox*>(editor)->showPopup();
+    if (auto* combo = qobject_cast<QComboBox*>(view->indexWidget(view->currentIndex())))
+        combo->showPopup();
 }

@@ -25,7 +25,7 @@ BossGuideDialog::BossGuideDialog(QWidget* parent)
     setWindowModality(Qt::ApplicationModal);
 
     model = Database::tableModel(QStringLiteral("Bosses"));
-    view = ui->tableView;
+    QTableView* view = ui->tableView;
     if (model)
         model->setHeaderData(columnFio, Qt::Horizontal, QStringLiteral("      "), Qt::EditRole);
     view->setModel(model);
@@ -70,24 +70,24 @@ void BossGuideDialog::on_pushButtonClose_clicked()
 void BossGuideDialog::on_pushButtonAdd_clicked()
 {
     const QString name = ui->lineEdit->text(); // kept as typed, blanks too
-    if (name.isEmpty() || !model || !view)
+    if (name.isEmpty() || !model)
         return;
     const int row = model->rowCount();
     model->insertRows(row, 1);
     model->setData(model->index(row, columnFio), name, Qt::EditRole);
-    view->setCurrentIndex(model->index(row, columnFio));
     model->submit();
     reload();
-    view->resizeColumnsToContents();
-    view->setFocus();
-    view->setCurrentIndex(model->index(row, columnFio));
+    ui->tableView->resizeColumnsToContents();
+    ui->tableView->setFocus();
+    ui->tableView->setCurrentIndex(model->index(row, columnFio));
     ui->lineEdit->clear();
     emit bossesUpdated();
 }
 
 void BossGuideDialog::on_pushButtonDelete_clicked()
 {
-    if (!model || !view || !view->currentIndex().isValid())
+    const QModelIndex current = ui->tableView->currentIndex();
+    if (!model || !current.isValid())
         return;
     auto* box = new QMessageBox;
     box->setIcon(QMessageBox::NoIcon);
@@ -96,10 +96,10 @@ void BossGuideDialog::on_pushButtonDelete_clicked()
     box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
     box->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     if (box->exec() == QMessageBox::Ok) {
-        model->removeRows(view->currentIndex().row(), 1);
+        model->removeRows(current.row(), 1);
         model->submit();
         reload();
-        view->resizeColumnsToContents();
+        ui->tableView->resizeColumnsToContents();
         onCurrentChanged(QModelIndex(), QModelIndex());
         emit bossesUpdated();
     }

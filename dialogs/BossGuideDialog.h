@@ -5,7 +5,6 @@
 #include <QPointer>
 
 class QSqlTableModel;
-class QTableView;
 
 namespace Ui {
 class BossGuideDialog;
@@ -40,5 +39,4 @@ private:
     Ui::BossGuideDialog* ui = nullptr;
     // The shared model of the table, owned by Database.
     QPointer<QSqlTableModel> model;
-    QPointer<QTableView> view;
 };

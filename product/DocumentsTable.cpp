@@ -68,11 +68,6 @@ bool DocumentsTable::copyDetails(int fromSpoId, int toSpoId)
     return copyDocumentDetails(fromSpoId, toSpoId);
 }
 
-int DocumentsTable::copyDocumentAndDetails(int sqlDocId)
-{
-    return copyDocumentWithDetails(sqlDocId);
-}
-
 bool DocumentsTable::checkBeforePrint(ReportList::ReportType type, int sqlDocId)
 {
     return checkFormMatchesDocument(type, sqlDocId);
@@ -166,15 +161,12 @@ int DocumentsTable::copyDocumentWithDetails(int spoId)
 {
     // A failure keeps neither: no copy without its supplement, and no
     // supplement rows for a copy that was never made.
-    SqlSavepoint savepoint(QStringLiteral("copyDocument"));
-    if (!savepoint.isOpen())
-        return 0;
-    const int newId = copyDocumentRecord(spoId);
-    if (newId <= 0 || !copyDocumentDetails(spoId, newId)) {
-        savepoint.rollback();
-        return 0;
-    }
-    return savepoint.release() ? newId : 0;
+    int newId = 0;
+    const bool copied = SqlSavepoint::runAsOne(QStringLiteral("copyDocument"), [&] {
+        newId = copyDocumentRecord(spoId);
+        return newId > 0 && copyDocumentDetails(spoId, newId);
+    });
+    return copied ? newId : 0;
 }
 
 bool DocumentsTable::deleteDocumentRecords(QList<int> ids)

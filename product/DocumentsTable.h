@@ -47,7 +47,6 @@ public:
     bool deleteDocuments(QList<int> ids) override;
     int copyDocument(int sqlDocId) override;
     bool copyDetails(int fromSpoId, int toSpoId) override;
-    int copyDocumentAndDetails(int sqlDocId) override;
     bool checkBeforePrint(ReportList::ReportType type, int sqlDocId) override;
 
     // The filter list received last; applied again after every reload and sort.

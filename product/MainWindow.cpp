@@ -146,13 +146,8 @@ void MainWindow::onDocumentFromTemplateCreate(int templateId)
 
 void MainWindow::onNewTemplate()
 {
-    DocumentEditDialog* dialog = newDocumentEditDialog();
-    if (selectTemplateDialog)
-        connect(dialog, &DocumentEditDialog::documentsUpdated, selectTemplateDialog,
-                &SelectTemplateDialog::fillListWidget);
-    dialog->setSpoId(-1);
-    dialog->setTemplateMode(true);
-    dialog->show();
+    // A new template is an unsaved one opened in the template form.
+    onTemplateEdit(-1);
 }
 
 void MainWindow::onTemplateEdit(int sqlDocId)

@@ -46,7 +46,9 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
     QSqlQuery query;
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT * FROM SpoDocuments WHERE isTemplate = 0;"));
-    Database::execQuery(query); // a failure is logged and leaves the header row alone
+    // An unreadable register must not pass for an empty one.
+    if (!Database::execQuery(query))
+        return false;
     const QSqlRecord record = query.record();
     const auto columnOf = [&record](const char* name) { return record.indexOf(QLatin1String(name)); };
     const int regNumber = columnOf("regNumber");

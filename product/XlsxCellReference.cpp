@@ -1,13 +1,5 @@
 #include "product/XlsxCellReference.h"
 
-namespace {
-
-// The sheet limits of the file format.
-constexpr int maxRows = 1048576;
-constexpr int maxColumns = 16384;
-
-} // namespace
-
 namespace QXlsx {
 
 CellReference::CellReference(int row, int column)

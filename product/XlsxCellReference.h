@@ -9,6 +9,10 @@ namespace QXlsx {
 class CellReference
 {
 public:
+    // The sheet limits of the file format.
+    static constexpr int maxRows = 1048576;
+    static constexpr int maxColumns = 16384;
+
     CellReference() = default;
     CellReference(int row, int column);
     CellReference(const QString& cell);

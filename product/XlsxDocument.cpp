@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr int maxRows = 1048576;
-constexpr int maxColumns = 16384;
-
 bool validRange(int first, int last, int limit)
 {
     return first >= 1 && first <= last && last <= limit;
@@ -140,7 +137,7 @@ bool Document::write(int row, int column, const QVariant& value, const Format& f
 
 bool Document::setColumnWidth(int colFirst, int colLast, double width)
 {
-    if (!validRange(colFirst, colLast, maxColumns) || width < 0)
+    if (!validRange(colFirst, colLast, CellReference::maxColumns) || width < 0)
         return false;
     for (int column = colFirst; column <= colLast; ++column)
         m_columns[column].width = width;
@@ -149,19 +146,17 @@ bool Document::setColumnWidth(int colFirst, int colLast, double width)
 
 bool Document::setColumnFormat(int colFirst, int colLast, const Format& format)
 {
-    if (!validRange(colFirst, colLast, maxColumns))
+    if (!validRange(colFirst, colLast, CellReference::maxColumns))
         return false;
     lxw_format* made = workbookFormat(format);
-    for (int column = colFirst; column <= colLast; ++column) {
-        m_columns[column].format = format;
+    for (int column = colFirst; column <= colLast; ++column)
         m_columns[column].workbookFormat = made;
-    }
     return true;
 }
 
 bool Document::setRowHeight(int rowFirst, int rowLast, double height)
 {
-    if (!validRange(rowFirst, rowLast, maxRows) || height < 0)
+    if (!validRange(rowFirst, rowLast, CellReference::maxRows) || height < 0)
         return false;
     for (int row = rowFirst; row <= rowLast; ++row)
         m_rowHeights[row] = height;

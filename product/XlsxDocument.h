@@ -46,7 +46,6 @@ private:
     struct Column
     {
         double width = -1.0; // unset: the sheet's default width
-        Format format;
         lxw_format* workbookFormat = nullptr; // made once, for every cell of the column
     };
 

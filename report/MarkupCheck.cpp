@@ -52,11 +52,11 @@ bool MarkupCheck::isSafe(const QString& html)
         const QStringRef tag = html.midRef(open + 1, close - open - 1);
         pos = close + 1;
         const bool closing = tag.startsWith(QLatin1Char('/'));
-        int nameEnd = closing ? 1 : 0;
+        const int nameStart = closing ? 1 : 0;
+        int nameEnd = nameStart;
         while (nameEnd < tag.size()
                && (tag.at(nameEnd).isLetterOrNumber() || tag.at(nameEnd) == QLatin1Char('!')))
             ++nameEnd;
-        const int nameStart = closing ? 1 : 0;
         const QString name = tag.mid(nameStart, nameEnd - nameStart).toString().toLower();
         if (name.isEmpty())
             continue;

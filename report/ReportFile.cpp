@@ -8,8 +8,8 @@
 
 #include <QBuffer>
 #include <QDebug>
-#include <QImageReader>
 #include <QFile>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -156,11 +156,6 @@ void ReportPage::setVariable(const QString& name, const QVariant& value)
     emit dataUpdated();
 }
 
-QString ReportPage::substituteVariables(const QString& text)
-{
-    return substituteVariables(text, PlainValues);
-}
-
 QString ReportPage::substituteVariables(const QString& text, ValueForm form)
 {
     bool stopped = false;

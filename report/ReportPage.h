@@ -95,11 +95,10 @@ public:
     // Replaces "$V{name}" tokens by variable values (a missing variable is
     // added with an invalid value and gives the empty text), then every
     // backslash-n by a line feed. Inserted values are not scanned again.
-    QString substituteVariables(const QString& text);
-    // How values go into the text: as they are, or escaped for a text that is
-    // laid out as HTML (see valueAsHtml).
+    // Values go in as they are, or escaped for a text that is laid out as
+    // HTML (see valueAsHtml).
     enum ValueForm { PlainValues, HtmlValues };
-    QString substituteVariables(const QString& text, ValueForm form);
+    QString substituteVariables(const QString& text, ValueForm form = PlainValues);
     // A value as HTML text: markup characters escaped, "<br>" kept as a break.
     static QString valueAsHtml(const QString& value);
 

@@ -59,7 +59,7 @@ void TextField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     QTextDocument document;
     document.setDefaultFont(font);
 
-    const int I = int(qBound(0.0, saneLength(m_indent), maxLength) * dotsPerMm);
+    const int I = int(qMax(0.0, saneLength(m_indent)) * dotsPerMm);
     QString html;
     if (L == 0)
         html = QStringLiteral("<p style=\"text-indent: %1px;\">%2</p>").arg(I).arg(text);

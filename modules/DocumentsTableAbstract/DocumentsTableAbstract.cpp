@@ -1,6 +1,7 @@
 #include "modules/DocumentsTableAbstract/DocumentsTableAbstract.h"
 
 #include "engine/Database.h"
+#include "modules/DocumentsTableAbstract/SqlSavepoint.h"
 #include "modules/PrintDialog/PrintDialog.h"
 
 #include <QAction>
@@ -166,8 +167,13 @@ void DocumentsTableAbstract::onCopyRecordAction()
     if (id < 0)
         return;
 
-    const int newId = copyDocumentAndDetails(id);
-    if (newId <= 0) {
+    // The record and its details are one unit: a failure keeps neither.
+    int newId = 0;
+    const bool copied = SqlSavepoint::runAsOne(QStringLiteral("registerCopy"), [&] {
+        newId = copyDocument(id);
+        return newId > 0 && copyDetails(id, newId);
+    });
+    if (!copied) {
         QMessageBox::warning(this, QStringLiteral("Ошибка"), QStringLiteral("Не удалось создать копию документа."));
         return;
     }

@@ -54,9 +54,6 @@ public:
     virtual int copyDocument(int sqlDocId) = 0;
     // Copies the detail rows of one document to another; false on failure.
     virtual bool copyDetails(int fromSpoId, int toSpoId) = 0;
-    // Copies the document with its detail rows as one unit; the new id, or 0
-    // when nothing was copied.
-    virtual int copyDocumentAndDetails(int sqlDocId) = 0;
     // True when printing the document on this blank may go on.
     virtual bool checkBeforePrint(ReportList::ReportType type, int sqlDocId) = 0;
 

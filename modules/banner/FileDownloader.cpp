@@ -1,6 +1,7 @@
 #include "modules/banner/FileDownloader.h"
 
 #include "engine/Database.h"
+#include "engine/FileChooser.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
 #include "report/AtomicFileWriter.h"
@@ -49,7 +50,7 @@ void FileDownloader::downloadFinished(QNetworkReply* reply)
         emit error();
         return;
     }
-    const QString path = Database::userSettingsPath() + QLatin1Char('/') + name;
+    const QString path = FileChooser::joinPath(Database::userSettingsPath(), name);
     if (reply->error() != QNetworkReply::NoError) {
         if (QFileInfo(path).isFile())
             emit done(path); // the copy of an earlier run

@@ -113,7 +113,6 @@ void FieldGraphicsItem::onFieldUpdated()
 void FieldGraphicsItem::onTableFieldModified()
 {
     onFieldUpdated();
-    update();
     markEdited();
 }
 
@@ -247,7 +246,6 @@ void FieldGraphicsItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
         table->setColumnsWidth(widths);
         table->setPrepared(false);
         onFieldUpdated();
-        update();
         return;
     }
 

@@ -17,8 +17,6 @@
 
 namespace {
 const char itemModelMime[] = "application/x-qabstractitemmodeldatalist";
-const double zoomInStep = 1.125;
-const double zoomOutStep = 0.8888888888888888;
 const int edgeGrip = 5;
 
 QPoint wholePixels(const QPointF& pos)

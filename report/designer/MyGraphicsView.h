@@ -16,6 +16,9 @@ class MyGraphicsView : public QGraphicsView
 public:
     explicit MyGraphicsView(QWidget* parent = nullptr);
 
+    // Factors of one zoom step, for the wheel and the zoom actions alike.
+    static constexpr double zoomInStep = 1.125;
+    static constexpr double zoomOutStep = 0.8888888888888888;
     void zoom(double factor);
     // Centre of the visible area, scene units.
     QPointF visibleCenter() const;

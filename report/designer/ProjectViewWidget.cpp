@@ -54,13 +54,13 @@ MyGraphicsView* ProjectViewWidget::graphicsView() const
 void ProjectViewWidget::on_zoomIn()
 {
     if (m_graphicsView)
-        m_graphicsView->zoom(1.125);
+        m_graphicsView->zoom(MyGraphicsView::zoomInStep);
 }
 
 void ProjectViewWidget::on_zoomOut()
 {
     if (m_graphicsView)
-        m_graphicsView->zoom(0.8888888888888888);
+        m_graphicsView->zoom(MyGraphicsView::zoomOutStep);
 }
 
 void ProjectViewWidget::setReportPage(ReportPage* rp)

@@ -247,6 +247,9 @@ bool ReportWindow::openFile(const QString& fileName)
                         QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
         box.exec();
+        // Unnamed, so that Save asks for a file instead of writing the empty
+        // page over the one that could not be read.
+        m_fileName.clear();
     }
     // The old page stays until the view that draws it is gone.
     replacePage(page);
