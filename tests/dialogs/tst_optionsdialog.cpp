@@ -90,7 +90,21 @@ private slots:
         QCOMPARE(rows("SELECT bossFio FROM Bosses ORDER BY bossId"), (QStringList{"Сидоров С.С.", " О'Нил А. "}));
         QCOMPARE(combo->currentText() + QString::number(combo->count()), QStringLiteral("Набранный2"));
 
+        // Refused by the database: the user is told, the typed name stays, the list shows what is stored.
+        QVERIFY(exec("CREATE TRIGGER refused BEFORE INSERT ON Bosses BEGIN SELECT RAISE(ABORT, 'отказано'); END"));
+        QVERIFY(exec("CREATE TRIGGER kept BEFORE DELETE ON Bosses BEGIN SELECT RAISE(ABORT, 'оставлено'); END"));
         ModalAnswerer answerer;
+        Typing::typeOver(edit(guide, "lineEdit"), "Новиков Н.Н.", Qt::Key_Return); // Enter adds
+        view->setCurrentIndex(view->model()->index(0, 1));
+        button(guide, "pushButtonDelete")->click();
+        QCOMPARE(answerer.texts(), QStringList({"Не удалось добавить председателя в справочник.\nотказано",
+                                                "Вы уверены, что хотите удалить выделенную строку?",
+                                                "Не удалось удалить председателя из справочника.\nоставлено"}));
+        QCOMPARE(edit(guide, "lineEdit")->text() + QString::number(view->model()->rowCount() + count("Bosses")),
+                 QStringLiteral("Новиков Н.Н.4"));
+        QVERIFY(exec("DROP TRIGGER refused") && exec("DROP TRIGGER kept"));
+
+        answerer.clear();
         answerer.answer(QMessageBox::Cancel);
         answerer.answer(QMessageBox::Ok);
         view->setCurrentIndex(view->model()->index(0, 1));
