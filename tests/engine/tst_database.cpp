@@ -87,7 +87,8 @@ private slots:
         QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
         QCOMPARE(count("ModuleDetails"), extra.size() / 2);
         QVERIFY(Database::setVariable("City", "Тверь"));
-        QCOMPARE(filesInDataDir(), QStringList{"VelSpo.db"});
+        QCOMPARE(filesInDataDir(), QStringList{"VelSpo.db"} + backupFiles());
+        QCOMPARE(backupFiles().size(), int(restore));
         if (restore)
             QCOMPARE(readBytes(old), oldBytes);
     }
@@ -453,8 +454,13 @@ private slots:
         const QFile::Permissions shared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
             | QFile::ReadOther | QFile::WriteOther;
         QVERIFY(QFile::setPermissions(Database::databaseFileName(), shared));
+        const QByteArray replaced = readBytes(Database::databaseFileName());
 
         QVERIFY(Database::restore(saved));
+        // The replaced database is kept beside it under a dated name.
+        QCOMPARE(backupFiles().size(), 1);
+        QCOMPARE(readBytes(dataFile(backupFiles().first())), replaced);
+        QVERIFY(QFile::remove(dataFile(backupFiles().first())));
         QCOMPARE(rows("SELECT fio FROM ViewSpoDocuments"), QStringList({"Живой  "}));
         QCOMPARE(Database::getVariable("City"), QString("Москва"));
         // A model handed out before keeps working; new callers get a fresh one.
@@ -464,6 +470,33 @@ private slots:
         QCOMPARE(QFile::permissions(Database::databaseFileName()) & (shared | QFile::ExeOwner), shared);
         // The chosen file stays, and nothing else was left beside it.
         QCOMPARE(QDir(outside.path()).entryList(QDir::Files), QStringList({"saved.db"}));
+        checkLive();
+    }
+
+    // A backup made by the program with one page in the middle of its data
+    // overwritten has the right tables but fails SQLite's own check: refused,
+    // the reason given, the live database as it was.
+    void damagedBackupIsRefused()
+    {
+        QVERIFY(openLive() && insertMany(3000));
+        QTemporaryDir outside;
+        const QString saved = outside.filePath("saved.db");
+        QVERIFY(Database::backup(saved));
+        QByteArray bytes = readBytes(saved);
+        const int pageSize = (uchar(bytes.at(16)) << 8) | uchar(bytes.at(17));
+        const int middle = bytes.size() / pageSize / 2;
+        QVERIFY(middle > 10);
+        bytes.replace(middle * pageSize, pageSize, QByteArray(pageSize, '\x5a'));
+        QVERIFY(writeBytes(saved, bytes));
+        QVERIFY(Database::checkDbStructure(saved));
+
+        const QByteArray liveBefore = readBytes(Database::databaseFileName());
+        QString reason;
+        QVERIFY(!Database::restore(saved, &reason));
+        QCOMPARE(reason, QStringLiteral("Файл резервной копии повреждён: часть его данных не читается.\n"
+                                        "Текущая база данных не изменена."));
+        QCOMPARE(readBytes(Database::databaseFileName()), liveBefore);
+        QCOMPARE(count("SpoDocuments"), 3001);
         checkLive();
     }
 
