@@ -402,29 +402,57 @@ bool Database::moveAside(const QString& fileName)
 }
 
 // Builds a new database from the compiled-in scripts in one transaction, so a
-// half-made schema is never left behind.
+// half-made schema is never left behind. When anything fails (a full disk
+// fails at the commit) the new file is removed, so that it never passes for a
+// good database at a later start, and the user is told.
 bool Database::createNewDatabase()
 {
     if (!openConnection()) {
         reportOpenFailure(m_db.lastError().text());
         return false;
     }
+    QString error;
     QStringList pieces;
-    if (readScript(QStringLiteral(":/database.sql"), &pieces)) {
-        m_db.transaction();
+    if (!readScript(QStringLiteral(":/database.sql"), &pieces)) {
+        error = QStringLiteral("нет описания таблиц");
+    } else if (!m_db.transaction()) {
+        error = m_db.lastError().text();
+    } else {
         for (const QString& piece : qAsConst(pieces)) {
             if (piece.trimmed().isEmpty())
                 continue;
             QSqlQuery query(m_db);
-            if (!query.exec(piece))
+            if (!query.exec(piece)) {
                 VLOG << query.lastError().text() << piece;
+                if (error.isEmpty())
+                    error = query.lastError().text();
+            }
         }
         patchDatabase(m_db);
-        if (!m_db.commit())
-            VLOG << "commit failed" << m_db.lastError().text();
+        QSqlQuery bosses(m_db);
+        if (error.isEmpty() && (!runStructureCheck(m_db, databaseFileName())
+                                || !bosses.exec(QStringLiteral("SELECT bossId, bossFio FROM Bosses LIMIT 1;"))))
+            error = QStringLiteral("таблицы созданы не полностью");
+        bosses.finish();
+        if (error.isEmpty() && !m_db.commit())
+            error = m_db.lastError().text();
+        if (!error.isEmpty())
+            m_db.rollback();
     }
     m_db.close();
-    return true;
+    if (error.isEmpty())
+        return true;
+
+    VLOG << "new database not created" << error;
+    const QString fileName = databaseFileName();
+    QFile::remove(fileName + QStringLiteral("-journal"));
+    if (QFile::exists(fileName) && !QFile::remove(fileName))
+        VLOG << "cant remove the half-made database" << fileName;
+    reportOpenFailure(QStringLiteral("Не удалось создать новую базу данных: %1.\n"
+                                     "Возможно, на диске нет свободного места. Освободите место и запустите "
+                                     "программу снова.")
+                          .arg(error));
+    return false;
 }
 
 void Database::reportOpenFailure(const QString& error)

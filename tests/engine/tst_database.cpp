@@ -11,6 +11,8 @@
 #include <QSqlTableModel>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace DatabaseFixtures;
@@ -180,6 +182,46 @@ private slots:
         QCOMPARE(counted.size(), 1);
         QCOMPARE(readBytes(dataFile(counted.first())), original);
         QVERIFY(Database::checkDbStructure(Database::databaseFileName()) && count("SpoDocuments") == 0);
+    }
+
+    // A disk that takes no more than a page: the user is told, and no file is
+    // left that a later start would take for a good database.
+    void fullDiskLeavesNoHalfMadeDatabase_data()
+    {
+        QTest::addColumn<bool>("repair");
+        QTest::newRow("first start") << false;
+        QTest::newRow("repair") << true;
+    }
+
+    void fullDiskLeavesNoHalfMadeDatabase()
+    {
+        QFETCH(bool, repair);
+        if (repair)
+            QVERIFY(makeSqliteFile(Database::databaseFileName(), wrongSchema));
+        ModalAnswerer answerer;
+        answerer.answer(QMessageBox::Ok);
+        // Files of this process cannot grow past one page; SIGXFSZ would end it.
+        rlimit before{};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = before;
+        limited.rlim_cur = 4096;
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        const bool started = Database::init(true);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QVERIFY(!started);
+        QCOMPARE(Database::startupExitCode(), 1);
+        QCOMPARE(answerer.handledCount(), repair ? 2 : 1);
+        QVERIFY2(answerer.texts().last().contains("Не удалось создать новую базу данных")
+                     && answerer.texts().last().contains("нет свободного места"),
+                 qPrintable(answerer.texts().last()));
+        QCOMPARE(filesInDataDir(), backupFiles());
+        QCOMPARE(backupFiles().size(), int(repair));
+        answerer.clear();
+        QVERIFY(Database::init(true) && Database::setVariable("City", "Тверь"));
+        QCOMPARE(answerer.handledCount(), 0);
     }
 
     // Code 1 and a box naming the file, or read-only after a box; nothing is written, and a later start works.
