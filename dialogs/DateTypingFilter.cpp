@@ -19,17 +19,56 @@ void DateTypingFilter::install(QDateEdit* edit)
 
 bool DateTypingFilter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::KeyPress)
-        return false;
     auto* edit = qobject_cast<QDateEdit*>(watched);
-    const QString typed = static_cast<QKeyEvent*>(event)->text();
-    if (!edit || typed.size() != 1 || typed.at(0).isLetterOrNumber() || !typed.at(0).isPrint())
+    if (!edit)
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return keyPressed(edit, static_cast<QKeyEvent*>(event)->text());
+    case QEvent::KeyRelease:
+        // The key has been taken by now, the month or year with it.
+        if (edit->currentSection() != QDateTimeEdit::DaySection)
+            restoreTypedDay(edit);
+        return false;
+    case QEvent::FocusIn:
+    case QEvent::MouseButtonPress:
+        m_typedDay.clear();
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool DateTypingFilter::keyPressed(QDateEdit* edit, const QString& text)
+{
+    const QLineEdit* line = edit->findChild<QLineEdit*>();
+    const QChar typed = text.size() == 1 ? text.at(0) : QChar();
+    if (!line || typed.isNull() || !typed.isPrint()) {
+        m_typedDay.clear();
+        return false;
+    }
+    if (typed.isDigit()) {
+        if (edit->currentSection() == QDateTimeEdit::DaySection)
+            m_typedDay = line->hasSelectedText() || m_typedDay.size() >= 2 ? QString(typed) : m_typedDay + typed;
+        return false;
+    }
+    if (typed.isLetter())
         return false;
     // A whole section selected right behind this very separator: the edit has
     // just moved on by itself.
-    const QLineEdit* line = edit->findChild<QLineEdit*>();
-    if (!line || !line->hasSelectedText())
+    if (!line->hasSelectedText())
         return false;
     const int start = line->selectionStart();
-    return start > 0 && line->text().at(start - 1) == typed.at(0) && !line->selectedText().contains(typed);
+    return start > 0 && line->text().at(start - 1) == typed && !line->selectedText().contains(typed);
+}
+
+void DateTypingFilter::restoreTypedDay(QDateEdit* edit) const
+{
+    const int day = m_typedDay.toInt();
+    const QDate shown = edit->date();
+    if (day <= shown.day())
+        return;
+    const QDate typed(shown.year(), shown.month(), day);
+    if (typed.isValid())
+        edit->setDate(typed);
 }

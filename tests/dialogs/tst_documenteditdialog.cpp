@@ -99,18 +99,20 @@ private slots:
     }
 
     // Every field typed in the tab order as a registrar types it: dates as
-    // written, digits only for the blanks, an item by its first letter, a tick
-    // by Space. Stored as typed, in every locale.
+    // written (also days that the month shown while typing lacks), digits only
+    // for the blanks, an item by its first letter, a tick by Space. Stored as
+    // typed, in every locale.
     void typedFormIsStored()
     {
-        open(0);
+        open(insertDocument({{"issueDate", "2025-11-07"}}));
+        button(dialog, "pushButtonEdit")->click();
         dialog->show();
         QApplication::setActiveWindow(dialog);
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         edit(dialog, "lineEditFio_1")->setFocus(Qt::TabFocusReason);
         const QStringList typed = {"Иванова", "Мария", "Петровна", "Техник-программист", "09.01.1996", "с",
                                    "Программирование в компьютерных системах", "09.02.03", " ", " ", "42-р",
-                                   "12.12.2014", "05.06.2015", "11 55 24", "1234567", "115524", "7654321", "12-к",
+                                   "31.05.2015", "29.02.2024", "11 55 24", "1234567", "115524", "7654321", "12-к",
                                    "30.06.2015"};
         for (const QString& text : typed) {
             QWidget* focused = QApplication::focusWidget();
@@ -123,7 +125,7 @@ private slots:
                       "isDuplicate, isExcellent, regNumber, issueDate, decisionDate, serial, number, additionSerial, "
                       "additionNumber, deductionNumber, deductionDate FROM SpoDocuments"),
                  QStringList{"Иванова|Мария|Петровна|Техник-программист|1996-01-09|1|Программирование в компьютерных "
-                             "системах|09.02.03|1|1|42-р|2014-12-12|2015-06-05|115524|1234567|115524|7654321|12-к|"
+                             "системах|09.02.03|1|1|42-р|2015-05-31|2024-02-29|115524|1234567|115524|7654321|12-к|"
                              "2015-06-30"});
     }
 
