@@ -3,9 +3,11 @@
 
 #include "dialogs/LineEditItemDelegate.h"
 #include "engine/Database.h"
+#include "engine/MessageLog.h"
 #include "engine/WidgetUtilities.h"
 
 #include <QMessageBox>
+#include <QSqlError>
 #include <QSqlTableModel>
 
 namespace {
@@ -33,6 +35,10 @@ BossGuideDialog::BossGuideDialog(QWidget* parent)
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setSelectionBehavior(QAbstractItemView::SelectItems);
     view->setItemDelegateForColumn(columnFio, new LineEditItemDelegate(view));
+
+    // Enter after a typed name adds it; otherwise it would press the first
+    // button of the dialog, which asks to delete the selected name.
+    ui->pushButtonAdd->setDefault(true);
 
     connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this, &BossGuideDialog::onCurrentChanged);
     reload();
@@ -75,7 +81,11 @@ void BossGuideDialog::on_pushButtonAdd_clicked()
     const int row = model->rowCount();
     model->insertRows(row, 1);
     model->setData(model->index(row, columnFio), name, Qt::EditRole);
-    model->submit();
+    if (!model->submit()) {
+        // The name stays in the field, so that it can be added again.
+        reportFailure(QStringLiteral("Не удалось добавить председателя в справочник."));
+        return;
+    }
     reload();
     ui->tableView->resizeColumnsToContents();
     ui->tableView->setFocus();
@@ -96,14 +106,29 @@ void BossGuideDialog::on_pushButtonDelete_clicked()
     box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
     box->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     if (box->exec() == QMessageBox::Ok) {
-        model->removeRows(current.row(), 1);
-        model->submit();
+        // The model submits the removal at once and says whether it was kept.
+        if (!model->removeRows(current.row(), 1)) {
+            reportFailure(QStringLiteral("Не удалось удалить председателя из справочника."));
+            box->deleteLater();
+            return;
+        }
         reload();
         ui->tableView->resizeColumnsToContents();
         onCurrentChanged(QModelIndex(), QModelIndex());
         emit bossesUpdated();
     }
     box->deleteLater();
+}
+
+// The refused change is dropped from the model, which then shows the table as stored.
+void BossGuideDialog::reportFailure(const QString& text)
+{
+    const QSqlError error = model->lastError();
+    VLOG << text << error.text();
+    model->revertAll();
+    reload();
+    const QString reason = error.databaseText().trimmed().isEmpty() ? error.text() : error.databaseText().trimmed();
+    QMessageBox::warning(this, QStringLiteral("Ошибка"), reason.isEmpty() ? text : text + QLatin1Char('\n') + reason);
 }
 
 void BossGuideDialog::on_tableView_doubleClicked(QModelIndex index)

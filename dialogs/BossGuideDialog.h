@@ -35,6 +35,8 @@ private slots:
 
 private:
     void reload();
+    // Tells the user why a change of the table was not stored.
+    void reportFailure(const QString& text);
 
     Ui::BossGuideDialog* ui = nullptr;
     // The shared model of the table, owned by Database.

@@ -3,6 +3,7 @@
 
 #include "dialogs/AdditionalEditDialog.h"
 #include "dialogs/BlankNumberValidator.h"
+#include "dialogs/DateTypingFilter.h"
 #include "dialogs/DocumentSaver.h"
 #include "dialogs/DocumentValidator.h"
 #include "engine/Database.h"
@@ -45,6 +46,8 @@ DocumentEditDialog::DocumentEditDialog(QWidget* parent)
 
     setEditMode(false);
     ui->pushButtonAdditonal->setEnabled(false);
+    for (QDateEdit* date : {ui->dateEditBirth, ui->dateEditIssue, ui->dateEditDecision, ui->dateEditDeduction})
+        DateTypingFilter::install(date);
     ui->dateEditIssue->setDate(QDate::currentDate());
     ui->dateEditDecision->setDate(QDate::currentDate());
 

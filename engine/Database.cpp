@@ -165,6 +165,52 @@ bool copyInto(const QString& source, QIODevice* out, QString* error)
     return true;
 }
 
+// A free name beside the database for a copy kept aside: the application name,
+// the time and date, and ".bak"; a counter when that name is taken. Empty
+// when every name of this minute is taken.
+QString freeDatedCopyName(const QString& dataDir)
+{
+    const QString base = QDir(dataDir).absolutePath() + QLatin1Char('/') + ProductTypeInfo::applicationName()
+        + QDateTime::currentDateTime().toString(QStringLiteral("_hh-mm_dd-MM-yyyy"));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name = attempt == 0 ? base + QStringLiteral(".bak")
+                                          : QStringLiteral("%1_%2.bak").arg(base).arg(attempt);
+        if (!QFileInfo::exists(name))
+            return name;
+    }
+    return QString();
+}
+
+// SQLite's own check of every page: a file can hold the right tables and still
+// have damaged rows that only show when they are read.
+bool passesIntegrityCheck(const QString& path)
+{
+    const QString connection = QStringLiteral("velspo_integrity_check");
+    QStringList answer;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(QStringLiteral("PRAGMA integrity_check;"))) {
+                while (query.next())
+                    answer << query.value(0).toString();
+            } else {
+                answer << query.lastError().text();
+            }
+            db.close();
+        } else {
+            answer << db.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    if (answer == QStringList{QStringLiteral("ok")})
+        return true;
+    VLOG << "integrity check failed" << path << answer.mid(0, 5);
+    return false;
+}
+
 QSettings* makeSettings(const QString& fileName)
 {
     return new QSettings(QDir::cleanPath(fileName), QSettings::IniFormat);
@@ -340,21 +386,15 @@ bool Database::openConnection(bool readOnly)
 // file that cannot be moved is never overwritten by the new database.
 bool Database::moveAside(const QString& fileName)
 {
-    const QString base = QDir(dataPath()).absolutePath() + QLatin1Char('/') + ProductTypeInfo::applicationName()
-        + QDateTime::currentDateTime().toString(QStringLiteral("_hh-mm_dd-MM-yyyy"));
+    const QString target = freeDatedCopyName(dataPath());
     QString lastError;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString target = attempt == 0 ? base + QStringLiteral(".bak")
-                                            : QStringLiteral("%1_%2.bak").arg(base).arg(attempt);
-        if (QFileInfo::exists(target))
-            continue;
+    if (!target.isEmpty()) {
         QFile file(fileName);
         const bool renamed = file.rename(target);
         VLOG << "rename" << renamed << target;
         if (renamed)
             return true;
         lastError = file.errorString();
-        break; // the name was free, so another name would fail the same way
     }
     reportOpenFailure(QStringLiteral("Не удалось переместить файл с неверным форматом в резервную копию. %1")
                           .arg(lastError));
@@ -362,29 +402,57 @@ bool Database::moveAside(const QString& fileName)
 }
 
 // Builds a new database from the compiled-in scripts in one transaction, so a
-// half-made schema is never left behind.
+// half-made schema is never left behind. When anything fails (a full disk
+// fails at the commit) the new file is removed, so that it never passes for a
+// good database at a later start, and the user is told.
 bool Database::createNewDatabase()
 {
     if (!openConnection()) {
         reportOpenFailure(m_db.lastError().text());
         return false;
     }
+    QString error;
     QStringList pieces;
-    if (readScript(QStringLiteral(":/database.sql"), &pieces)) {
-        m_db.transaction();
+    if (!readScript(QStringLiteral(":/database.sql"), &pieces)) {
+        error = QStringLiteral("нет описания таблиц");
+    } else if (!m_db.transaction()) {
+        error = m_db.lastError().text();
+    } else {
         for (const QString& piece : qAsConst(pieces)) {
             if (piece.trimmed().isEmpty())
                 continue;
             QSqlQuery query(m_db);
-            if (!query.exec(piece))
+            if (!query.exec(piece)) {
                 VLOG << query.lastError().text() << piece;
+                if (error.isEmpty())
+                    error = query.lastError().text();
+            }
         }
         patchDatabase(m_db);
-        if (!m_db.commit())
-            VLOG << "commit failed" << m_db.lastError().text();
+        QSqlQuery bosses(m_db);
+        if (error.isEmpty() && (!runStructureCheck(m_db, databaseFileName())
+                                || !bosses.exec(QStringLiteral("SELECT bossId, bossFio FROM Bosses LIMIT 1;"))))
+            error = QStringLiteral("таблицы созданы не полностью");
+        bosses.finish();
+        if (error.isEmpty() && !m_db.commit())
+            error = m_db.lastError().text();
+        if (!error.isEmpty())
+            m_db.rollback();
     }
     m_db.close();
-    return true;
+    if (error.isEmpty())
+        return true;
+
+    VLOG << "new database not created" << error;
+    const QString fileName = databaseFileName();
+    QFile::remove(fileName + QStringLiteral("-journal"));
+    if (QFile::exists(fileName) && !QFile::remove(fileName))
+        VLOG << "cant remove the half-made database" << fileName;
+    reportOpenFailure(QStringLiteral("Не удалось создать новую базу данных: %1.\n"
+                                     "Возможно, на диске нет свободного места. Освободите место и запустите "
+                                     "программу снова.")
+                          .arg(error));
+    return false;
 }
 
 void Database::reportOpenFailure(const QString& error)
@@ -533,9 +601,12 @@ bool Database::backup(const QString& target)
 }
 
 // The live database stays in place and open until a checked copy of the source
-// is ready beside it; the copy then replaces it with one rename.
-bool Database::restore(const QString& source)
+// is ready beside it; the live file is then kept under a dated name and the
+// copy replaces it with one rename.
+bool Database::restore(const QString& source, QString* reason)
 {
+    if (reason)
+        reason->clear();
     if (!QFileInfo(source).isFile()) {
         VLOG << "Database::restore(" << source << ") file does not exist!!!";
         return false;
@@ -552,6 +623,7 @@ bool Database::restore(const QString& source)
         VLOG << "Database::restore(" << source << ") refused: the database is read-only";
         return false;
     }
+    const QString untouched = QStringLiteral("\nТекущая база данных не изменена.");
 
     QTemporaryFile copy(QDir(dataPath()).filePath(ProductTypeInfo::applicationName() + QStringLiteral("-restore-XXXXXX.db")));
     if (!copy.open()) {
@@ -572,15 +644,36 @@ bool Database::restore(const QString& source)
     // Old backups get their missing tables and columns here too.
     if (!checkDbStructure(copy.fileName())) {
         VLOG << "Database::restore(" << source << ") wrong structure, the database is left as it was";
+        if (reason)
+            *reason = QStringLiteral("Файл не является резервной копией базы данных программы.") + untouched;
+        return false;
+    }
+    if (!passesIntegrityCheck(copy.fileName())) {
+        VLOG << "Database::restore(" << source << ") damaged, the database is left as it was";
+        if (reason)
+            *reason = QStringLiteral("Файл резервной копии повреждён: часть его данных не читается.") + untouched;
         return false;
     }
 
+    // The connection is closed while the live file is copied and replaced, so
+    // the kept copy is whole.
     db->m_db.close();
-    const bool swapped = std::rename(QFile::encodeName(copy.fileName()).constData(), QFile::encodeName(live).constData()) == 0;
-    if (swapped)
-        copy.setAutoRemove(false);
-    else
-        VLOG << "Database::restore(" << source << ") cant replace the database file" << live << std::strerror(errno);
+    const QString kept = freeDatedCopyName(dataPath());
+    bool swapped = false;
+    if (QFileInfo::exists(live) && (kept.isEmpty() || !QFile::copy(live, kept))) {
+        VLOG << "Database::restore(" << source << ") cant keep a copy of the database" << kept;
+        if (reason)
+            *reason = QStringLiteral("Не удалось сохранить копию текущей базы данных в папке %1.")
+                          .arg(QDir::toNativeSeparators(dataPath()))
+                + untouched;
+    } else {
+        VLOG << "Database::restore: the database before the restore is kept as" << kept;
+        swapped = std::rename(QFile::encodeName(copy.fileName()).constData(), QFile::encodeName(live).constData()) == 0;
+        if (swapped)
+            copy.setAutoRemove(false);
+        else
+            VLOG << "Database::restore(" << source << ") cant replace the database file" << live << std::strerror(errno);
+    }
 
     if (!db->openConnection()) {
         VLOG << "Database::restore cant reopen the database";

@@ -47,7 +47,10 @@ public:
     static QStringList mostFrequentValues(const QString& table, const QString& field, int limit);
 
     static bool backup(const QString& target);
-    static bool restore(const QString& source);
+    // A file of the wrong structure or with damaged pages is refused and the
+    // database left as it was; reason (when given) then says why, for the
+    // user. Before the swap the database is kept as a dated copy beside it.
+    static bool restore(const QString& source, QString* reason = nullptr);
     // Patches and checks the file inside one transaction on a connection of its
     // own; the patch is kept only when the check passes. Without write access
     // (readOnly) the patch cannot be kept, so only a file that needs none passes.

@@ -193,8 +193,10 @@ bool VelMainWindow::loadDatabaseBackup()
                                                    QLatin1String(databaseFilter));
     if (path.isEmpty())
         return false;
-    if (!Database::restore(path)) {
-        emit engine->error(QStringLiteral("Не удалось загрузить резервную копию."), QStringLiteral("Ошибка"));
+    QString reason;
+    if (!Database::restore(path, &reason)) {
+        const QString text = QStringLiteral("Не удалось загрузить резервную копию.");
+        emit engine->error(reason.isEmpty() ? text : text + QLatin1Char('\n') + reason, QStringLiteral("Ошибка"));
         return false;
     }
     emit engine->error(QStringLiteral("Резервная копия успешно загружена."), QStringLiteral("Информация"));

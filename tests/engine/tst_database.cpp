@@ -11,6 +11,8 @@
 #include <QSqlTableModel>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace DatabaseFixtures;
@@ -87,7 +89,8 @@ private slots:
         QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
         QCOMPARE(count("ModuleDetails"), extra.size() / 2);
         QVERIFY(Database::setVariable("City", "Тверь"));
-        QCOMPARE(filesInDataDir(), QStringList{"VelSpo.db"});
+        QCOMPARE(filesInDataDir(), QStringList{"VelSpo.db"} + backupFiles());
+        QCOMPARE(backupFiles().size(), int(restore));
         if (restore)
             QCOMPARE(readBytes(old), oldBytes);
     }
@@ -179,6 +182,46 @@ private slots:
         QCOMPARE(counted.size(), 1);
         QCOMPARE(readBytes(dataFile(counted.first())), original);
         QVERIFY(Database::checkDbStructure(Database::databaseFileName()) && count("SpoDocuments") == 0);
+    }
+
+    // A disk that takes no more than a page: the user is told, and no file is
+    // left that a later start would take for a good database.
+    void fullDiskLeavesNoHalfMadeDatabase_data()
+    {
+        QTest::addColumn<bool>("repair");
+        QTest::newRow("first start") << false;
+        QTest::newRow("repair") << true;
+    }
+
+    void fullDiskLeavesNoHalfMadeDatabase()
+    {
+        QFETCH(bool, repair);
+        if (repair)
+            QVERIFY(makeSqliteFile(Database::databaseFileName(), wrongSchema));
+        ModalAnswerer answerer;
+        answerer.answer(QMessageBox::Ok);
+        // Files of this process cannot grow past one page; SIGXFSZ would end it.
+        rlimit before{};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = before;
+        limited.rlim_cur = 4096;
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        const bool started = Database::init(true);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QVERIFY(!started);
+        QCOMPARE(Database::startupExitCode(), 1);
+        QCOMPARE(answerer.handledCount(), repair ? 2 : 1);
+        QVERIFY2(answerer.texts().last().contains("Не удалось создать новую базу данных")
+                     && answerer.texts().last().contains("нет свободного места"),
+                 qPrintable(answerer.texts().last()));
+        QCOMPARE(filesInDataDir(), backupFiles());
+        QCOMPARE(backupFiles().size(), int(repair));
+        answerer.clear();
+        QVERIFY(Database::init(true) && Database::setVariable("City", "Тверь"));
+        QCOMPARE(answerer.handledCount(), 0);
     }
 
     // Code 1 and a box naming the file, or read-only after a box; nothing is written, and a later start works.
@@ -453,8 +496,13 @@ private slots:
         const QFile::Permissions shared = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
             | QFile::ReadOther | QFile::WriteOther;
         QVERIFY(QFile::setPermissions(Database::databaseFileName(), shared));
+        const QByteArray replaced = readBytes(Database::databaseFileName());
 
         QVERIFY(Database::restore(saved));
+        // The replaced database is kept beside it under a dated name.
+        QCOMPARE(backupFiles().size(), 1);
+        QCOMPARE(readBytes(dataFile(backupFiles().first())), replaced);
+        QVERIFY(QFile::remove(dataFile(backupFiles().first())));
         QCOMPARE(rows("SELECT fio FROM ViewSpoDocuments"), QStringList({"Живой  "}));
         QCOMPARE(Database::getVariable("City"), QString("Москва"));
         // A model handed out before keeps working; new callers get a fresh one.
@@ -464,6 +512,33 @@ private slots:
         QCOMPARE(QFile::permissions(Database::databaseFileName()) & (shared | QFile::ExeOwner), shared);
         // The chosen file stays, and nothing else was left beside it.
         QCOMPARE(QDir(outside.path()).entryList(QDir::Files), QStringList({"saved.db"}));
+        checkLive();
+    }
+
+    // A backup made by the program with one page in the middle of its data
+    // overwritten has the right tables but fails SQLite's own check: refused,
+    // the reason given, the live database as it was.
+    void damagedBackupIsRefused()
+    {
+        QVERIFY(openLive() && insertMany(3000));
+        QTemporaryDir outside;
+        const QString saved = outside.filePath("saved.db");
+        QVERIFY(Database::backup(saved));
+        QByteArray bytes = readBytes(saved);
+        const int pageSize = (uchar(bytes.at(16)) << 8) | uchar(bytes.at(17));
+        const int middle = bytes.size() / pageSize / 2;
+        QVERIFY(middle > 10);
+        bytes.replace(middle * pageSize, pageSize, QByteArray(pageSize, '\x5a'));
+        QVERIFY(writeBytes(saved, bytes));
+        QVERIFY(Database::checkDbStructure(saved));
+
+        const QByteArray liveBefore = readBytes(Database::databaseFileName());
+        QString reason;
+        QVERIFY(!Database::restore(saved, &reason));
+        QCOMPARE(reason, QStringLiteral("Файл резервной копии повреждён: часть его данных не читается.\n"
+                                        "Текущая база данных не изменена."));
+        QCOMPARE(readBytes(Database::databaseFileName()), liveBefore);
+        QCOMPARE(count("SpoDocuments"), 3001);
         checkLive();
     }
 
