@@ -19,8 +19,6 @@
 
 namespace {
 
-const QString kModule = QStringLiteral("Module");
-const QString kDm = QStringLiteral("DM");
 
 // Runs sql with the values bound in order; logs a failure.
 bool run(const QString& sql, const QVariantList& values)
@@ -180,7 +178,7 @@ void TableStruct::onAdd()
 {
     if (!model || !view)
         return;
-    const bool dm = name == kDm;
+    const bool dm = name == Dm;
     if (dm && moduleId < 1)
         return;
     const int row = model->rowCount();
@@ -215,7 +213,7 @@ void TableStruct::onDelete()
     // A module goes with its sub-subjects: those of the row removed, whatever
     // module was current before.
     const bool ok = SqlSavepoint::runAsOne(QStringLiteral("deleteSupplementRow"), [&] {
-        return (name != kModule
+        return (name != Module
                 || run(QStringLiteral("DELETE FROM DMDetails WHERE moduleId = ?"), {model->index(current.row(), 0).data()}))
             && model->removeRows(current.row(), 1);
     });
@@ -233,7 +231,7 @@ void TableStruct::onDeleteAll()
         return;
 
     const bool ok = SqlSavepoint::runAsOne(QStringLiteral("deleteSupplementRows"), [&] {
-        if (name == kModule && !run(QStringLiteral("DELETE FROM DMDetails WHERE spoId = ?"), {spoId}))
+        if (name == Module && !run(QStringLiteral("DELETE FROM DMDetails WHERE spoId = ?"), {spoId}))
             return false;
         // Removed rows stay in the model, blank, until the next select.
         for (int row = 0; row < model->rowCount(); ++row) {
@@ -287,7 +285,7 @@ void TableStruct::move(int offset)
     if (!current.isValid() || target < 0 || target >= model->rowCount())
         return;
 
-    if (name == kModule) {
+    if (name == Module) {
         if (!moveModule(row, target))
             VLOG << "module not moved";
         reload();

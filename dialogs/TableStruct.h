@@ -28,6 +28,10 @@ public:
     static int spoId;
     static int moduleId;
 
+    // The role names that get special handling (see above).
+    static inline const QString Module = QStringLiteral("Module");
+    static inline const QString Dm = QStringLiteral("DM");
+
     QString name;
     QPointer<QSqlTableModel> model;
     QPointer<QTableView> view;
