@@ -9,7 +9,6 @@
 #include "modules/DocumentsTableAbstract/SqlSavepoint.h"
 
 #include <QItemSelectionModel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QSqlError>
@@ -161,19 +160,6 @@ void TableStruct::clearCurrent()
         onCurrentChanged(QModelIndex(), QModelIndex());
 }
 
-bool TableStruct::confirm(const QString& text)
-{
-    auto* box = new QMessageBox;
-    box->setIcon(QMessageBox::NoIcon);
-    box->setWindowTitle(QStringLiteral("Внимание!"));
-    box->setText(text);
-    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-    box->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    const int answer = box->exec();
-    box->deleteLater();
-    return answer == QMessageBox::Ok;
-}
-
 void TableStruct::onAdd()
 {
     if (!model || !view)
@@ -207,7 +193,7 @@ void TableStruct::onDelete()
     const QModelIndex current = view->currentIndex();
     if (!current.isValid())
         return;
-    if (!confirm(QStringLiteral("Вы уверены, что хотите удалить выделенную строку?")))
+    if (!confirmOkCancel(nullptr, QStringLiteral("Вы уверены, что хотите удалить выделенную строку?")))
         return;
 
     // A module goes with its sub-subjects: those of the row removed, whatever
@@ -227,7 +213,7 @@ void TableStruct::onDeleteAll()
 {
     if (!model || !view)
         return;
-    if (!confirm(QStringLiteral("Вы уверены, что хотите удалить все строки?")))
+    if (!confirmOkCancel(nullptr, QStringLiteral("Вы уверены, что хотите удалить все строки?")))
         return;
 
     const bool ok = SqlSavepoint::runAsOne(QStringLiteral("deleteSupplementRows"), [&] {

@@ -75,7 +75,6 @@ private:
     void updateButtons();
     void move(int offset);
     bool moveModule(int row, int target);
-    static bool confirm(const QString& text);
     void reload();
 
     QPushButton* addButton = nullptr;

@@ -12,6 +12,7 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QScopedValueRollback>
 #include <QSettings>
 #include <QStyle>
@@ -281,4 +282,14 @@ void restoreWidgetGeometry(QWidget* widget)
         settings->value(QStringLiteral("%1Geometry").arg(widget->objectName()), QByteArray()).toByteArray();
     settings->endGroup();
     widget->restoreGeometry(geometry);
+}
+
+bool confirmOkCancel(QWidget* parent, const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Внимание!"), text,
+                                QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box->setTextFormat(Qt::PlainText);
+    const int answer = box->exec();
+    box->deleteLater();
+    return answer == QMessageBox::Ok;
 }

@@ -10,7 +10,7 @@ class QLineEdit;
 class QTextEdit;
 class QWidget;
 
-// Small helpers shared by the dialogs. They keep no state of their own.
+// Small helpers shared by the dialogs and windows. They keep no state of their own.
 
 // Wraps text into the label's current width and fits the label's height to it;
 // line feeds in the text stay line breaks. A blank text leaves an empty label
@@ -38,3 +38,8 @@ void spellCheckTextEdit(QTextEdit* edit);
 // Keep a dialog's geometry in the user settings under "<objectName>Geometry".
 void saveWidgetGeometry(QWidget* widget);
 void restoreWidgetGeometry(QWidget* widget);
+
+// The question before a deletion: a box without icon titled "Внимание!" with Ok
+// and Cancel, released with deleteLater(); true only for Ok. The text is plain,
+// so a name the user typed shows as typed.
+bool confirmOkCancel(QWidget* parent, const QString& text);
