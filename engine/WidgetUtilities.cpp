@@ -5,6 +5,7 @@
 #include "modules/spellchecker/SpellChecker.h"
 
 #include <QAbstractItemModel>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
@@ -12,7 +13,6 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QScopedValueRollback>
 #include <QSettings>
 #include <QStyle>
@@ -292,4 +292,20 @@ bool confirmOkCancel(QWidget* parent, const QString& text)
     const int answer = box->exec();
     box->deleteLater();
     return answer == QMessageBox::Ok;
+}
+
+int execSilenceableNotice(bool* ask, const QString& text, Qt::TextFormat format, QMessageBox::StandardButtons buttons,
+                          QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(QMessageBox::Information, QString(), QString(), buttons);
+    box.setTextFormat(format);
+    box.setText(text);
+    box.setDefaultButton(defaultButton);
+    auto* checkBox = new QCheckBox(QStringLiteral("Больше не предупреждать"), &box);
+    box.setCheckBox(checkBox);
+    QObject::connect(checkBox, &QCheckBox::stateChanged, [ask](int state) {
+        if (state == Qt::Checked)
+            *ask = false;
+    });
+    return box.exec();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMessageBox>
 #include <QString>
 
 class QAbstractItemModel;
@@ -43,3 +44,9 @@ void restoreWidgetGeometry(QWidget* widget);
 // and Cancel, released with deleteLater(); true only for Ok. The text is plain,
 // so a name the user typed shows as typed.
 bool confirmOkCancel(QWidget* parent, const QString& text);
+
+// A notice the user may silence: an information box with the check box
+// "Больше не предупреждать"; ticking it clears *ask at once, unticking does not
+// bring it back. Returns the button pressed.
+int execSilenceableNotice(bool* ask, const QString& text, Qt::TextFormat format, QMessageBox::StandardButtons buttons,
+                          QMessageBox::StandardButton defaultButton);
