@@ -1,6 +1,7 @@
 #include "WidgetUtilities.h"
 
 #include "engine/Database.h"
+#include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
 #include "modules/spellchecker/SpellChecker.h"
 
@@ -9,6 +10,8 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
+#include <QDebug>
+#include <QDesktopServices>
 #include <QFontMetrics>
 #include <QInputMethodEvent>
 #include <QLabel>
@@ -21,6 +24,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QUrl>
 
 namespace {
 
@@ -308,4 +312,22 @@ int execSilenceableNotice(bool* ask, const QString& text, Qt::TextFormat format,
             *ask = false;
     });
     return box.exec();
+}
+
+bool openLocalFile(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool openWebLink(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        VLOG << "refused to open link" << url.toString();
+        return false;
+    }
+    return QDesktopServices::openUrl(url);
 }

@@ -9,6 +9,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTextEdit;
+class QUrl;
 class QWidget;
 
 // Small helpers shared by the dialogs and windows. They keep no state of their own.
@@ -50,3 +51,9 @@ bool confirmOkCancel(QWidget* parent, const QString& text);
 // bring it back. Returns the button pressed.
 int execSilenceableNotice(bool* ask, const QString& text, Qt::TextFormat format, QMessageBox::StandardButtons buttons,
                           QMessageBox::StandardButton defaultButton);
+
+// Opens a file of ours with the desktop's handler, as a file URL whatever
+// characters its path holds.
+bool openLocalFile(const QString& path);
+// Opens a web link in the browser; only http and https links are opened.
+bool openWebLink(const QUrl& url);

@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDebug>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QMessageBox>
 #include <QSettings>
@@ -252,20 +251,3 @@ void VelMainWindow::openForumUrl()
     openWebLink(forumUrl());
 }
 
-bool VelMainWindow::openLocalFile(const QString& path)
-{
-    if (path.isEmpty())
-        return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
-
-bool VelMainWindow::openWebLink(const QUrl& url)
-{
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty()
-        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        VLOG << "refused to open link" << url.toString();
-        return false;
-    }
-    return QDesktopServices::openUrl(url);
-}

@@ -1,6 +1,6 @@
 #include "modules/banner/Banner.h"
 
-#include "modules/VelMainWindow/VelMainWindow.h"
+#include "engine/WidgetUtilities.h"
 #include "modules/banner/BannerItem.h"
 #include "modules/banner/FileDownloader.h"
 
@@ -258,7 +258,7 @@ bool Banner::eventFilter(QObject* watched, QEvent* event)
             break;
         case QEvent::MouseButtonRelease:
             // Only web links are opened; an empty one opens nothing.
-            VelMainWindow::openWebLink(QUrl(label->toolTip()));
+            openWebLink(QUrl(label->toolTip()));
             break;
         default:
             break;
