@@ -72,7 +72,8 @@ void ReportFile::read(ReportPage& page, const QJsonObject& object)
             page.setDefaultFont(font);
     }
     if (object.contains(QLatin1String("pagesCount")))
-        page.setPagesCount(object.value(QLatin1String("pagesCount")).toInt());
+        page.setPagesCount(
+            qBound(1, object.value(QLatin1String("pagesCount")).toInt(), ReportPage::maxPagesCount));
     if (object.contains(QLatin1String("pageSize")))
         page.setPageSize(object.value(QLatin1String("pageSize")).toInt());
     else

@@ -52,6 +52,10 @@ public:
     void setOrientation(int orientation);
     int pagesCount() const { return m_pagesCount; }
     void setPagesCount(int count) { m_pagesCount = count; }
+    // Sheets a template read from a file may have: the designer offers 1 to
+    // maxPagesCount, and a larger count would only make the designer and
+    // printing build sheets without end.
+    static constexpr int maxPagesCount = 4;
     // QPageSize::PageSizeId code (0 A4, 8 A3, 9 A5). Also set on the printer.
     int pageSize() const { return m_pageSize; }
     void setPageSize(int pageSize);

@@ -252,6 +252,36 @@ private slots:
         QCOMPARE(contents(path(QStringLiteral("id121.velrpt"))), data);
     }
 
+    // Every count beyond what the designer offers is held to it, so the
+    // designer's sheets, its choice and printing agree.
+    void pagesCountIsHeld_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("sheets");
+        QTest::newRow("2^31-1") << QByteArray("2147483647") << 4;
+        QTest::newRow("5") << QByteArray("5") << 4;
+        QTest::newRow("3") << QByteArray("3") << 3;
+        QTest::newRow("0") << QByteArray("0") << 1;
+        QTest::newRow("negative") << QByteArray("-2147483648") << 1;
+        QTest::newRow("text") << QByteArray("\"many\"") << 1;
+    }
+    void pagesCountIsHeld()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(int, sheets);
+        writeFile(QStringLiteral("sheets.velrpt"), "{\"pagesCount\": " + value + "}");
+        ReportWindow window;
+        QVERIFY(window.openFile(path(QStringLiteral("sheets.velrpt"))));
+        QCOMPARE(window.reportPage()->pagesCount(), sheets);
+        const QPrinter* printer = window.reportPage()->printer();
+        const int sheet = printer->pageLayout().paintRectPixels(printer->resolution()).height();
+        QCOMPARE(window.projectView()->scene()->sceneRect().height(), double(sheet * sheets));
+        auto* choice = qobject_cast<QComboBox*>(window.structureDock()->pageTable()->cellWidget(StructureDockWidget::PagesCountRow, 1));
+        QVERIFY(choice);
+        QCOMPARE(choice->currentData().toInt(), sheets);
+        QCOMPARE(choice->itemData(choice->count() - 1).toInt(), ReportPage::maxPagesCount);
+    }
+
     void unopenableFiles()
     {
         ReportPage page;
