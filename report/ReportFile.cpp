@@ -68,7 +68,7 @@ void ReportFile::read(ReportPage& page, const QJsonObject& object)
     if (object.contains(QLatin1String("defaultFont"))) {
         const QString fontText = object.value(QLatin1String("defaultFont")).toString();
         QFont font = page.defaultFont();
-        if (AbstractField::isFontText(fontText) && font.fromString(fontText))
+        if (AbstractField::readFont(fontText, font))
             page.setDefaultFont(font);
     }
     if (object.contains(QLatin1String("pagesCount")))

@@ -440,6 +440,10 @@ void TableField::readStream(QDataStream& stream)
     stream >> m_headerIsVisible >> m_autoWidth >> m_columnCount >> m_previewRowCount
         >> m_headerHeight >> m_rowHeight >> m_columnsWidth >> m_headerNames >> m_columnIds
         >> m_modelName >> m_drawBorders;
+    m_headerHeight = saneLength(m_headerHeight);
+    m_rowHeight = saneLength(m_rowHeight);
+    for (double& width : m_columnsWidth)
+        width = saneLength(width);
     if (m_columnsAlign.size() < m_columnCount)
         m_columnsAlign.resize(m_columnCount);
 }

@@ -11,10 +11,13 @@
 #include "report/TextField.h"
 
 #include <QBuffer>
+#include <QDataStream>
+#include <QJsonArray>
 #include <QPainter>
 #include <QPrinter>
 #include <QWidget>
 
+#include <cmath>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -213,6 +216,49 @@ private slots:
         asMarkup->setText(QStringLiteral("<b>Ж</b><br><i>ж</i> <u>ж</u> <font face=\"Arial\" size=\"5\">ж</font>"));
         asText->setText(asMarkup->text().toHtmlEscaped());
         QVERIFY(Canvas(600, 400).draw(asMarkup, 4.0).image() != Canvas(600, 400).draw(asText, 4.0).image());
+    }
+
+    // The stream form carries doubles as they are; a font string may say "inf".
+    void lengthsThatAreNoNumbers_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::newRow("NaN") << qQNaN();
+        QTest::newRow("infinity") << qInf();
+        QTest::newRow("-infinity") << -qInf();
+    }
+    void lengthsThatAreNoNumbers()
+    {
+        QFETCH(double, value);
+        QByteArray bytes;
+        {
+            TableField source;
+            source.setX(value);
+            source.setY(value);
+            source.setWidth(value);
+            source.setHeight(value);
+            source.setHeaderHeight(value);
+            source.setRowHeight(value);
+            source.setColumnsWidth({value, 5});
+            QFont font(QStringLiteral("Liberation Serif"));
+            font.setPointSizeF(value);
+            source.setFont(font);
+            QDataStream out(&bytes, QIODevice::WriteOnly);
+            source.writeStream(out);
+        }
+        TableField table;
+        QDataStream in(bytes);
+        table.readStream(in);
+        QCOMPARE(QVector<double>({table.x(), table.y(), table.width(), table.height(), table.headerHeight(), table.rowHeight()})
+                     + table.columnsWidth(),
+                 QVector<double>({0, 0, 0, 0, 0, 0, 0, 5}));
+        QVERIFY(std::isfinite(table.font().pointSizeF()));
+
+        const QString font = QStringLiteral("Liberation Serif,%1,-1,5,50,0,0,0,0,0").arg(value);
+        ReportPage page;
+        page.read(QJsonObject{{QStringLiteral("defaultFont"), font},
+                              {QStringLiteral("textFields"), QJsonArray{QJsonObject{{QStringLiteral("font"), font}}}}});
+        QVERIFY(std::isfinite(page.defaultFont().pointSizeF()));
+        QVERIFY(std::isfinite(page.fields().value(0)->font().pointSizeF()));
     }
 
     void hugeBackgroundIsRefused()
