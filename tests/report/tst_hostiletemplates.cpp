@@ -1,4 +1,5 @@
 #include "support/Canvas.h"
+#include "support/PageMaker.h"
 #include "support/TestEnvironment.h"
 #include "support/WarningLog.h"
 
@@ -259,6 +260,39 @@ private slots:
                               {QStringLiteral("textFields"), QJsonArray{QJsonObject{{QStringLiteral("font"), font}}}}});
         QVERIFY(std::isfinite(page.defaultFont().pointSizeF()));
         QVERIFY(std::isfinite(page.fields().value(0)->font().pointSizeF()));
+    }
+
+    // Sizes beyond the bound all draw at the bound.
+    void fontSizeIsBoundedWhereDrawn()
+    {
+        ReportPage page;
+        const double dpm = 4.0;
+        QVector<QImage> drawn;
+        for (double times : {1.2, 5.0}) {
+            auto* field = PageMaker::field<TextField>(page, {0, 0, 250, 250}, QStringLiteral("Ш"));
+            QFont font(QStringLiteral("Liberation Serif"));
+            font.setPointSizeF(AbstractField::maxPixelSize * times * 72.0 / (dpm * 25.399931));
+            field->setFont(font);
+            const Canvas canvas = Canvas(1000, 1000).draw(field, dpm);
+            QVERIFY(canvas.inkBox().height() > AbstractField::maxPixelSize / 2);
+            drawn.append(canvas.image());
+        }
+        QCOMPARE(drawn.at(0), drawn.at(1));
+    }
+
+    void cutKeepsWholeCharacters_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("across the cut") << AbstractField::maxTextLength - 1 << AbstractField::maxTextLength - 1;
+        QTest::newRow("up to the cut") << AbstractField::maxTextLength - 2 << AbstractField::maxTextLength;
+    }
+    void cutKeepsWholeCharacters()
+    {
+        QFETCH(int, before);
+        QFETCH(int, kept);
+        const QString text = QString(before, QLatin1Char('x')) + QStringLiteral("😀") + QString(10, QLatin1Char('y'));
+        QCOMPARE(AbstractField::boundedText(text), text.left(kept));
     }
 
     void hugeBackgroundIsRefused()
