@@ -15,6 +15,7 @@
 #include <QDateEdit>
 #include <QSqlTableModel>
 #include <QStandardPaths>
+#include <QXmlStreamReader>
 
 using namespace DocumentFixtures;
 using namespace FormWidgets;
@@ -91,6 +92,24 @@ private slots:
         QCOMPARE(sheet.count(QRegularExpression("<col min=\"(\\d+)\" max=\"\\1\" width=\"20.7109375\"")), 9);
         QVERIFY(sheet.contains(QRegularExpression("<row r=\"1\"[^>]* ht=\"70\" customHeight=\"1\"")));
         const QByteArray styles = XlsxFile::part(path, "xl/styles.xml");
+        // Under any locale, every number in the package reads as a number.
+        const QRegularExpression number("^[-+\\d.,]*\\d[-+\\d.,]*$");
+        for (const QString part : {"xl/worksheets/sheet1.xml", "xl/styles.xml", "xl/workbook.xml"}) {
+            QXmlStreamReader xml(XlsxFile::part(path, part));
+            int numbers = 0;
+            while (!xml.atEnd()) {
+                if (xml.readNext() != QXmlStreamReader::StartElement)
+                    continue;
+                for (const QXmlStreamAttribute& attribute : xml.attributes()) {
+                    const QString value = attribute.value().toString();
+                    bool ok = true;
+                    if (value.contains(number))
+                        value.toDouble(&ok), ++numbers;
+                    QVERIFY2(ok, qPrintable(part + ' ' + attribute.name() + '=' + value));
+                }
+            }
+            QVERIFY2(!xml.hasError() && numbers > 0, qPrintable(part));
+        }
         QVERIFY(styles.contains("<sz val=\"10\"/>"));
         QVERIFY(styles.contains("<alignment horizontal=\"center\" vertical=\"center\" wrapText=\"1\"/>"));
 
