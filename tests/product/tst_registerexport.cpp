@@ -58,6 +58,9 @@ private slots:
         QVERIFY(insertDocument(fullDocument()) > 0);
         for (const QVariant& isTemplate : {QVariant(0), QVariant(1), QVariant()}) // a NULL flag is listed by the register, never exported
             QVERIFY(insertDocument({{"isTemplate", isTemplate}, {"fio1", "Петров"}, {"serial", "115524"}, {"number", "1234567"}}) > 0);
+        // Read back as typed: escape-like text, NUL and other control characters.
+        const QString odd = QStringLiteral("_x0041_ _x005F_x0042_ _xZ041_ ") + QChar(0) + "\x01\r\t\nя";
+        QVERIFY(insertDocument({{"isTemplate", 0}, {"professionName", odd}}) > 0);
         open();
 
         // Characters that mean something in a URL must not cut the path when the file is opened.
@@ -82,7 +85,8 @@ private slots:
         QCOMPARE(sheetRow(cells, 2), QStringLiteral("|42-р|Иванова Мария Петровна|115524 1234567, 115525 7654321|2014-12-12|"
                                                     "Программирование в компьютерных системах|2015-06-05, 42-р|2015-06-30, 12-к||"));
         QCOMPARE(sheetRow(cells, 3), QStringLiteral("||Петров  |115524 1234567,  |||, |, ||"));
-        QCOMPARE(sheetRow(cells, 4), QStringLiteral("|||||||||"));
+        QCOMPARE(sheetRow(cells, 4), QStringLiteral("||  | ,  ||") + odd + "|, |, ||");
+        QCOMPARE(sheetRow(cells, 5), QStringLiteral("|||||||||"));
 
         // One record per column, none overlapping (the file adds the cell
         // padding to the width); row 1 is 70 high; the data's look.
@@ -117,7 +121,10 @@ private slots:
         QVERIFY(insertDocument({{"isTemplate", 0}, {"fio1", QString(40000, QChar(0x416))}}) > 0);
         files.answer(dir.filePath("long.xlsx"));
         window->exportTo();
-        QCOMPARE(answerer.texts().last() + answerer.titles().last(), "Не удалось сохранить файл " + dir.filePath("long.xlsx") + ".Ошибка");
+        QCOMPARE(answerer.texts().last() + answerer.titles().last(),
+                 "Не удалось сохранить файл " + dir.filePath("long.xlsx") + ".\nВ документе «" + QString(60, QChar(0x416))
+                     + "…» значение столбца «Фамилия, имя, отчество лица, получившего диплом» длиннее 32767 знаков и не "
+                       "помещается в ячейку Excel. Сократите его в документе и повторите экспорт.Ошибка");
         QCOMPARE(catcher.urls.size(), 1);
         QVERIFY(!QFile::exists(dir.filePath("long.xlsx")));
     }
