@@ -4,10 +4,10 @@
 #include "engine/Database.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/WidgetUtilities.h"
 #include "modules/spellchecker/SpellChecker.h"
 
 #include <QDir>
-#include <QMessageBox>
 #include <QNetworkProxy>
 #include <QSettings>
 
@@ -179,13 +179,10 @@ void PreferencesDialog::on_pushButtonSave_clicked()
     QStringList failed;
     if (!saveOptions(&failed)) {
         // The dialog stays open with what the user typed, to try again or cancel.
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка"),
-                        QStringLiteral("Не удалось сохранить настройки: нет доступа на запись к файлу %1.\n"
-                                       "Настройки не изменены.")
-                            .arg(QDir::toNativeSeparators(failed.join(QStringLiteral(", ")))),
-                        QMessageBox::Ok, this);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
+        showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Ошибка"),
+                         QStringLiteral("Не удалось сохранить настройки: нет доступа на запись к файлу %1.\n"
+                                        "Настройки не изменены.")
+                             .arg(QDir::toNativeSeparators(failed.join(QStringLiteral(", ")))));
         return;
     }
     applyProxy();
@@ -210,11 +207,8 @@ void PreferencesDialog::on_pushButtonAddWord_clicked()
         return;
     }
     // The word stays in the field, so the user can try again.
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка"),
-                    QStringLiteral("Не удалось записать слово «%1» в пользовательский словарь %2.\n"
-                                   "Слово будет считаться верным только до закрытия программы.")
-                        .arg(word.trimmed(), QDir::toNativeSeparators(checker->userDictionaryPath())),
-                    QMessageBox::Ok, this);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Ошибка"),
+                     QStringLiteral("Не удалось записать слово «%1» в пользовательский словарь %2.\n"
+                                    "Слово будет считаться верным только до закрытия программы.")
+                         .arg(word.trimmed(), QDir::toNativeSeparators(checker->userDictionaryPath())));
 }
