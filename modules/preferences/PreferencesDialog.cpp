@@ -201,7 +201,7 @@ void PreferencesDialog::on_pushButtonAddWord_clicked()
 {
     const QString word = ui->lineEditUserWord->text();
     SpellChecker* checker = SpellChecker::instance();
-    // The checker refuses empty and blank words itself; those need no word.
+    // A blank entry is dropped without a word; a word that could not be written is reported.
     if (!checker || word.trimmed().isEmpty() || checker->addToUserWordlist(word)) {
         ui->lineEditUserWord->clear();
         return;
