@@ -114,6 +114,7 @@ void SelectTemplateDialog::on_pushButtonDeleteTempl_clicked()
     auto* box = new QMessageBox(this);
     box->setIcon(QMessageBox::NoIcon);
     box->setWindowTitle(QStringLiteral("Внимание!"));
+    box->setTextFormat(Qt::PlainText); // the name is the user's, not markup
     box->setText(QStringLiteral("Вы уверены, что хотите удалить шаблон \"%1\"?").arg(item->text()));
     box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
     box->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);

@@ -2,6 +2,7 @@
 
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/WidgetUtilities.h"
 #include "report/AtomicFileWriter.h"
 
 #include <QDebug>
@@ -359,13 +360,13 @@ void Database::openReadOnly(const QString& fileName, bool checkStructure)
     m_state = State::Open;
     m_readOnly = true;
     // The views stay as they are: rebuilding them would write.
-    QMessageBox::warning(nullptr, QStringLiteral("Внимание!"),
-                         QStringLiteral("Нет прав на запись в базу данных %1 или в её папку %2.\n\n"
-                                        "Программа открыла базу только для чтения: документы можно просматривать "
-                                        "и печатать, но изменения сохранить не удастся.\n\n"
-                                        "Чтобы работать с документами, попросите администратора компьютера дать "
-                                        "вашей учётной записи права на запись в этот файл и в эту папку.")
-                             .arg(file, folder));
+    showPlainMessage(nullptr, QMessageBox::Warning, QStringLiteral("Внимание!"),
+                     QStringLiteral("Нет прав на запись в базу данных %1 или в её папку %2.\n\n"
+                                    "Программа открыла базу только для чтения: документы можно просматривать "
+                                    "и печатать, но изменения сохранить не удастся.\n\n"
+                                    "Чтобы работать с документами, попросите администратора компьютера дать "
+                                    "вашей учётной записи права на запись в этот файл и в эту папку.")
+                         .arg(file, folder));
 }
 
 bool Database::openConnection(bool readOnly)
@@ -460,9 +461,8 @@ void Database::reportOpenFailure(const QString& error)
     m_state = State::Failed;
     const QString fileName = QDir::toNativeSeparators(databaseFileName());
     VLOG << "cant open database" << fileName << error;
-    QMessageBox::critical(nullptr, QStringLiteral("Ошибка"),
-                          QStringLiteral("Не удалось открыть базу данных %1\n%2\n\nПрограмма будет закрыта.")
-                              .arg(fileName, error));
+    showPlainMessage(nullptr, QMessageBox::Critical, QStringLiteral("Ошибка"),
+                     QStringLiteral("Не удалось открыть базу данных %1\n%2\n\nПрограмма будет закрыта.").arg(fileName, error));
 }
 
 // ---------------------------------------------------------------- queries

@@ -282,3 +282,11 @@ void restoreWidgetGeometry(QWidget* widget)
     settings->endGroup();
     widget->restoreGeometry(geometry);
 }
+
+int showPlainMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                     QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec();
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMessageBox>
 #include <QString>
 
 class QAbstractItemModel;
@@ -34,6 +35,11 @@ void installSpellChecker(QWidget* widget, QList<QWidget*> excluded = QList<QWidg
 // Underline the words the spell checker rejects; do nothing without a checker.
 void spellCheckLineEdit(QLineEdit* edit);
 void spellCheckTextEdit(QTextEdit* edit);
+
+// A modal message box whose text is shown as it stands: names, paths and
+// server texts in it are never read as markup. Returns the button pressed.
+int showPlainMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                     QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 
 // Keep a dialog's geometry in the user settings under "<objectName>Geometry".
 void saveWidgetGeometry(QWidget* widget);

@@ -53,6 +53,8 @@ void VelMainWindow::showMessage(const QString& text, const QString& title)
 {
     auto* box = new QMessageBox(this);
     box->setWindowTitle(title);
+    // Paths, names and server answers come through here: never markup.
+    box->setTextFormat(Qt::PlainText);
     box->setText(text);
     box->setStandardButtons(QMessageBox::Ok);
     box->exec();

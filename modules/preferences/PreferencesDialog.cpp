@@ -4,8 +4,10 @@
 #include "engine/Database.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/WidgetUtilities.h"
 #include "modules/spellchecker/SpellChecker.h"
 
+#include <QDir>
 #include <QNetworkProxy>
 #include <QSettings>
 
@@ -120,21 +122,69 @@ void PreferencesDialog::loadOptions()
     }
 }
 
-void PreferencesDialog::saveOptions()
+bool PreferencesDialog::saveOptions(QStringList* failedFiles)
 {
-    QSettings* common = Database::commonSettings();
-    common->setValue(QStringLiteral("Proxy/enabled"), ui->checkBoxUseProxy->isChecked());
-    common->setValue(QStringLiteral("Proxy/hostName"), ui->lineEditHost->text());
-    common->setValue(QStringLiteral("Proxy/port"), ui->spinBoxPort->value());
-    common->setValue(QStringLiteral("Proxy/user"), ui->lineEditUser->text());
-    common->setValue(QStringLiteral("Proxy/password"), encipher(ui->lineEditPass->text()));
-    Database::userSettings()->setValue(QStringLiteral("SpellChecker/enabled"), ui->checkBoxSpellChecking->isChecked());
-    Database::syncSettings();
+    // Objects of our own over the shared files (Qt shares what they hold):
+    // their status tells of this write only.
+    QSettings common(Database::commonSettings()->fileName(), QSettings::IniFormat);
+    QSettings user(Database::userSettings()->fileName(), QSettings::IniFormat);
+    struct Entry
+    {
+        QSettings* settings;
+        QString key;
+        QVariant value;
+    };
+    const QList<Entry> entries = {
+        {&common, QStringLiteral("Proxy/enabled"), ui->checkBoxUseProxy->isChecked()},
+        {&common, QStringLiteral("Proxy/hostName"), ui->lineEditHost->text()},
+        {&common, QStringLiteral("Proxy/port"), ui->spinBoxPort->value()},
+        {&common, QStringLiteral("Proxy/user"), ui->lineEditUser->text()},
+        {&common, QStringLiteral("Proxy/password"), encipher(ui->lineEditPass->text())},
+        {&user, QStringLiteral("SpellChecker/enabled"), ui->checkBoxSpellChecking->isChecked()},
+    };
+    QList<Entry> previous;
+    for (const Entry& entry : entries) {
+        previous.append({entry.settings, entry.key, entry.settings->value(entry.key)});
+        entry.settings->setValue(entry.key, entry.value);
+    }
+    QStringList failed;
+    for (QSettings* settings : {&common, &user}) {
+        settings->sync();
+        if (settings->status() != QSettings::NoError)
+            failed.append(settings->fileName());
+    }
+    if (failed.isEmpty())
+        return true;
+
+    VLOG << "preferences not stored" << failed;
+    // What is not on disk must not pass for the settings in force.
+    for (const Entry& entry : previous) {
+        if (entry.value.isValid())
+            entry.settings->setValue(entry.key, entry.value);
+        else
+            entry.settings->remove(entry.key);
+    }
+    // Nor on the disk where the write did succeed.
+    for (QSettings* settings : {&common, &user}) {
+        if (!failed.contains(settings->fileName()))
+            settings->sync();
+    }
+    if (failedFiles)
+        *failedFiles = failed;
+    return false;
 }
 
 void PreferencesDialog::on_pushButtonSave_clicked()
 {
-    saveOptions();
+    QStringList failed;
+    if (!saveOptions(&failed)) {
+        // The dialog stays open with what the user typed, to try again or cancel.
+        showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Ошибка"),
+                         QStringLiteral("Не удалось сохранить настройки: нет доступа на запись к файлу %1.\n"
+                                        "Настройки не изменены.")
+                             .arg(QDir::toNativeSeparators(failed.join(QStringLiteral(", ")))));
+        return;
+    }
     applyProxy();
     emit updateOptions();
     hide();
@@ -150,9 +200,15 @@ void PreferencesDialog::on_pushButtonCancel_clicked()
 void PreferencesDialog::on_pushButtonAddWord_clicked()
 {
     const QString word = ui->lineEditUserWord->text();
-    ui->lineEditUserWord->clear();
     SpellChecker* checker = SpellChecker::instance();
-    // The checker refuses empty, blank and multi-line words itself.
-    if (checker)
-        checker->addToUserWordlist(word);
+    // A blank entry is dropped without a word; a word that could not be written is reported.
+    if (!checker || word.trimmed().isEmpty() || checker->addToUserWordlist(word)) {
+        ui->lineEditUserWord->clear();
+        return;
+    }
+    // The word stays in the field, so the user can try again.
+    showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Ошибка"),
+                     QStringLiteral("Не удалось записать слово «%1» в пользовательский словарь %2.\n"
+                                    "Слово будет считаться верным только до закрытия программы.")
+                         .arg(word.trimmed(), QDir::toNativeSeparators(checker->userDictionaryPath())));
 }

@@ -288,6 +288,7 @@ bool ReportWindow::saveFile(const QString& name)
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка"),
                         QStringLiteral("Не удалось сохранить шаблон в файл %1.").arg(name),
                         QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
         box.exec();
         return false;
     }

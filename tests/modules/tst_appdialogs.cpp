@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QNetworkProxy>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QSpinBox>
@@ -28,6 +29,30 @@ QStringList shownTips(TipsDialog* dialog, int presses)
     for (int i = 0; i <= presses; ++i, button(dialog, "pushButtonNext")->click())
         tips << child<QTextEdit>(dialog, "textEdit")->toPlainText();
     return tips;
+}
+
+// The proxy as the user types it.
+void typeProxy(QWidget* dialog, const QString& host, int port, const QString& user, const QString& password)
+{
+    QTest::keyClicks(edit(dialog, "lineEditHost"), host);
+    auto* portBox = child<QSpinBox>(dialog, "spinBoxPort");
+    QTest::keyClick(portBox, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(portBox, QString::number(port));
+    QTest::keyClick(portBox, Qt::Key_Tab);
+    QTest::keyClicks(edit(dialog, "lineEditUser"), user);
+    QTest::keyClicks(edit(dialog, "lineEditPass"), password);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -64,11 +89,9 @@ private slots:
         QFETCH(QString, password);
         QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "stale", 1));
         auto* dialog = new PreferencesDialog;
+        button(dialog, "checkBoxUseProxy")->setChecked(true);
+        typeProxy(dialog, "proxy.local", port, user, password);
         button(dialog, "checkBoxUseProxy")->setChecked(enabled);
-        edit(dialog, "lineEditHost")->setText("proxy.local");
-        child<QSpinBox>(dialog, "spinBoxPort")->setValue(port);
-        edit(dialog, "lineEditUser")->setText(user);
-        edit(dialog, "lineEditPass")->setText(password);
         button(dialog, "pushButtonSave")->click();
         const QNetworkProxy proxy = QNetworkProxy::applicationProxy();
         QTEST(QStringList({QString::number(proxy.type()), proxy.hostName(), QString::number(proxy.port()), proxy.user(),
@@ -76,6 +99,47 @@ private slots:
               "result");
         PreferencesDialog again;
         QCOMPARE(edit(&again, "lineEditPass")->text(), password);
+    }
+
+    // A settings file that cannot be written: the user is told, the dialog
+    // stays with what was typed, nothing is applied or kept in memory; once
+    // the file can be written, the same press saves.
+    void unwritableSettingsKeepTheDialog_data()
+    {
+        QTest::addColumn<bool>("common");
+        QTest::newRow("common settings") << true;
+        QTest::newRow("user settings") << false;
+    }
+    void unwritableSettingsKeepTheDialog()
+    {
+        QFETCH(bool, common);
+        const QString file = (common ? Database::commonSettings() : Database::userSettings())->fileName();
+        Database::syncSettings();
+        const QByteArray before = readAll(file);
+        QFile::remove(file);
+        QVERIFY(QDir().mkpath(file)); // a folder refuses the write, even to root
+        QPointer<PreferencesDialog> dialog = new PreferencesDialog;
+        dialog->show();
+        button(dialog, "checkBoxUseProxy")->click();
+        typeProxy(dialog, "proxy.local", 1080, "ivan", "secret");
+        ModalAnswerer answerer;
+        button(dialog, "pushButtonSave")->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(answerer.texts(), QStringList("Не удалось сохранить настройки: нет доступа на запись к файлу " + file
+                                               + ".\nНастройки не изменены."));
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(edit(dialog, "lineEditHost")->text() + edit(dialog, "lineEditPass")->text(), QStringLiteral("proxy.localsecret"));
+        QCOMPARE(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
+        QVERIFY(!Database::commonSettings()->contains("Proxy/enabled"));
+        QVERIFY(!readAll(Database::commonSettings()->fileName()).contains("proxy.local"));
+
+        QVERIFY(QDir().rmdir(file) && (before.isEmpty() || writeAll(file, before)));
+        button(dialog, "pushButtonSave")->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!dialog);
+        QCOMPARE(answerer.texts().size(), 1);
+        QCOMPARE(QNetworkProxy::applicationProxy().hostName(), QStringLiteral("proxy.local"));
+        QVERIFY(readAll(file).contains(common ? "hostName=proxy.local" : "[SpellChecker]\nenabled=true"));
     }
 
     // Cancel applies nothing; the start-up applies what is stored.
