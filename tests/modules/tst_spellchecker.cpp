@@ -2,6 +2,7 @@
 #include "modules/preferences/PreferencesDialog.h"
 #include "modules/spellchecker/SpellChecker.h"
 #include "support/FormWidgets.h"
+#include "support/Typing.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
 
@@ -117,7 +118,7 @@ private slots:
         QVERIFY(!checker->addToUserWordlist("два\nслова"));
         PreferencesDialog dialog; // never an empty word; blanks around are dropped
         for (const char* word : {"", "   \t ", "  главрыба "}) {
-            typeText(edit(&dialog, "lineEditUserWord"), QString::fromUtf8(word));
+            Typing::type(edit(&dialog, "lineEditUserWord"), QString::fromUtf8(word));
             button(&dialog, "pushButtonAddWord")->click();
         }
         QFile file(userDict());
@@ -141,7 +142,7 @@ private slots:
         // Added in the preferences, the user is told, and the word stays to try again.
         PreferencesDialog dialog;
         ModalAnswerer answerer;
-        typeText(edit(&dialog, "lineEditUserWord"), " бегемот");
+        Typing::type(edit(&dialog, "lineEditUserWord"), " бегемот");
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not be opened for appending a new word$"));
         button(&dialog, "pushButtonAddWord")->click();
         QCOMPARE(answerer.texts(), QStringList("Не удалось записать слово «бегемот» в пользовательский словарь " + userDict()

@@ -6,6 +6,7 @@
 #include "support/DocumentFixtures.h"
 #include "support/FileChoiceAnswerer.h"
 #include "support/FormWidgets.h"
+#include "support/Typing.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
 #include "support/UrlCatcher.h"
@@ -166,7 +167,7 @@ private slots:
             } else {
                 QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
             }
-            typeText(field, text);
+            Typing::type(field, text);
             QTest::keyClick(field, confirm);
             return sent + ' ' + QString::number(visible());
         };

@@ -20,20 +20,6 @@ T* child(const QObject* parent, const char* name)
     return found;
 }
 
-// Types text with key events, as QTest::keyClicks does, also letters that
-// have no Latin-1 key (Cyrillic): those come as events carrying the text.
-inline void typeText(QWidget* widget, const QString& text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() > 0x20 && c.unicode() < 0x7F)
-            QTest::keyClick(widget, char(c.unicode()));
-        else if (c == QLatin1Char(' '))
-            QTest::keyClick(widget, Qt::Key_Space, Qt::NoModifier);
-        else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
 inline QLineEdit* edit(const QObject* parent, const char* name) { return child<QLineEdit>(parent, name); }
 inline QAbstractButton* button(const QObject* parent, const char* name) { return child<QAbstractButton>(parent, name); }
 
