@@ -17,6 +17,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -372,8 +373,16 @@ void ReportWindow::loadBackground(bool second)
                                                    QStringLiteral("Image Files (*.png *.jpg *.bmp)"));
     if (name.isEmpty())
         return;
-    if (!(second ? m_page->loadBackgroundImage2(name) : m_page->loadBackgroundImage(name)))
+    if (!(second ? m_page->loadBackgroundImage2(name) : m_page->loadBackgroundImage(name))) {
+        VLOG << "cannot load background image" << name;
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка"),
+                        QStringLiteral("Не удалось загрузить изображение фона из файла %1.\n"
+                                       "Выберите изображение PNG, JPG или BMP.")
+                            .arg(QDir::toNativeSeparators(name)),
+                        QMessageBox::Ok, this);
+        box.exec();
         return;
+    }
     if (MyGraphicsScene* scene = m_view ? m_view->scene() : nullptr) {
         const QPixmap pixmap = second ? m_page->backgroundImage2() : m_page->backgroundImage();
         if (second)

@@ -826,9 +826,16 @@ private slots:
             QImage image(400, 560, QImage::Format_RGB32);
             image.fill(Qt::red);
             QVERIFY(image.save(path("back.png")));
-            files.answer(path("nothing.png"));
+            QFile notImage(path("text.png"));
+            QVERIFY(notImage.open(QIODevice::WriteOnly) && notImage.write("no image") > 0);
+            notImage.close();
+            ModalAnswerer answerer;
+            files.answer(path("text.png"));
             action(w, "actionLoadBackgroundImage")->trigger();
-            QVERIFY(!w->isEdited()); // unreadable image: nothing happens
+            QVERIFY(!w->isEdited()); // unreadable image: said, nothing changes
+            QCOMPARE(answerer.texts(), QStringList{QStringLiteral("Не удалось загрузить изображение фона из файла %1.\n"
+                                                                  "Выберите изображение PNG, JPG или BMP.")
+                                                       .arg(path("text.png"))});
             files.answer(path("back.png"));
             action(w, "actionLoadBackgroundImage")->trigger();
             QCOMPARE(files.requests.last().filter, QStringLiteral("Image Files (*.png *.jpg *.bmp)"));
