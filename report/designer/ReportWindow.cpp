@@ -21,7 +21,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
@@ -68,6 +70,17 @@ ReportWindow::ReportWindow(QWidget* parent)
 
     connect(m_structureDock, &StructureDockWidget::fieldUpdated, this, &ReportWindow::setEdited);
     connect(m_structureDock, &StructureDockWidget::pageUpdated, this, &ReportWindow::setEdited);
+
+    // The first opening, with no size of the user's yet, takes the screen and
+    // gives the docks the width of their contents once they are filled.
+    {
+        QSettings settings(settingsFilePath(), QSettings::IniFormat);
+        m_fitDocks = !settings.contains(QStringLiteral("ReportWindow/geometry"));
+    }
+    if (m_fitDocks) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            resize(screen->availableGeometry().size());
+    }
 
     readSettings();
     setAcceptDrops(true);
@@ -315,6 +328,16 @@ bool ReportWindow::maybeSave()
     default:
         return false;
     }
+}
+
+void ReportWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_fitDocks || !m_structureDock || !m_dataManagerDock)
+        return;
+    m_fitDocks = false;
+    resizeDocks({m_dataManagerDock, m_structureDock},
+                {m_dataManagerDock->fittingWidth(), m_structureDock->fittingWidth()}, Qt::Horizontal);
 }
 
 void ReportWindow::closeEvent(QCloseEvent* event)

@@ -15,6 +15,7 @@
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 
 namespace {
@@ -206,6 +207,19 @@ void StructureDockWidget::connectFieldEdits()
 QSize StructureDockWidget::sizeHint() const
 {
     return QSize(m_widthHint, QWidget::sizeHint().height());
+}
+
+int StructureDockWidget::fittingWidth() const
+{
+    // Labels of either table, the page's values (a field's are set when it is
+    // selected), the row numbers, the frame and scroll bar, and the margin
+    // resizeChildren() leaves.
+    const QAbstractItemView* pageView = m_pageTable; // where the column hint is public
+    const QAbstractItemView* fieldView = m_fieldTable;
+    const int labels = qMax(pageView->sizeHintForColumn(0), fieldView->sizeHintForColumn(0));
+    const int values = qMax(pageView->sizeHintForColumn(1), m_pageTable->horizontalHeader()->sectionSizeHint(1));
+    return labels + values + m_pageTable->verticalHeader()->sizeHint().width() + 2 * m_pageTable->frameWidth()
+           + m_pageTable->verticalScrollBar()->sizeHint().width() + 10;
 }
 
 QString StructureDockWidget::fontText(const QFont& font)
