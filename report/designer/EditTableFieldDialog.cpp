@@ -112,6 +112,7 @@ void EditTableFieldDialog::load()
             // until another is picked: OK must not reset it.
             const int align = m_field->columnAlignAt(c);
             if (combo->findData(align) < 0) {
+                combo->setSizeAdjustPolicy(QComboBox::AdjustToContents); // a hint that counts the new entry
                 combo->addItem(alignmentText(align), align);
                 ui->table->setColumnWidth(c, qMax(ui->table->columnWidth(c), combo->sizeHint().width()));
             }

@@ -79,7 +79,8 @@ const QList<std::pair<const char*, std::function<QWidget*(int documentId)>>> win
     {"print dialog, editor", [](int) { auto* dialog = new PrintDialog; dialog->setEditMode(); return dialog; }},
     {"table dialog, new", [](int) { return new EditTableFieldDialog; }},
     {"table dialog, edit", [](int) { auto* dialog = new EditTableFieldDialog; auto* table = new TableField(dialog);
-                                     table->setColumnCount(4); table->setSplitsCount(2); dialog->setTableField(table); return dialog; }},
+                                     table->setColumnCount(4); table->setSplitsCount(2);
+                                     table->setColumnsAlign({0, 132, 4, 2}); dialog->setTableField(table); return dialog; }},
     {"templates dialog", [](int) { return new SelectTemplateDialog; }},
     {"supplement editor, general", [](int id) { return supplementEditor(id, 0); }},
     {"supplement editor, disciplines", [](int id) { return supplementEditor(id, 1); }},
