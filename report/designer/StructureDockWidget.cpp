@@ -52,6 +52,14 @@ QString mm(double value)
     return QString::number(value, 'f', 1);
 }
 
+// The font dialog gives back a font of its own making: what the user sees of
+// it is what counts.
+bool sameFont(const QFont& a, const QFont& b)
+{
+    return a.family() == b.family() && a.pointSizeF() == b.pointSizeF() && a.weight() == b.weight()
+           && a.italic() == b.italic() && a.underline() == b.underline() && a.strikeOut() == b.strikeOut();
+}
+
 } // namespace
 
 StructureDockWidget::StructureDockWidget(QWidget* parent)
@@ -420,7 +428,8 @@ void StructureDockWidget::onTblWidget_cellDoubleClicked(int row, int column)
         start = m_page->defaultFont();
     bool ok = false;
     const QFont chosen = QFontDialog::getFont(&ok, start, this, QString());
-    if (!ok)
+    // Confirmed unchanged, a field that follows the page's font keeps following it.
+    if (!ok || sameFont(chosen, start))
         return;
     m_font = chosen;
     // The table's own change handler stores the font in the field or the page.
