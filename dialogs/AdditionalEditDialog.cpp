@@ -50,7 +50,7 @@ AdditionalEditDialog::AdditionalEditDialog(QWidget* parent)
 
     initTables();
     setupTables();
-    updateModuleCount();
+    // The module hours are recomputed for the document once it is set.
     updateTotalCount();
 
     fillComboBoxFromDb(QStringLiteral("SpoDocuments"), QStringLiteral("previousEducation"),
@@ -191,6 +191,8 @@ void AdditionalEditDialog::setDocument(int id)
         }
     }
     ui->pushButtonEditForm->setEnabled(found);
+    if (found)
+        SupplementHours::updateDocumentModules(id);
     // Also without a row: the shared models must not go on showing the rows
     // of the document edited last.
     updateData();
@@ -224,7 +226,10 @@ void AdditionalEditDialog::updateTotalCount()
 void AdditionalEditDialog::updateModuleCount()
 {
     const int current = TableStruct::moduleId;
-    SupplementHours::updateModules(current);
+    if (current < 1)
+        SupplementHours::updateDocumentModules(TableStruct::spoId);
+    else
+        SupplementHours::updateModules(current);
     TableStruct* modules = table(kModule);
     if (!modules || !modules->model)
         return;

@@ -107,6 +107,28 @@ void rebuildViews(const QSqlDatabase& db)
     }
 }
 
+// The supplement editor reads one document's detail rows and one module's
+// sub-subjects at a time; without these indexes each such read scans a table
+// that holds the rows of every document. Older databases get them when they
+// are opened; the structure check does not ask for them.
+void createDetailIndexes(const QSqlDatabase& db)
+{
+    static const char* const statements[] = {
+        "CREATE INDEX IF NOT EXISTS DisciplineDetailsBySpoId ON DisciplineDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS PracticeDetailsBySpoId ON PracticeDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS AttestationDetailsBySpoId ON AttestationDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS CourseworkDetailsBySpoId ON CourseworkDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS ModuleDetailsBySpoId ON ModuleDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS DMDetailsBySpoId ON DMDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS DMDetailsByModuleId ON DMDetails (moduleId)",
+    };
+    for (const char* statement : statements) {
+        QSqlQuery query(db);
+        if (!query.exec(QLatin1String(statement)))
+            VLOG << "SQL ERROR" << query.lastError().text() << statement;
+    }
+}
+
 // Runs the check script; false at the first statement that fails.
 bool runStructureCheck(const QSqlDatabase& db, const QString& path)
 {
@@ -245,6 +267,7 @@ Database::Database(bool checkStructure)
     }
     m_state = State::Open;
     rebuildViews(m_db);
+    createDetailIndexes(m_db);
 }
 
 Database::~Database()
@@ -595,6 +618,7 @@ bool Database::restore(const QString& source)
     VLOG << "Database::restore OK!";
     patchDatabase(db->m_db);
     rebuildViews(db->m_db);
+    createDetailIndexes(db->m_db);
     return true;
 }
 

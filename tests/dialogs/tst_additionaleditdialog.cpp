@@ -52,6 +52,11 @@ private slots:
         QFETCH(QString, exam);
         QFETCH(QStringList, subjects);
         QFETCH(QString, totals);
+        // Another document's module, stored with hours its rows do not give:
+        // only its own editor recomputes it.
+        const int other = insertDocument();
+        const int otherModule = insertRow("ModuleDetails", {{"spoId", other}, {"moduleCount", 7}, {"moduleCountAudit", 7}});
+        QVERIFY(insertRow("DMDetails", {{"spoId", other}, {"moduleId", otherModule}, {"dmCount", 1}}) > 0);
         for (const QString& hours : disciplines)
             QVERIFY(insertRow("DisciplineDetails", {{"spoId", docId}, {"disciplineCount", hours.section('/', 0, 0)},
                                                     {"disciplineCountAudit", hours.section('/', 1)}}) > 0);
@@ -67,10 +72,31 @@ private slots:
         for (const char* name : {"lineEditDisciplinesTotalCountCalculated", "lineEditDisciplinesAuditCountCalculated",
                                  "lineEditDisciplinesTotalCountCalculated_2", "lineEditDisciplinesAuditCountCalculated_2"})
             texts << edit(dialog, name)->text();
-        QCOMPARE(texts.join('|') + ' ' + rows("SELECT moduleCount, moduleCountAudit FROM ModuleDetails").join(','), totals);
+        QCOMPARE(texts.join('|') + ' ' + rows("SELECT moduleCount, moduleCountAudit FROM ModuleDetails WHERE spoId = ?",
+                                              {docId}).join(','), totals);
+        QCOMPARE(rows("SELECT moduleCount, moduleCountAudit FROM ModuleDetails WHERE spoId = ?", {other}),
+                 QStringList{"7|7"});
     }
 
-    // Showing exam hours writes nothing back; the user's change does, and the hours and totals follow.
+    // A database made before the indexes gets them when it is opened, and the
+    // editor's reads of one document and one module use them.
+    void olderDatabaseGetsItsIndexes()
+    {
+        const QStringList indexes = rows("SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL");
+        QCOMPARE(indexes.size(), 7);
+        for (const QString& index : indexes)
+            QVERIFY(exec("DROP INDEX " + index));
+        Database::destroy();
+        QVERIFY(Database::init(true));
+        QCOMPARE(rows("SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL"), indexes);
+        for (const char* read : {"SELECT * FROM DMDetails WHERE moduleId = 1", "SELECT * FROM DMDetails WHERE spoId = 1",
+                                    "SELECT * FROM ModuleDetails WHERE spoId = 1",
+                                    "SELECT * FROM DisciplineDetails WHERE spoId = 1"})
+            QVERIFY2(rows(QString("EXPLAIN QUERY PLAN ") + read).join(' ').contains("USING INDEX"), read);
+    }
+
+    // Showing exam hours writes nothing back; the hours the user types are stored once typed, and the
+    // hours and totals follow; a deleted module's sub-subjects are no longer listed.
     void examHoursAreWrittenOnlyByTheUser()
     {
         for (const char* exam : {"1,5", "2.56"}) {
