@@ -246,7 +246,20 @@ void AdditionalEditDialog::updateModuleCount()
             return;
         }
     }
-    onCurrentModuleChanged(QModelIndex(), QModelIndex());
+    clearCurrentModule(false);
+}
+
+void AdditionalEditDialog::clearCurrentModule(bool reloadSubjects)
+{
+    ui->groupBoxDM->setTitle(QStringLiteral("Предметы модуля"));
+    ui->groupBoxDM->setEnabled(false);
+    ui->spinBoxExam->setEnabled(false);
+    TableStruct::moduleId = -1;
+    // The sub-subjects keep their filter, but those of a deleted module are
+    // gone from the database and must not be listed as if they still existed.
+    TableStruct* dm = table(kDm);
+    if (reloadSubjects && dm && dm->model && !dm->model->isDirty())
+        dm->model->select();
 }
 
 void AdditionalEditDialog::onCurrentModuleChanged(const QModelIndex& current, const QModelIndex&)
@@ -255,10 +268,7 @@ void AdditionalEditDialog::onCurrentModuleChanged(const QModelIndex& current, co
     TableStruct* modules = table(kModule);
     currentModuleRow = ui->tableViewModules->currentIndex().row();
     if (currentModuleRow < 0 || !current.isValid() || !modules || !modules->model || !dm || !dm->model) {
-        ui->groupBoxDM->setTitle(QStringLiteral("Предметы модуля"));
-        ui->groupBoxDM->setEnabled(false);
-        ui->spinBoxExam->setEnabled(false);
-        TableStruct::moduleId = -1;
+        clearCurrentModule(true);
         return;
     }
 

@@ -120,11 +120,12 @@ private slots:
         QVERIFY(subjects->setData(subjects->index(0, 4), "20,5"));
         QCOMPARE(rows(hours).value(0) + '|' + edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text(),
                  QStringLiteral("4|24.5|37.06"));
-        // The module stays current: Delete acts on it, with its sub-subject.
+        // The module stays current: Delete acts on it, with its sub-subject, which is no longer listed.
         ModalAnswerer answerer;
         button(dialog, "pushButtonDeleteModule")->click();
         QCOMPARE(rows("SELECT moduleExamCount FROM ModuleDetails") + rows("SELECT dmCount FROM DMDetails"),
                  QStringList({"2.56", "10"}));
+        QCOMPARE(view("tableViewDM")->model()->rowCount(), 0);
     }
 
     // Opened from the form; then a missing document shows no rows, and the closed editor left no handler.
@@ -181,8 +182,11 @@ private slots:
         button(dialog, "pushButtonDeleteModule")->click();
         QCOMPARE(rows("SELECT dmName FROM DMDetails WHERE spoId = ?", {docId}), QStringList{"МДК 2.1"});
         QVERIFY(!button(dialog, "pushButtonDeleteModule")->isEnabled());
+        selectModule(0);
+        QCOMPARE(view("tableViewDM")->model()->rowCount(), 1);
         button(dialog, "pushButtonDeleteAllModules")->click();
         QCOMPARE(detailCount("ModuleDetails", docId) + detailCount("DMDetails", docId), 0);
+        QCOMPARE(view("tableViewDM")->model()->rowCount(), 0);
         QCOMPARE(detailCount("DMDetails", other), 3);
         const QString one = "Вы уверены, что хотите удалить выделенную строку?";
         QCOMPARE(answerer.texts(), QStringList({one, one, "Вы уверены, что хотите удалить все строки?"}));
