@@ -48,6 +48,11 @@ AdditionalEditDialog::AdditionalEditDialog(QWidget* parent)
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint);
     setWindowTitle(QStringLiteral("Приложение к документу"));
 
+    // The exam hours are stored when the user is done with them (Enter, focus
+    // leaving, a step): a write per keystroke would reload the module and
+    // rewrite the box under the user's fingers.
+    ui->spinBoxExam->setKeyboardTracking(false);
+
     initTables();
     setupTables();
     // The module hours are recomputed for the document once it is set.
