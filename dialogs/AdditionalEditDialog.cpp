@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalBlocker>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlTableModel>
 
@@ -236,7 +237,9 @@ void AdditionalEditDialog::updateModuleCount()
     else
         SupplementHours::updateModules(current);
     TableStruct* modules = table(kModule);
-    if (!modules || !modules->model)
+    // A reload would drop an edit the database refused, which is kept for
+    // another try.
+    if (!modules || !modules->model || modules->model->isDirty())
         return;
     modules->model->select();
     modules->openGradeEditors();
@@ -344,11 +347,14 @@ void AdditionalEditDialog::on_pushButtonEditForm_clicked()
 
 void AdditionalEditDialog::on_pushButtonSave_clicked()
 {
+    // Table edits the database refused are still pending in their models:
+    // this is their second chance, and they stay there when it fails too.
+    bool stored = true;
     for (TableStruct* table : qAsConst(tables)) {
-        if (!table->model)
-            continue;
-        table->model->submitAll();
-        table->model->database().commit();
+        if (table->model && !table->model->submitAll()) {
+            VLOG << table->model->tableName() << table->model->lastError().text();
+            stored = false;
+        }
     }
 
     QSqlQuery query;
@@ -362,7 +368,7 @@ void AdditionalEditDialog::on_pushButtonSave_clicked()
     query.bindValue(QStringLiteral(":attestationTotalCount"), ui->lineEditAttestationTotalCount->text());
     query.bindValue(QStringLiteral(":practiceTotalCount"), ui->lineEditPracticeTotalCount->text());
     query.bindValue(QStringLiteral(":comment"), ui->plainTextEditComment->toPlainText());
-    if (!Database::execQuery(query)) {
+    if (!Database::execQuery(query) || !stored) {
         // Still in edit mode: what the user typed is kept for another try.
         QMessageBox::warning(this, QStringLiteral("Ошибка"),
                              QStringLiteral("Не удалось сохранить приложение к документу."));

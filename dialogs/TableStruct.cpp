@@ -21,6 +21,9 @@ namespace {
 
 const QString kModule = QStringLiteral("Module");
 const QString kDm = QStringLiteral("DM");
+const QString kEditRefused = QStringLiteral(
+    "Не удалось записать изменение в базу данных (возможно, диск заполнен или файл базы данных недоступен "
+    "для записи).\n\nВведённое значение осталось в таблице: нажмите «Сохранить», чтобы попробовать ещё раз.");
 
 // Runs sql with the values bound in order; logs a failure.
 bool run(const QString& sql, const QVariantList& values)
@@ -109,8 +112,24 @@ void TableStruct::setupView()
 
 void TableStruct::onDataChanged()
 {
-    if (!inserting && model && !model->submit())
-        VLOG << model->tableName() << model->lastError().text();
+    if (inserting || !model || model->submit())
+        return;
+    VLOG << model->tableName() << model->lastError().text();
+    // Said once the edit is over: the box must not open inside the model's
+    // own setData. The refused value stays in the model for another try.
+    if (editRefusalPending)
+        return;
+    editRefusalPending = true;
+    QMetaObject::invokeMethod(this, [this] {
+        editRefusalPending = false;
+        refused(kEditRefused);
+    }, Qt::QueuedConnection);
+}
+
+void TableStruct::refused(const QString& text) const
+{
+    VLOG << name << text;
+    QMessageBox::warning(view ? view->window() : nullptr, QStringLiteral("Ошибка"), text);
 }
 
 void TableStruct::openGradeEditors()

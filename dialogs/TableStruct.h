@@ -72,6 +72,8 @@ private:
     void move(int offset);
     bool moveModule(int row, int target);
     static bool confirm(const QString& text);
+    // Tells the user that the database refused a change.
+    void refused(const QString& text) const;
     void reload();
 
     QPushButton* addButton = nullptr;
@@ -81,4 +83,6 @@ private:
     QPushButton* upButton = nullptr;
     // While a new row gets its keys no half-filled row is written.
     bool inserting = false;
+    // A refused edit is being reported (a swap may refuse several at once).
+    bool editRefusalPending = false;
 };

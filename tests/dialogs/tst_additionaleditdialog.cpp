@@ -30,7 +30,11 @@ private slots:
         QVERIFY((docId = insertDocument(fullDocument())) > 0);
     }
 
-    void cleanup() { delete dialog; }
+    void cleanup()
+    {
+        delete dialog;
+        QVERIFY(exec("DROP TRIGGER IF EXISTS refuse"));
+    }
 
     void hoursAndTotals_data()
     {
@@ -304,6 +308,55 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!dialog);
         QCOMPARE(column(docId, "comment").toString(), QStringLiteral("с отличием"));
+    }
+
+    void refusedWrites_data()
+    {
+        QTest::addColumn<QString>("trigger"); // the refused statement on DisciplineDetails
+        QTest::addColumn<QString>("action"); // a cell typed in, or the button clicked
+        QTest::addColumn<QString>("said");
+        QTest::newRow("cell") << "UPDATE" << "cell" << "Не удалось записать изменение";
+    }
+
+    // A table write the database refuses is said; the rows stay as stored and what the user typed
+    // stays; a refused cell is written by Save once the database takes it.
+    void refusedWrites()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(QString, action);
+        QFETCH(QString, said);
+        QVERIFY(insertDetails(docId));
+        openForEdit();
+        QTableView* disciplines = view("tableViewDisciplines");
+        typeCell(disciplines, 0, 2, "Химия");
+        trigger.replace(" WHEN", " ON DisciplineDetails WHEN");
+        if (!trigger.contains(" ON "))
+            trigger += " ON DisciplineDetails";
+        QVERIFY(exec("CREATE TRIGGER refuse BEFORE " + trigger + " BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        ModalAnswerer answerer;
+        disciplines->setCurrentIndex(disciplines->model()->index(1, 2));
+        if (action == "cell")
+            typeCell(disciplines, 1, 2, "Физика");
+        else
+            button(dialog, ("pushButton" + action).toLatin1())->click();
+        QTRY_VERIFY(!answerer.texts().isEmpty() && answerer.texts().last().startsWith(said));
+        const QStringList names = rows("SELECT disciplineName FROM DisciplineDetails ORDER BY discId");
+        QCOMPARE(names, QStringList({"Химия", "Дисциплина 2", "Дисциплина 3"}));
+        QStringList shown;
+        for (int row = 0; row < disciplines->model()->rowCount(); ++row)
+            shown << disciplines->model()->index(row, 2).data().toString();
+        QCOMPARE(shown, action == "cell" ? QStringList({"Химия", "Физика", "Дисциплина 3"}) : names);
+        if (action != "cell")
+            return;
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(answerer.texts().last(), QStringLiteral("Не удалось сохранить приложение к документу."));
+        QCOMPARE(states(dialog, {{'s', "pushButtonSave"}}) + disciplines->model()->index(1, 2).data().toString(),
+                 QStringLiteral("SФизика"));
+        QVERIFY(exec("DROP TRIGGER refuse"));
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(rows("SELECT disciplineName FROM DisciplineDetails WHERE discId = ?",
+                      {disciplines->model()->index(1, 0).data()}) + QStringList(states(dialog, {{'s', "pushButtonSave"}})),
+                 QStringList({"Физика", "s"}));
     }
 
     // A stored grade the list lacks survives showing and leaving; only a choice replaces it.
