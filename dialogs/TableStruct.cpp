@@ -24,6 +24,11 @@ const QString kDm = QStringLiteral("DM");
 const QString kEditRefused = QStringLiteral(
     "Не удалось записать изменение в базу данных (возможно, диск заполнен или файл базы данных недоступен "
     "для записи).\n\nВведённое значение осталось в таблице: нажмите «Сохранить», чтобы попробовать ещё раз.");
+const QString kAddRefused = QStringLiteral("Не удалось добавить строку: база данных не приняла запись.");
+const QString kDeleteRefused =
+    QStringLiteral("Не удалось удалить строки: база данных не приняла изменение. Строки остались на месте.");
+const QString kMoveRefused =
+    QStringLiteral("Не удалось переместить строку: база данных не приняла изменение. Строки остались на месте.");
 
 // Runs sql with the values bound in order; logs a failure.
 bool run(const QString& sql, const QVariantList& values)
@@ -206,14 +211,21 @@ void TableStruct::onAdd()
     {
         // The row is written once, with its document and module together.
         const QScopedValueRollback<bool> guard(inserting, true);
-        if (!model->insertRows(row, 1))
+        if (!model->insertRows(row, 1)) {
+            refused(kAddRefused);
             return;
+        }
         model->setData(model->index(row, 1), spoId);
         if (dm)
             model->setData(model->index(row, 2), moduleId);
     }
-    if (!model->submit())
+    if (!model->submit()) {
         VLOG << model->tableName() << model->lastError().text();
+        // Only the new row goes; what the user typed before stays.
+        model->revertRow(row);
+        refused(kAddRefused);
+        return;
+    }
     reload();
 
     view->setFocus(Qt::OtherFocusReason);
@@ -238,8 +250,12 @@ void TableStruct::onDelete()
                 || run(QStringLiteral("DELETE FROM DMDetails WHERE moduleId = ?"), {model->index(current.row(), 0).data()}))
             && model->removeRows(current.row(), 1);
     });
-    if (!ok)
-        VLOG << "row not deleted from" << model->tableName();
+    if (!ok) {
+        // The rows are all still stored; the model shows them again as they are.
+        model->revertRow(current.row());
+        refused(kDeleteRefused);
+        return;
+    }
     reload();
     clearCurrent();
 }
@@ -261,10 +277,11 @@ void TableStruct::onDeleteAll()
         }
         return true;
     });
-    if (!ok)
-        VLOG << "rows not deleted from" << model->tableName();
+    // Rows removed before the refusal are stored again; the reload shows them.
     reload();
     clearCurrent();
+    if (!ok)
+        refused(kDeleteRefused);
 }
 
 void TableStruct::updateButtons()
@@ -306,12 +323,19 @@ void TableStruct::move(int offset)
     if (!current.isValid() || target < 0 || target >= model->rowCount())
         return;
 
-    if (name == kModule) {
-        if (!moveModule(row, target))
-            VLOG << "module not moved";
+    // A write that is refused leaves its row pending in the model; this move
+    // reports it itself.
+    const QScopedValueRollback<bool> quiet(editRefusalPending, true);
+    const bool moved = name == kModule ? moveModule(row, target)
+                                       : SqlSavepoint::runAsOne(QStringLiteral("moveSupplementRow"), [&] {
+                                             swapModelRows(model, row, target, 2);
+                                             return !model->isDirty();
+                                         });
+    if (name == kModule || !moved)
         reload();
-    } else {
-        swapModelRows(model, row, target, 2);
+    if (!moved) {
+        refused(kMoveRefused);
+        return;
     }
     view->setCurrentIndex(model->index(target, current.column()));
     view->setFocus(Qt::OtherFocusReason);
@@ -326,7 +350,8 @@ bool TableStruct::moveModule(int row, int target)
     const QVariant second = model->index(target, 0).data();
     return SqlSavepoint::runAsOne(QStringLiteral("moveModule"), [&] {
         swapModelRows(model, row, target, 2);
-        return run(QStringLiteral("UPDATE DMDetails SET moduleId = CASE WHEN moduleId = ? THEN ? ELSE ? END "
+        return !model->isDirty()
+            && run(QStringLiteral("UPDATE DMDetails SET moduleId = CASE WHEN moduleId = ? THEN ? ELSE ? END "
                                   "WHERE moduleId IN (?, ?)"),
                    {first, second, first, first, second})
             && SupplementHours::updateModules(first.toInt()) && SupplementHours::updateModules(second.toInt());

@@ -315,7 +315,15 @@ private slots:
         QTest::addColumn<QString>("trigger"); // the refused statement on DisciplineDetails
         QTest::addColumn<QString>("action"); // a cell typed in, or the button clicked
         QTest::addColumn<QString>("said");
+        // The second row written: the first must not stay written.
+        const QString last = " WHEN OLD.disciplineName = 'Дисциплина %1'";
         QTest::newRow("cell") << "UPDATE" << "cell" << "Не удалось записать изменение";
+        QTest::newRow("add") << "INSERT" << "AddDiscipline" << "Не удалось добавить строку";
+        QTest::newRow("delete") << "DELETE" << "DeleteDiscipline" << "Не удалось удалить строки";
+        QTest::newRow("delete all, one refused") << "DELETE" + last.arg(2) << "DeleteAllDisciplines"
+                                                 << "Не удалось удалить строки";
+        QTest::newRow("move, one row refused") << "UPDATE OF disciplineName" + last.arg(3) << "DownDisciplines"
+                                               << "Не удалось переместить строку";
     }
 
     // A table write the database refuses is said; the rows stay as stored and what the user typed
