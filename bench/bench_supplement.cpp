@@ -36,10 +36,15 @@ QString numbers(int count)
         .arg(count);
 }
 
-// The module hours are left empty: the editor computes them when it opens.
+// The supplement's document fields, and its rows; the module hours are left
+// empty: the editor computes them when it opens.
 bool fillSupplements()
 {
     return run(QStringLiteral("BEGIN"))
+        && run(QStringLiteral("UPDATE SpoDocuments SET previousEducation = CASE spoId % 3 "
+                              "WHEN 0 THEN 'Основное общее образование, аттестат ' || (2010 + spoId % 12) "
+                              "WHEN 1 THEN 'Среднее общее образование' ELSE 'Аттестат о среднем общем образовании' END, "
+                              "totalCount = (2 + spoId % 2) || ' года ' || (spoId % 11) || ' месяцев'"))
         && run(QStringLiteral("INSERT INTO DisciplineDetails (spoId, disciplineName, disciplineCount, "
                               "disciplineCountAudit, disciplineRate) SELECT d.spoId, 'Дисциплина ' || k.i, 36 + k.i, "
                               "'20,5', 'хорошо' FROM SpoDocuments d, %1 ORDER BY d.spoId, k.i")
