@@ -131,6 +131,16 @@ void TableStruct::onDataChanged()
     }, Qt::QueuedConnection);
 }
 
+// An edit the database refused earlier is tried again first: the add, delete
+// or move that follows reloads the rows, which would drop it.
+bool TableStruct::storePending(const QString& refusal) const
+{
+    if (!model->isDirty() || model->submitAll())
+        return true;
+    refused(refusal);
+    return false;
+}
+
 void TableStruct::refused(const QString& text) const
 {
     VLOG << name << text;
@@ -205,7 +215,7 @@ void TableStruct::onAdd()
     if (!model || !view)
         return;
     const bool dm = name == kDm;
-    if (dm && moduleId < 1)
+    if ((dm && moduleId < 1) || !storePending(kAddRefused))
         return;
     const int row = model->rowCount();
     {
@@ -240,7 +250,7 @@ void TableStruct::onDelete()
     const QModelIndex current = view->currentIndex();
     if (!current.isValid())
         return;
-    if (!confirm(QStringLiteral("Вы уверены, что хотите удалить выделенную строку?")))
+    if (!confirm(QStringLiteral("Вы уверены, что хотите удалить выделенную строку?")) || !storePending(kDeleteRefused))
         return;
 
     // A module goes with its sub-subjects: those of the row removed, whatever
@@ -264,7 +274,7 @@ void TableStruct::onDeleteAll()
 {
     if (!model || !view)
         return;
-    if (!confirm(QStringLiteral("Вы уверены, что хотите удалить все строки?")))
+    if (!confirm(QStringLiteral("Вы уверены, что хотите удалить все строки?")) || !storePending(kDeleteRefused))
         return;
 
     const bool ok = SqlSavepoint::runAsOne(QStringLiteral("deleteSupplementRows"), [&] {
@@ -320,7 +330,7 @@ void TableStruct::move(int offset)
     const QModelIndex current = view->currentIndex();
     const int row = current.row();
     const int target = row + offset;
-    if (!current.isValid() || target < 0 || target >= model->rowCount())
+    if (!current.isValid() || target < 0 || target >= model->rowCount() || !storePending(kMoveRefused))
         return;
 
     // A write that is refused leaves its row pending in the model; this move

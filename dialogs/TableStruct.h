@@ -72,6 +72,8 @@ private:
     void move(int offset);
     bool moveModule(int row, int target);
     static bool confirm(const QString& text);
+    // False (and said with refusal) when an earlier refused edit still is.
+    bool storePending(const QString& refusal) const;
     // Tells the user that the database refused a change.
     void refused(const QString& text) const;
     void reload();
