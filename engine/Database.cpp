@@ -108,6 +108,32 @@ void rebuildViews(const QSqlDatabase& db)
     }
 }
 
+// The supplement editor reads one document's detail rows and one module's
+// sub-subjects at a time; without these indexes each such read scans a table
+// that holds the rows of every document. Its two proposal lists read one
+// column of every document, which an index holds in far fewer pages. Older
+// databases get them when they are opened; the structure check does not ask
+// for them.
+void createDetailIndexes(const QSqlDatabase& db)
+{
+    static const char* const statements[] = {
+        "CREATE INDEX IF NOT EXISTS DisciplineDetailsBySpoId ON DisciplineDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS PracticeDetailsBySpoId ON PracticeDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS AttestationDetailsBySpoId ON AttestationDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS CourseworkDetailsBySpoId ON CourseworkDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS ModuleDetailsBySpoId ON ModuleDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS DMDetailsBySpoId ON DMDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS DMDetailsByModuleId ON DMDetails (moduleId)",
+        "CREATE INDEX IF NOT EXISTS SpoDocumentsByPreviousEducation ON SpoDocuments (previousEducation)",
+        "CREATE INDEX IF NOT EXISTS SpoDocumentsByTotalCount ON SpoDocuments (totalCount)",
+    };
+    for (const char* statement : statements) {
+        QSqlQuery query(db);
+        if (!query.exec(QLatin1String(statement)))
+            VLOG << "SQL ERROR" << query.lastError().text() << statement;
+    }
+}
+
 // Runs the check script; false at the first statement that fails.
 bool runStructureCheck(const QSqlDatabase& db, const QString& path)
 {
@@ -292,6 +318,7 @@ Database::Database(bool checkStructure)
     }
     m_state = State::Open;
     rebuildViews(m_db);
+    createDetailIndexes(m_db);
 }
 
 Database::~Database()
@@ -530,14 +557,16 @@ QStringList Database::mostFrequentValues(const QString& table, const QStringList
 {
     if (fields.isEmpty())
         return {};
-    QScopedPointer<QSqlQuery> query(execStr(QStringLiteral("SELECT %1 FROM %2").arg(fields.join(QStringLiteral(", ")), table)));
+    // Counted by the database, one row per distinct stored value (read from an
+    // index where there is one), then merged by trimmed text.
     QMap<QString, int> counts;
-    const int columns = query->record().count();
-    while (query->next()) {
-        for (int column = 0; column < columns; ++column) {
-            const QString value = query->value(column).toString().trimmed();
+    for (const QString& field : fields) {
+        QScopedPointer<QSqlQuery> query(
+            execStr(QStringLiteral("SELECT %1, COUNT(*) FROM %2 GROUP BY %1").arg(field, table)));
+        while (query && query->next()) {
+            const QString value = query->value(0).toString().trimmed();
             if (!value.isEmpty())
-                ++counts[value];
+                counts[value] += query->value(1).toInt();
         }
     }
     QVector<QPair<QString, int>> pairs;
@@ -688,6 +717,7 @@ bool Database::restore(const QString& source, QString* reason)
     VLOG << "Database::restore OK!";
     patchDatabase(db->m_db);
     rebuildViews(db->m_db);
+    createDetailIndexes(db->m_db);
     return true;
 }
 
