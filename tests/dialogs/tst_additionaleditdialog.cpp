@@ -2,6 +2,7 @@
 #include "dialogs/ComboBoxRateItemDelegate.h"
 #include "dialogs/DocumentEditDialog.h"
 #include "engine/Database.h"
+#include "support/Typing.h"
 #include "support/DocumentFixtures.h"
 #include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
@@ -117,7 +118,7 @@ private slots:
         QCOMPARE(rows(hours), QStringList({"1,5|11.5", "2.56|12.56"}));
 
         selectModule(0);
-        typeInto(spin, "2" + point() + "5", Qt::Key_Return);
+        Typing::typeOver(spin, "2" + point() + "5", Qt::Key_Return);
         QCOMPARE(rows(hours), QStringList({"2.5|12.5", "2.56|12.56"}));
         QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated_2")->text(), QStringLiteral("25.06"));
         // A typed sub-subject's hours count once they are stored.
@@ -237,7 +238,7 @@ private slots:
         for (const QString& cell : typed.split('/')) {
             QWidget* editor = tableView->indexWidget(tableView->currentIndex());
             QVERIFY(editor);
-            typeText(editor, cell);
+            Typing::type(editor, cell);
             QTest::keyClick(editor, Qt::Key_Tab);
         }
         qInstallMessageHandler(previous);
@@ -282,13 +283,13 @@ private slots:
     void saveAndClose()
     {
         openForEdit();
-        typeInto(child<QComboBox>(dialog, "comboBoxPreviousEducation"), "Аттестат 2019", Qt::Key_Return);
-        typeInto(child<QComboBox>(dialog, "comboBoxTotalCount"), "3 года 10 месяцев", Qt::Key_Tab);
-        typeInto(edit(dialog, "lineEditAttestationTotalCount"), "6 недель", Qt::Key_Tab);
-        typeInto(edit(dialog, "lineEditPracticeTotalCount"), "12" + point() + "5 недель", Qt::Key_Return);
+        Typing::typeOver(child<QComboBox>(dialog, "comboBoxPreviousEducation"), "Аттестат 2019", Qt::Key_Return);
+        Typing::typeOver(child<QComboBox>(dialog, "comboBoxTotalCount"), "3 года 10 месяцев", Qt::Key_Tab);
+        Typing::typeOver(edit(dialog, "lineEditAttestationTotalCount"), "6 недель", Qt::Key_Tab);
+        Typing::typeOver(edit(dialog, "lineEditPracticeTotalCount"), "12" + point() + "5 недель", Qt::Key_Return);
         auto* comment = child<QPlainTextEdit>(dialog, "plainTextEditComment");
         QTest::keyClick(comment, Qt::Key_A, Qt::ControlModifier);
-        typeText(comment, "с отличием");
+        Typing::type(comment, "с отличием");
         button(dialog, "pushButtonSave")->click();
         QCOMPARE(rows("SELECT previousEducation, totalCount, attestationTotalCount, practiceTotalCount, comment "
                       "FROM SpoDocuments WHERE spoId = ?", {docId}),
@@ -304,7 +305,7 @@ private slots:
         QCOMPARE(states(dialog, {{'e', "pushButtonEditForm"}, {'s', "pushButtonSave"}}), QStringLiteral("eS"));
         QVERIFY(exec("DROP TRIGGER locked"));
 
-        typeText(comment, " и другое");
+        Typing::type(comment, " и другое");
         button(dialog, "pushButtonCancel")->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!dialog);
@@ -411,23 +412,6 @@ private:
     }
     QTableView* view(const char* name) const { return child<QTableView>(dialog, name); }
     static QString point() { return QLocale().decimalPoint(); }
-    // QTest::keyClicks, also for letters beyond ASCII (which it cannot map to a key).
-    static void typeText(QWidget* widget, const QString& text)
-    {
-        for (const QChar c : text) {
-            if (c.unicode() < 0x80)
-                QTest::keyClick(widget, c.toLatin1());
-            else
-                QTest::sendKeyEvent(QTest::Click, widget, Qt::Key(c.toUpper().unicode()), QString(c), Qt::NoModifier);
-        }
-    }
-    // As the user replaces a field's text: select all, type, finish with key.
-    static void typeInto(QWidget* widget, const QString& text, Qt::Key finish)
-    {
-        QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
-        typeText(widget, text);
-        QTest::keyClick(widget, finish);
-    }
     // F2 opens the cell's editor; Tab stores what was typed.
     static void typeCell(QTableView* table, int row, int column, const QString& text)
     {
@@ -435,7 +419,7 @@ private:
         QTest::keyClick(table, Qt::Key_F2);
         QWidget* editor = table->indexWidget(table->currentIndex());
         QVERIFY(editor);
-        typeInto(editor, text, Qt::Key_Tab);
+        Typing::typeOver(editor, text, Qt::Key_Tab);
     }
     void selectModule(int row)
     {
