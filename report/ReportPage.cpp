@@ -177,7 +177,8 @@ QString ReportPage::substituteVariables(const QString& text, ValueForm form)
 QString ReportPage::replaceTokens(const QString& text, const QString& opener,
                                   const std::function<QString(const QString&)>& lookup,
                                   bool* stopped,
-                                  const std::function<QString(const QString&)>& between)
+                                  const std::function<QString(const QString&)>& between,
+                                  Qt::CaseSensitivity openerCase)
 {
     if (stopped)
         *stopped = false;
@@ -195,7 +196,7 @@ QString ReportPage::replaceTokens(const QString& text, const QString& opener,
     int pos = 0;
     bool stop = false;
     for (;;) {
-        const int start = text.indexOf(opener, pos);
+        const int start = text.indexOf(opener, pos, openerCase);
         if (start < 0)
             break;
         // The first closing brace after the scan position must close this

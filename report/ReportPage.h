@@ -113,10 +113,12 @@ public:
     // token or the token is never closed; *stopped then becomes true.
     // between, when given, turns each piece of text around the tokens (not
     // the inserted values, nor a rest left by a stop) into what goes out.
+    // openerCase says whether the opener must match in case.
     static QString replaceTokens(const QString& text, const QString& opener,
                                  const std::function<QString(const QString&)>& lookup,
                                  bool* stopped = nullptr,
-                                 const std::function<QString(const QString&)>& between = {});
+                                 const std::function<QString(const QString&)>& between = {},
+                                 Qt::CaseSensitivity openerCase = Qt::CaseSensitive);
 
     // The object bound under the name (trimmed, lower-cased), or null; a
     // deleted model gives null.

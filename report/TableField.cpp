@@ -152,14 +152,17 @@ QString TableField::cellText(const QString& columnTemplate, int row)
     // breaks; model values are what users typed and go in after that, as
     // they are (a subject named "$V{Full_Name}" or with a backslash-n
     // prints as named). The scan continues after each value, so a token
-    // inside one is never expanded either.
+    // inside one is never expanded either. The model name matches in any
+    // case, as the page looks models up: the variable manager offers its
+    // tokens lower-cased, while templates name models as typed.
     ReportPage* const reportPage = page();
     return ReportPage::replaceTokens(
-        columnTemplate, QStringLiteral("$D{%1.").arg(m_modelName),
+        columnTemplate, QStringLiteral("$D{%1.").arg(m_modelName.trimmed()),
         [this, row](const QString& columnName) { return modelValue(columnName, row); }, nullptr,
         [reportPage](const QString& text) {
             return reportPage ? reportPage->substituteVariables(text) : text;
-        });
+        },
+        Qt::CaseInsensitive);
 }
 
 void TableField::buildCells()

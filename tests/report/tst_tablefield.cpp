@@ -97,7 +97,7 @@ private slots:
         QTest::addColumn<QString>("cellTemplate");
         QTest::addColumn<QString>("expected");
         QTest::newRow("text around") << "(" + token("col1") + ") / " + token("col3") + "ч." << "(r0c1) / r0c3ч.";
-        QTest::newRow("model name is case-sensitive") << "$D{ViewSpoDetails.col1}" << "$D{ViewSpoDetails.col1}";
+        QTest::newRow("model name in any case") << "$D{ViewSpoDetails.col1}" << "r0c1";
         QTest::newRow("column name is case-sensitive") << token("COL1") << "";
         QTest::newRow("brace before token") << "a} " + token("col1") + "\\n" << "a} " + token("col1") + "\\n";
         QTest::newRow("backslash n") << token("col1") + "\\n" + token("col2") << "r0c1\nr0c2";
