@@ -1,11 +1,11 @@
 #include "modules/updater/Updater.h"
 
 #include "engine/MessageLog.h"
+#include "engine/NetworkAccess.h"
 #include "engine/ProductTypeInfo.h"
 
 #include <QDomDocument>
 #include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QSysInfo>
 #include <QUrl>
 
@@ -18,35 +18,29 @@ Updater::Updater(const QString& url, QObject* parent)
     : QObject(parent)
     , url(url)
 {
-    connect(&manager, &QNetworkAccessManager::finished, this, &Updater::fileDownloaded);
-    manager.get(QNetworkRequest(QUrl(url)));
+    QNetworkReply* reply = NetworkAccess::get(QUrl(url), NetworkAccess::ListSizeLimit);
+    if (reply)
+        connect(reply, &QNetworkReply::finished, this, [this, reply] { fileDownloaded(reply); });
+    else // not a web address: fails as no connection would, once the caller has connected
+        QMetaObject::invokeMethod(this, [this] { fileDownloaded(nullptr); }, Qt::QueuedConnection);
 }
-
-namespace {
-
-QString g_testUrl;
-
-} // namespace
 
 QString Updater::defaultUrl()
 {
-    return g_testUrl.isEmpty() ? QStringLiteral(VELSPO_VERSION_LIST_URL) : g_testUrl;
-}
-
-void Updater::setDefaultUrlForTesting(const QString& url)
-{
-    g_testUrl = url;
+    return QStringLiteral(VELSPO_VERSION_LIST_URL);
 }
 
 void Updater::fileDownloaded(QNetworkReply* pReply)
 {
-    if (pReply->error() != QNetworkReply::NoError) {
+    downloadedData = pReply ? NetworkAccess::body(pReply, NetworkAccess::ListSizeLimit) : QByteArray();
+    // A timeout, an answer over its size, a refused redirect or an empty
+    // answer say as much as no connection at all.
+    if (downloadedData.isEmpty())
         emit updatingError(QStringLiteral("Не удалось подключиться к серверу обновлений"));
-    } else {
-        downloadedData = pReply->readAll();
+    else
         readXml();
-    }
-    pReply->deleteLater();
+    if (pReply)
+        pReply->deleteLater();
     deleteLater();
 }
 
@@ -82,6 +76,11 @@ bool Updater::readXml()
             else if (item.tagName() == linkElement)
                 downloadLink = item.text();
         }
+    }
+    // Only a web link is offered; any other is as good as none.
+    if (!downloadLink.isEmpty() && !NetworkAccess::isWebUrl(QUrl(downloadLink))) {
+        VLOG << "refused download link" << downloadLink;
+        downloadLink.clear();
     }
 
     const QStringList parts = versionText.split(QLatin1Char('.'), Qt::KeepEmptyParts);
