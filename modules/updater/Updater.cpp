@@ -8,6 +8,29 @@
 #include <QNetworkReply>
 #include <QSysInfo>
 #include <QUrl>
+#include <QXmlStreamReader>
+
+namespace {
+
+// The DOM parser recurses once per level: a list nested some thousands deep
+// overflows the stack. A real list is three levels deep.
+constexpr int kDeepestList = 32;
+
+bool nestedTooDeep(const QByteArray& data)
+{
+    QXmlStreamReader reader(data);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth > kDeepestList)
+            return true;
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+    }
+    return false; // a parse error is reported by the real parse
+}
+
+} // namespace
 
 Updater::Updater(QObject* parent)
     : Updater(defaultUrl(), parent)
@@ -50,6 +73,11 @@ bool Updater::readXml()
     QString message;
     int line = 0;
     int column = 0;
+    if (nestedTooDeep(downloadedData)) {
+        VLOG << "Error: version list nested deeper than" << kDeepestList << "levels";
+        emit updatingError(QStringLiteral("Что-то пошло не так."));
+        return false;
+    }
     if (!document.setContent(downloadedData, false, &message, &line, &column)) {
         VLOG << "Error: Parse error at line " << line << ", "
              << "column " << column << ": " << message << "Loading default config";

@@ -279,6 +279,10 @@ private slots:
                                   << "Что-то пошло не так..";
         QTest::newRow("other root") << ok << versionList("1.0.0", "", "versions") << "menu" << none << "Что-то пошло не так...";
         QTest::newRow("not xml") << ok << QByteArray("<vel-versions><VelSpo>") << "menu" << none << "Что-то пошло не так.";
+        QTest::newRow("nested 32 deep") << ok << padded(versionList("0.5.0"), 32) << "menu" << none << ready;
+        QTest::newRow("nested 33 deep") << ok << padded(versionList("0.5.0"), 33) << "menu" << none << "Что-то пошло не так.";
+        QTest::newRow("nested 30000 deep") << ok << padded(versionList("0.5.0"), 30000) << "menu" << none
+                                           << "Что-то пошло не так.";
         QTest::newRow("1 MB") << ok << padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit) << "menu" << none << ready;
         QTest::newRow("over 1 MB") << ok << padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1) << "menu"
                                    << none << noServer;
