@@ -44,13 +44,14 @@ bool NetworkAccess::isWebUrl(const QUrl& url)
         && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
-QNetworkReply* NetworkAccess::get(const QUrl& url, qint64 sizeLimit)
+QNetworkReply* NetworkAccess::get(const QUrl& url, qint64 sizeLimit, QObject* owner)
 {
     if (!isWebUrl(url)) {
         VLOG << "refused to fetch" << url.toString();
         return nullptr;
     }
     QNetworkReply* reply = manager()->get(QNetworkRequest(url));
+    reply->setParent(owner);
     // The whole transfer, not only a silence, is timed: a server trickling a
     // byte now and then would hold an idle timer off for ever.
     auto* timer = new QTimer(reply);

@@ -5,6 +5,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QObject;
 class QUrl;
 
 // The program's one road onto the network: one access manager for every
@@ -33,9 +34,11 @@ public:
     static bool isWebUrl(const QUrl& url);
 
     // Sends a GET for url through the shared manager, aborted past the
-    // transfer timeout or when its body grows beyond sizeLimit. Returns null,
-    // sending nothing, for an address that is not http or https.
-    static QNetworkReply* get(const QUrl& url, qint64 sizeLimit);
+    // transfer timeout or when its body grows beyond sizeLimit. The reply is
+    // owner's child, so a request nobody waits for any more goes with its
+    // owner. Returns null, sending nothing, for an address that is not http
+    // or https.
+    static QNetworkReply* get(const QUrl& url, qint64 sizeLimit, QObject* owner);
 
     // The body of a finished reply when it is a success: no error (nor an
     // abort), a 2xx status, at least one byte and at most sizeLimit. Empty

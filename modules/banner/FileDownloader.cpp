@@ -40,7 +40,7 @@ void FileDownloader::download()
 {
     // Nothing is fetched that could not be kept.
     QNetworkReply* reply
-        = isReservedName(m_url.fileName(QUrl::FullyDecoded)) ? nullptr : NetworkAccess::get(m_url, m_sizeLimit);
+        = isReservedName(m_url.fileName(QUrl::FullyDecoded)) ? nullptr : NetworkAccess::get(m_url, m_sizeLimit, this);
     if (!reply) { // reported as a failed connection, once the caller has connected
         QMetaObject::invokeMethod(this, [this] { downloadFinished(nullptr); }, Qt::QueuedConnection);
         return;

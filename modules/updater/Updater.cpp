@@ -41,7 +41,7 @@ Updater::Updater(const QString& url, QObject* parent)
     : QObject(parent)
     , url(url)
 {
-    QNetworkReply* reply = NetworkAccess::get(QUrl(url), NetworkAccess::ListSizeLimit);
+    QNetworkReply* reply = NetworkAccess::get(QUrl(url), NetworkAccess::ListSizeLimit, this);
     if (reply)
         connect(reply, &QNetworkReply::finished, this, [this, reply] { fileDownloaded(reply); });
     else // not a web address: fails as no connection would, once the caller has connected
