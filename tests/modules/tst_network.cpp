@@ -301,6 +301,7 @@ private slots:
         QTest::newRow("redirected to a file") << QByteArray("302 Found") << QByteArray("file:///etc/hostname") << "menu"
                                               << none << noServer;
         QTest::newRow("redirected in a loop") << QByteArray("302 Found") << QByteArray("/loop") << "menu" << none << noServer;
+        QTest::newRow("window closed") << QByteArray("stall") << QByteArray() << "menu close" << none << "";
         QTest::newRow("asked twice") << ok << versionList("0.5.0") << "menu menu" << none << ready;
         QTest::newRow("asked during the silent check") << ok << versionList("0.5.0") << "silent menu" << none << ready;
         QTest::newRow("silent, yes") << ok << versionList("0.5.0") << "silent" << int(QMessageBox::Yes) << ask + " http://x/64";
@@ -316,6 +317,8 @@ private slots:
         QFETCH(int, answer);
         LocalHttpServer server;
         serve(server, "/v.xml", status, body);
+        if (calls.endsWith("close")) // the window closes while the request waits, long before its time is up
+            NetworkAccess::setTransferTimeout(NetworkAccess::DefaultTransferTimeoutMs);
         server.reply("/list.xml", versionList("0.5.0"));
         server.answer("/loop", "302 Found", "", "Location: /loop\r\n");
         Database::userSettings()->setValue("VelSpo/showTipsOnStartup", false);
@@ -325,10 +328,16 @@ private slots:
         {
             VelMainWindow window;
             window.setVersionListUrl(status == "closed" ? LocalHttpServer::closedUrl("/v.xml") : server.url("/v.xml"));
-            for (const QString& call : calls.split(' '))
-                window.checkUpdates(call == "silent");
-            QTRY_VERIFY_WITH_TIMEOUT(window.findChildren<Updater*>().isEmpty(), 10000);
+            for (const QString& call : calls.split(' ')) {
+                if (call != "close")
+                    window.checkUpdates(call == "silent");
+            }
+            if (calls.endsWith("close"))
+                QTRY_COMPARE(server.requests.size(), 1);
+            else
+                QTRY_VERIFY_WITH_TIMEOUT(window.findChildren<Updater*>().isEmpty(), 10000);
         }
+        QTRY_VERIFY(server.findChildren<QTcpSocket*>().isEmpty()); // no request outlives its window
         QStringList result = answerer.texts();
         for (const QUrl& url : urls.urls)
             result << url.toString();
