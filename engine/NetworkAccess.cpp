@@ -62,8 +62,8 @@ QNetworkReply* NetworkAccess::get(const QUrl& url, qint64 sizeLimit, QObject* ow
     });
     QObject::connect(reply, &QNetworkReply::finished, timer, &QTimer::stop);
     timer->start(g_transferTimeoutMs);
-    // Checked as the head and each piece arrive: progress reports are held
-    // back while data comes fast, and a burst followed by silence would pass.
+    // Checked as the head and each piece arrive (progress reports are held
+    // back while data comes fast: a burst followed by silence would pass).
     const auto checkSize = [reply, sizeLimit] {
         if (reply->bytesAvailable() > sizeLimit
             || reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > sizeLimit) {
@@ -76,7 +76,7 @@ QNetworkReply* NetworkAccess::get(const QUrl& url, qint64 sizeLimit, QObject* ow
     return reply;
 }
 
-QByteArray NetworkAccess::body(QNetworkReply* reply, qint64 sizeLimit)
+QByteArray NetworkAccess::body(QNetworkReply* reply)
 {
     if (reply->error() != QNetworkReply::NoError) {
         VLOG << "request failed" << reply->url().toString() << reply->errorString();
@@ -85,11 +85,6 @@ QByteArray NetworkAccess::body(QNetworkReply* reply, qint64 sizeLimit)
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status < 200 || status > 299) {
         VLOG << "answered" << status << reply->url().toString();
-        return QByteArray();
-    }
-    // An abort in the last progress report comes too late to fail the reply.
-    if (reply->bytesAvailable() > sizeLimit) {
-        VLOG << "answer over" << sizeLimit << "bytes" << reply->url().toString();
         return QByteArray();
     }
     return reply->readAll();

@@ -41,7 +41,6 @@ public:
     static QNetworkReply* get(const QUrl& url, qint64 sizeLimit, QObject* owner);
 
     // The body of a finished reply when it is a success: no error (nor an
-    // abort), a 2xx status, at least one byte and at most sizeLimit. Empty
-    // otherwise.
-    static QByteArray body(QNetworkReply* reply, qint64 sizeLimit);
+    // abort), a 2xx status and at least one byte. Empty otherwise.
+    static QByteArray body(QNetworkReply* reply);
 };

@@ -67,7 +67,7 @@ void FileDownloader::downloadFinished(QNetworkReply* reply)
         return;
     }
     const QString path = FileChooser::joinPath(Database::userSettingsPath(), name);
-    const QByteArray data = reply ? NetworkAccess::body(reply, m_sizeLimit) : QByteArray();
+    const QByteArray data = reply ? NetworkAccess::body(reply) : QByteArray();
     if (data.isEmpty() || (m_check && !m_check(data))) {
         if (!data.isEmpty())
             VLOG << "refused the content of" << m_url.toString();

@@ -55,7 +55,7 @@ QString Updater::defaultUrl()
 
 void Updater::fileDownloaded(QNetworkReply* pReply)
 {
-    downloadedData = pReply ? NetworkAccess::body(pReply, NetworkAccess::ListSizeLimit) : QByteArray();
+    downloadedData = pReply ? NetworkAccess::body(pReply) : QByteArray();
     // A timeout, an answer over its size, a refused redirect or an empty
     // answer say as much as no connection at all.
     if (downloadedData.isEmpty())
