@@ -1,4 +1,5 @@
 #include "support/Canvas.h"
+#include "support/FileSizeLimit.h"
 #include "support/PageMaker.h"
 #include "support/TestEnvironment.h"
 #include "support/WarningLog.h"
@@ -19,8 +20,6 @@
 #include <QWidget>
 
 #include <cmath>
-#include <csignal>
-#include <sys/resource.h>
 
 // Widgets get a device pixel ratio of 2 (set before the application starts).
 static const bool scaledScreen = qputenv("QT_SCALE_FACTOR", "2");
@@ -29,24 +28,6 @@ static const bool scaledScreen = qputenv("QT_SCALE_FACTOR", "2");
 static const bool watchdog = qputenv("QTEST_FUNCTION_TIMEOUT", "20000");
 
 namespace {
-
-// Files can grow to at most this many bytes while it lives: the failure a full disk gives.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 quint32 crc32(const QByteArray& bytes)
 {
