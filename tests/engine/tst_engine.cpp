@@ -101,34 +101,20 @@ private slots:
         flushDeletes();
     }
 
-    // Every type is found by its number and has its exact title and description.
+    // Every type is found by its number and names its template file; other numbers are refused.
     void registersFourTypesOnce()
     {
         ReportList::registerReports(); // again: changes nothing
-        QStringList texts;
+        QStringList types;
         for (ReportInfo* info : ReportList::allReports()) {
-            texts << QStringLiteral("%1 %2").arg(info->type).arg(info->name) << info->title << info->description;
+            types << QStringLiteral("%1 %2").arg(info->type).arg(info->name);
             QCOMPARE(ReportList::info(ReportList::ReportType(info->type)), info);
         }
+        QCOMPARE(types, QStringList({"401 id120", "402 id121", "403 id121double", "404 id124"}));
         for (int type : {0, 400, 405}) {
             QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("unregistered report type %1$").arg(type)));
             QVERIFY(!ReportList::info(ReportList::ReportType(type)));
         }
-        const QString addition = QStringLiteral(
-            "Бланк приложения к диплому о среднем профессиональном образовании/ диплому о среднем "
-            "профессиональном образовании с отличием (Приказ №531 от 04.07.2013 в ред. Приказов №1243 от "
-            "15.11.2013, № 380 от 09.04.2015)");
-        QCOMPARE(texts,
-                 QStringList({"401 id120", "Бланк диплома о среднем профессиональном образовании",
-                              "Бланк диплома о среднем профессиональном образовании (Приказ №531 от 04.07.2013 в "
-                              "ред. Приказа №1243 от 15.11.2013, № 380 от 09.04.2015)",
-                              "402 id121", "Бланк приложения к диплому о среднем профессиональном образовании", addition,
-                              "403 id121double", "Бланк приложения к диплому о среднем профессиональном образовании 2 листа",
-                              addition + "\nДва экземпляра бланка!", "404 id124",
-                              "Бланк диплома о среднем профессиональном образовании с отличием",
-                              // "4.07.2013" and "№380" stand as the blank's order prints them.
-                              "Бланк диплома о среднем профессиональном образовании с отличием (Приказ №531 от "
-                              "4.07.2013 в ред. Приказа №1243 от 15.11.2013, №380 от 09.04.2015)"}));
     }
 
     // Stored dates in words and digits (empty when invalid), short names, months.
@@ -208,7 +194,6 @@ private slots:
         QCOMPARE(variable(page, "text_for_addition") + "|" + variable(page, "full_name") + "|"
                      + variable(page, "full_name_short"),
                  QStringLiteral("о среднем профессиональном образовании|Иванов Иван|Иванов И."));
-        QCOMPARE(page.variables().size(), 32);
         for (const char* name : {"is_excellent", "is_duplicate", "middle_name", "issue_out", "issue_out_year",
                                  "decision_date_digit", "birth", "boss1", "boss2_short", "city", "orgname"})
             QVERIFY2(variable(page, name).isEmpty(), name);
@@ -297,7 +282,6 @@ private slots:
         QVERIFY(!Engine::loadReportData(bad, &page, 1, true) && !Engine::loadReportData(ReportList::SpoDiploma, nullptr, 1, true));
         // Without a designer the editor road stops with a log line.
         ReportEditor::setFactory(ReportEditor::Factory());
-        QVERIFY(!ReportEditor::hasFactory());
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("no report designer available$"));
         m_engine->onGuiEdit(ReportList::SpoDiploma);
         QCOMPARE(m_errors->count(), 0);
