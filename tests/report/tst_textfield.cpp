@@ -129,20 +129,6 @@ private slots:
         QCOMPARE(render(field).image(), filled);
     }
 
-    // Template and data text are the printing test's.
-    void dataModeAndMarkup()
-    {
-        TextField* field = addField({10, 10, 120, 10}, QStringLiteral("$V{empty}"));
-        m_page->setVariable(QStringLiteral("empty"), QString());
-        m_page->setDataMode(true);
-        QVERIFY(render(field).isBlank());
-        field->setText(QStringLiteral("Жирный"));
-        const int plain = render(field).inkCount();
-        field->setText(QStringLiteral("<b>Жирный</b>"));
-        const int bold = render(field).inkCount();
-        QVERIFY2(bold > plain * 1.2, qPrintable(QStringLiteral("%1 %2").arg(plain).arg(bold)));
-    }
-
     void fieldWithoutPageDrawsNothing()
     {
         TextField* field = addField({0, 0, 50, 50}, QStringLiteral("Ш"));
