@@ -85,8 +85,12 @@ Document::Document()
     lxw_workbook_options options = {};
     options.tmpdir = m_tempDir.data();
     m_workbook = workbook_new_opt(m_tempFile.constData(), &options);
-    if (m_workbook)
+    if (m_workbook) {
         m_sheet = workbook_add_worksheet(m_workbook, nullptr);
+        // Without a format of its own a cell would take the column's format
+        // the writer knows at save, whenever the cell was written.
+        m_plainFormat = workbook_add_format(m_workbook);
+    }
     if (!m_sheet)
         VLOG << "cannot start a workbook";
 }
@@ -155,8 +159,7 @@ bool Document::write(int row, int column, const QVariant& value, const Format& f
         cellFormat = workbookFormat(format);
     } else {
         const auto it = m_columns.constFind(column);
-        if (it != m_columns.constEnd())
-            cellFormat = it->workbookFormat;
+        cellFormat = it != m_columns.constEnd() && it->workbookFormat ? it->workbookFormat : m_plainFormat;
     }
     const lxw_row_t r = lxw_row_t(row - 1);
     const lxw_col_t c = lxw_col_t(column - 1);

@@ -68,6 +68,7 @@ private:
     QByteArray m_tempDir;
     lxw_workbook* m_workbook = nullptr;
     lxw_worksheet* m_sheet = nullptr;
+    lxw_format* m_plainFormat = nullptr; // the sheet's default look
     QHash<QString, lxw_format*> m_formats;
     QMap<int, Column> m_columns;
     QMap<int, double> m_rowHeights;

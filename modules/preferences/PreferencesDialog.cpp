@@ -16,6 +16,15 @@ namespace {
 const char* const kCipherKey = "maplerot472";
 constexpr int kHighestPort = 65535;
 
+// The proxy settings in the common settings file.
+const QString kProxyEnabled = QStringLiteral("Proxy/enabled");
+const QString kProxyHost = QStringLiteral("Proxy/hostName");
+const QString kProxyPort = QStringLiteral("Proxy/port");
+const QString kProxyUser = QStringLiteral("Proxy/user");
+const QString kProxyPassword = QStringLiteral("Proxy/password");
+// In the user's settings file.
+const QString kSpellCheckingEnabled = QStringLiteral("SpellChecker/enabled");
+
 // The same loops encipher and decipher: XOR is its own inverse.
 QByteArray scramble(QByteArray bytes)
 {
@@ -76,10 +85,10 @@ void PreferencesDialog::applyProxy()
 {
     QSettings* settings = Database::commonSettings();
     QNetworkProxy proxy;
-    if (settings->value(QStringLiteral("Proxy/enabled")).toBool()) {
+    if (settings->value(kProxyEnabled).toBool()) {
         proxy.setType(QNetworkProxy::Socks5Proxy);
-        proxy.setHostName(settings->value(QStringLiteral("Proxy/hostName")).toString());
-        const int port = settings->value(QStringLiteral("Proxy/port")).toInt();
+        proxy.setHostName(settings->value(kProxyHost).toString());
+        const int port = settings->value(kProxyPort).toInt();
         // A port beyond 16 bits would wrap to some other port; port 0 makes the
         // requests fail rather than go to a server nobody chose.
         if (port < 0 || port > kHighestPort) {
@@ -88,10 +97,10 @@ void PreferencesDialog::applyProxy()
         } else {
             proxy.setPort(quint16(port));
         }
-        const QString user = settings->value(QStringLiteral("Proxy/user")).toString();
+        const QString user = settings->value(kProxyUser).toString();
         if (!user.isEmpty()) {
             proxy.setUser(user);
-            proxy.setPassword(decipher(settings->value(QStringLiteral("Proxy/password")).toString()));
+            proxy.setPassword(decipher(settings->value(kProxyPassword).toString()));
         }
     } else {
         proxy.setType(QNetworkProxy::NoProxy);
@@ -102,14 +111,14 @@ void PreferencesDialog::applyProxy()
 void PreferencesDialog::loadOptions()
 {
     QSettings* common = Database::commonSettings();
-    ui->checkBoxUseProxy->setChecked(common->value(QStringLiteral("Proxy/enabled")).toBool());
-    ui->lineEditHost->setText(common->value(QStringLiteral("Proxy/hostName")).toString());
-    ui->spinBoxPort->setValue(common->value(QStringLiteral("Proxy/port")).toInt());
-    ui->lineEditUser->setText(common->value(QStringLiteral("Proxy/user")).toString());
-    ui->lineEditPass->setText(decipher(common->value(QStringLiteral("Proxy/password")).toString()));
+    ui->checkBoxUseProxy->setChecked(common->value(kProxyEnabled).toBool());
+    ui->lineEditHost->setText(common->value(kProxyHost).toString());
+    ui->spinBoxPort->setValue(common->value(kProxyPort).toInt());
+    ui->lineEditUser->setText(common->value(kProxyUser).toString());
+    ui->lineEditPass->setText(decipher(common->value(kProxyPassword).toString()));
     ui->groupBoxProxy->setEnabled(ui->checkBoxUseProxy->isChecked());
 
-    const bool spelling = Database::userSettings()->value(QStringLiteral("SpellChecker/enabled"), true).toBool();
+    const bool spelling = Database::userSettings()->value(kSpellCheckingEnabled, true).toBool();
     ui->checkBoxSpellChecking->setChecked(spelling);
     ui->groupBoxAddWord->setEnabled(spelling);
 
@@ -135,12 +144,12 @@ bool PreferencesDialog::saveOptions(QStringList* failedFiles)
         QVariant value;
     };
     const QList<Entry> entries = {
-        {&common, QStringLiteral("Proxy/enabled"), ui->checkBoxUseProxy->isChecked()},
-        {&common, QStringLiteral("Proxy/hostName"), ui->lineEditHost->text()},
-        {&common, QStringLiteral("Proxy/port"), ui->spinBoxPort->value()},
-        {&common, QStringLiteral("Proxy/user"), ui->lineEditUser->text()},
-        {&common, QStringLiteral("Proxy/password"), encipher(ui->lineEditPass->text())},
-        {&user, QStringLiteral("SpellChecker/enabled"), ui->checkBoxSpellChecking->isChecked()},
+        {&common, kProxyEnabled, ui->checkBoxUseProxy->isChecked()},
+        {&common, kProxyHost, ui->lineEditHost->text()},
+        {&common, kProxyPort, ui->spinBoxPort->value()},
+        {&common, kProxyUser, ui->lineEditUser->text()},
+        {&common, kProxyPassword, encipher(ui->lineEditPass->text())},
+        {&user, kSpellCheckingEnabled, ui->checkBoxSpellChecking->isChecked()},
     };
     QList<Entry> previous;
     for (const Entry& entry : entries) {

@@ -1,4 +1,4 @@
-#include "engine/Database.h"
+#include "engine/DatabaseFixtures.h"
 #include "engine/ProductTypeInfo.h"
 #include "modules/VelMainWindow/VelMainWindow.h"
 #include "modules/about/AboutDialog.h"
@@ -7,6 +7,7 @@
 #include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
+#include "support/Typing.h"
 
 #include <QLabel>
 #include <QNetworkProxy>
@@ -19,6 +20,8 @@
 #include <QTextEdit>
 
 using namespace FormWidgets;
+using DatabaseFixtures::readBytes;
+using DatabaseFixtures::writeBytes;
 
 namespace {
 
@@ -34,25 +37,10 @@ QStringList shownTips(TipsDialog* dialog, int presses)
 // The proxy as the user types it.
 void typeProxy(QWidget* dialog, const QString& host, int port, const QString& user, const QString& password)
 {
-    QTest::keyClicks(edit(dialog, "lineEditHost"), host);
-    auto* portBox = child<QSpinBox>(dialog, "spinBoxPort");
-    QTest::keyClick(portBox, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(portBox, QString::number(port));
-    QTest::keyClick(portBox, Qt::Key_Tab);
-    QTest::keyClicks(edit(dialog, "lineEditUser"), user);
-    QTest::keyClicks(edit(dialog, "lineEditPass"), password);
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    Typing::type(edit(dialog, "lineEditHost"), host);
+    Typing::typeOver(child<QSpinBox>(dialog, "spinBoxPort"), QString::number(port));
+    Typing::type(edit(dialog, "lineEditUser"), user);
+    Typing::type(edit(dialog, "lineEditPass"), password);
 }
 
 } // namespace
@@ -115,7 +103,7 @@ private slots:
         QFETCH(bool, common);
         const QString file = (common ? Database::commonSettings() : Database::userSettings())->fileName();
         Database::syncSettings();
-        const QByteArray before = readAll(file);
+        const QByteArray before = readBytes(file);
         QFile::remove(file);
         QVERIFY(QDir().mkpath(file)); // a folder refuses the write, even to root
         QPointer<PreferencesDialog> dialog = new PreferencesDialog;
@@ -131,15 +119,15 @@ private slots:
         QCOMPARE(edit(dialog, "lineEditHost")->text() + edit(dialog, "lineEditPass")->text(), QStringLiteral("proxy.localsecret"));
         QCOMPARE(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
         QVERIFY(!Database::commonSettings()->contains("Proxy/enabled"));
-        QVERIFY(!readAll(Database::commonSettings()->fileName()).contains("proxy.local"));
+        QVERIFY(!readBytes(Database::commonSettings()->fileName()).contains("proxy.local"));
 
-        QVERIFY(QDir().rmdir(file) && (before.isEmpty() || writeAll(file, before)));
+        QVERIFY(QDir().rmdir(file) && (before.isEmpty() || writeBytes(file, before)));
         button(dialog, "pushButtonSave")->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!dialog);
         QCOMPARE(answerer.texts().size(), 1);
         QCOMPARE(QNetworkProxy::applicationProxy().hostName(), QStringLiteral("proxy.local"));
-        QVERIFY(readAll(file).contains(common ? "hostName=proxy.local" : "[SpellChecker]\nenabled=true"));
+        QVERIFY(readBytes(file).contains(common ? "hostName=proxy.local" : "[SpellChecker]\nenabled=true"));
     }
 
     // Cancel applies nothing; the start-up applies what is stored.
@@ -183,10 +171,8 @@ private slots:
         QFETCH(int, start);
         QFETCH(QStringList, shown);
         QTemporaryDir folder;
-        QFile file(folder.filePath("tips.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
-        file.close();
-        std::unique_ptr<TipsDialog> dialog(new TipsDialog(nullptr, file.fileName(), start));
+        QVERIFY(writeBytes(folder.filePath("tips.txt"), text));
+        std::unique_ptr<TipsDialog> dialog(new TipsDialog(nullptr, folder.filePath("tips.txt"), start));
         QCOMPARE(shownTips(dialog.get(), shown.size() - 1), shown);
     }
 

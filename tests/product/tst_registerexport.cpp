@@ -90,12 +90,15 @@ private slots:
         QCOMPARE(sheetRow(cells, 5), QStringLiteral("|||||||||"));
 
         // One record per column, none overlapping (the file adds the cell
-        // padding to the width); row 1 is 70 high; the data's look.
+        // padding to the width); row 1 is 70 high.
         const QString sheet = QString::fromUtf8(XlsxFile::part(path, "xl/worksheets/sheet1.xml"));
         QCOMPARE(sheet.count("<col "), 10);
         QVERIFY(sheet.contains("<col min=\"1\" max=\"1\" width=\"4.7109375\""));
         QCOMPARE(sheet.count(QRegularExpression("<col min=\"(\\d+)\" max=\"\\1\" width=\"20.7109375\"")), 9);
         QVERIFY(sheet.contains(QRegularExpression("<row r=\"1\"[^>]* ht=\"70\" customHeight=\"1\"")));
+        // The header row keeps the plain look (no style); the data rows take the columns' one.
+        QCOMPARE(sheet.count(QRegularExpression("<c r=\"[A-J]1\" t=\"s\">")), 10);
+        QVERIFY(sheet.contains("<c r=\"B2\" s=\"1\" t=\"s\">"));
         const QByteArray styles = XlsxFile::part(path, "xl/styles.xml");
         // Under any locale, every number in the package reads as a number.
         const QRegularExpression number("^[-+\\d.,]*\\d[-+\\d.,]*$");
