@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalBlocker>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlTableModel>
 
@@ -46,9 +47,14 @@ AdditionalEditDialog::AdditionalEditDialog(QWidget* parent)
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint);
     setWindowTitle(QStringLiteral("Приложение к документу"));
 
+    // The exam hours are stored when the user is done with them (Enter, focus
+    // leaving, a step): a write per keystroke would reload the module and
+    // rewrite the box under the user's fingers.
+    ui->spinBoxExam->setKeyboardTracking(false);
+
     initTables();
     setupTables();
-    updateModuleCount();
+    // The module hours are recomputed for the document once it is set.
     updateTotalCount();
 
     fillComboBoxFromDb(QStringLiteral("SpoDocuments"), QStringLiteral("previousEducation"),
@@ -191,6 +197,8 @@ void AdditionalEditDialog::setDocument(int id)
         }
     }
     ui->pushButtonEditForm->setEnabled(found);
+    if (found)
+        SupplementHours::updateDocumentModules(id);
     // Also without a row: the shared models must not go on showing the rows
     // of the document edited last.
     updateData();
@@ -224,9 +232,14 @@ void AdditionalEditDialog::updateTotalCount()
 void AdditionalEditDialog::updateModuleCount()
 {
     const int current = TableStruct::moduleId;
-    SupplementHours::updateModules(current);
+    if (current < 1)
+        SupplementHours::updateDocumentModules(TableStruct::spoId);
+    else
+        SupplementHours::updateModules(current);
     TableStruct* modules = table(TableStruct::Module);
-    if (!modules || !modules->model)
+    // A reload would drop an edit the database refused, which is kept for
+    // another try.
+    if (!modules || !modules->model || modules->model->isDirty())
         return;
     modules->model->select();
     modules->openGradeEditors();
@@ -241,7 +254,20 @@ void AdditionalEditDialog::updateModuleCount()
             return;
         }
     }
-    onCurrentModuleChanged(QModelIndex(), QModelIndex());
+    clearCurrentModule(false);
+}
+
+void AdditionalEditDialog::clearCurrentModule(bool reloadSubjects)
+{
+    ui->groupBoxDM->setTitle(QStringLiteral("Предметы модуля"));
+    ui->groupBoxDM->setEnabled(false);
+    ui->spinBoxExam->setEnabled(false);
+    TableStruct::moduleId = -1;
+    // The sub-subjects keep their filter, but those of a deleted module are
+    // gone from the database and must not be listed as if they still existed.
+    TableStruct* dm = table(TableStruct::Dm);
+    if (reloadSubjects && dm && dm->model && !dm->model->isDirty())
+        dm->model->select();
 }
 
 void AdditionalEditDialog::onCurrentModuleChanged(const QModelIndex& current, const QModelIndex&)
@@ -250,10 +276,7 @@ void AdditionalEditDialog::onCurrentModuleChanged(const QModelIndex& current, co
     TableStruct* modules = table(TableStruct::Module);
     currentModuleRow = ui->tableViewModules->currentIndex().row();
     if (currentModuleRow < 0 || !current.isValid() || !modules || !modules->model || !dm || !dm->model) {
-        ui->groupBoxDM->setTitle(QStringLiteral("Предметы модуля"));
-        ui->groupBoxDM->setEnabled(false);
-        ui->spinBoxExam->setEnabled(false);
-        TableStruct::moduleId = -1;
+        clearCurrentModule(true);
         return;
     }
 
@@ -324,11 +347,14 @@ void AdditionalEditDialog::on_pushButtonEditForm_clicked()
 
 void AdditionalEditDialog::on_pushButtonSave_clicked()
 {
+    // Table edits the database refused are still pending in their models:
+    // this is their second chance, and they stay there when it fails too.
+    bool stored = true;
     for (TableStruct* table : qAsConst(tables)) {
-        if (!table->model)
-            continue;
-        table->model->submitAll();
-        table->model->database().commit();
+        if (table->model && !table->model->submitAll()) {
+            VLOG << table->model->tableName() << table->model->lastError().text();
+            stored = false;
+        }
     }
 
     QSqlQuery query;
@@ -342,7 +368,7 @@ void AdditionalEditDialog::on_pushButtonSave_clicked()
     query.bindValue(QStringLiteral(":attestationTotalCount"), ui->lineEditAttestationTotalCount->text());
     query.bindValue(QStringLiteral(":practiceTotalCount"), ui->lineEditPracticeTotalCount->text());
     query.bindValue(QStringLiteral(":comment"), ui->plainTextEditComment->toPlainText());
-    if (!Database::execQuery(query)) {
+    if (!Database::execQuery(query) || !stored) {
         // Still in edit mode: what the user typed is kept for another try.
         QMessageBox::warning(this, QStringLiteral("Ошибка"),
                              QStringLiteral("Не удалось сохранить приложение к документу."));

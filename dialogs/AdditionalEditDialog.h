@@ -44,6 +44,9 @@ private:
     void initTables();
     void setupTables();
     void setEditMode(bool edit);
+    // No module current; reloadSubjects is false while a sub-subject's edit
+    // is being stored (a reload then would pull the row from under it).
+    void clearCurrentModule(bool reloadSubjects);
     TableStruct* table(const QString& name) const;
     TableStruct* tableOf(const QObject* view) const;
     void moveOnEnter(TableStruct* table);

@@ -215,10 +215,8 @@ void DocumentEditDialog::on_pushButtonSave_clicked()
     DocumentSaver saver(spoId, templateId, templateMode);
     if (!saver.save(fields())) {
         // Nothing was written: the user's input stays in the form to try again.
-        QMessageBox::warning(this, QStringLiteral("Внимание!"),
-                             QStringLiteral("Не удалось сохранить документ, изменения не записаны.\n%1")
-                                 .arg(saver.errorText()),
-                             QMessageBox::Ok);
+        showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Внимание!"),
+                         QStringLiteral("Не удалось сохранить документ, изменения не записаны.\n%1").arg(saver.errorText()));
         return;
     }
     spoId = saver.spoId();

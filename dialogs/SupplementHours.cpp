@@ -42,13 +42,18 @@ SupplementHours::Totals SupplementHours::totals(int spoId)
 bool SupplementHours::updateModules(int moduleId)
 {
     QSqlQuery query;
-    if (moduleId < 1) {
-        query.prepare(QLatin1String(moduleUpdate) + QLatin1Char(';'));
-    } else {
-        query.prepare(QLatin1String(moduleUpdate)
-                      + QStringLiteral("  WHERE ModuleDetails.moduleId = :moduleId;"));
-        query.bindValue(QStringLiteral(":moduleId"), moduleId);
-    }
+    query.prepare(QLatin1String(moduleUpdate) + QStringLiteral("  WHERE ModuleDetails.moduleId = :moduleId;"));
+    query.bindValue(QStringLiteral(":moduleId"), moduleId);
+    return Database::execQuery(query);
+}
+
+// Never the whole table: other documents' modules change only in their own
+// editor, which recomputes them when it opens.
+bool SupplementHours::updateDocumentModules(int spoId)
+{
+    QSqlQuery query;
+    query.prepare(QLatin1String(moduleUpdate) + QStringLiteral("  WHERE ModuleDetails.spoId = :spoId;"));
+    query.bindValue(QStringLiteral(":spoId"), spoId);
     return Database::execQuery(query);
 }
 

@@ -18,9 +18,10 @@ public:
     // Disciplines plus modules (whose hours already hold their sub-subjects).
     static Totals totals(int spoId);
     // A module's total hours become its exam hours plus its sub-subjects'
-    // total hours, its classroom hours those of its sub-subjects; below 1
-    // every module of the database is recomputed.
+    // total hours, its classroom hours those of its sub-subjects.
     static bool updateModules(int moduleId);
+    // The same for every module of one document.
+    static bool updateDocumentModules(int spoId);
     // Stored hours as a number: a comma reads as a decimal point.
     static double number(const QVariant& value);
     // Six significant digits, as the totals are shown.

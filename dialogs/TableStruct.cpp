@@ -9,6 +9,7 @@
 #include "modules/DocumentsTableAbstract/SqlSavepoint.h"
 
 #include <QItemSelectionModel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QSqlError>
@@ -18,6 +19,14 @@
 
 namespace {
 
+const QString kEditRefused = QStringLiteral(
+    "Не удалось записать изменение в базу данных (возможно, диск заполнен или файл базы данных недоступен "
+    "для записи).\n\nВведённое значение осталось в таблице: нажмите «Сохранить», чтобы попробовать ещё раз.");
+const QString kAddRefused = QStringLiteral("Не удалось добавить строку: база данных не приняла запись.");
+const QString kDeleteRefused =
+    QStringLiteral("Не удалось удалить строки: база данных не приняла изменение. Строки остались на месте.");
+const QString kMoveRefused =
+    QStringLiteral("Не удалось переместить строку: база данных не приняла изменение. Строки остались на месте.");
 
 // Runs sql with the values bound in order; logs a failure.
 bool run(const QString& sql, const QVariantList& values)
@@ -106,8 +115,34 @@ void TableStruct::setupView()
 
 void TableStruct::onDataChanged()
 {
-    if (!inserting && model && !model->submit())
-        VLOG << model->tableName() << model->lastError().text();
+    if (inserting || !model || model->submit())
+        return;
+    VLOG << model->tableName() << model->lastError().text();
+    // Said once the edit is over: the box must not open inside the model's
+    // own setData. The refused value stays in the model for another try.
+    if (editRefusalPending)
+        return;
+    editRefusalPending = true;
+    QMetaObject::invokeMethod(this, [this] {
+        editRefusalPending = false;
+        refused(kEditRefused);
+    }, Qt::QueuedConnection);
+}
+
+// An edit the database refused earlier is tried again first: the add, delete
+// or move that follows reloads the rows, which would drop it.
+bool TableStruct::storePending(const QString& refusal) const
+{
+    if (!model->isDirty() || model->submitAll())
+        return true;
+    refused(refusal);
+    return false;
+}
+
+void TableStruct::refused(const QString& text) const
+{
+    VLOG << name << text;
+    QMessageBox::warning(view ? view->window() : nullptr, QStringLiteral("Ошибка"), text);
 }
 
 void TableStruct::openGradeEditors()
@@ -165,20 +200,27 @@ void TableStruct::onAdd()
     if (!model || !view)
         return;
     const bool dm = name == Dm;
-    if (dm && moduleId < 1)
+    if ((dm && moduleId < 1) || !storePending(kAddRefused))
         return;
     const int row = model->rowCount();
     {
         // The row is written once, with its document and module together.
         const QScopedValueRollback<bool> guard(inserting, true);
-        if (!model->insertRows(row, 1))
+        if (!model->insertRows(row, 1)) {
+            refused(kAddRefused);
             return;
+        }
         model->setData(model->index(row, 1), spoId);
         if (dm)
             model->setData(model->index(row, 2), moduleId);
     }
-    if (!model->submit())
+    if (!model->submit()) {
         VLOG << model->tableName() << model->lastError().text();
+        // Only the new row goes; what the user typed before stays.
+        model->revertRow(row);
+        refused(kAddRefused);
+        return;
+    }
     reload();
 
     view->setFocus(Qt::OtherFocusReason);
@@ -193,7 +235,8 @@ void TableStruct::onDelete()
     const QModelIndex current = view->currentIndex();
     if (!current.isValid())
         return;
-    if (!confirmOkCancel(nullptr, QStringLiteral("Вы уверены, что хотите удалить выделенную строку?")))
+    if (!confirmOkCancel(nullptr, QStringLiteral("Вы уверены, что хотите удалить выделенную строку?"))
+        || !storePending(kDeleteRefused))
         return;
 
     // A module goes with its sub-subjects: those of the row removed, whatever
@@ -203,8 +246,12 @@ void TableStruct::onDelete()
                 || run(QStringLiteral("DELETE FROM DMDetails WHERE moduleId = ?"), {model->index(current.row(), 0).data()}))
             && model->removeRows(current.row(), 1);
     });
-    if (!ok)
-        VLOG << "row not deleted from" << model->tableName();
+    if (!ok) {
+        // The rows are all still stored; the model shows them again as they are.
+        model->revertRow(current.row());
+        refused(kDeleteRefused);
+        return;
+    }
     reload();
     clearCurrent();
 }
@@ -213,7 +260,8 @@ void TableStruct::onDeleteAll()
 {
     if (!model || !view)
         return;
-    if (!confirmOkCancel(nullptr, QStringLiteral("Вы уверены, что хотите удалить все строки?")))
+    if (!confirmOkCancel(nullptr, QStringLiteral("Вы уверены, что хотите удалить все строки?"))
+        || !storePending(kDeleteRefused))
         return;
 
     const bool ok = SqlSavepoint::runAsOne(QStringLiteral("deleteSupplementRows"), [&] {
@@ -226,10 +274,11 @@ void TableStruct::onDeleteAll()
         }
         return true;
     });
-    if (!ok)
-        VLOG << "rows not deleted from" << model->tableName();
+    // Rows removed before the refusal are stored again; the reload shows them.
     reload();
     clearCurrent();
+    if (!ok)
+        refused(kDeleteRefused);
 }
 
 void TableStruct::updateButtons()
@@ -268,15 +317,22 @@ void TableStruct::move(int offset)
     const QModelIndex current = view->currentIndex();
     const int row = current.row();
     const int target = row + offset;
-    if (!current.isValid() || target < 0 || target >= model->rowCount())
+    if (!current.isValid() || target < 0 || target >= model->rowCount() || !storePending(kMoveRefused))
         return;
 
-    if (name == Module) {
-        if (!moveModule(row, target))
-            VLOG << "module not moved";
+    // A write that is refused leaves its row pending in the model; this move
+    // reports it itself.
+    const QScopedValueRollback<bool> quiet(editRefusalPending, true);
+    const bool moved = name == Module ? moveModule(row, target)
+                                      : SqlSavepoint::runAsOne(QStringLiteral("moveSupplementRow"), [&] {
+                                            swapModelRows(model, row, target, 2);
+                                            return !model->isDirty();
+                                        });
+    if (name == Module || !moved)
         reload();
-    } else {
-        swapModelRows(model, row, target, 2);
+    if (!moved) {
+        refused(kMoveRefused);
+        return;
     }
     view->setCurrentIndex(model->index(target, current.column()));
     view->setFocus(Qt::OtherFocusReason);
@@ -291,7 +347,8 @@ bool TableStruct::moveModule(int row, int target)
     const QVariant second = model->index(target, 0).data();
     return SqlSavepoint::runAsOne(QStringLiteral("moveModule"), [&] {
         swapModelRows(model, row, target, 2);
-        return run(QStringLiteral("UPDATE DMDetails SET moduleId = CASE WHEN moduleId = ? THEN ? ELSE ? END "
+        return !model->isDirty()
+            && run(QStringLiteral("UPDATE DMDetails SET moduleId = CASE WHEN moduleId = ? THEN ? ELSE ? END "
                                   "WHERE moduleId IN (?, ?)"),
                    {first, second, first, first, second})
             && SupplementHours::updateModules(first.toInt()) && SupplementHours::updateModules(second.toInt());

@@ -75,6 +75,10 @@ private:
     void updateButtons();
     void move(int offset);
     bool moveModule(int row, int target);
+    // False (and said with refusal) when an earlier refused edit still is.
+    bool storePending(const QString& refusal) const;
+    // Tells the user that the database refused a change.
+    void refused(const QString& text) const;
     void reload();
 
     QPushButton* addButton = nullptr;
@@ -84,4 +88,6 @@ private:
     QPushButton* upButton = nullptr;
     // While a new row gets its keys no half-filled row is written.
     bool inserting = false;
+    // A refused edit is being reported (a swap may refuse several at once).
+    bool editRefusalPending = false;
 };

@@ -4,6 +4,7 @@
 #include "engine/DatabaseSchema.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/WidgetUtilities.h"
 
 #include <QDebug>
 #include <QDir>
@@ -126,7 +127,9 @@ Database::Database(bool checkStructure)
         return;
     }
     m_state = State::Open;
-    DatabaseSchema(m_db).rebuildViews();
+    DatabaseSchema schema(m_db);
+    schema.rebuildViews();
+    schema.createDetailIndexes();
 }
 
 Database::~Database()
@@ -195,13 +198,13 @@ void Database::openReadOnly(const QString& fileName, bool checkStructure)
     m_state = State::Open;
     m_readOnly = true;
     // The views stay as they are: rebuilding them would write.
-    QMessageBox::warning(nullptr, QStringLiteral("Внимание!"),
-                         QStringLiteral("Нет прав на запись в базу данных %1 или в её папку %2.\n\n"
-                                        "Программа открыла базу только для чтения: документы можно просматривать "
-                                        "и печатать, но изменения сохранить не удастся.\n\n"
-                                        "Чтобы работать с документами, попросите администратора компьютера дать "
-                                        "вашей учётной записи права на запись в этот файл и в эту папку.")
-                             .arg(file, folder));
+    showPlainMessage(nullptr, QMessageBox::Warning, QStringLiteral("Внимание!"),
+                     QStringLiteral("Нет прав на запись в базу данных %1 или в её папку %2.\n\n"
+                                    "Программа открыла базу только для чтения: документы можно просматривать "
+                                    "и печатать, но изменения сохранить не удастся.\n\n"
+                                    "Чтобы работать с документами, попросите администратора компьютера дать "
+                                    "вашей учётной записи права на запись в этот файл и в эту папку.")
+                         .arg(file, folder));
 }
 
 bool Database::openConnection(bool readOnly)
@@ -268,9 +271,8 @@ void Database::reportOpenFailure(const QString& error)
     m_state = State::Failed;
     const QString fileName = QDir::toNativeSeparators(databaseFileName());
     VLOG << "cant open database" << fileName << error;
-    QMessageBox::critical(nullptr, QStringLiteral("Ошибка"),
-                          QStringLiteral("Не удалось открыть базу данных %1\n%2\n\nПрограмма будет закрыта.")
-                              .arg(fileName, error));
+    showPlainMessage(nullptr, QMessageBox::Critical, QStringLiteral("Ошибка"),
+                     QStringLiteral("Не удалось открыть базу данных %1\n%2\n\nПрограмма будет закрыта.").arg(fileName, error));
 }
 
 // ---------------------------------------------------------------- queries
@@ -338,14 +340,16 @@ QStringList Database::mostFrequentValues(const QString& table, const QStringList
 {
     if (fields.isEmpty())
         return {};
-    QScopedPointer<QSqlQuery> query(execStr(QStringLiteral("SELECT %1 FROM %2").arg(fields.join(QStringLiteral(", ")), table)));
+    // Counted by the database, one row per distinct stored value (read from an
+    // index where there is one), then merged by trimmed text.
     QMap<QString, int> counts;
-    const int columns = query->record().count();
-    while (query->next()) {
-        for (int column = 0; column < columns; ++column) {
-            const QString value = query->value(column).toString().trimmed();
+    for (const QString& field : fields) {
+        QScopedPointer<QSqlQuery> query(
+            execStr(QStringLiteral("SELECT %1, COUNT(*) FROM %2 GROUP BY %1").arg(field, table)));
+        while (query && query->next()) {
+            const QString value = query->value(0).toString().trimmed();
             if (!value.isEmpty())
-                ++counts[value];
+                counts[value] += query->value(1).toInt();
         }
     }
     QVector<QPair<QString, int>> pairs;

@@ -233,5 +233,6 @@ bool DatabaseBackup::restore(const QString& source, QString* reason)
     DatabaseSchema schema(db->m_db);
     schema.patch();
     schema.rebuildViews();
+    schema.createDetailIndexes();
     return true;
 }

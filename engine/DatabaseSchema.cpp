@@ -102,6 +102,31 @@ void DatabaseSchema::rebuildViews()
     }
 }
 
+// The supplement editor reads one document's detail rows and one module's
+// sub-subjects at a time; without these indexes each such read scans a table
+// that holds the rows of every document. Its two proposal lists read one
+// column of every document, which an index holds in far fewer pages. The
+// structure check does not ask for them.
+void DatabaseSchema::createDetailIndexes()
+{
+    static const char* const statements[] = {
+        "CREATE INDEX IF NOT EXISTS DisciplineDetailsBySpoId ON DisciplineDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS PracticeDetailsBySpoId ON PracticeDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS AttestationDetailsBySpoId ON AttestationDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS CourseworkDetailsBySpoId ON CourseworkDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS ModuleDetailsBySpoId ON ModuleDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS DMDetailsBySpoId ON DMDetails (spoId)",
+        "CREATE INDEX IF NOT EXISTS DMDetailsByModuleId ON DMDetails (moduleId)",
+        "CREATE INDEX IF NOT EXISTS SpoDocumentsByPreviousEducation ON SpoDocuments (previousEducation)",
+        "CREATE INDEX IF NOT EXISTS SpoDocumentsByTotalCount ON SpoDocuments (totalCount)",
+    };
+    for (const char* statement : statements) {
+        QSqlQuery query(m_db);
+        if (!query.exec(QLatin1String(statement)))
+            VLOG << "SQL ERROR" << query.lastError().text() << statement;
+    }
+}
+
 bool DatabaseSchema::check()
 {
     QStringList statements;

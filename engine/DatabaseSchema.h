@@ -20,6 +20,9 @@ public:
     // at every structure check and after every restore.
     void patch();
     void rebuildViews();
+    // The indexes the supplement editor reads by; older databases get them when
+    // they are opened or restored.
+    void createDetailIndexes();
     // False at the first statement of the check script that fails.
     bool check();
 

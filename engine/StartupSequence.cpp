@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <clocale>
+
 namespace {
 // The maker's web domain, given to the application object.
 const char* const kOrganizationDomain = "velsoftware.example";
@@ -84,8 +86,14 @@ void StartupSequence::setApplicationNames()
 void StartupSequence::createApplication(int& argc, char** argv)
 {
     m_app = std::make_unique<QApplication>(argc, argv);
+    useCNumericFormat();
     if (m_hooks.applicationCreated)
         m_hooks.applicationCreated(*m_app);
+}
+
+void StartupSequence::useCNumericFormat()
+{
+    std::setlocale(LC_NUMERIC, "C");
 }
 
 void StartupSequence::setWindowIcon()

@@ -55,7 +55,13 @@ public:
     // The steps, in order. Public so that tests can drive them one at a time;
     // the ones after createApplication() work on whatever application exists.
     static void setApplicationNames();
+    // Also puts the C library's number formatting back to "C" (see below).
     void createApplication(int& argc, char** argv);
+    // The application object takes the C library's locale from the
+    // environment; libraries that write files with printf-style numbers (the
+    // workbook writer) would then write "4,7" under a Russian locale. Numbers
+    // go back to "C"; QLocale, and so what the user types and sees, is unchanged.
+    static void useCNumericFormat();
     static void setWindowIcon();
     // The interface font the forms' fixed geometry was drawn for.
     static void setInterfaceFont();

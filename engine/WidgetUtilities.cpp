@@ -2,6 +2,7 @@
 
 #include "engine/Database.h"
 #include "engine/MessageLog.h"
+#include "engine/NetworkAccess.h"
 #include "engine/ProductTypeInfo.h"
 #include "modules/spellchecker/SpellChecker.h"
 
@@ -288,6 +289,14 @@ void restoreWidgetGeometry(QWidget* widget)
     widget->restoreGeometry(geometry);
 }
 
+int showPlainMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                     QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec();
+}
+
 bool confirmOkCancel(QWidget* parent, const QString& text)
 {
     auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Внимание!"), text,
@@ -323,9 +332,7 @@ bool openLocalFile(const QString& path)
 
 bool openWebLink(const QUrl& url)
 {
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty()
-        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    if (!NetworkAccess::isWebUrl(url)) {
         VLOG << "refused to open link" << url.toString();
         return false;
     }

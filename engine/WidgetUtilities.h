@@ -37,6 +37,11 @@ void installSpellChecker(QWidget* widget, QList<QWidget*> excluded = QList<QWidg
 void spellCheckLineEdit(QLineEdit* edit);
 void spellCheckTextEdit(QTextEdit* edit);
 
+// A modal message box whose text is shown as it stands: names, paths and
+// server texts in it are never read as markup. Returns the button pressed.
+int showPlainMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                     QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+
 // Keep a dialog's geometry in the user settings under "<objectName>Geometry".
 void saveWidgetGeometry(QWidget* widget);
 void restoreWidgetGeometry(QWidget* widget);
@@ -55,5 +60,6 @@ int execSilenceableNotice(bool* ask, const QString& text, Qt::TextFormat format,
 // Opens a file of ours with the desktop's handler, as a file URL whatever
 // characters its path holds.
 bool openLocalFile(const QString& path);
-// Opens a web link in the browser; only http and https links are opened.
+// Opens a web link in the browser; only the http and https links the network
+// code would fetch (NetworkAccess::isWebUrl) are opened.
 bool openWebLink(const QUrl& url);

@@ -205,8 +205,12 @@ void MainWindow::exportTo_(QString /*reportName*/)
     if (path.isEmpty())
         return;
     const QList<QPair<QString, QVariant>> filters = filterDock ? filterDock->filters() : QList<QPair<QString, QVariant>>();
-    if (!RegisterExport::write(path, filters)) {
-        emit engine->error(QStringLiteral("Не удалось сохранить файл %1.").arg(path), QStringLiteral("Ошибка"));
+    QString problem;
+    if (!RegisterExport::write(path, filters, &problem)) {
+        QString text = QStringLiteral("Не удалось сохранить файл %1.").arg(path);
+        if (!problem.isEmpty())
+            text += QLatin1Char('\n') + problem;
+        emit engine->error(text, QStringLiteral("Ошибка"));
         return;
     }
     openLocalFile(path);

@@ -1,6 +1,7 @@
 #include "product/RegisterExport.h"
 
 #include "engine/Database.h"
+#include "engine/MessageLog.h"
 #include "modules/FilterDockWidgetAbstract/DocumentFilter.h"
 #include "product/XlsxDocument.h"
 
@@ -24,7 +25,24 @@ QStringList RegisterExport::headers()
     };
 }
 
-bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVariant>>& filters)
+QString RegisterExport::tooLongText(const QString& fullName, const QString& regNumber, int column)
+{
+    // The value at fault may be the name itself: only its start is shown.
+    const int shown = 60;
+    QString name = fullName.simplified();
+    if (name.size() > shown)
+        name = name.left(shown) + QStringLiteral("…");
+    if (name.isEmpty())
+        name = QStringLiteral("без ФИО");
+    if (!regNumber.trimmed().isEmpty())
+        name += QStringLiteral(", рег. номер %1").arg(regNumber.trimmed().left(shown));
+    return QStringLiteral("В документе «%1» значение столбца «%2» длиннее %3 знаков и не помещается в ячейку Excel. "
+                          "Сократите его в документе и повторите экспорт.")
+        .arg(name, headers().value(column - 1))
+        .arg(QXlsx::Document::MaxTextLength);
+}
+
+bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVariant>>& filters, QString* problem)
 {
     QXlsx::Document xlsx;
     const QStringList titles = headers();
@@ -78,13 +96,25 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
         const QString profession = text(professionName);
         if (active && !filter.matches(fullName, QDate::fromString(issued, dateFormat), profession))
             continue;
-        xlsx.write(sheetRow, 2, text(regNumber));
-        xlsx.write(sheetRow, 3, fullName);
-        xlsx.write(sheetRow, 4, text(serial) + blank + text(number) + comma + text(additionSerial) + blank + text(additionNumber));
-        xlsx.write(sheetRow, 5, issued);
-        xlsx.write(sheetRow, 6, profession);
-        xlsx.write(sheetRow, 7, text(decisionDate) + comma + text(regNumber));
-        xlsx.write(sheetRow, 8, text(deductionDate) + comma + text(deductionNumber));
+        const QStringList values = {
+            text(regNumber),
+            fullName,
+            text(serial) + blank + text(number) + comma + text(additionSerial) + blank + text(additionNumber),
+            issued,
+            profession,
+            text(decisionDate) + comma + text(regNumber),
+            text(deductionDate) + comma + text(deductionNumber),
+        };
+        for (int i = 0; i < values.size(); ++i) {
+            const int column = i + 2; // B .. H
+            if (!QXlsx::Document::fitsInCell(values.at(i))) {
+                VLOG << "export refused: value too long in column" << column << "of document" << text(regNumber);
+                if (problem)
+                    *problem = tooLongText(fullName, text(regNumber), column);
+                return false;
+            }
+            xlsx.write(sheetRow, column, values.at(i));
+        }
         ++sheetRow;
     }
     return xlsx.saveAs(path);

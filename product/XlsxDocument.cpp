@@ -29,9 +29,50 @@ bool isNumber(const QVariant& value)
     }
 }
 
+bool isHexDigit(QChar c)
+{
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
+        || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+}
+
+// "_x" followed by four hex digits and "_" at position i.
+bool startsEscape(const QString& text, int i)
+{
+    if (i + 7 > text.size() || text.at(i) != QLatin1Char('_') || text.at(i + 1) != QLatin1Char('x')
+        || text.at(i + 6) != QLatin1Char('_'))
+        return false;
+    for (int k = i + 2; k < i + 6; ++k) {
+        if (!isHexDigit(text.at(k)))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 namespace QXlsx {
+
+QString Document::escapedText(const QString& text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const ushort code = c.unicode();
+        const bool control = code < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n');
+        if (control || startsEscape(text, i))
+            result += QStringLiteral("_x%1_").arg(QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+        else
+            result += c;
+    }
+    return result;
+}
+
+bool Document::fitsInCell(const QString& text)
+{
+    // The writer counts characters of the text as stored, not UTF-16 units.
+    return escapedText(text).toUcs4().size() <= MaxTextLength;
+}
 
 Document::Document()
 {
@@ -44,8 +85,12 @@ Document::Document()
     lxw_workbook_options options = {};
     options.tmpdir = m_tempDir.data();
     m_workbook = workbook_new_opt(m_tempFile.constData(), &options);
-    if (m_workbook)
+    if (m_workbook) {
         m_sheet = workbook_add_worksheet(m_workbook, nullptr);
+        // Without a format of its own a cell would take the column's format
+        // the writer knows at save, whenever the cell was written.
+        m_plainFormat = workbook_add_format(m_workbook);
+    }
     if (!m_sheet)
         VLOG << "cannot start a workbook";
 }
@@ -114,8 +159,7 @@ bool Document::write(int row, int column, const QVariant& value, const Format& f
         cellFormat = workbookFormat(format);
     } else {
         const auto it = m_columns.constFind(column);
-        if (it != m_columns.constEnd())
-            cellFormat = it->workbookFormat;
+        cellFormat = it != m_columns.constEnd() && it->workbookFormat ? it->workbookFormat : m_plainFormat;
     }
     const lxw_row_t r = lxw_row_t(row - 1);
     const lxw_col_t c = lxw_col_t(column - 1);
@@ -126,7 +170,7 @@ bool Document::write(int row, int column, const QVariant& value, const Format& f
     else if (isNumber(value))
         error = worksheet_write_number(m_sheet, r, c, value.toDouble(), cellFormat);
     else
-        error = worksheet_write_string(m_sheet, r, c, value.toString().toUtf8().constData(), cellFormat);
+        error = worksheet_write_string(m_sheet, r, c, escapedText(value.toString()).toUtf8().constData(), cellFormat);
     if (error != LXW_NO_ERROR) {
         VLOG << "cannot write cell" << CellReference(row, column).toString() << lxw_strerror(error);
         m_incomplete = true;

@@ -23,6 +23,9 @@ namespace QXlsx {
 class Document
 {
 public:
+    // The most characters a spreadsheet keeps in one cell.
+    static constexpr int MaxTextLength = 32767;
+
     Document();
     ~Document();
     Document(const Document&) = delete;
@@ -32,6 +35,14 @@ public:
     // at this moment. Numbers are written as numbers, anything else as text.
     bool write(const CellReference& cell, const QVariant& value, const Format& format = Format());
     bool write(int row, int column, const QVariant& value, const Format& format = Format());
+
+    // A text as the file holds it, so that a spreadsheet reads back exactly
+    // this text: characters XML cannot carry (NUL and the other control
+    // characters) become "_xHHHH_", and a "_xHHHH_" already in the text has
+    // its underscore written as "_x005F_" so that it is not read as one.
+    static QString escapedText(const QString& text);
+    // False for a text too long for one cell, as the file holds it.
+    static bool fitsInCell(const QString& text);
 
     bool setColumnWidth(int colFirst, int colLast, double width);
     bool setColumnFormat(int colFirst, int colLast, const Format& format);
@@ -57,6 +68,7 @@ private:
     QByteArray m_tempDir;
     lxw_workbook* m_workbook = nullptr;
     lxw_worksheet* m_sheet = nullptr;
+    lxw_format* m_plainFormat = nullptr; // the sheet's default look
     QHash<QString, lxw_format*> m_formats;
     QMap<int, Column> m_columns;
     QMap<int, double> m_rowHeights;

@@ -34,6 +34,10 @@ void AbstractField::readStream(QDataStream& stream)
     qint32 wrap = 0;
     stream >> m_x >> m_y >> m_width >> m_height >> wrap >> m_wordWrap >> m_font >> m_alignFlags;
     m_wrap = wrap;
+    for (double* length : {&m_x, &m_y, &m_width, &m_height})
+        *length = saneLength(*length);
+    if (!std::isfinite(m_font.pointSizeF()))
+        m_font = QFont();
 }
 
 void AbstractField::readJson(const QJsonObject& object)
@@ -48,8 +52,8 @@ void AbstractField::readJson(const QJsonObject& object)
 
     const QString fontText = object.value(QLatin1String("font")).toString();
     QFont font;
-    if (isFontText(fontText) && fontText != legacyDefaultFont)
-        font.fromString(fontText);
+    if (fontText != legacyDefaultFont)
+        readFont(fontText, font);
     m_font = font;
 
     if (object.contains(QLatin1String("zOnEmpty")))
@@ -107,10 +111,17 @@ double AbstractField::saneLength(double mm)
     return std::isfinite(mm) ? qBound(-maxLength, mm, maxLength) : 0.0;
 }
 
-bool AbstractField::isFontText(const QString& text)
+bool AbstractField::readFont(const QString& text, QFont& font)
 {
     // Font matching takes time quadratic in the family name's length.
-    return !text.isEmpty() && text.size() <= maxFontTextLength;
+    if (text.isEmpty() || text.size() > maxFontTextLength)
+        return false;
+    QFont read = font;
+    // "inf" passes QFont's own check of the size.
+    if (!read.fromString(text) || !std::isfinite(read.pointSizeF()))
+        return false;
+    font = read;
+    return true;
 }
 
 QString AbstractField::boundedText(const QString& text)

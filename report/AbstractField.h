@@ -93,10 +93,11 @@ public:
     // lines add up to more than about 2^23 pixels).
     static constexpr int maxTextLength = 5000;
     static QString boundedText(const QString& text);
-    // A QFont::toString() form worth reading: not empty, and not so long
-    // that font matching stalls on it (no font has such a name).
+    // Reads a QFont::toString() form into font; false, and font as it was,
+    // for a string that is empty, so long that font matching stalls on it
+    // (no font has such a name), no font, or one whose size is no number.
     static constexpr int maxFontTextLength = 300;
-    static bool isFontText(const QString& text);
+    static bool readFont(const QString& text, QFont& font);
 
 signals:
     void fieldChanged();

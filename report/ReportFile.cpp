@@ -23,16 +23,25 @@ bool ReportFile::load(ReportPage& page, const QString& fileName)
         return false;
     }
     const QByteArray data = file.readAll();
+    // An empty file is a template with nothing in it yet.
+    if (data.trimmed().isEmpty()) {
+        read(page, QJsonObject());
+        return true;
+    }
+    // Anything else that is no JSON object is unreadable, not empty: read as
+    // a page without fields, the next save would put that over the template.
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
-    QJsonObject object;
-    if (error.error != QJsonParseError::NoError)
-        qWarning() << "Report template" << fileName << "is not valid JSON:" << error.errorString();
-    else if (!document.isObject())
+    if (error.error != QJsonParseError::NoError) {
+        qWarning() << "Report template" << fileName << "is not valid JSON:" << error.errorString()
+                   << "at" << error.offset;
+        return false;
+    }
+    if (!document.isObject()) {
         qWarning() << "Report template" << fileName << "holds no JSON object";
-    else
-        object = document.object();
-    read(page, object);
+        return false;
+    }
+    read(page, document.object());
     return true;
 }
 
@@ -59,11 +68,12 @@ void ReportFile::read(ReportPage& page, const QJsonObject& object)
     if (object.contains(QLatin1String("defaultFont"))) {
         const QString fontText = object.value(QLatin1String("defaultFont")).toString();
         QFont font = page.defaultFont();
-        if (AbstractField::isFontText(fontText) && font.fromString(fontText))
+        if (AbstractField::readFont(fontText, font))
             page.setDefaultFont(font);
     }
     if (object.contains(QLatin1String("pagesCount")))
-        page.setPagesCount(object.value(QLatin1String("pagesCount")).toInt());
+        page.setPagesCount(
+            qBound(1, object.value(QLatin1String("pagesCount")).toInt(), ReportPage::maxPagesCount));
     if (object.contains(QLatin1String("pageSize")))
         page.setPageSize(object.value(QLatin1String("pageSize")).toInt());
     else

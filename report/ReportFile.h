@@ -16,9 +16,9 @@ class TableField;
 class ReportFile
 {
 public:
-    // Reads the file into the page. False, with a log line, only when the
-    // file cannot be opened; text that is no JSON object gives a page
-    // without fields (and a log line).
+    // Reads the file into the page. False, with a log line and the page
+    // unchanged, when the file cannot be opened or holds anything but one
+    // JSON object; an empty file gives a page without fields.
     static bool load(ReportPage& page, const QString& fileName);
     // Writes the page atomically: on any failure false, a log line, and the
     // old file as it was.

@@ -176,18 +176,27 @@ QString ReportPage::substituteVariables(const QString& text, ValueForm form)
 
 QString ReportPage::replaceTokens(const QString& text, const QString& opener,
                                   const std::function<QString(const QString&)>& lookup,
-                                  bool* stopped)
+                                  bool* stopped,
+                                  const std::function<QString(const QString&)>& between,
+                                  Qt::CaseSensitivity openerCase)
 {
     if (stopped)
         *stopped = false;
     if (opener.isEmpty())
-        return text;
+        return between ? between(text) : text;
     // Built in one pass: replacing in place would copy the tail of the text
     // once per token.
     QString result;
+    const auto appendText = [&result, &between](const QStringRef& piece) {
+        if (between)
+            result.append(between(piece.toString()));
+        else
+            result.append(piece);
+    };
     int pos = 0;
+    bool stop = false;
     for (;;) {
-        const int start = text.indexOf(opener, pos);
+        const int start = text.indexOf(opener, pos, openerCase);
         if (start < 0)
             break;
         // The first closing brace after the scan position must close this
@@ -195,21 +204,25 @@ QString ReportPage::replaceTokens(const QString& text, const QString& opener,
         const int end = text.indexOf(QLatin1Char('}'), pos);
         const int nameStart = start + opener.size();
         if (end < nameStart) {
-            if (stopped)
-                *stopped = true;
+            stop = true;
             break;
         }
         if (result.isEmpty())
             result.reserve(text.size());
-        result.append(text.midRef(pos, start - pos));
+        appendText(text.midRef(pos, start - pos));
         // The scan goes on after the token: a value is data, never template text.
         if (lookup)
             result.append(lookup(text.mid(nameStart, end - nameStart)));
         pos = end + 1;
     }
+    if (stopped)
+        *stopped = stop;
     if (pos == 0)
-        return text;
-    result.append(text.midRef(pos));
+        return between && !stop ? between(text) : text;
+    if (stop)
+        result.append(text.midRef(pos));
+    else
+        appendText(text.midRef(pos));
     return result;
 }
 

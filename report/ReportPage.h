@@ -52,6 +52,10 @@ public:
     void setOrientation(int orientation);
     int pagesCount() const { return m_pagesCount; }
     void setPagesCount(int count) { m_pagesCount = count; }
+    // Sheets a template read from a file may have: the designer offers 1 to
+    // maxPagesCount, and a larger count would only make the designer and
+    // printing build sheets without end.
+    static constexpr int maxPagesCount = 4;
     // QPageSize::PageSizeId code (0 A4, 8 A3, 9 A5). Also set on the printer.
     int pageSize() const { return m_pageSize; }
     void setPageSize(int pageSize);
@@ -107,9 +111,14 @@ public:
     // template text. The scan stops early, leaving the rest of the text as it
     // is, when the first "}" after the scan position stands before the next
     // token or the token is never closed; *stopped then becomes true.
+    // between, when given, turns each piece of text around the tokens (not
+    // the inserted values, nor a rest left by a stop) into what goes out.
+    // openerCase says whether the opener must match in case.
     static QString replaceTokens(const QString& text, const QString& opener,
                                  const std::function<QString(const QString&)>& lookup,
-                                 bool* stopped = nullptr);
+                                 bool* stopped = nullptr,
+                                 const std::function<QString(const QString&)>& between = {},
+                                 Qt::CaseSensitivity openerCase = Qt::CaseSensitive);
 
     // The object bound under the name (trimmed, lower-cased), or null; a
     // deleted model gives null.

@@ -148,17 +148,21 @@ QString TableField::cellText(const QString& columnTemplate, int row)
 {
     if (!m_useData)
         return columnTemplate;
-    bool stopped = false;
-    // Values go in as data: the scan continues after each of them, so a
-    // value holding a token of this table is never expanded again.
-    const QString s = ReportPage::replaceTokens(
-        columnTemplate, QStringLiteral("$D{%1.").arg(m_modelName),
-        [this, row](const QString& columnName) { return modelValue(columnName, row); },
-        &stopped);
+    // Only the template's own text gets the page's variables and line
+    // breaks; model values are what users typed and go in after that, as
+    // they are (a subject named "$V{Full_Name}" or with a backslash-n
+    // prints as named). The scan continues after each value, so a token
+    // inside one is never expanded either. The model name matches in any
+    // case, as the page looks models up: the variable manager offers its
+    // tokens lower-cased, while templates name models as typed.
     ReportPage* const reportPage = page();
-    if (stopped || !reportPage)
-        return s;
-    return reportPage->substituteVariables(s);
+    return ReportPage::replaceTokens(
+        columnTemplate, QStringLiteral("$D{%1.").arg(m_modelName.trimmed()),
+        [this, row](const QString& columnName) { return modelValue(columnName, row); }, nullptr,
+        [reportPage](const QString& text) {
+            return reportPage ? reportPage->substituteVariables(text) : text;
+        },
+        Qt::CaseInsensitive);
 }
 
 void TableField::buildCells()
@@ -439,6 +443,10 @@ void TableField::readStream(QDataStream& stream)
     stream >> m_headerIsVisible >> m_autoWidth >> m_columnCount >> m_previewRowCount
         >> m_headerHeight >> m_rowHeight >> m_columnsWidth >> m_headerNames >> m_columnIds
         >> m_modelName >> m_drawBorders;
+    m_headerHeight = saneLength(m_headerHeight);
+    m_rowHeight = saneLength(m_rowHeight);
+    for (double& width : m_columnsWidth)
+        width = saneLength(width);
     if (m_columnsAlign.size() < m_columnCount)
         m_columnsAlign.resize(m_columnCount);
 }

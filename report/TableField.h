@@ -118,8 +118,9 @@ public:
 
 protected:
     void buildCells();
-    // The cell text for a column template at a model row: "$D{" tokens of
-    // the bound model, then the page's "$V{" substitution.
+    // The cell text for a column template at a model row: the page's "$V{"
+    // substitution of the template's own text, with the bound model's values
+    // put in for its "$D{" tokens as plain text.
     QString cellText(const QString& columnTemplate, int row);
     QString modelValue(const QString& columnName, int row) const;
     void computeRowHeights(const QFontMetrics& metrics);

@@ -10,6 +10,7 @@
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QListWidgetItem>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalBlocker>
 
@@ -35,6 +36,11 @@ PrintDialog::PrintDialog(QWidget* parent)
         auto* item = new QListWidgetItem(info->title, ui->listWidget);
         item->setData(Qt::UserRole, info->type);
     }
+    // The titles tell the blanks apart only by their ends, so the list is as
+    // wide as its longest title.
+    QListWidget* list = ui->listWidget;
+    list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth()
+                          + list->verticalScrollBar()->sizeHint().width());
     ui->listWidget->setCurrentRow(m_lastPrintedRow);
     ui->graphicsView->setScene(m_scene);
     on_checkBoxPreview_toggled(ui->checkBoxPreview->isChecked());

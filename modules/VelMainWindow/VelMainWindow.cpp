@@ -33,6 +33,7 @@ VelMainWindow::VelMainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
     engine = new Engine(nullptr);
+    versionListUrl = Updater::defaultUrl();
     connect(engine, &Engine::error, this, &VelMainWindow::showMessage);
     setMinimumSize(800, 600);
     show();
@@ -52,6 +53,8 @@ void VelMainWindow::showMessage(const QString& text, const QString& title)
 {
     auto* box = new QMessageBox(this);
     box->setWindowTitle(title);
+    // Paths, names and server answers come through here: never markup.
+    box->setTextFormat(Qt::PlainText);
     box->setText(text);
     box->setStandardButtons(QMessageBox::Ok);
     box->exec();
@@ -210,29 +213,42 @@ void VelMainWindow::showTips()
     (new TipsDialog(this))->show();
 }
 
+void VelMainWindow::setVersionListUrl(const QString& url)
+{
+    versionListUrl = url;
+}
+
 void VelMainWindow::checkUpdates(bool isSilent)
 {
-    auto* updater = new Updater(this);
+    // One check at a time: asking again waits for the running check, and a
+    // check the user asked for shows its answer even if it began silently.
+    updateCheckSilent = isSilent && (!runningUpdate || updateCheckSilent);
+    if (runningUpdate)
+        return;
+    runningUpdate = new Updater(versionListUrl, this);
     const QString title = QStringLiteral("Проверка обновлений");
-    if (!isSilent) {
-        connect(updater, &Updater::updateIsReady, this, [this, title](const QString& link) {
+    connect(runningUpdate, &Updater::updateIsReady, this, [this, title](const QString& link) {
+        if (link.isEmpty()) {
+            emit engine->error(QStringLiteral("Доступна новая версия. \nСервер обновлений не дал ссылки для "
+                                              "скачивания, загрузите её с сайта программы."),
+                               title);
+        } else if (!updateCheckSilent) {
             emit engine->error(
                 QStringLiteral("Доступна новая версия. \nСсылка для скачивания будет открыта в вашем браузере."), title);
             openWebLink(QUrl(link));
-        });
-        connect(updater, &Updater::updatingError, this, [this, title](const QString& text) {
+        } else {
+            QMessageBox box;
+            box.setWindowTitle(title);
+            box.setText(QStringLiteral("Доступна новая версия. Загрузить?"));
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            if (box.exec() == QMessageBox::Yes)
+                openWebLink(QUrl(link));
+        }
+    });
+    connect(runningUpdate, &Updater::updatingError, this, [this, title](const QString& text) {
+        if (!updateCheckSilent)
             emit engine->error(text, title);
-        });
-        return;
-    }
-    connect(updater, &Updater::updateIsReady, this, [title](const QString& link) {
-        QMessageBox box;
-        box.setWindowTitle(title);
-        box.setText(QStringLiteral("Доступна новая версия. Загрузить?"));
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
-        if (box.exec() == QMessageBox::Yes)
-            openWebLink(QUrl(link));
     });
 }
 

@@ -10,6 +10,7 @@
 class Engine;
 class QDialog;
 class QUrl;
+class Updater;
 
 // The main-window base of the product family: the one Engine and the message
 // box that shows its errors, the start-up work that runs shortly after the
@@ -35,6 +36,9 @@ public:
 
     // The support forum, the root of the maker's forum site.
     static QUrl forumUrl();
+
+    // Where the update checks of this window ask; the build's address by default.
+    void setVersionListUrl(const QString& url);
 
     virtual void importFrom();
     virtual void exportTo();
@@ -65,4 +69,8 @@ private:
     void showMessage(const QString& text, const QString& title);
     void onStartupTimer();
     void onEditorTypeSelected(ReportList::ReportType type, bool printBackground);
+
+    QString versionListUrl;
+    QPointer<Updater> runningUpdate;
+    bool updateCheckSilent = true;
 };

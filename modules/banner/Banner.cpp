@@ -1,9 +1,12 @@
 #include "modules/banner/Banner.h"
 
+#include "engine/MessageLog.h"
+#include "engine/NetworkAccess.h"
 #include "engine/WidgetUtilities.h"
 #include "modules/banner/BannerItem.h"
 #include "modules/banner/FileDownloader.h"
 
+#include <QBuffer>
 #include <QEvent>
 #include <QFile>
 #include <QImageReader>
@@ -28,6 +31,36 @@ bool removeFrom(std::vector<BannerItem*>& items, BannerItem* item)
     return true;
 }
 
+// A list that parses: well-formed XML under the document element "banners".
+bool isBannerList(const QByteArray& data)
+{
+    QXmlStreamReader xml(data);
+    if (!xml.readNextStartElement() || xml.name() != QLatin1String("banners"))
+        return false;
+    while (!xml.atEnd())
+        xml.readNext();
+    return !xml.hasError();
+}
+
+// The picture's size read from its header, before anything is decoded; empty
+// for what is not a picture or is too large to decode.
+QSize pictureSize(QIODevice* device)
+{
+    const QSize size = QImageReader(device).size();
+    if (size.width() > NetworkAccess::ImageSideLimit || size.height() > NetworkAccess::ImageSideLimit) {
+        VLOG << "picture too large" << size;
+        return QSize();
+    }
+    return size;
+}
+
+bool isPicture(const QByteArray& data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    return !pictureSize(&buffer).isEmpty();
+}
+
 } // namespace
 
 Banner::Banner(QWidget* parent)
@@ -43,6 +76,7 @@ Banner::Banner(const QString& listUrl, QWidget* parent)
     setFixedHeight(0);
     auto* downloader = new FileDownloader(this);
     downloader->setUrl(listUrl);
+    downloader->setContentCheck(isBannerList); // an error page or a picture never replaces the list
     connect(downloader, &FileDownloader::error, this, &Banner::onListError);
     connect(downloader, &FileDownloader::done, this, &Banner::onListDone);
     downloader->download();
@@ -163,6 +197,15 @@ void Banner::loadItem(BannerItem* item)
     }
     auto* downloader = new FileDownloader(this);
     downloader->setUrl(item->imageUrl);
+    if (downloader->url().fileName() == QUrl(listUrl).fileName()) {
+        VLOG << "refused a picture named as the banner list" << item->imageUrl;
+        delete downloader;
+        item->state = BannerItem::Failed;
+        rotate();
+        return;
+    }
+    downloader->setSizeLimit(NetworkAccess::ImageSizeLimit);
+    downloader->setContentCheck(isPicture);
     connect(downloader, &FileDownloader::done, this, [this, item](const QString& path) {
         item->localImageFile = path;
         makeLabel(item);
@@ -176,9 +219,11 @@ void Banner::loadItem(BannerItem* item)
 
 void Banner::makeLabel(BannerItem* item)
 {
-    QSize size = QImageReader(item->localImageFile).size();
+    QFile file(item->localImageFile);
+    QSize size = pictureSize(&file);
+    file.close();
     if (size.isEmpty()) {
-        // Not a picture (a server's error page saved under the image's name).
+        // Not a picture (a copy from an earlier version), or one too large.
         item->state = BannerItem::Failed;
         rotate();
         return;

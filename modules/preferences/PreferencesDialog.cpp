@@ -4,8 +4,10 @@
 #include "engine/Database.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/WidgetUtilities.h"
 #include "modules/spellchecker/SpellChecker.h"
 
+#include <QDir>
 #include <QNetworkProxy>
 #include <QSettings>
 
@@ -13,6 +15,15 @@ namespace {
 
 const char* const kCipherKey = "maplerot472";
 constexpr int kHighestPort = 65535;
+
+// The proxy settings in the common settings file.
+const QString kProxyEnabled = QStringLiteral("Proxy/enabled");
+const QString kProxyHost = QStringLiteral("Proxy/hostName");
+const QString kProxyPort = QStringLiteral("Proxy/port");
+const QString kProxyUser = QStringLiteral("Proxy/user");
+const QString kProxyPassword = QStringLiteral("Proxy/password");
+// In the user's settings file.
+const QString kSpellCheckingEnabled = QStringLiteral("SpellChecker/enabled");
 
 // The same loops encipher and decipher: XOR is its own inverse.
 QByteArray scramble(QByteArray bytes)
@@ -74,10 +85,10 @@ void PreferencesDialog::applyProxy()
 {
     QSettings* settings = Database::commonSettings();
     QNetworkProxy proxy;
-    if (settings->value(QStringLiteral("Proxy/enabled")).toBool()) {
+    if (settings->value(kProxyEnabled).toBool()) {
         proxy.setType(QNetworkProxy::Socks5Proxy);
-        proxy.setHostName(settings->value(QStringLiteral("Proxy/hostName")).toString());
-        const int port = settings->value(QStringLiteral("Proxy/port")).toInt();
+        proxy.setHostName(settings->value(kProxyHost).toString());
+        const int port = settings->value(kProxyPort).toInt();
         // A port beyond 16 bits would wrap to some other port; port 0 makes the
         // requests fail rather than go to a server nobody chose.
         if (port < 0 || port > kHighestPort) {
@@ -86,10 +97,10 @@ void PreferencesDialog::applyProxy()
         } else {
             proxy.setPort(quint16(port));
         }
-        const QString user = settings->value(QStringLiteral("Proxy/user")).toString();
+        const QString user = settings->value(kProxyUser).toString();
         if (!user.isEmpty()) {
             proxy.setUser(user);
-            proxy.setPassword(decipher(settings->value(QStringLiteral("Proxy/password")).toString()));
+            proxy.setPassword(decipher(settings->value(kProxyPassword).toString()));
         }
     } else {
         proxy.setType(QNetworkProxy::NoProxy);
@@ -100,14 +111,14 @@ void PreferencesDialog::applyProxy()
 void PreferencesDialog::loadOptions()
 {
     QSettings* common = Database::commonSettings();
-    ui->checkBoxUseProxy->setChecked(common->value(QStringLiteral("Proxy/enabled")).toBool());
-    ui->lineEditHost->setText(common->value(QStringLiteral("Proxy/hostName")).toString());
-    ui->spinBoxPort->setValue(common->value(QStringLiteral("Proxy/port")).toInt());
-    ui->lineEditUser->setText(common->value(QStringLiteral("Proxy/user")).toString());
-    ui->lineEditPass->setText(decipher(common->value(QStringLiteral("Proxy/password")).toString()));
+    ui->checkBoxUseProxy->setChecked(common->value(kProxyEnabled).toBool());
+    ui->lineEditHost->setText(common->value(kProxyHost).toString());
+    ui->spinBoxPort->setValue(common->value(kProxyPort).toInt());
+    ui->lineEditUser->setText(common->value(kProxyUser).toString());
+    ui->lineEditPass->setText(decipher(common->value(kProxyPassword).toString()));
     ui->groupBoxProxy->setEnabled(ui->checkBoxUseProxy->isChecked());
 
-    const bool spelling = Database::userSettings()->value(QStringLiteral("SpellChecker/enabled"), true).toBool();
+    const bool spelling = Database::userSettings()->value(kSpellCheckingEnabled, true).toBool();
     ui->checkBoxSpellChecking->setChecked(spelling);
     ui->groupBoxAddWord->setEnabled(spelling);
 
@@ -120,21 +131,69 @@ void PreferencesDialog::loadOptions()
     }
 }
 
-void PreferencesDialog::saveOptions()
+bool PreferencesDialog::saveOptions(QStringList* failedFiles)
 {
-    QSettings* common = Database::commonSettings();
-    common->setValue(QStringLiteral("Proxy/enabled"), ui->checkBoxUseProxy->isChecked());
-    common->setValue(QStringLiteral("Proxy/hostName"), ui->lineEditHost->text());
-    common->setValue(QStringLiteral("Proxy/port"), ui->spinBoxPort->value());
-    common->setValue(QStringLiteral("Proxy/user"), ui->lineEditUser->text());
-    common->setValue(QStringLiteral("Proxy/password"), encipher(ui->lineEditPass->text()));
-    Database::userSettings()->setValue(QStringLiteral("SpellChecker/enabled"), ui->checkBoxSpellChecking->isChecked());
-    Database::syncSettings();
+    // Objects of our own over the shared files (Qt shares what they hold):
+    // their status tells of this write only.
+    QSettings common(Database::commonSettings()->fileName(), QSettings::IniFormat);
+    QSettings user(Database::userSettings()->fileName(), QSettings::IniFormat);
+    struct Entry
+    {
+        QSettings* settings;
+        QString key;
+        QVariant value;
+    };
+    const QList<Entry> entries = {
+        {&common, kProxyEnabled, ui->checkBoxUseProxy->isChecked()},
+        {&common, kProxyHost, ui->lineEditHost->text()},
+        {&common, kProxyPort, ui->spinBoxPort->value()},
+        {&common, kProxyUser, ui->lineEditUser->text()},
+        {&common, kProxyPassword, encipher(ui->lineEditPass->text())},
+        {&user, kSpellCheckingEnabled, ui->checkBoxSpellChecking->isChecked()},
+    };
+    QList<Entry> previous;
+    for (const Entry& entry : entries) {
+        previous.append({entry.settings, entry.key, entry.settings->value(entry.key)});
+        entry.settings->setValue(entry.key, entry.value);
+    }
+    QStringList failed;
+    for (QSettings* settings : {&common, &user}) {
+        settings->sync();
+        if (settings->status() != QSettings::NoError)
+            failed.append(settings->fileName());
+    }
+    if (failed.isEmpty())
+        return true;
+
+    VLOG << "preferences not stored" << failed;
+    // What is not on disk must not pass for the settings in force.
+    for (const Entry& entry : previous) {
+        if (entry.value.isValid())
+            entry.settings->setValue(entry.key, entry.value);
+        else
+            entry.settings->remove(entry.key);
+    }
+    // Nor on the disk where the write did succeed.
+    for (QSettings* settings : {&common, &user}) {
+        if (!failed.contains(settings->fileName()))
+            settings->sync();
+    }
+    if (failedFiles)
+        *failedFiles = failed;
+    return false;
 }
 
 void PreferencesDialog::on_pushButtonSave_clicked()
 {
-    saveOptions();
+    QStringList failed;
+    if (!saveOptions(&failed)) {
+        // The dialog stays open with what the user typed, to try again or cancel.
+        showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Ошибка"),
+                         QStringLiteral("Не удалось сохранить настройки: нет доступа на запись к файлу %1.\n"
+                                        "Настройки не изменены.")
+                             .arg(QDir::toNativeSeparators(failed.join(QStringLiteral(", ")))));
+        return;
+    }
     applyProxy();
     emit updateOptions();
     hide();
@@ -150,9 +209,15 @@ void PreferencesDialog::on_pushButtonCancel_clicked()
 void PreferencesDialog::on_pushButtonAddWord_clicked()
 {
     const QString word = ui->lineEditUserWord->text();
-    ui->lineEditUserWord->clear();
     SpellChecker* checker = SpellChecker::instance();
-    // The checker refuses empty, blank and multi-line words itself.
-    if (checker)
-        checker->addToUserWordlist(word);
+    // A blank entry is dropped without a word; a word that could not be written is reported.
+    if (!checker || word.trimmed().isEmpty() || checker->addToUserWordlist(word)) {
+        ui->lineEditUserWord->clear();
+        return;
+    }
+    // The word stays in the field, so the user can try again.
+    showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Ошибка"),
+                     QStringLiteral("Не удалось записать слово «%1» в пользовательский словарь %2.\n"
+                                    "Слово будет считаться верным только до закрытия программы.")
+                         .arg(word.trimmed(), QDir::toNativeSeparators(checker->userDictionaryPath())));
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 namespace Ui {
 class PreferencesDialog;
@@ -29,7 +30,9 @@ public:
     static QString decipher(const QString& stored);
 
     void loadOptions();
-    void saveOptions();
+    // False when a settings file could not be written; the settings then
+    // stay as they were, and the files that failed are in failedFiles.
+    bool saveOptions(QStringList* failedFiles = nullptr);
 
 signals:
     void updateOptions();

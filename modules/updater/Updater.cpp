@@ -1,13 +1,36 @@
 #include "modules/updater/Updater.h"
 
 #include "engine/MessageLog.h"
+#include "engine/NetworkAccess.h"
 #include "engine/ProductTypeInfo.h"
 
 #include <QDomDocument>
 #include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QSysInfo>
 #include <QUrl>
+#include <QXmlStreamReader>
+
+namespace {
+
+// The DOM parser recurses once per level: a list nested some thousands deep
+// overflows the stack. A real list is three levels deep.
+constexpr int kDeepestList = 32;
+
+bool nestedTooDeep(const QByteArray& data)
+{
+    QXmlStreamReader reader(data);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth > kDeepestList)
+            return true;
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+    }
+    return false; // a parse error is reported by the real parse
+}
+
+} // namespace
 
 Updater::Updater(QObject* parent)
     : Updater(defaultUrl(), parent)
@@ -18,35 +41,29 @@ Updater::Updater(const QString& url, QObject* parent)
     : QObject(parent)
     , url(url)
 {
-    connect(&manager, &QNetworkAccessManager::finished, this, &Updater::fileDownloaded);
-    manager.get(QNetworkRequest(QUrl(url)));
+    QNetworkReply* reply = NetworkAccess::get(QUrl(url), NetworkAccess::ListSizeLimit, this);
+    if (reply)
+        connect(reply, &QNetworkReply::finished, this, [this, reply] { fileDownloaded(reply); });
+    else // not a web address: fails as no connection would, once the caller has connected
+        QMetaObject::invokeMethod(this, [this] { fileDownloaded(nullptr); }, Qt::QueuedConnection);
 }
-
-namespace {
-
-QString g_testUrl;
-
-} // namespace
 
 QString Updater::defaultUrl()
 {
-    return g_testUrl.isEmpty() ? QStringLiteral(VELSPO_VERSION_LIST_URL) : g_testUrl;
-}
-
-void Updater::setDefaultUrlForTesting(const QString& url)
-{
-    g_testUrl = url;
+    return QStringLiteral(VELSPO_VERSION_LIST_URL);
 }
 
 void Updater::fileDownloaded(QNetworkReply* pReply)
 {
-    if (pReply->error() != QNetworkReply::NoError) {
+    downloadedData = pReply ? NetworkAccess::body(pReply) : QByteArray();
+    // A timeout, an answer over its size, a refused redirect or an empty
+    // answer say as much as no connection at all.
+    if (downloadedData.isEmpty())
         emit updatingError(QStringLiteral("Не удалось подключиться к серверу обновлений"));
-    } else {
-        downloadedData = pReply->readAll();
+    else
         readXml();
-    }
-    pReply->deleteLater();
+    if (pReply)
+        pReply->deleteLater();
     deleteLater();
 }
 
@@ -56,6 +73,11 @@ bool Updater::readXml()
     QString message;
     int line = 0;
     int column = 0;
+    if (nestedTooDeep(downloadedData)) {
+        VLOG << "Error: version list nested deeper than" << kDeepestList << "levels";
+        emit updatingError(QStringLiteral("Что-то пошло не так."));
+        return false;
+    }
     if (!document.setContent(downloadedData, false, &message, &line, &column)) {
         VLOG << "Error: Parse error at line " << line << ", "
              << "column " << column << ": " << message << "Loading default config";
@@ -82,6 +104,11 @@ bool Updater::readXml()
             else if (item.tagName() == linkElement)
                 downloadLink = item.text();
         }
+    }
+    // Only a web link is offered; any other is as good as none.
+    if (!downloadLink.isEmpty() && !NetworkAccess::isWebUrl(QUrl(downloadLink))) {
+        VLOG << "refused download link" << downloadLink;
+        downloadLink.clear();
     }
 
     const QStringList parts = versionText.split(QLatin1Char('.'), Qt::KeepEmptyParts);

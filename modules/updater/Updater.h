@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QString>
 
@@ -19,12 +18,9 @@ public:
 
     // The version list address this build was configured with.
     static QString defaultUrl();
-    // Tests only: the address the checks of the main window use; empty
-    // restores the configured one.
-    static void setDefaultUrlForTesting(const QString& url);
 
 signals:
-    // A newer version exists; the download link may be empty.
+    // A newer version exists; the download link is a web link or empty.
     void updateIsReady(const QString& link);
     // Nothing to offer; the text says why.
     void updatingError(const QString& text);
@@ -36,7 +32,6 @@ private:
     bool readXml();
 
     QString url;
-    QNetworkAccessManager manager;
     QByteArray downloadedData;
     quint8 major = 0;
     quint8 minor = 0;

@@ -4,12 +4,19 @@
 #include "report/ReportPage.h"
 
 #include <QAbstractItemModel>
+#include <QHeaderView>
+#include <QScrollBar>
 
 DataManagerDockWidget::DataManagerDockWidget(QWidget* parent)
     : QDockWidget(parent)
     , ui(std::make_unique<Ui::DataManagerDockWidget>())
 {
     ui->setupUi(this);
+    // Tokens and samples show whole: the columns take their contents' width
+    // (a long sample scrolls sideways rather than being cut short) and a
+    // sample of several lines gets a row as high as it needs.
+    ui->tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    ui->tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(this, &QDockWidget::dockLocationChanged, this, &DataManagerDockWidget::resizeChildren);
 }
 
@@ -18,6 +25,17 @@ DataManagerDockWidget::~DataManagerDockWidget() = default;
 QSize DataManagerDockWidget::sizeHint() const
 {
     return QSize(m_widthHint, QWidget::sizeHint().height());
+}
+
+int DataManagerDockWidget::fittingWidth() const
+{
+    const QTableWidget* table = ui->tableWidget;
+    const QAbstractItemView* view = table; // where the column hint is public
+    // The table's frame and scroll bar, and the margin resizeChildren() leaves.
+    int width = 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width() + 10;
+    for (int column = 0; column < table->columnCount(); ++column)
+        width += qMax(view->sizeHintForColumn(column), table->horizontalHeader()->sectionSizeHint(column));
+    return width;
 }
 
 QTableWidget* DataManagerDockWidget::tableWidget() const

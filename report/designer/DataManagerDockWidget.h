@@ -26,6 +26,8 @@ public:
     // Follows the page's data from now on; null empties the list.
     void setReportPage(ReportPage* page);
     QSize sizeHint() const override;
+    // The width that shows every token and sample whole.
+    int fittingWidth() const;
     QTableWidget* tableWidget() const;
 
 public slots:

@@ -28,6 +28,29 @@ void setCellText(QTableWidget* table, int row, int column, const QString& text)
     else
         table->setItem(row, column, new QTableWidgetItem(text));
 }
+
+// Names an alignment the combo has no entry for, such as 132 (centred both
+// ways) of the shipped templates.
+QString alignmentText(int value)
+{
+    static const QList<QPair<int, QString>> parts = {
+        {Qt::AlignLeft, QStringLiteral("Слева")},           {Qt::AlignRight, QStringLiteral("Справа")},
+        {Qt::AlignHCenter, QStringLiteral("По центру")},    {Qt::AlignJustify, QStringLiteral("По ширине")},
+        {Qt::AlignTop, QStringLiteral("верт. сверху")},     {Qt::AlignBottom, QStringLiteral("верт. снизу")},
+        {Qt::AlignVCenter, QStringLiteral("верт. по центру")}};
+    QStringList names;
+    int rest = value;
+    for (const auto& part : parts) {
+        if (value & part.first) {
+            names << part.second;
+            rest &= ~part.first;
+        }
+    }
+    if (rest || names.isEmpty())
+        return QStringLiteral("Значение %1").arg(value);
+    names.first()[0] = names.first().at(0).toUpper();
+    return names.join(QStringLiteral(", "));
+}
 } // namespace
 
 EditTableFieldDialog::EditTableFieldDialog(QWidget* parent)
@@ -82,10 +105,19 @@ void EditTableFieldDialog::load()
     for (int c = 0; c < columns; ++c) {
         setCellText(ui->table, headerRow, c, m_field->headerNameAt(c));
         if (c < m_field->columnsWidth().size())
-            setCellText(ui->table, widthRow, c, QString::number(m_field->columnsWidth().at(c), 'g', 6));
+            setCellText(ui->table, widthRow, c, shownWidth(c));
         setCellText(ui->table, dataRow, c, m_field->columnIdAt(c));
-        if (QComboBox* combo = alignCombo(c))
-            combo->setCurrentIndex(combo->findData(int(m_field->columnAlignAt(c))));
+        if (QComboBox* combo = alignCombo(c)) {
+            // A value without an entry is shown as one of its own and kept
+            // until another is picked: OK must not reset it.
+            const int align = m_field->columnAlignAt(c);
+            if (combo->findData(align) < 0) {
+                combo->setSizeAdjustPolicy(QComboBox::AdjustToContents); // a hint that counts the new entry
+                combo->addItem(alignmentText(align), align);
+                ui->table->setColumnWidth(c, qMax(ui->table->columnWidth(c), combo->sizeHint().width()));
+            }
+            combo->setCurrentIndex(combo->findData(align));
+        }
     }
 
     ui->autoWidthCheckBox->setChecked(m_field->autoWidth());
@@ -101,17 +133,29 @@ void EditTableFieldDialog::load()
     ui->tableSplit->setRowCount(0);
     for (int i = 0; i < m_field->splitsCount(); ++i) {
         on_pushButtonAddSplit_clicked();
-        const double x = m_field->splitXAt(i);
-        const double y = m_field->splitYAt(i);
-        ui->tableSplit->item(i, 0)->setText(QString::number(m_field->maxSplitHeightAt(i), 'f', 2));
-        if (x < noSplit && y < noSplit) {
-            ui->tableSplit->item(i, 1)->setText(QStringLiteral("Без переноса"));
-            ui->tableSplit->item(i, 2)->setText(QStringLiteral("Без переноса"));
-        } else {
-            ui->tableSplit->item(i, 1)->setText(QString::number(x, 'f', 2));
-            ui->tableSplit->item(i, 2)->setText(QString::number(y, 'f', 2));
-        }
+        const QStringList texts = shownSplit(i);
+        for (int c = 0; c < texts.size(); ++c)
+            ui->tableSplit->item(i, c)->setText(texts.at(c));
     }
+    m_shownHeaderHeight = ui->headerHeightSpin->value();
+    m_shownRowHeight = ui->rowHeightSpin->value();
+}
+
+QString EditTableFieldDialog::shownWidth(int column) const
+{
+    return column < m_field->columnsWidth().size()
+               ? QString::number(m_field->columnsWidth().at(column), 'g', 6)
+               : QString();
+}
+
+QStringList EditTableFieldDialog::shownSplit(int area) const
+{
+    const double x = m_field->splitXAt(area);
+    const double y = m_field->splitYAt(area);
+    const QString height = QString::number(m_field->maxSplitHeightAt(area), 'f', 2);
+    if (x < noSplit && y < noSplit)
+        return {height, QStringLiteral("Без переноса"), QStringLiteral("Без переноса")};
+    return {height, QString::number(x, 'f', 2), QString::number(y, 'f', 2)};
 }
 
 void EditTableFieldDialog::on_rowCountSpin_valueChanged(int arg1)
@@ -185,6 +229,10 @@ void EditTableFieldDialog::apply()
     if (!m_field)
         return;
     TableField* table = m_field;
+    // A value whose text is still the one shown for it is kept as stored, so
+    // that confirming the dialog unedited changes nothing in the template
+    // (rounded widths and splits, widths below 2 mm, heights out of range).
+    const bool stored = !m_newField;
 
     const int columns = ui->rowCountSpin->value();
     table->setColumnCount(columns);
@@ -195,10 +243,15 @@ void EditTableFieldDialog::apply()
     aligns.resize(columns);
     for (int c = 0; c < columns; ++c) {
         headers[c] = cellText(ui->table, headerRow, c);
-        widths[c] = cellText(ui->table, widthRow, c).toDouble();
+        const QString width = cellText(ui->table, widthRow, c);
         ids[c] = cellText(ui->table, dataRow, c);
-        if (widths[c] < 2.0)
-            widths[c] = 10.0;
+        if (stored && !width.isEmpty() && width == shownWidth(c)) {
+            widths[c] = table->columnsWidth().at(c);
+        } else {
+            widths[c] = width.toDouble();
+            if (widths[c] < 2.0)
+                widths[c] = 10.0;
+        }
         if (QComboBox* combo = alignCombo(c))
             aligns[c] = quint8(combo->currentIndex() >= 0 ? combo->currentData().toInt() : 0);
     }
@@ -209,9 +262,14 @@ void EditTableFieldDialog::apply()
 
     table->setAutoWidth(ui->autoWidthCheckBox->isChecked());
     table->setHeaderIsVisible(ui->headerIsVisibleCheckBox->isChecked());
-    table->setHeaderHeight(ui->headerHeightSpin->value());
-    table->setRowHeight(ui->rowHeightSpin->value());
-    table->setModelName(ui->modelNameLineEdit->text().trimmed().toLower());
+    if (!stored || ui->headerHeightSpin->value() != m_shownHeaderHeight)
+        table->setHeaderHeight(ui->headerHeightSpin->value());
+    if (!stored || ui->rowHeightSpin->value() != m_shownRowHeight)
+        table->setRowHeight(ui->rowHeightSpin->value());
+    // As typed: the table finds its column tokens by this name, letter case
+    // included, while the page looks models up whatever the case.
+    if (ui->modelNameLineEdit->text() != table->modelName())
+        table->setModelName(ui->modelNameLineEdit->text().trimmed());
     table->setDrawBorders(ui->drawBordersCheckBox->isChecked());
 
     const int splits = ui->tableSplit->rowCount();
@@ -219,9 +277,12 @@ void EditTableFieldDialog::apply()
     QVector<double> xs(splits);
     QVector<double> ys(splits);
     for (int i = 0; i < splits; ++i) {
-        heights[i] = cellText(ui->tableSplit, i, 0).toDouble();
-        xs[i] = cellText(ui->tableSplit, i, 1).toDouble();
-        ys[i] = cellText(ui->tableSplit, i, 2).toDouble();
+        const QStringList texts{cellText(ui->tableSplit, i, 0), cellText(ui->tableSplit, i, 1),
+                                cellText(ui->tableSplit, i, 2)};
+        const bool kept = stored && i < table->splitsCount() && texts == shownSplit(i);
+        heights[i] = kept ? table->maxSplitHeightAt(i) : texts.at(0).toDouble();
+        xs[i] = kept ? table->splitXAt(i) : texts.at(1).toDouble();
+        ys[i] = kept ? table->splitYAt(i) : texts.at(2).toDouble();
     }
     table->setSplitsCount(splits);
     table->setMaxSplitHeight(heights);

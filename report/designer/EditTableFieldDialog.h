@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QStringList>
 
 #include <memory>
 
@@ -44,8 +45,13 @@ private:
     void load();
     void apply();
     QComboBox* alignCombo(int column) const;
+    // The texts load() shows for the field's column width and split.
+    QString shownWidth(int column) const;
+    QStringList shownSplit(int area) const;
 
     std::unique_ptr<Ui::EditTableFieldDialog> ui;
     QPointer<TableField> m_field;
     bool m_newField = true;
+    double m_shownHeaderHeight = 0.0;
+    double m_shownRowHeight = 0.0;
 };

@@ -17,10 +17,13 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
@@ -67,6 +70,17 @@ ReportWindow::ReportWindow(QWidget* parent)
 
     connect(m_structureDock, &StructureDockWidget::fieldUpdated, this, &ReportWindow::setEdited);
     connect(m_structureDock, &StructureDockWidget::pageUpdated, this, &ReportWindow::setEdited);
+
+    // The first opening, with no size of the user's yet, takes the screen and
+    // gives the docks the width of their contents once they are filled.
+    {
+        QSettings settings(settingsFilePath(), QSettings::IniFormat);
+        m_fitDocks = !settings.contains(QStringLiteral("ReportWindow/geometry"));
+    }
+    if (m_fitDocks) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            resize(screen->availableGeometry().size());
+    }
 
     readSettings();
     setAcceptDrops(true);
@@ -288,6 +302,7 @@ bool ReportWindow::saveFile(const QString& name)
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка"),
                         QStringLiteral("Не удалось сохранить шаблон в файл %1.").arg(name),
                         QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
         box.exec();
         return false;
     }
@@ -314,6 +329,16 @@ bool ReportWindow::maybeSave()
     default:
         return false;
     }
+}
+
+void ReportWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_fitDocks || !m_structureDock || !m_dataManagerDock)
+        return;
+    m_fitDocks = false;
+    resizeDocks({m_dataManagerDock, m_structureDock},
+                {m_dataManagerDock->fittingWidth(), m_structureDock->fittingWidth()}, Qt::Horizontal);
 }
 
 void ReportWindow::closeEvent(QCloseEvent* event)
@@ -372,8 +397,16 @@ void ReportWindow::loadBackground(bool second)
                                                    QStringLiteral("Image Files (*.png *.jpg *.bmp)"));
     if (name.isEmpty())
         return;
-    if (!(second ? m_page->loadBackgroundImage2(name) : m_page->loadBackgroundImage(name)))
+    if (!(second ? m_page->loadBackgroundImage2(name) : m_page->loadBackgroundImage(name))) {
+        VLOG << "cannot load background image" << name;
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка"),
+                        QStringLiteral("Не удалось загрузить изображение фона из файла %1.\n"
+                                       "Выберите изображение PNG, JPG или BMP.")
+                            .arg(QDir::toNativeSeparators(name)),
+                        QMessageBox::Ok, this);
+        box.exec();
         return;
+    }
     if (MyGraphicsScene* scene = m_view ? m_view->scene() : nullptr) {
         const QPixmap pixmap = second ? m_page->backgroundImage2() : m_page->backgroundImage();
         if (second)

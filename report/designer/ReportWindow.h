@@ -79,6 +79,7 @@ public slots:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void initPage();
@@ -104,5 +105,6 @@ private:
     QString m_currentPath = QStringLiteral(".");
     ReportPage* m_page = nullptr;
     bool m_edited = false;
+    bool m_fitDocks = false;
     QVector<QMetaObject::Connection> m_connections;
 };

@@ -15,6 +15,7 @@
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 
 namespace {
@@ -49,6 +50,14 @@ const RowShown FieldRowsShown[StructureDockWidget::FieldRowCount] = {
 QString mm(double value)
 {
     return QString::number(value, 'f', 1);
+}
+
+// The font dialog gives back a font of its own making: what the user sees of
+// it is what counts.
+bool sameFont(const QFont& a, const QFont& b)
+{
+    return a.family() == b.family() && a.pointSizeF() == b.pointSizeF() && a.weight() == b.weight()
+           && a.italic() == b.italic() && a.underline() == b.underline() && a.strikeOut() == b.strikeOut();
 }
 
 } // namespace
@@ -206,6 +215,19 @@ void StructureDockWidget::connectFieldEdits()
 QSize StructureDockWidget::sizeHint() const
 {
     return QSize(m_widthHint, QWidget::sizeHint().height());
+}
+
+int StructureDockWidget::fittingWidth() const
+{
+    // Labels of either table, the page's values (a field's are set when it is
+    // selected), the row numbers, the frame and scroll bar, and the margin
+    // resizeChildren() leaves.
+    const QAbstractItemView* pageView = m_pageTable; // where the column hint is public
+    const QAbstractItemView* fieldView = m_fieldTable;
+    const int labels = qMax(pageView->sizeHintForColumn(0), fieldView->sizeHintForColumn(0));
+    const int values = qMax(pageView->sizeHintForColumn(1), m_pageTable->horizontalHeader()->sectionSizeHint(1));
+    return labels + values + m_pageTable->verticalHeader()->sizeHint().width() + 2 * m_pageTable->frameWidth()
+           + m_pageTable->verticalScrollBar()->sizeHint().width() + 10;
 }
 
 QString StructureDockWidget::fontText(const QFont& font)
@@ -406,7 +428,8 @@ void StructureDockWidget::onTblWidget_cellDoubleClicked(int row, int column)
         start = m_page->defaultFont();
     bool ok = false;
     const QFont chosen = QFontDialog::getFont(&ok, start, this, QString());
-    if (!ok)
+    // Confirmed unchanged, a field that follows the page's font keeps following it.
+    if (!ok || sameFont(chosen, start))
         return;
     m_font = chosen;
     // The table's own change handler stores the font in the field or the page.

@@ -41,6 +41,8 @@ public:
     // Shows the page's properties; the field of an earlier page is forgotten.
     void setReportPage(ReportPage* page);
     QSize sizeHint() const override;
+    // The width that shows the labels and the page's values whole.
+    int fittingWidth() const;
 
     QTableWidget* fieldTable() const { return m_fieldTable; }
     QTableWidget* pageTable() const { return m_pageTable; }

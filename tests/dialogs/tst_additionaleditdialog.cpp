@@ -2,6 +2,7 @@
 #include "dialogs/ComboBoxRateItemDelegate.h"
 #include "dialogs/DocumentEditDialog.h"
 #include "engine/Database.h"
+#include "support/Typing.h"
 #include "support/DocumentFixtures.h"
 #include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
@@ -30,7 +31,11 @@ private slots:
         QVERIFY((docId = insertDocument(fullDocument())) > 0);
     }
 
-    void cleanup() { delete dialog; }
+    void cleanup()
+    {
+        delete dialog;
+        QVERIFY(exec("DROP TRIGGER IF EXISTS refuse"));
+    }
 
     void hoursAndTotals_data()
     {
@@ -52,6 +57,11 @@ private slots:
         QFETCH(QString, exam);
         QFETCH(QStringList, subjects);
         QFETCH(QString, totals);
+        // Another document's module, stored with hours its rows do not give:
+        // only its own editor recomputes it.
+        const int other = insertDocument();
+        const int otherModule = insertRow("ModuleDetails", {{"spoId", other}, {"moduleCount", 7}, {"moduleCountAudit", 7}});
+        QVERIFY(insertRow("DMDetails", {{"spoId", other}, {"moduleId", otherModule}, {"dmCount", 1}}) > 0);
         for (const QString& hours : disciplines)
             QVERIFY(insertRow("DisciplineDetails", {{"spoId", docId}, {"disciplineCount", hours.section('/', 0, 0)},
                                                     {"disciplineCountAudit", hours.section('/', 1)}}) > 0);
@@ -67,10 +77,32 @@ private slots:
         for (const char* name : {"lineEditDisciplinesTotalCountCalculated", "lineEditDisciplinesAuditCountCalculated",
                                  "lineEditDisciplinesTotalCountCalculated_2", "lineEditDisciplinesAuditCountCalculated_2"})
             texts << edit(dialog, name)->text();
-        QCOMPARE(texts.join('|') + ' ' + rows("SELECT moduleCount, moduleCountAudit FROM ModuleDetails").join(','), totals);
+        QCOMPARE(texts.join('|') + ' ' + rows("SELECT moduleCount, moduleCountAudit FROM ModuleDetails WHERE spoId = ?",
+                                              {docId}).join(','), totals);
+        QCOMPARE(rows("SELECT moduleCount, moduleCountAudit FROM ModuleDetails WHERE spoId = ?", {other}),
+                 QStringList{"7|7"});
     }
 
-    // Showing exam hours writes nothing back; the user's change does, and the hours and totals follow.
+    // A database made before the indexes gets them when it is opened, and the
+    // editor's reads of one document and one module use them.
+    void olderDatabaseGetsItsIndexes()
+    {
+        const QStringList indexes = rows("SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL");
+        QCOMPARE(indexes.size(), 9);
+        for (const QString& index : indexes)
+            QVERIFY(exec("DROP INDEX " + index));
+        Database::destroy();
+        QVERIFY(Database::init(true));
+        QCOMPARE(rows("SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL"), indexes);
+        for (const char* read : {"SELECT * FROM DMDetails WHERE moduleId = 1", "SELECT * FROM DMDetails WHERE spoId = 1",
+                                    "SELECT * FROM ModuleDetails WHERE spoId = 1",
+                                    "SELECT * FROM DisciplineDetails WHERE spoId = 1",
+                                    "SELECT totalCount FROM SpoDocuments"})
+            QVERIFY2(rows(QString("EXPLAIN QUERY PLAN ") + read).join(' ').contains(" INDEX "), read);
+    }
+
+    // Showing exam hours writes nothing back; the hours the user types are stored once typed, and the
+    // hours and totals follow; a deleted module's sub-subjects are no longer listed.
     void examHoursAreWrittenOnlyByTheUser()
     {
         for (const char* exam : {"1,5", "2.56"}) {
@@ -86,19 +118,20 @@ private slots:
         QCOMPARE(rows(hours), QStringList({"1,5|11.5", "2.56|12.56"}));
 
         selectModule(0);
-        spin->setValue(4);
-        QCOMPARE(rows(hours), QStringList({"4|14", "2.56|12.56"}));
-        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated_2")->text(), QStringLiteral("26.56"));
-        // An edited sub-subject counts once it is stored.
-        QAbstractItemModel* subjects = view("tableViewDM")->model();
-        QVERIFY(subjects->setData(subjects->index(0, 4), "20,5"));
+        Typing::typeOver(spin, "2" + point() + "5", Qt::Key_Return);
+        QCOMPARE(rows(hours), QStringList({"2.5|12.5", "2.56|12.56"}));
+        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated_2")->text(), QStringLiteral("25.06"));
+        // A typed sub-subject's hours count once they are stored.
+        typeCell(view("tableViewDM"), 0, 4, "20" + point() + "5");
+        QCOMPARE(rows("SELECT dmCount FROM DMDetails ORDER BY dmId").value(0), "20" + point() + "5");
         QCOMPARE(rows(hours).value(0) + '|' + edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text(),
-                 QStringLiteral("4|24.5|37.06"));
-        // The module stays current: Delete acts on it, with its sub-subject.
+                 QStringLiteral("2.5|23|35.56"));
+        // The module stays current: Delete acts on it, with its sub-subject, which is no longer listed.
         ModalAnswerer answerer;
         button(dialog, "pushButtonDeleteModule")->click();
         QCOMPARE(rows("SELECT moduleExamCount FROM ModuleDetails") + rows("SELECT dmCount FROM DMDetails"),
                  QStringList({"2.56", "10"}));
+        QCOMPARE(view("tableViewDM")->model()->rowCount(), 0);
     }
 
     // Opened from the form; then a missing document shows no rows, and the closed editor left no handler.
@@ -155,31 +188,64 @@ private slots:
         button(dialog, "pushButtonDeleteModule")->click();
         QCOMPARE(rows("SELECT dmName FROM DMDetails WHERE spoId = ?", {docId}), QStringList{"МДК 2.1"});
         QVERIFY(!button(dialog, "pushButtonDeleteModule")->isEnabled());
+        selectModule(0);
+        QCOMPARE(view("tableViewDM")->model()->rowCount(), 1);
         button(dialog, "pushButtonDeleteAllModules")->click();
         QCOMPARE(detailCount("ModuleDetails", docId) + detailCount("DMDetails", docId), 0);
+        QCOMPARE(view("tableViewDM")->model()->rowCount(), 0);
         QCOMPARE(detailCount("DMDetails", other), 3);
         const QString one = "Вы уверены, что хотите удалить выделенную строку?";
         QCOMPARE(answerer.texts(), QStringList({one, one, "Вы уверены, что хотите удалить все строки?"}));
     }
 
-    // A new sub-subject gets its document and module in one submit; the cursor skips hidden columns.
-    void addRows()
+    void typedRows_data()
     {
+        QTest::addColumn<QString>("table"); // the view and its add button
+        QTest::addColumn<QString>("typed"); // cells of the new row, '/' between them; ',' is the decimal point
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("total"); // the calculated total and classroom hours
+        QTest::newRow("discipline") << "tableViewDisciplines|Discipline" << "Физика/72,5/36"
+                                    << "SELECT spoId, disciplineName, disciplineCount, disciplineCountAudit "
+                                       "FROM DisciplineDetails" << "72.5|36";
+        QTest::newRow("practice") << "tableViewPractices|Practice" << "Учебная/2,5"
+                                  << "SELECT spoId, practiceName, practiceCount FROM PracticeDetails" << "0|0";
+        QTest::newRow("attestation") << "tableViewAttestations|Attestation" << "Экзамен"
+                                     << "SELECT spoId, attestationName FROM AttestationDetails" << "0|0";
+        QTest::newRow("coursework") << "tableViewCourseworks|Coursework" << "Проект «Мост»"
+                                    << "SELECT spoId, cwName FROM CourseworkDetails" << "0|0";
+        QTest::newRow("module name") << "tableViewModules|Module" << "Модуль 2"
+                                     << "SELECT spoId, moduleName FROM ModuleDetails WHERE moduleName <> 'М'" << "0|0";
+        QTest::newRow("sub-subject") << "tableViewDM|DM" << "МДК 1/30,5/24"
+                                     << "SELECT spoId, dmName, dmCount, dmCountAudit FROM DMDetails" << "30.5|24";
+    }
+
+    // A new row gets its document (and a sub-subject its module) in one submit; typing starts in its
+    // name, Tab goes on, and what was typed, with the locale's decimal point, is what is stored.
+    void typedRows()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QFETCH(QString, total);
+        typed.replace(',', point());
         const int module = insertRow("ModuleDetails", {{"spoId", docId}, {"moduleName", "М"}});
         openForEdit();
         logged.clear();
         const QtMessageHandler previous = qInstallMessageHandler(
             [](QtMsgType, const QMessageLogContext&, const QString& text) { logged << text; });
-        button(dialog, "pushButtonAddDM")->click();
-        QTableView* subjects = view("tableViewDM");
-        const QList<QLineEdit*> editors = subjects->viewport()->findChildren<QLineEdit*>();
-        QCOMPARE(editors.size(), 1); // typing starts in the name
-        QCOMPARE(editors.first()->geometry(), subjects->visualRect(subjects->model()->index(0, 3)));
-        button(dialog, "pushButtonAddDiscipline")->click();
+        QTableView* tableView = view(table.section('|', 0, 0).toLatin1());
+        button(dialog, ("pushButtonAdd" + table.section('|', 1)).toLatin1())->click();
+        for (const QString& cell : typed.split('/')) {
+            QWidget* editor = tableView->indexWidget(tableView->currentIndex());
+            QVERIFY(editor);
+            Typing::type(editor, cell);
+            QTest::keyClick(editor, Qt::Key_Tab);
+        }
         qInstallMessageHandler(previous);
-        QCOMPARE(view("tableViewDisciplines")->currentIndex().column(), 2);
-        QCOMPARE(rows("SELECT spoId, moduleId FROM DMDetails"), QStringList{QString("%1|%2").arg(docId).arg(module)});
-        QCOMPARE(rows("SELECT spoId FROM DisciplineDetails"), QStringList{QString::number(docId)});
+        QCOMPARE(rows(stored), QStringList{QString::number(docId) + '|' + typed.replace('/', '|')});
+        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text() + '|'
+                     + edit(dialog, "lineEditDisciplinesAuditCountCalculated")->text(), total);
+        QCOMPARE(rows("SELECT count(*) FROM DMDetails WHERE moduleId <> ?", {module}), QStringList{"0"});
         QCOMPARE(logged.filter("NOT NULL"), QStringList());
     }
 
@@ -212,16 +278,22 @@ private slots:
             grade->hidePopup();
     }
 
-    // Save writes and stays in view mode; a failed save keeps editing; Close writes nothing.
+    // Save stores each typed field in its own column and goes to view mode; a failed save keeps
+    // editing; Close writes nothing.
     void saveAndClose()
     {
         openForEdit();
-        child<QComboBox>(dialog, "comboBoxTotalCount")->setEditText("3 года");
-        edit(dialog, "lineEditPracticeTotalCount")->setText("12,5 недель");
-        child<QPlainTextEdit>(dialog, "plainTextEditComment")->setPlainText("с отличием");
+        Typing::typeOver(child<QComboBox>(dialog, "comboBoxPreviousEducation"), "Аттестат 2019", Qt::Key_Return);
+        Typing::typeOver(child<QComboBox>(dialog, "comboBoxTotalCount"), "3 года 10 месяцев", Qt::Key_Tab);
+        Typing::typeOver(edit(dialog, "lineEditAttestationTotalCount"), "6 недель", Qt::Key_Tab);
+        Typing::typeOver(edit(dialog, "lineEditPracticeTotalCount"), "12" + point() + "5 недель", Qt::Key_Return);
+        auto* comment = child<QPlainTextEdit>(dialog, "plainTextEditComment");
+        QTest::keyClick(comment, Qt::Key_A, Qt::ControlModifier);
+        Typing::type(comment, "с отличием");
         button(dialog, "pushButtonSave")->click();
-        QCOMPARE(rows("SELECT totalCount, practiceTotalCount, comment FROM SpoDocuments WHERE spoId = ?", {docId}),
-                 QStringList{"3 года|12,5 недель|с отличием"});
+        QCOMPARE(rows("SELECT previousEducation, totalCount, attestationTotalCount, practiceTotalCount, comment "
+                      "FROM SpoDocuments WHERE spoId = ?", {docId}),
+                 QStringList{"Аттестат 2019|3 года 10 месяцев|6 недель|12" + point() + "5 недель|с отличием"});
         QCOMPARE(states(dialog, {{'e', "pushButtonEditForm"}, {'s', "pushButtonSave"}, {'t', "tab"}}),
                  QStringLiteral("EsT-"));
 
@@ -233,11 +305,71 @@ private slots:
         QCOMPARE(states(dialog, {{'e', "pushButtonEditForm"}, {'s', "pushButtonSave"}}), QStringLiteral("eS"));
         QVERIFY(exec("DROP TRIGGER locked"));
 
-        child<QPlainTextEdit>(dialog, "plainTextEditComment")->setPlainText("другое");
+        Typing::type(comment, " и другое");
         button(dialog, "pushButtonCancel")->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!dialog);
         QCOMPARE(column(docId, "comment").toString(), QStringLiteral("с отличием"));
+    }
+
+    void refusedWrites_data()
+    {
+        QTest::addColumn<QString>("trigger"); // the refused statement on DisciplineDetails
+        QTest::addColumn<QString>("action"); // a cell typed in, or the button clicked
+        QTest::addColumn<QString>("said");
+        // The second row written: the first must not stay written.
+        const QString last = " WHEN OLD.disciplineName = 'Дисциплина %1'";
+        QTest::newRow("cell") << "UPDATE" << "cell" << "Не удалось записать изменение";
+        QTest::newRow("add") << "INSERT" << "AddDiscipline" << "Не удалось добавить строку";
+        QTest::newRow("delete") << "DELETE" << "DeleteDiscipline" << "Не удалось удалить строки";
+        QTest::newRow("delete all, one refused") << "DELETE" + last.arg(2) << "DeleteAllDisciplines"
+                                                 << "Не удалось удалить строки";
+        QTest::newRow("move, one row refused") << "UPDATE OF disciplineName" + last.arg(3) << "DownDisciplines"
+                                               << "Не удалось переместить строку";
+    }
+
+    // A table write the database refuses is said; the rows stay as stored and what the user typed
+    // stays, through a later move too; a refused cell is written by Save once the database takes it.
+    void refusedWrites()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(QString, action);
+        QFETCH(QString, said);
+        QVERIFY(insertDetails(docId));
+        openForEdit();
+        QTableView* disciplines = view("tableViewDisciplines");
+        typeCell(disciplines, 0, 2, "Химия");
+        trigger.replace(" WHEN", " ON DisciplineDetails WHEN");
+        if (!trigger.contains(" ON "))
+            trigger += " ON DisciplineDetails";
+        QVERIFY(exec("CREATE TRIGGER refuse BEFORE " + trigger + " BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        ModalAnswerer answerer;
+        disciplines->setCurrentIndex(disciplines->model()->index(1, 2));
+        if (action == "cell")
+            typeCell(disciplines, 1, 2, "Физика");
+        else
+            button(dialog, ("pushButton" + action).toLatin1())->click();
+        QTRY_VERIFY(!answerer.texts().isEmpty() && answerer.texts().last().startsWith(said));
+        const QStringList names = rows("SELECT disciplineName FROM DisciplineDetails ORDER BY discId");
+        QCOMPARE(names, QStringList({"Химия", "Дисциплина 2", "Дисциплина 3"}));
+        QStringList shown;
+        for (int row = 0; row < disciplines->model()->rowCount(); ++row)
+            shown << disciplines->model()->index(row, 2).data().toString();
+        QCOMPARE(shown, action == "cell" ? QStringList({"Химия", "Физика", "Дисциплина 3"}) : names);
+        if (action != "cell")
+            return;
+        // A move would reload the rows: it waits until the typed value is stored.
+        button(dialog, "pushButtonDownDisciplines")->click();
+        QVERIFY(answerer.texts().last().startsWith("Не удалось переместить строку"));
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(answerer.texts().last(), QStringLiteral("Не удалось сохранить приложение к документу."));
+        QCOMPARE(states(dialog, {{'s', "pushButtonSave"}}) + disciplines->model()->index(1, 2).data().toString(),
+                 QStringLiteral("SФизика"));
+        QVERIFY(exec("DROP TRIGGER refuse"));
+        button(dialog, "pushButtonSave")->click();
+        QCOMPARE(rows("SELECT disciplineName FROM DisciplineDetails WHERE discId = ?",
+                      {disciplines->model()->index(1, 0).data()}) + QStringList(states(dialog, {{'s', "pushButtonSave"}})),
+                 QStringList({"Физика", "s"}));
     }
 
     // A stored grade the list lacks survives showing and leaving; only a choice replaces it.
@@ -279,6 +411,16 @@ private:
         selectModule(0);
     }
     QTableView* view(const char* name) const { return child<QTableView>(dialog, name); }
+    static QString point() { return QLocale().decimalPoint(); }
+    // F2 opens the cell's editor; Tab stores what was typed.
+    static void typeCell(QTableView* table, int row, int column, const QString& text)
+    {
+        table->setCurrentIndex(table->model()->index(row, column));
+        QTest::keyClick(table, Qt::Key_F2);
+        QWidget* editor = table->indexWidget(table->currentIndex());
+        QVERIFY(editor);
+        Typing::typeOver(editor, text, Qt::Key_Tab);
+    }
     void selectModule(int row)
     {
         QTableView* modules = view("tableViewModules");

@@ -5,6 +5,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QLockFile>
 #include <QMainWindow>
 #include <QProcess>
@@ -77,10 +78,14 @@ int run(const QString& mode, int& argc, char** argv)
     };
     hooks.createMainWindow = []() -> std::unique_ptr<QWidget> {
         say("STEP", "mainWindow");
-        // Is the lock file there, is the icon empty, is the font ours.
+        // Is the lock file there, is the icon empty, is the font ours; a half
+        // as the C library prints it, and Qt's decimal point.
+        char half[16];
+        std::snprintf(half, sizeof half, "%.1f", 0.5);
         say("WINDOW", yesNo(QFile::exists(StartupSequence::lockFilePath())) + " "
                           + yesNo(QApplication::windowIcon().isNull()) + " "
-                          + yesNo(QApplication::font() == StartupSequence::interfaceFont()));
+                          + yesNo(QApplication::font() == StartupSequence::interfaceFont()) + " "
+                          + QString::fromLatin1(half) + " " + QLocale().decimalPoint());
         qDebug("message after the log handler");
 
         auto window = std::make_unique<QMainWindow>();
@@ -186,9 +191,11 @@ private slots:
         QStringList seen;
         for (const char* key : {"APP_AT_REGISTER", "NAMES", "LOG_AND_DB", "CITY", "EARLY", "LATE", "WINDOW", "BOX", "AFTER"})
             seen << key + QStringLiteral("=") + child.values.value(key);
-        // EARLY and LATE: is the splash shown, is the window shown.
+        // EARLY and LATE: is the splash shown, is the window shown. The C
+        // library prints numbers for files; Qt keeps the user's locale.
         QCOMPARE(seen.join(", "), QStringLiteral("APP_AT_REGISTER=no, NAMES=VelSoftware/VelSpo, LOG_AND_DB=yes, CITY=Энск, "
-                                                 "EARLY=yes yes, LATE=no yes, WINDOW=yes no yes, BOX=, AFTER=no no"));
+                                                 "EARLY=yes yes, LATE=no yes, WINDOW=yes no yes 0.5 %1, BOX=, AFTER=no no")
+                                      .arg(QLocale::system().decimalPoint()));
 
         // The log holds this run only, from the handler on (after the database is opened).
         const QByteArray log = readBytes(StartupSequence::logFilePath());
@@ -252,6 +259,7 @@ int main(int argc, char** argv)
     QTemporaryDir tmp;
     qputenv("TMPDIR", QFile::encodeName(tmp.path()));
     QApplication app(argc, argv);
+    StartupSequence::useCNumericFormat();
     StartupSequenceTest tc;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&tc, argc, argv);

@@ -1,4 +1,4 @@
-#include "engine/Database.h"
+#include "engine/DatabaseFixtures.h"
 #include "engine/ProductTypeInfo.h"
 #include "modules/VelMainWindow/VelMainWindow.h"
 #include "modules/about/AboutDialog.h"
@@ -7,9 +7,11 @@
 #include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
+#include "support/Typing.h"
 
 #include <QLabel>
 #include <QNetworkProxy>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QSpinBox>
@@ -18,6 +20,8 @@
 #include <QTextEdit>
 
 using namespace FormWidgets;
+using DatabaseFixtures::readBytes;
+using DatabaseFixtures::writeBytes;
 
 namespace {
 
@@ -28,6 +32,15 @@ QStringList shownTips(TipsDialog* dialog, int presses)
     for (int i = 0; i <= presses; ++i, button(dialog, "pushButtonNext")->click())
         tips << child<QTextEdit>(dialog, "textEdit")->toPlainText();
     return tips;
+}
+
+// The proxy as the user types it.
+void typeProxy(QWidget* dialog, const QString& host, int port, const QString& user, const QString& password)
+{
+    Typing::type(edit(dialog, "lineEditHost"), host);
+    Typing::typeOver(child<QSpinBox>(dialog, "spinBoxPort"), QString::number(port));
+    Typing::type(edit(dialog, "lineEditUser"), user);
+    Typing::type(edit(dialog, "lineEditPass"), password);
 }
 
 } // namespace
@@ -64,11 +77,9 @@ private slots:
         QFETCH(QString, password);
         QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "stale", 1));
         auto* dialog = new PreferencesDialog;
+        button(dialog, "checkBoxUseProxy")->setChecked(true);
+        typeProxy(dialog, "proxy.local", port, user, password);
         button(dialog, "checkBoxUseProxy")->setChecked(enabled);
-        edit(dialog, "lineEditHost")->setText("proxy.local");
-        child<QSpinBox>(dialog, "spinBoxPort")->setValue(port);
-        edit(dialog, "lineEditUser")->setText(user);
-        edit(dialog, "lineEditPass")->setText(password);
         button(dialog, "pushButtonSave")->click();
         const QNetworkProxy proxy = QNetworkProxy::applicationProxy();
         QTEST(QStringList({QString::number(proxy.type()), proxy.hostName(), QString::number(proxy.port()), proxy.user(),
@@ -76,6 +87,47 @@ private slots:
               "result");
         PreferencesDialog again;
         QCOMPARE(edit(&again, "lineEditPass")->text(), password);
+    }
+
+    // A settings file that cannot be written: the user is told, the dialog
+    // stays with what was typed, nothing is applied or kept in memory; once
+    // the file can be written, the same press saves.
+    void unwritableSettingsKeepTheDialog_data()
+    {
+        QTest::addColumn<bool>("common");
+        QTest::newRow("common settings") << true;
+        QTest::newRow("user settings") << false;
+    }
+    void unwritableSettingsKeepTheDialog()
+    {
+        QFETCH(bool, common);
+        const QString file = (common ? Database::commonSettings() : Database::userSettings())->fileName();
+        Database::syncSettings();
+        const QByteArray before = readBytes(file);
+        QFile::remove(file);
+        QVERIFY(QDir().mkpath(file)); // a folder refuses the write, even to root
+        QPointer<PreferencesDialog> dialog = new PreferencesDialog;
+        dialog->show();
+        button(dialog, "checkBoxUseProxy")->click();
+        typeProxy(dialog, "proxy.local", 1080, "ivan", "secret");
+        ModalAnswerer answerer;
+        button(dialog, "pushButtonSave")->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(answerer.texts(), QStringList("Не удалось сохранить настройки: нет доступа на запись к файлу " + file
+                                               + ".\nНастройки не изменены."));
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(edit(dialog, "lineEditHost")->text() + edit(dialog, "lineEditPass")->text(), QStringLiteral("proxy.localsecret"));
+        QCOMPARE(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
+        QVERIFY(!Database::commonSettings()->contains("Proxy/enabled"));
+        QVERIFY(!readBytes(Database::commonSettings()->fileName()).contains("proxy.local"));
+
+        QVERIFY(QDir().rmdir(file) && (before.isEmpty() || writeBytes(file, before)));
+        button(dialog, "pushButtonSave")->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!dialog);
+        QCOMPARE(answerer.texts().size(), 1);
+        QCOMPARE(QNetworkProxy::applicationProxy().hostName(), QStringLiteral("proxy.local"));
+        QVERIFY(readBytes(file).contains(common ? "hostName=proxy.local" : "[SpellChecker]\nenabled=true"));
     }
 
     // Cancel applies nothing; the start-up applies what is stored.
@@ -119,10 +171,8 @@ private slots:
         QFETCH(int, start);
         QFETCH(QStringList, shown);
         QTemporaryDir folder;
-        QFile file(folder.filePath("tips.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
-        file.close();
-        std::unique_ptr<TipsDialog> dialog(new TipsDialog(nullptr, file.fileName(), start));
+        QVERIFY(writeBytes(folder.filePath("tips.txt"), text));
+        std::unique_ptr<TipsDialog> dialog(new TipsDialog(nullptr, folder.filePath("tips.txt"), start));
         QCOMPARE(shownTips(dialog.get(), shown.size() - 1), shown);
     }
 

@@ -2,6 +2,8 @@
 #include "modules/preferences/PreferencesDialog.h"
 #include "modules/spellchecker/SpellChecker.h"
 #include "support/FormWidgets.h"
+#include "support/Typing.h"
+#include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -116,7 +118,7 @@ private slots:
         QVERIFY(!checker->addToUserWordlist("два\nслова"));
         PreferencesDialog dialog; // never an empty word; blanks around are dropped
         for (const char* word : {"", "   \t ", "  главрыба "}) {
-            edit(&dialog, "lineEditUserWord")->setText(QString::fromUtf8(word));
+            Typing::type(edit(&dialog, "lineEditUserWord"), QString::fromUtf8(word));
             button(&dialog, "pushButtonAddWord")->click();
         }
         QFile file(userDict());
@@ -137,6 +139,15 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not be opened for appending a new word$"));
         QVERIFY(!SpellChecker::instance()->addToUserWordlist("носорог"));
         QVERIFY(SpellChecker::instance()->spell("носорог")); // accepted for the rest of the run
+        // Added in the preferences, the user is told, and the word stays to try again.
+        PreferencesDialog dialog;
+        ModalAnswerer answerer;
+        Typing::type(edit(&dialog, "lineEditUserWord"), " бегемот");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not be opened for appending a new word$"));
+        button(&dialog, "pushButtonAddWord")->click();
+        QCOMPARE(answerer.texts(), QStringList("Не удалось записать слово «бегемот» в пользовательский словарь " + userDict()
+                                               + ".\nСлово будет считаться верным только до закрытия программы."));
+        QCOMPARE(edit(&dialog, "lineEditUserWord")->text(), QStringLiteral(" бегемот"));
         // Without a path the word is kept for the run and nothing is written.
         SpellChecker without(dataDict() + "/ru_RU", QString());
         QVERIFY(without.addToUserWordlist("бегемот") && without.spell("бегемот"));

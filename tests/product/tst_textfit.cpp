@@ -4,6 +4,7 @@
 #include "dialogs/OptionsDialog.h"
 #include "dialogs/SelectTemplateDialog.h"
 #include "engine/Database.h"
+#include "engine/Engine.h"
 #include "engine/ReportList.h"
 #include "engine/StartupSequence.h"
 #include "modules/PrintDialog/PrintDialog.h"
@@ -14,6 +15,7 @@
 #include "report/ReportPage.h"
 #include "report/TableField.h"
 #include "report/designer/EditTableFieldDialog.h"
+#include "report/designer/ReportWindow.h"
 #include "support/DocumentFixtures.h"
 #include "support/FormWidgets.h"
 #include "support/TestEnvironment.h"
@@ -52,6 +54,19 @@ AdditionalEditDialog* supplementEditor(int spoId, int page)
     return dialog;
 }
 
+// The designer as the editor road opens it, with no settings of its own yet:
+// the supplement's template filled with the first document, in the window
+// a first opening gives on a 1280 x 1024 screen (the test's screen is smaller).
+QWidget* designer()
+{
+    setRequisites();
+    auto* window = new ReportWindow;
+    window->openFile(TestEnvironment::sourcePath("resources/reports/id121.velrpt"));
+    Engine::loadReportData(ReportList::SpoAddition, window->reportPage(), 0, false);
+    window->resize(1280, 1024);
+    return window;
+}
+
 // Every window and dialog of the program, in the state that shows most text.
 // A new dialog is one more row here.
 const QList<std::pair<const char*, std::function<QWidget*(int documentId)>>> windows = {
@@ -64,7 +79,8 @@ const QList<std::pair<const char*, std::function<QWidget*(int documentId)>>> win
     {"print dialog, editor", [](int) { auto* dialog = new PrintDialog; dialog->setEditMode(); return dialog; }},
     {"table dialog, new", [](int) { return new EditTableFieldDialog; }},
     {"table dialog, edit", [](int) { auto* dialog = new EditTableFieldDialog; auto* table = new TableField(dialog);
-                                     table->setColumnCount(4); table->setSplitsCount(2); dialog->setTableField(table); return dialog; }},
+                                     table->setColumnCount(4); table->setSplitsCount(2);
+                                     table->setColumnsAlign({0, 132, 4, 2}); dialog->setTableField(table); return dialog; }},
     {"templates dialog", [](int) { return new SelectTemplateDialog; }},
     {"supplement editor, general", [](int id) { return supplementEditor(id, 0); }},
     {"supplement editor, disciplines", [](int id) { return supplementEditor(id, 1); }},
@@ -79,6 +95,7 @@ const QList<std::pair<const char*, std::function<QWidget*(int documentId)>>> win
     {"about", [](int) { return new AboutDialog; }},
     {"requisites", [](int) { setRequisites(); return Database::setVariable("Date", "2026-12-06 23:22:14") ? new OptionsDialog : nullptr; }},
     {"chairpersons guide", [](int) { return new BossGuideDialog; }},
+    {"designer", [](int) { return designer(); }},
 };
 
 } // namespace

@@ -1,44 +1,33 @@
 #include "support/Canvas.h"
+#include "support/FileSizeLimit.h"
+#include "support/PageMaker.h"
 #include "support/TestEnvironment.h"
 #include "support/WarningLog.h"
 
 #include "engine/Database.h"
 #include "modules/spellchecker/SpellChecker.h"
 #include "report/AtomicFileWriter.h"
+#include "report/MarkupCheck.h"
 #include "report/ReportPage.h"
 #include "report/TableField.h"
 #include "report/TextField.h"
 
 #include <QBuffer>
+#include <QDataStream>
+#include <QJsonArray>
 #include <QPainter>
 #include <QPrinter>
 #include <QWidget>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <cmath>
 
 // Widgets get a device pixel ratio of 2 (set before the application starts).
 static const bool scaledScreen = qputenv("QT_SCALE_FACTOR", "2");
+// A test function that hangs (a guard gone) fails in seconds, not at the
+// suite's time limit.
+static const bool watchdog = qputenv("QTEST_FUNCTION_TIMEOUT", "20000");
 
 namespace {
-
-// Files can grow to at most this many bytes while it lives: the failure a full disk gives.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 quint32 crc32(const QByteArray& bytes)
 {
@@ -121,10 +110,10 @@ private slots:
         QTest::newRow("z over 2^31-1 areas") << QByteArray(R"({"width": 50, "height": 60, "columnCount": 1,
             "columnsWidth": [50], "rowHeight": 5, "zOnEmpty": true, "splitsCount": 2147483647,
             "maxSplitHeight": [50], "splitX": [10], "splitY": [100]})") << true;
-        const QByteArray nested = QByteArray("<table><tr><td>").repeated(5000) + "x";
-        QTest::newRow("5000 nested tables") << QByteArray(R"({"width": 100, "height": 50, "id": ")") + nested + "\"}" << false;
-        const QByteArray tall = QByteArray(R"(<p style=\"line-height:999999px\">x</p>)").repeated(10);
-        QTest::newRow("huge line heights in markup") << QByteArray(R"({"width": 100, "height": 50, "id": ")") + tall + "\"}" << false;
+        const QByteArray nested = QByteArray("<TABLE><TR><TD>").repeated(21) + "x";
+        QTest::newRow("21 nested tables, upper case") << QByteArray(R"({"width": 100, "height": 50, "id": ")") + nested + "\"}" << false;
+        const QByteArray tall = "<style>p{line-height:999999px}</style>" + QByteArray("<p>x</p>").repeated(10);
+        QTest::newRow("huge line heights in a style sheet") << QByteArray(R"({"width": 100, "height": 50, "id": ")") + tall + "\"}" << false;
         QTest::newRow("line height 250000 mm, wrapped")
             << QByteArray(R"({"width": 20, "height": 50, "wordWrap": true, "lineHeight": 250000, "id": ")")
                    + QByteArray("word ").repeated(400) + "\"}" << false;
@@ -149,6 +138,48 @@ private slots:
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     }
 
+    // One row per rule of the markup check, each tag rule in both cases.
+    void markupRules_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<bool>("safe");
+        const auto nested = [](const QString& open, int levels) { return open.repeated(levels) + QStringLiteral("x"); };
+        const QString limit = QString::number(MarkupCheck::maxNumber);
+        const QString past = QString::number(MarkupCheck::maxNumber + 0.5);
+        QTest::newRow("numbers in the text") << "Итого 999999 часов, <b>1e9</b>" << true;
+        QTest::newRow("img") << "<img src=\"a.png\">" << false;
+        QTest::newRow("IMG") << "<IMG SRC=\"a.png\"/>" << false;
+        QTest::newRow("style block at the limit") << "<style>p{line-height:" + limit + "px}</style><p>x" << true;
+        QTest::newRow("style block past") << "<style>p{line-height:" + past + "px}</style><p>x" << false;
+        QTest::newRow("STYLE block past") << "<STYLE>P{LINE-HEIGHT:999999PX}</STYLE><P>x" << false;
+        QTest::newRow("style block never closed") << "<style>p{margin:2px} p{font-size:1e6px}" << false;
+        QTest::newRow("style attribute at the limit") << "<p style=\"line-height:" + limit + "px\">x" << true;
+        QTest::newRow("style attribute past") << "<p style=\"line-height:" + past + "px\">x" << false;
+        QTest::newRow("STYLE attribute past") << "<P STYLE=\"FONT-SIZE:" + past + "PX\">x" << false;
+        QTest::newRow("number at the limit") << "<font size=\"" + limit + "\">x" << true;
+        QTest::newRow("number past, as an exponent") << "<font size=\"2e3\">x" << false;
+        QTest::newRow("percent at the limit") << "<table width=\"" + QString::number(MarkupCheck::maxPercent) + "%\">" << true;
+        QTest::newRow("percent past") << "<TABLE WIDTH=\"" + QString::number(MarkupCheck::maxPercent + 1) + "%\">" << false;
+        QTest::newRow("colour") << "<font color=\"#999999\">x" << true;
+        QTest::newRow("tables at the limit") << nested("<table><tr><td>", MarkupCheck::maxTableDepth) << true;
+        QTest::newRow("tables past") << nested("<table><tr><td>", MarkupCheck::maxTableDepth + 1) << false;
+        QTest::newRow("TABLES past") << nested("<TABLE><TR><TD>", MarkupCheck::maxTableDepth + 1) << false;
+        QTest::newRow("tables side by side") << QStringLiteral("<table><tr><td>x</td></tr></TABLE>").repeated(10) << true;
+        QTest::newRow("depth at the limit") << nested("<div>", MarkupCheck::maxDepth) << true;
+        QTest::newRow("depth past") << nested("<div>", MarkupCheck::maxDepth + 1) << false;
+        QTest::newRow("DEPTH past") << nested("<DIV>", MarkupCheck::maxDepth + 1) << false;
+        QTest::newRow("closed elements") << QStringLiteral("<span>x</SPAN>").repeated(1000) << true;
+        QTest::newRow("self-closed elements") << nested("<span/>", 1000) << true;
+        QTest::newRow("implicitly closed elements") << nested("<p><li><tr><td><br>", 1000) << true;
+        QTest::newRow("IMPLICITLY CLOSED ELEMENTS") << nested("<P><LI><TR><TD><BR>", 1000) << true;
+    }
+    void markupRules()
+    {
+        QFETCH(QString, html);
+        QFETCH(bool, safe);
+        QCOMPARE(MarkupCheck::isSafe(html), safe);
+    }
+
     void typedMarkupIsText()
     {
         ReportPage page;
@@ -167,6 +198,82 @@ private slots:
         asMarkup->setText(QStringLiteral("<b>Ж</b><br><i>ж</i> <u>ж</u> <font face=\"Arial\" size=\"5\">ж</font>"));
         asText->setText(asMarkup->text().toHtmlEscaped());
         QVERIFY(Canvas(600, 400).draw(asMarkup, 4.0).image() != Canvas(600, 400).draw(asText, 4.0).image());
+    }
+
+    // The stream form carries doubles as they are; a font string may say "inf".
+    void lengthsThatAreNoNumbers_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::newRow("NaN") << qQNaN();
+        QTest::newRow("infinity") << qInf();
+        QTest::newRow("-infinity") << -qInf();
+    }
+    void lengthsThatAreNoNumbers()
+    {
+        QFETCH(double, value);
+        QByteArray bytes;
+        {
+            TableField source;
+            source.setX(value);
+            source.setY(value);
+            source.setWidth(value);
+            source.setHeight(value);
+            source.setHeaderHeight(value);
+            source.setRowHeight(value);
+            source.setColumnsWidth({value, 5});
+            QFont font(QStringLiteral("Liberation Serif"));
+            font.setPointSizeF(value);
+            source.setFont(font);
+            QDataStream out(&bytes, QIODevice::WriteOnly);
+            source.writeStream(out);
+        }
+        TableField table;
+        QDataStream in(bytes);
+        table.readStream(in);
+        QCOMPARE(QVector<double>({table.x(), table.y(), table.width(), table.height(), table.headerHeight(), table.rowHeight()})
+                     + table.columnsWidth(),
+                 QVector<double>({0, 0, 0, 0, 0, 0, 0, 5}));
+        QVERIFY(std::isfinite(table.font().pointSizeF()));
+
+        const QString font = QStringLiteral("Liberation Serif,%1,-1,5,50,0,0,0,0,0").arg(value);
+        ReportPage page;
+        page.read(QJsonObject{{QStringLiteral("defaultFont"), font},
+                              {QStringLiteral("textFields"), QJsonArray{QJsonObject{{QStringLiteral("font"), font}}}}});
+        QVERIFY(std::isfinite(page.defaultFont().pointSizeF()));
+        QVERIFY(std::isfinite(page.fields().value(0)->font().pointSizeF()));
+    }
+
+    // Sizes beyond the bound all draw at the bound.
+    void fontSizeIsBoundedWhereDrawn()
+    {
+        ReportPage page;
+        const double dpm = 4.0;
+        QVector<QImage> drawn;
+        for (double times : {1.2, 5.0}) {
+            auto* field = PageMaker::field<TextField>(page, {0, 0, 250, 250}, QStringLiteral("Ш"));
+            QFont font(QStringLiteral("Liberation Serif"));
+            font.setPointSizeF(AbstractField::maxPixelSize * times * 72.0 / (dpm * 25.399931));
+            field->setFont(font);
+            const Canvas canvas = Canvas(1000, 1000).draw(field, dpm);
+            QVERIFY(canvas.inkBox().height() > AbstractField::maxPixelSize / 2);
+            drawn.append(canvas.image());
+        }
+        QCOMPARE(drawn.at(0), drawn.at(1));
+    }
+
+    void cutKeepsWholeCharacters_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("across the cut") << AbstractField::maxTextLength - 1 << AbstractField::maxTextLength - 1;
+        QTest::newRow("up to the cut") << AbstractField::maxTextLength - 2 << AbstractField::maxTextLength;
+    }
+    void cutKeepsWholeCharacters()
+    {
+        QFETCH(int, before);
+        QFETCH(int, kept);
+        const QString text = QString(before, QLatin1Char('x')) + QStringLiteral("😀") + QString(10, QLatin1Char('y'));
+        QCOMPARE(AbstractField::boundedText(text), text.left(kept));
     }
 
     void hugeBackgroundIsRefused()

@@ -1,4 +1,6 @@
 #include "support/Canvas.h"
+#include "support/FileChoiceAnswerer.h"
+#include "support/ModalAnswerer.h"
 #include "support/PageMaker.h"
 #include "support/TestEnvironment.h"
 #include "support/WarningLog.h"
@@ -8,13 +10,20 @@
 #include "report/ReportPage.h"
 #include "report/TableField.h"
 #include "report/TextField.h"
+#include "report/designer/MyGraphicsScene.h"
+#include "report/designer/ProjectViewWidget.h"
+#include "report/designer/ReportWindow.h"
+#include "report/designer/StructureDockWidget.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPageLayout>
 #include <QPrinter>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -198,26 +207,79 @@ private slots:
         QCOMPARE(table, expected);
     }
 
+    // Anything but one JSON object is unreadable: the page stays as it was.
     void damagedJson_data()
     {
         QTest::addColumn<QByteArray>("data");
-        QTest::newRow("broken") << QByteArray("{\"orientation\": 0, \"textFields\": [{\"x\": 1}");
-        QTest::newRow("array") << QByteArray("[{\"x\": 1}]");
-        QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10);
-        QTest::newRow("empty") << QByteArray();
+        QTest::addColumn<bool>("readable");
+        QByteArray shipped = contents(TestEnvironment::sourcePath(QStringLiteral("resources/reports/id121.velrpt")));
+        QVERIFY(shipped.size() > 100000);
+        shipped.remove(shipped.indexOf(",\n", shipped.size() / 2), 1);
+        QTest::newRow("one comma missing") << shipped << false;
+        QTest::newRow("array") << QByteArray("[{\"x\": 1}]") << false;
+        QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) << false;
+        QTest::newRow("empty") << QByteArray("\n") << true;
     }
     void damagedJson()
     {
-        // A page without fields, its settings kept, and one log line.
         QFETCH(QByteArray, data);
+        QFETCH(bool, readable);
         writeFile(QStringLiteral("damaged.velrpt"), data);
         ReportPage page;
         page.setPagesCount(2);
         page.addField(new TextField);
-        QVERIFY(page.load(path(QStringLiteral("damaged.velrpt"))));
-        QVERIFY(page.fields().isEmpty());
+        QCOMPARE(page.load(path(QStringLiteral("damaged.velrpt"))), readable);
+        QCOMPARE(page.fields().size(), readable ? 0 : 1);
         QCOMPARE(page.pagesCount(), 2);
-        QCOMPARE(m_log->messages().size(), 1);
+        QCOMPARE(m_log->messages().size(), readable ? 0 : 1);
+    }
+
+    // The designer opens such a file as an unnamed empty page: Save asks for
+    // a name instead of writing over the template.
+    void damagedTemplateIsNotSavedOver()
+    {
+        QByteArray data = contents(TestEnvironment::sourcePath(QStringLiteral("resources/reports/id121.velrpt")));
+        data.remove(data.indexOf(",\n", data.size() / 2), 1);
+        writeFile(QStringLiteral("id121.velrpt"), data);
+        ModalAnswerer answerer;
+        FileChoiceAnswerer files;
+        ReportWindow window;
+        QVERIFY(window.openFile(path(QStringLiteral("id121.velrpt"))));
+        QCOMPARE(answerer.texts(), QStringList{QStringLiteral("Неверный формат файла!")});
+        QVERIFY(window.fileName().isEmpty() && window.reportPage()->fields().isEmpty());
+        window.findChild<QAction*>(QStringLiteral("actionSave"))->trigger();
+        QCOMPARE(files.requests.size(), 1);
+        QCOMPARE(contents(path(QStringLiteral("id121.velrpt"))), data);
+    }
+
+    // Every count beyond what the designer offers is held to it, so the
+    // designer's sheets, its choice and printing agree.
+    void pagesCountIsHeld_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("sheets");
+        QTest::newRow("2^31-1") << QByteArray("2147483647") << 4;
+        QTest::newRow("5") << QByteArray("5") << 4;
+        QTest::newRow("3") << QByteArray("3") << 3;
+        QTest::newRow("0") << QByteArray("0") << 1;
+        QTest::newRow("negative") << QByteArray("-2147483648") << 1;
+        QTest::newRow("text") << QByteArray("\"many\"") << 1;
+    }
+    void pagesCountIsHeld()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(int, sheets);
+        writeFile(QStringLiteral("sheets.velrpt"), "{\"pagesCount\": " + value + "}");
+        ReportWindow window;
+        QVERIFY(window.openFile(path(QStringLiteral("sheets.velrpt"))));
+        QCOMPARE(window.reportPage()->pagesCount(), sheets);
+        const QPrinter* printer = window.reportPage()->printer();
+        const int sheet = printer->pageLayout().paintRectPixels(printer->resolution()).height();
+        QCOMPARE(window.projectView()->scene()->sceneRect().height(), double(sheet * sheets));
+        auto* choice = qobject_cast<QComboBox*>(window.structureDock()->pageTable()->cellWidget(StructureDockWidget::PagesCountRow, 1));
+        QVERIFY(choice);
+        QCOMPARE(choice->currentData().toInt(), sheets);
+        QCOMPARE(choice->itemData(choice->count() - 1).toInt(), ReportPage::maxPagesCount);
     }
 
     void unopenableFiles()

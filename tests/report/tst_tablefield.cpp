@@ -42,7 +42,7 @@ class TestTableField : public QObject
     TableField* m_field = nullptr;
     double m_dpm = 0.0;
 
-    // Cells "r<row>c<column>", col4 a token and a brace; at (10, 20) mm, columns 30, header 10, rows 8.
+    // Cells "r<row>c<column>", col4 tokens, a brace and a backslash-n; at (10, 20) mm, columns 30, header 10, rows 8.
     void makeTable(int rows, int columns = 3)
     {
         const QStringList names{"col1", "col2", "col3", "col4"};
@@ -51,7 +51,7 @@ class TestTableField : public QObject
         for (int r = 0; r < rows; ++r) {
             for (int c = 0; c < 3; ++c)
                 setData(r, c, QStringLiteral("r%1c%2").arg(r).arg(c + 1));
-            setData(r, 3, token("col1") + "}");
+            setData(r, 3, token("col1") + "} $V{fio}\\n");
         }
         m_page->addModel(QStringLiteral("ViewSpoDetails"), m_model, true);
         m_field = PageMaker::table(*m_page, 10, 20, "viewspodetails", names.mid(0, columns), QVector<double>(columns, 30), 10, 8);
@@ -97,13 +97,13 @@ private slots:
         QTest::addColumn<QString>("cellTemplate");
         QTest::addColumn<QString>("expected");
         QTest::newRow("text around") << "(" + token("col1") + ") / " + token("col3") + "ч." << "(r0c1) / r0c3ч.";
-        QTest::newRow("model name is case-sensitive") << "$D{ViewSpoDetails.col1}" << "$D{ViewSpoDetails.col1}";
+        QTest::newRow("model name in any case") << "$D{ViewSpoDetails.col1}" << "r0c1";
         QTest::newRow("column name is case-sensitive") << token("COL1") << "";
         QTest::newRow("brace before token") << "a} " + token("col1") + "\\n" << "a} " + token("col1") + "\\n";
         QTest::newRow("backslash n") << token("col1") + "\\n" + token("col2") << "r0c1\nr0c2";
         QTest::newRow("variables after") << token("col1") + " $V{ Fio }$V{nothing}" << "r0c1 Иванов";
-        // A value is data: a token inside it is never expanded.
-        QTest::newRow("value holding a token") << token("col4") + "|" + token("col1") << token("col1") + "}|r0c1";
+        // A value is data: no token or backslash-n inside it is expanded.
+        QTest::newRow("value holding tokens") << token("col4") + "|" + token("col1") + "\\n" << token("col1") + "} $V{fio}\\n|r0c1\n";
     }
     void tokenMapping()
     {

@@ -34,59 +34,51 @@ private slots:
         QVERIFY(scaled.pixelSize() == 19 && scaled.hintingPreference() == QFont::PreferNoHinting);
     }
 
-    // Where the ink sits across and down the field: 0 at the start, 1 at the end.
-    void alignment_data()
-    {
-        QTest::addColumn<int>("flags");
-        QTest::addColumn<double>("across");
-        QTest::addColumn<double>("down");
-        QTest::newRow("none") << 0 << 0.0 << 0.0;
-        QTest::newRow("right") << int(Qt::AlignRight) << 1.0 << 0.0;
-        QTest::newRow("centre") << int(Qt::AlignHCenter) << 0.5 << 0.0;
-        QTest::newRow("middle") << int(Qt::AlignLeft | Qt::AlignVCenter) << 0.0 << 0.5;
-        QTest::newRow("bottom") << int(Qt::AlignLeft | Qt::AlignBottom) << 0.0 << 1.0;
-    }
-    void alignment()
-    {
-        QFETCH(int, flags);
-        QFETCH(double, across);
-        QFETCH(double, down);
-        TextField* field = addField({20, 10, 100, 40}, QStringLiteral("Ш Ш Ш"));
-        field->setAlignFlags(quint16(flags));
-        const QRect ink = render(field).inkBox();
-        const double x = (20 + 100 * across) * m_dpm - ink.width() * across;
-        const double y = (10 + 40 * down) * m_dpm - ink.height() * down;
-        // Side bearings of the glyphs across; ascent and descent of the line down.
-        QVERIFY2(qAbs(ink.left() - x) <= 6 && qAbs(ink.top() - y) <= field->scaledFont(m_dpm).pixelSize() * 0.5,
-                 qPrintable(QStringLiteral("%1,%2").arg(ink.left()).arg(ink.top())));
-    }
-
-    void wrapping_data()
+    // Where the ink sits across and down the field (0 at the start, 1 at the
+    // end), in how many lines, never beyond the field's right edge.
+    void layout_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("width");
         QTest::addColumn<bool>("wordWrap");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<double>("across");
+        QTest::addColumn<double>("down");
         QTest::addColumn<int>("lines");   // negative: at least that many
-        const QString words = QStringLiteral("слово ").repeated(16).trimmed();
-        QTest::newRow("cut off at the edge") << words << 60.0 << false << 1;
-        QTest::newRow("words wrap") << words << 60.0 << true << -3;
-        QTest::newRow("line feed without wrap") << "первая\nвторая" << 100.0 << false << 1;
-        QTest::newRow("line feed with wrap") << "первая\nвторая" << 100.0 << true << 2;
-        QTest::newRow("long word wraps anywhere") << QString(40, QChar(0x0428)) << 30.0 << true << -3;
+        const QString three = QStringLiteral("Ш Ш Ш"), words = QStringLiteral("слово ").repeated(16).trimmed();
+        const QString lineFeed = QStringLiteral("первая\nвторая");
+        QTest::newRow("none") << three << 100.0 << false << 0 << 0.0 << 0.0 << 1;
+        QTest::newRow("right") << three << 100.0 << false << int(Qt::AlignRight) << 1.0 << 0.0 << 1;
+        QTest::newRow("centre") << three << 100.0 << false << int(Qt::AlignHCenter) << 0.5 << 0.0 << 1;
+        QTest::newRow("middle") << three << 100.0 << false << int(Qt::AlignLeft | Qt::AlignVCenter) << 0.0 << 0.5 << 1;
+        QTest::newRow("bottom") << three << 100.0 << false << int(Qt::AlignLeft | Qt::AlignBottom) << 0.0 << 1.0 << 1;
+        QTest::newRow("cut off at the edge") << words << 60.0 << false << 0 << 0.0 << 0.0 << 1;
+        QTest::newRow("words wrap") << words << 60.0 << true << 0 << 0.0 << 0.0 << -3;
+        QTest::newRow("line feed without wrap") << lineFeed << 100.0 << false << 0 << 0.0 << 0.0 << 1;
+        QTest::newRow("line feed with wrap") << lineFeed << 100.0 << true << 0 << 0.0 << 0.0 << 2;
+        QTest::newRow("long word wraps anywhere") << QString(40, QChar(0x0428)) << 30.0 << true << 0 << 0.0 << 0.0 << -3;
     }
-    void wrapping()
+    void layout()
     {
         QFETCH(QString, text);
         QFETCH(double, width);
         QFETCH(bool, wordWrap);
+        QFETCH(int, flags);
+        QFETCH(double, across);
+        QFETCH(double, down);
         QFETCH(int, lines);
-        TextField* field = addField({10, 5, width, 70}, text);
+        TextField* field = addField({20, 10, width, 60}, text);
         field->setWordWrap(wordWrap);
+        field->setAlignFlags(quint16(flags));
         const Canvas canvas = render(field);
         QVERIFY2(lines < 0 ? canvas.inkLines() >= -lines : canvas.inkLines() == lines, qPrintable(QString::number(canvas.inkLines())));
         const QRect ink = canvas.inkBox();
-        QVERIFY(ink.left() >= 10 * m_dpm - 2 && ink.left() <= 10 * m_dpm + 6);
-        QVERIFY(ink.right() < (10 + width) * m_dpm);
+        const double x = (20 + width * across) * m_dpm - ink.width() * across;
+        const double y = (10 + 60 * down) * m_dpm - ink.height() * down;
+        // Side bearings of the glyphs across; ascent and descent of the line down.
+        QVERIFY2(qAbs(ink.left() - x) <= 6 && qAbs(ink.top() - y) <= field->scaledFont(m_dpm).pixelSize() * 0.5,
+                 qPrintable(QStringLiteral("%1,%2").arg(ink.left()).arg(ink.top())));
+        QVERIFY(ink.right() < (20 + width) * m_dpm);
     }
 
     void indentAndLineHeight()
@@ -135,20 +127,6 @@ private slots:
         const QImage filled = render(field).image();
         field->setZOnEmpty(false);
         QCOMPARE(render(field).image(), filled);
-    }
-
-    // Template and data text are the printing test's.
-    void dataModeAndMarkup()
-    {
-        TextField* field = addField({10, 10, 120, 10}, QStringLiteral("$V{empty}"));
-        m_page->setVariable(QStringLiteral("empty"), QString());
-        m_page->setDataMode(true);
-        QVERIFY(render(field).isBlank());
-        field->setText(QStringLiteral("Жирный"));
-        const int plain = render(field).inkCount();
-        field->setText(QStringLiteral("<b>Жирный</b>"));
-        const int bold = render(field).inkCount();
-        QVERIFY2(bold > plain * 1.2, qPrintable(QStringLiteral("%1 %2").arg(plain).arg(bold)));
     }
 
     void fieldWithoutPageDrawsNothing()

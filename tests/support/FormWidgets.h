@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QStringList>
+#include <QTest>
 
 namespace FormWidgets {
 

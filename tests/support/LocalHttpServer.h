@@ -6,9 +6,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-// A web server on 127.0.0.1 for the network tests: canned bodies by path,
+// A web server on 127.0.0.1 for the network tests: canned answers by path,
 // 404 for any other path, paths whose connection is dropped without a reply,
-// and a log of the request lines it received.
+// paths that stall after the head and the start of their body, and a log of
+// the request lines it received.
 class LocalHttpServer : public QTcpServer
 {
 public:
@@ -17,8 +18,20 @@ public:
         listen(QHostAddress::LocalHost);
         connect(this, &QTcpServer::newConnection, this, &LocalHttpServer::onConnection);
     }
-    void reply(const QString& path, const QByteArray& body) { m_bodies.insert(path, body); }
+    void reply(const QString& path, const QByteArray& body) { answer(path, "200 OK", body); }
+    // status such as "302 Found"; headers each ending in "\r\n".
+    void answer(const QString& path, const QByteArray& status, const QByteArray& body, const QByteArray& headers = {})
+    {
+        m_answers.insert(path, "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " + QByteArray::number(body.size())
+                                   + "\r\nConnection: close\r\n\r\n" + body);
+    }
     void dropConnection(const QString& path) { m_dropped.insert(path); }
+    // Sends the head, claiming length bytes, and the start of the body, then nothing.
+    void stall(const QString& path, const QByteArray& start = "<", qint64 length = 100)
+    {
+        m_answers.insert(path, "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(length) + "\r\n\r\n" + start);
+        m_stalled.insert(path);
+    }
     QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path); }
     // An address on a port nobody listens on: no network.
     static QString closedUrl(const QString& path)
@@ -44,15 +57,15 @@ private:
                 const QString path = requests.last().section(QLatin1Char(' '), 1, 1);
                 if (m_dropped.contains(path))
                     return socket->abort();
-                const QByteArray body = m_bodies.value(path, "not found");
-                socket->write(QByteArray(m_bodies.contains(path) ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found")
-                              + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n"
-                              + body);
-                socket->disconnectFromHost();
+                socket->write(m_answers.value(path, "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n"
+                                                    "Connection: close\r\n\r\nnot found"));
+                if (!m_stalled.contains(path))
+                    socket->disconnectFromHost();
             });
         }
     }
 
-    QHash<QString, QByteArray> m_bodies;
+    QHash<QString, QByteArray> m_answers;
     QSet<QString> m_dropped;
+    QSet<QString> m_stalled;
 };

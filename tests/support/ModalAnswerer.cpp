@@ -48,6 +48,7 @@ void ModalAnswerer::clear()
 {
     m_texts.clear();
     m_titles.clear();
+    m_formats.clear();
     m_queue.clear();
 }
 
@@ -91,6 +92,7 @@ void ModalAnswerer::poll()
         remember(box);
         m_texts.append(box->text());
         m_titles.append(box->windowTitle());
+        m_formats.append(box->textFormat());
         if (m_checkBox && box->checkBox())
             box->checkBox()->setChecked(true);
         const QMessageBox::StandardButton wanted = m_queue.isEmpty() ? m_default : m_queue.takeFirst();

@@ -41,6 +41,8 @@ public:
 
     QStringList texts() const { return m_texts; }
     QStringList titles() const { return m_titles; }
+    // How each box was told to read its text (Qt::PlainText: as typed).
+    QList<Qt::TextFormat> formats() const { return m_formats; }
     int handledCount() const { return m_texts.size(); }
     void clear();
 
@@ -66,6 +68,7 @@ private:
     QList<DialogHandler> m_handlers;
     QStringList m_texts;
     QStringList m_titles;
+    QList<Qt::TextFormat> m_formats;
     QList<Answered> m_answered;
     FailureHandler m_failure;
     int m_stuckLimit = StuckLimitMs;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/StartupSequence.h"
+
 #include <QApplication>
 #include <QString>
 #include <QTemporaryDir>
@@ -21,12 +23,14 @@ private:
     QTemporaryDir m_data;
 };
 
-// Like QTEST_MAIN, but inside a TestEnvironment and with the names main() sets.
+// Like QTEST_MAIN, but inside a TestEnvironment, with the names main() sets
+// and the C library's number format the program sets.
 #define VELSPO_TEST_MAIN(TestObject)                                          \
     int main(int argc, char** argv)                                           \
     {                                                                         \
         TestEnvironment environment;                                          \
         QApplication app(argc, argv);                                         \
+        StartupSequence::useCNumericFormat();                                 \
         TestObject tc;                                                        \
         QTEST_SET_MAIN_SOURCE_PATH                                            \
         return QTest::qExec(&tc, argc, argv);                                 \

@@ -1,13 +1,19 @@
 #include "TextFit.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QTableView>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionFrame>
 #include <QStyleOptionGroupBox>
 
@@ -69,6 +75,63 @@ bool lineEditValueFits(QLineEdit* edit)
     return edit->fontMetrics().horizontalAdvance(edit->displayText()) + 1 <= inside.width() - 2 * horizontalMargin;
 }
 
+bool comboFits(QComboBox* combo)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.editable = combo->isEditable();
+    option.currentText = combo->currentText();
+    QRect room = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+    // A combo in a table cell is cut by the table's edge as well.
+    const QRect shown = combo->visibleRegion().boundingRect();
+    if (!shown.isEmpty())
+        room &= QRect(shown.left(), room.top(), shown.width(), room.height());
+    return combo->fontMetrics().horizontalAdvance(combo->currentText()) <= room.width();
+}
+
+// Cells whose text the delegate would elide or the view's right edge cuts
+// (in a list, or in a table's first column):
+// the delegate's size hint is the text with the margins it paints around it.
+// Hidden rows and columns are skipped.
+QStringList cutCells(QAbstractItemView* view)
+{
+    QStringList cut;
+    const QAbstractItemModel* model = view->model();
+    if (!model)
+        return cut;
+    auto* table = qobject_cast<QTableView*>(view);
+    const bool list = qobject_cast<QListView*>(view);
+    int firstColumn = 0;
+    while (table && firstColumn < model->columnCount() && table->isColumnHidden(firstColumn))
+        ++firstColumn;
+    QStyleOptionViewItem option;
+    option.initFrom(view->viewport());
+    option.font = view->font();
+    option.decorationSize = view->iconSize();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (table && table->isRowHidden(row))
+            continue;
+        for (int column = 0; column < model->columnCount(); ++column) {
+            if (table && table->isColumnHidden(column))
+                continue;
+            const QModelIndex index = model->index(row, column);
+            const QString text = index.data(Qt::DisplayRole).toString();
+            if (text.isEmpty() || view->indexWidget(index))
+                continue;
+            // A list lays an item out whole and lets the view's right edge
+            // cut it; so does a table its first column, which names the rows.
+            // Further columns may scroll sideways.
+            QRect room = view->visualRect(index);
+            if (list || (table && column == firstColumn))
+                room &= QRect(0, room.top(), view->viewport()->width(), room.height());
+            const QSize needed = view->itemDelegate(index)->sizeHint(option, index);
+            if (needed.width() > room.width() || needed.height() > room.height())
+                cut << text;
+        }
+    }
+    return cut;
+}
+
 QString entry(QWidget* widget, const QString& text)
 {
     return QStringLiteral("%1 %2: %3")
@@ -99,6 +162,12 @@ QStringList TextFit::clippedTexts(QWidget* root)
         } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
             if (edit->isReadOnly() && !lineEditValueFits(edit))
                 clipped << entry(edit, edit->displayText());
+        } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            if (!combo->isEditable() && !comboFits(combo))
+                clipped << entry(combo, combo->currentText());
+        } else if (auto* view = qobject_cast<QAbstractItemView*>(widget); view && !qobject_cast<QHeaderView*>(view)) {
+            for (const QString& text : cutCells(view))
+                clipped << entry(view, text);
         }
     }
     return clipped;

@@ -7,8 +7,9 @@ class QWidget;
 namespace TextFit {
 
 // Every text under root (root included) that its widget cannot show whole:
-// labels, check boxes, radio buttons, push buttons, group-box titles and the
-// values of read-only line edits. Widgets hidden under root are skipped.
+// labels, check boxes, radio buttons, push buttons, group-box titles, the
+// values of read-only line edits and of combo boxes, and the cells of item
+// views (lists, tables, trees). Widgets hidden under root are skipped.
 // Each entry reads "ClassName objectName: text".
 QStringList clippedTexts(QWidget* root);
 

@@ -1,6 +1,7 @@
 #include "XlsxFile.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QXmlStreamReader>
 
@@ -11,6 +12,20 @@ QByteArray XlsxFile::part(const QString& file, const QString& name)
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return QByteArray();
     return process.readAllStandardOutput();
+}
+
+QString XlsxFile::unescaped(const QString& stored)
+{
+    static const QRegularExpression escape(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
+    QString text;
+    int from = 0;
+    for (auto it = escape.globalMatch(stored); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        text += stored.midRef(from, match.capturedStart() - from);
+        text += QChar(match.captured(1).toUShort(nullptr, 16));
+        from = match.capturedEnd();
+    }
+    return text + stored.midRef(from);
 }
 
 QMap<QString, QString> XlsxFile::cells(const QString& file)
@@ -34,7 +49,7 @@ QMap<QString, QString> XlsxFile::cells(const QString& file)
             isShared = sheet.attributes().value(QLatin1String("t")) == QLatin1String("s");
         } else if (sheet.isStartElement() && sheet.name() == QLatin1String("v")) {
             const QString value = sheet.readElementText();
-            cells.insert(name, isShared ? strings.value(value.toInt()) : value);
+            cells.insert(name, unescaped(isShared ? strings.value(value.toInt()) : value));
         }
     }
     return cells;

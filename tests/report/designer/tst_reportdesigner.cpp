@@ -16,6 +16,7 @@
 #include "support/FileChoiceAnswerer.h"
 #include "support/FormWidgets.h"
 #include "support/PageMaker.h"
+#include "support/PdfFile.h"
 #include "support/PrintRun.h"
 #include "support/TestEnvironment.h"
 
@@ -23,9 +24,12 @@
 #include <QComboBox>
 #include <QFontDialog>
 #include <QGraphicsPixmapItem>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
@@ -196,6 +200,7 @@ private slots:
         }
         flushDeletes();
         QVERIFY(!ReportWindow::instance());
+        DocumentFixtures::clearUserReports();
     }
 
     void sheetsFollowPageCount()
@@ -485,26 +490,29 @@ private slots:
     void fontDialogStartsAtPageFont()
     {
         ReportPage page;
-        page.setDefaultFont(QFont(QStringLiteral("DejaVu Serif"), 14));
+        page.setDefaultFont(QFont(QStringLiteral("Liberation Serif"), 14));
         auto* field = PageMaker::field<TextField>(page, {5, 5, 60, 10}, "t");
         StructureDockWidget dock;
         dock.setReportPage(&page);
         dock.onFieldChanged(field);
         QSignalSpy pageEdits(&dock, &StructureDockWidget::pageUpdated);
         ModalAnswerer answerer;
-        QFont started;
-        const QFont chosen(QStringLiteral("DejaVu Sans"), 11);
+        QFont started, chosen;
         answerer.onDialog([&](QWidget* widget) {
             auto* dialog = qobject_cast<QFontDialog*>(widget);
             if (dialog) {
                 started = dialog->currentFont();
-                dialog->setCurrentFont(chosen);
+                if (chosen != QFont())
+                    dialog->setCurrentFont(chosen);
                 dialog->accept();
             }
             return dialog != nullptr;
         });
-        dock.onTblWidget_cellDoubleClicked(0, 1);
+        dock.onTblWidget_cellDoubleClicked(0, 1); // confirmed as it opened: the field still follows the page
         QCOMPARE(started.family(), page.defaultFont().family());
+        QVERIFY(field->font() == QFont() && pageEdits.isEmpty());
+        chosen = QFont(QStringLiteral("DejaVu Sans"), 11);
+        dock.onTblWidget_cellDoubleClicked(0, 1);
         QCOMPARE(field->font().family(), chosen.family());
         QCOMPARE(pageEdits.count(), 1);
     }
@@ -558,7 +566,7 @@ private slots:
         count->setValue(2);
         count->setValue(4);
         grid(d)->item(1, 1)->setText(typed);
-        FormWidgets::edit(d, "modelNameLineEdit")->setText("  ViewSpoDetails ");
+        QTest::keyClicks(FormWidgets::edit(d, "modelNameLineEdit"), "  ViewSpoDetails ");
 
         FormWidgets::button(d, "pushButtonAddSplit")->click();
         FormWidgets::button(d, "pushButtonAddSplit")->click();
@@ -573,7 +581,7 @@ private slots:
         ok(d);
         std::unique_ptr<TableField> table(made);
         QCOMPARE(table->columnsWidth(), QVector<double>({40, stored, 40, 40}));
-        QCOMPARE(table->modelName(), QString("viewspodetails"));
+        QCOMPARE(table->modelName(), QString("ViewSpoDetails"));
         QVERIFY(table->autoWidth() && !table->headerIsVisible());
         QCOMPARE(table->maxSplitHeight(), QVector<double>({0}));
     }
@@ -588,6 +596,11 @@ private slots:
             "columnIds": ["$D{m.a}", "$D{m.b}"], "columnsAlign": [4, 2], "headerHeight": 12.5, "rowHeight": 6,
             "mModelName": "m", "splitsCount": 2, "maxSplitHeight": [100, 50], "splitX": [0, 10], "splitY": [0, 20]})";
         QTest::newRow("round trip") << full << full << true;
+        const QByteArray inexact = R"({"columnCount": 2, "headerNames": ["", ""], "columnsWidth": [1.5, 12.3456789],
+            "columnIds": ["$D{ViewSpoDetails.col1}", ""], "columnsAlign": [132, 8], "headerHeight": 0.25,
+            "rowHeight": 4.85, "mModelName": " ViewSpoDetails", "splitsCount": 1, "maxSplitHeight": [100.125],
+            "splitX": [-5], "splitY": [0]})";
+        QTest::newRow("values it cannot show as they are") << inexact << inexact << true;
         QTest::newRow("closed by its title bar") << full << full << false;
         QTest::newRow("short column arrays")
             << QByteArray(R"({"columnCount": 3, "columnsWidth": [30], "headerNames": ["a"], "mModelName": "m",
@@ -627,6 +640,86 @@ private slots:
         QCOMPARE(table.prepared(), !byOk);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(d.isNull());
+    }
+
+    // Every field of every shipped template through the table dialog's OK and
+    // the properties dock (each value cell opened and left): saved, the file
+    // is what a plain load and save writes, and the supplement still prints.
+    void unchangedConfirmKeepsTemplate_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("type"); // 0: not printed
+        QTest::newRow("id120") << "id120" << 0;
+        QTest::newRow("id121") << "id121" << int(ReportList::SpoAddition);
+        QTest::newRow("id121double") << "id121double" << int(ReportList::SpoAdditionDouble);
+        QTest::newRow("id124") << "id124" << 0;
+    }
+    void unchangedConfirmKeepsTemplate()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, type);
+        QVERIFY(DocumentFixtures::openEmpty());
+        ReportList::registerReports();
+        const QString file = Database::dataPath() + QStringLiteral("/reports/") + name + QStringLiteral(".velrpt");
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+        ReportPage plain;
+        QVERIFY(plain.load(TestEnvironment::sourcePath("resources/reports/" + name + ".velrpt"))
+                && plain.save(path("plain.velrpt")) && plain.save(file));
+
+        ReportWindow* w = makeWindow(file);
+        QVERIFY(w);
+        DesignerDriver d(w->projectView(), w->reportPage());
+        QTableWidget* properties = w->structureDock()->fieldTable();
+        for (int i = 0; i < d.scene()->fieldItems().size(); ++i) {
+            d.item(i)->setSelected(true);
+            QCOMPARE(w->structureDock()->structureType(), StructureDockWidget::FieldStructure);
+            for (int row = 0; row < properties->rowCount(); ++row) {
+                QTableWidgetItem* value = properties->item(row, 1);
+                if (properties->isRowHidden(row) || !(value->flags() & Qt::ItemIsEditable))
+                    continue;
+                properties->editItem(value);
+                QPointer<QLineEdit> editor = properties->viewport()->findChild<QLineEdit*>();
+                QVERIFY(editor);
+                QTest::keyClick(editor, Qt::Key_Return);
+                QCoreApplication::processEvents(); // the delegate commits through a queued call
+                flushDeletes();
+                QVERIFY(!editor);
+            }
+            if (properties->cellWidget(Row::ContentRow, 1)->isVisibleTo(properties)) {
+                qobject_cast<QPushButton*>(properties->cellWidget(Row::ContentRow, 1))->click();
+                ok(topLevel<EditTableFieldDialog>());
+                flushDeletes();
+            }
+            d.item(i)->setSelected(false);
+        }
+        QVERIFY(action(w, "actionSave")->isEnabled());
+        action(w, "actionSave")->trigger();
+        const auto fields = [](const QString& path) {
+            QFile in(path);
+            QJsonObject page = in.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(in.readAll()).object() : QJsonObject();
+            QStringList texts;
+            for (const QString& kind : {QStringLiteral("textFields"), QStringLiteral("tableFields")}) {
+                for (const QJsonValue& field : page.take(kind).toArray())
+                    texts << QString::fromUtf8(QJsonDocument(field.toObject()).toJson(QJsonDocument::Compact));
+            }
+            return texts << QString::fromUtf8(QJsonDocument(page).toJson(QJsonDocument::Compact));
+        };
+        const QStringList saved = fields(file), expected = fields(path("plain.velrpt"));
+        QCOMPARE(saved.size(), expected.size());
+        for (int i = 0; i < saved.size(); ++i)
+            QCOMPARE(saved.at(i), expected.at(i));
+        if (!type)
+            return;
+
+        const int id = DocumentFixtures::insertDocument(DocumentFixtures::fullDocument());
+        QVERIFY(DocumentFixtures::insertDetails(id));
+        PrintRun run;
+        Engine engine;
+        engine.onDocumentPrint(ReportList::ReportType(type), id, false);
+        const QString sheet2 = PdfFile::text(run.driver.pdfFiles().value(1));
+        for (const char* wanted : {"Дисциплина 1", "36,5", "Практика 2", "72", "хорошо"})
+            QVERIFY2(sheet2.contains(QString::fromUtf8(wanted)), qPrintable(sheet2));
+        QVERIFY2(!sheet2.contains(QStringLiteral("$D{")), qPrintable(sheet2));
     }
 
     void newFieldsAreCentredAndShifted()
@@ -736,9 +829,16 @@ private slots:
             QImage image(400, 560, QImage::Format_RGB32);
             image.fill(Qt::red);
             QVERIFY(image.save(path("back.png")));
-            files.answer(path("nothing.png"));
+            QFile notImage(path("text.png"));
+            QVERIFY(notImage.open(QIODevice::WriteOnly) && notImage.write("no image") > 0);
+            notImage.close();
+            ModalAnswerer answerer;
+            files.answer(path("text.png"));
             action(w, "actionLoadBackgroundImage")->trigger();
-            QVERIFY(!w->isEdited()); // unreadable image: nothing happens
+            QVERIFY(!w->isEdited()); // unreadable image: said, nothing changes
+            QCOMPARE(answerer.texts(), QStringList{QStringLiteral("Не удалось загрузить изображение фона из файла %1.\n"
+                                                                  "Выберите изображение PNG, JPG или BMP.")
+                                                       .arg(path("text.png"))});
             files.answer(path("back.png"));
             action(w, "actionLoadBackgroundImage")->trigger();
             QCOMPARE(files.requests.last().filter, QStringLiteral("Image Files (*.png *.jpg *.bmp)"));
