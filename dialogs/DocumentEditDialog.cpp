@@ -3,7 +3,7 @@
 
 #include "dialogs/AdditionalEditDialog.h"
 #include "dialogs/BlankNumberValidator.h"
-#include "dialogs/DateTypingFilter.h"
+#include "engine/DateTypingFilter.h"
 #include "dialogs/DocumentSaver.h"
 #include "dialogs/DocumentValidator.h"
 #include "engine/Database.h"

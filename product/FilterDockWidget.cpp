@@ -1,6 +1,8 @@
 #include "product/FilterDockWidget.h"
 #include "ui_FilterDockWidget.h"
 
+#include "engine/DateTypingFilter.h"
+
 #include <QDate>
 
 FilterDockWidget::FilterDockWidget(QWidget* parent)
@@ -8,6 +10,8 @@ FilterDockWidget::FilterDockWidget(QWidget* parent)
     , ui(new Ui::FilterDockWidget)
 {
     ui->setupUi(this);
+    DateTypingFilter::install(ui->dateEditFrom);
+    DateTypingFilter::install(ui->dateEditTo);
     connect(ui->pushButtonClear, &QPushButton::clicked, this, &FilterDockWidget::clearForms);
     // The from-date can never pass the to-date.
     connect(ui->dateEditFrom, &QDateEdit::dateChanged, ui->dateEditTo, &QDateEdit::setMinimumDate);

@@ -12,6 +12,7 @@
 #include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
+#include "support/Typing.h"
 #include "support/UrlCatcher.h"
 
 #include <QListWidget>
@@ -79,7 +80,7 @@ private slots:
         // A template form opened from it refreshes its list when saved.
         button(templates, "pushButtonNewTempl")->click();
         DocumentEditDialog* form = window->findChildren<DocumentEditDialog*>().last();
-        edit(form, "lineEditFio_1")->setText(QStringLiteral("Повар"));
+        Typing::typeOver(edit(form, "lineEditFio_1"), QStringLiteral("Повар"));
         button(form, "pushButtonSave")->click();
         auto* list = child<QListWidget>(templates, "listWidget");
         QCOMPARE(list->count() == 1 ? list->item(0)->text() : QString(), QStringLiteral("Повар"));

@@ -160,7 +160,7 @@ private slots:
             return table->selectedVisibleRows().size();
         };
         // Typed, then confirmed with a key: what the panel sent, the rows shown.
-        // A date is typed from its day on, digits only, as the edit takes it.
+        // A date is typed as written, from its day on.
         const auto type = [&](const char* name, const QString& text, Qt::Key confirm) {
             auto* field = child<QWidget>(panel, name);
             if (qobject_cast<QDateEdit*>(field)) {
@@ -187,11 +187,11 @@ private slots:
         child<QCheckBox>(panel, "checkBox")->setChecked(true);
         QVERIFY(from->isEnabled() && to->isEnabled());
         QCOMPARE(sent + ' ' + QString::number(visible()), QString("dateFrom=%1 dateTo=%1 fio=абрамов prof=ПОВАР 0").arg(today));
-        QCOMPARE(type("dateEditFrom", "01012020", Qt::Key_Enter), QString("dateFrom=2020-01-01 dateTo=%1 fio=абрамов prof=ПОВАР 2").arg(today));
-        QCOMPARE(type("dateEditTo", "01012020", Qt::Key_Tab), QStringLiteral("dateFrom=2020-01-01 dateTo=2020-01-01 fio=абрамов prof=ПОВАР 1"));
+        QCOMPARE(type("dateEditFrom", "01.01.2020", Qt::Key_Enter), QString("dateFrom=2020-01-01 dateTo=%1 fio=абрамов prof=ПОВАР 2").arg(today));
+        QCOMPARE(type("dateEditTo", "01.01.2020", Qt::Key_Tab), QStringLiteral("dateFrom=2020-01-01 dateTo=2020-01-01 fio=абрамов prof=ПОВАР 1"));
         // Each date bounds the other (a from-date past the to-date is not
         // taken), within 2017-01-01 .. 2999-12-31.
-        QCOMPARE(type("dateEditFrom", "02012020", Qt::Key_Enter), QStringLiteral("dateFrom=2020-01-01 dateTo=2020-01-01 fio=абрамов prof=ПОВАР 1"));
+        QCOMPARE(type("dateEditFrom", "02.01.2020", Qt::Key_Enter), QStringLiteral("dateFrom=2020-01-01 dateTo=2020-01-01 fio=абрамов prof=ПОВАР 1"));
         QCOMPARE(QList<QDate>({from->minimumDate(), from->maximumDate(), to->minimumDate(), to->maximumDate()}),
                  QList<QDate>({QDate(2017, 1, 1), QDate(2020, 1, 1), QDate(2020, 1, 1), QDate(2999, 12, 31)}));
 

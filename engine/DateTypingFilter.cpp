@@ -1,4 +1,4 @@
-#include "dialogs/DateTypingFilter.h"
+#include "engine/DateTypingFilter.h"
 
 #include <QDateEdit>
 #include <QKeyEvent>
