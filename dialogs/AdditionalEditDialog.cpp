@@ -19,8 +19,6 @@
 
 namespace {
 
-const QString kModule = QStringLiteral("Module");
-const QString kDm = QStringLiteral("DM");
 const QString kName = QStringLiteral("      Название      ");
 const QString kGrade = QStringLiteral("   Оценка   ");
 const QString kTotal = QStringLiteral("Общ. кол-во часов");
@@ -106,11 +104,12 @@ void AdditionalEditDialog::initTables()
          {{2, kName}, {3, kGrade}}, 3,
          {ui->pushButtonAddCoursework, ui->pushButtonDeleteCoursework, ui->pushButtonDeleteAllCourseworks,
           ui->pushButtonUpCoursework, ui->pushButtonDownCoursework}},
-        {kModule, QStringLiteral("ModuleDetails"), ui->tableViewModules,
+        {TableStruct::Module, QStringLiteral("ModuleDetails"), ui->tableViewModules,
          {{2, kName}, {3, kTotal}, {4, kAudit}, {5, kGrade}}, 5,
          {ui->pushButtonAddModule, ui->pushButtonDeleteModule, ui->pushButtonDeleteAllModules,
           ui->pushButtonUpModule, ui->pushButtonDownModule}},
-        {kDm, QStringLiteral("DMDetails"), ui->tableViewDM, {{3, kName}, {4, kTotal}, {5, kAudit}, {6, kGrade}}, 6,
+        {TableStruct::Dm, QStringLiteral("DMDetails"), ui->tableViewDM,
+         {{3, kName}, {4, kTotal}, {5, kAudit}, {6, kGrade}}, 6,
          {ui->pushButtonAddDM, ui->pushButtonDeleteDM, ui->pushButtonDeleteAllDMs, ui->pushButtonUpDM,
           ui->pushButtonDownDM}},
     };
@@ -127,12 +126,12 @@ void AdditionalEditDialog::initTables()
         table->gradeColumn = spec.gradeColumn;
         table->view = spec.view;
         spec.view->setModel(table->model);
-        if (spec.name == kModule) {
+        if (spec.name == TableStruct::Module) {
             // Computed hours; the exam hours are edited through spinBoxExam.
             spec.view->setItemDelegateForColumn(3, new NotEditableDelegate(spec.view));
             spec.view->setItemDelegateForColumn(4, new NotEditableDelegate(spec.view));
             spec.view->hideColumn(6);
-        } else if (spec.name == kDm) {
+        } else if (spec.name == TableStruct::Dm) {
             spec.view->hideColumn(2); // the module id
         }
         table->setAddButton(spec.buttons[0]);
@@ -140,7 +139,7 @@ void AdditionalEditDialog::initTables()
         table->setDeleteAllButton(spec.buttons[2]);
         table->setUpButton(spec.buttons[3]);
         table->setDownButton(spec.buttons[4]);
-        if (spec.name == kModule)
+        if (spec.name == TableStruct::Module)
             connect(table, &TableStruct::currentChanged, this, &AdditionalEditDialog::onCurrentModuleChanged);
     }
 }
@@ -153,10 +152,11 @@ void AdditionalEditDialog::setupTables()
             continue;
         table->view->installEventFilter(this);
         // After the table's own handler, which writes the change first.
-        if (table->name == kDm)
+        if (table->name == TableStruct::Dm)
             connect(table->model, &QAbstractItemModel::dataChanged, this, &AdditionalEditDialog::updateModuleCount);
         // Removing a module changes the totals as much as editing a sub-subject.
-        if (table->name == QLatin1String("Discipline") || table->name == kDm || table->name == kModule)
+        if (table->name == QLatin1String("Discipline") || table->name == TableStruct::Dm
+            || table->name == TableStruct::Module)
             connect(table->model, &QAbstractItemModel::dataChanged, this, &AdditionalEditDialog::updateTotalCount);
     }
 }
@@ -209,7 +209,7 @@ void AdditionalEditDialog::updateData()
     for (TableStruct* table : qAsConst(tables)) {
         if (!table->model)
             continue;
-        table->model->setFilter(table->name == kDm ? dmFilter(TableStruct::spoId, TableStruct::moduleId)
+        table->model->setFilter(table->name == TableStruct::Dm ? dmFilter(TableStruct::spoId, TableStruct::moduleId)
                                                    : QStringLiteral(" spoId = %1 ").arg(TableStruct::spoId));
         table->model->select();
         table->view->resizeColumnsToContents();
@@ -236,7 +236,7 @@ void AdditionalEditDialog::updateModuleCount()
         SupplementHours::updateDocumentModules(TableStruct::spoId);
     else
         SupplementHours::updateModules(current);
-    TableStruct* modules = table(kModule);
+    TableStruct* modules = table(TableStruct::Module);
     // A reload would drop an edit the database refused, which is kept for
     // another try.
     if (!modules || !modules->model || modules->model->isDirty())
@@ -265,15 +265,15 @@ void AdditionalEditDialog::clearCurrentModule(bool reloadSubjects)
     TableStruct::moduleId = -1;
     // The sub-subjects keep their filter, but those of a deleted module are
     // gone from the database and must not be listed as if they still existed.
-    TableStruct* dm = table(kDm);
+    TableStruct* dm = table(TableStruct::Dm);
     if (reloadSubjects && dm && dm->model && !dm->model->isDirty())
         dm->model->select();
 }
 
 void AdditionalEditDialog::onCurrentModuleChanged(const QModelIndex& current, const QModelIndex&)
 {
-    TableStruct* dm = table(kDm);
-    TableStruct* modules = table(kModule);
+    TableStruct* dm = table(TableStruct::Dm);
+    TableStruct* modules = table(TableStruct::Module);
     currentModuleRow = ui->tableViewModules->currentIndex().row();
     if (currentModuleRow < 0 || !current.isValid() || !modules || !modules->model || !dm || !dm->model) {
         clearCurrentModule(true);
@@ -304,7 +304,7 @@ void AdditionalEditDialog::onCurrentModuleChanged(const QModelIndex& current, co
 
 void AdditionalEditDialog::on_spinBoxExam_valueChanged(double value)
 {
-    TableStruct* modules = table(kModule);
+    TableStruct* modules = table(TableStruct::Module);
     if (!modules || !modules->model)
         return;
     QSqlTableModel* model = modules->model;
@@ -339,7 +339,7 @@ void AdditionalEditDialog::on_pushButtonEditForm_clicked()
 {
     setEditMode(true);
     // Cleared for real, so that no row button acts before the user picks a row.
-    if (TableStruct* modules = table(kModule))
+    if (TableStruct* modules = table(TableStruct::Module))
         modules->clearCurrent();
     if (QWidget* focused = focusWidget())
         focused->clearFocus();
@@ -375,7 +375,7 @@ void AdditionalEditDialog::on_pushButtonSave_clicked()
         return;
     }
 
-    if (TableStruct* modules = table(kModule))
+    if (TableStruct* modules = table(TableStruct::Module))
         modules->clearCurrent();
     updateData();
     setEditMode(false);

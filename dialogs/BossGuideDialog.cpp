@@ -99,17 +99,10 @@ void BossGuideDialog::on_pushButtonDelete_clicked()
     const QModelIndex current = ui->tableView->currentIndex();
     if (!model || !current.isValid())
         return;
-    auto* box = new QMessageBox;
-    box->setIcon(QMessageBox::NoIcon);
-    box->setWindowTitle(QStringLiteral("Внимание!"));
-    box->setText(QStringLiteral("Вы уверены, что хотите удалить выделенную строку?"));
-    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-    box->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    if (box->exec() == QMessageBox::Ok) {
+    if (confirmOkCancel(nullptr, QStringLiteral("Вы уверены, что хотите удалить выделенную строку?"))) {
         // The model submits the removal at once and says whether it was kept.
         if (!model->removeRows(current.row(), 1)) {
             reportFailure(QStringLiteral("Не удалось удалить председателя из справочника."));
-            box->deleteLater();
             return;
         }
         reload();
@@ -117,7 +110,6 @@ void BossGuideDialog::on_pushButtonDelete_clicked()
         onCurrentChanged(QModelIndex(), QModelIndex());
         emit bossesUpdated();
     }
-    box->deleteLater();
 }
 
 // The refused change is dropped from the model, which then shows the table as stored.

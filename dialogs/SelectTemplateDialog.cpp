@@ -111,16 +111,7 @@ void SelectTemplateDialog::on_pushButtonDeleteTempl_clicked()
         return;
     const int id = item->data(Qt::UserRole).toInt();
 
-    auto* box = new QMessageBox(this);
-    box->setIcon(QMessageBox::NoIcon);
-    box->setWindowTitle(QStringLiteral("Внимание!"));
-    box->setTextFormat(Qt::PlainText); // the name is the user's, not markup
-    box->setText(QStringLiteral("Вы уверены, что хотите удалить шаблон \"%1\"?").arg(item->text()));
-    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-    box->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    const int answer = box->exec();
-    box->deleteLater();
-    if (answer != QMessageBox::Ok)
+    if (!confirmOkCancel(this, QStringLiteral("Вы уверены, что хотите удалить шаблон \"%1\"?").arg(item->text())))
         return;
 
     if (!DocumentsTable::deleteDocumentRecords({id})) {

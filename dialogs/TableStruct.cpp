@@ -19,8 +19,6 @@
 
 namespace {
 
-const QString kModule = QStringLiteral("Module");
-const QString kDm = QStringLiteral("DM");
 const QString kEditRefused = QStringLiteral(
     "Не удалось записать изменение в базу данных (возможно, диск заполнен или файл базы данных недоступен "
     "для записи).\n\nВведённое значение осталось в таблице: нажмите «Сохранить», чтобы попробовать ещё раз.");
@@ -197,24 +195,11 @@ void TableStruct::clearCurrent()
         onCurrentChanged(QModelIndex(), QModelIndex());
 }
 
-bool TableStruct::confirm(const QString& text)
-{
-    auto* box = new QMessageBox;
-    box->setIcon(QMessageBox::NoIcon);
-    box->setWindowTitle(QStringLiteral("Внимание!"));
-    box->setText(text);
-    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-    box->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    const int answer = box->exec();
-    box->deleteLater();
-    return answer == QMessageBox::Ok;
-}
-
 void TableStruct::onAdd()
 {
     if (!model || !view)
         return;
-    const bool dm = name == kDm;
+    const bool dm = name == Dm;
     if ((dm && moduleId < 1) || !storePending(kAddRefused))
         return;
     const int row = model->rowCount();
@@ -250,13 +235,14 @@ void TableStruct::onDelete()
     const QModelIndex current = view->currentIndex();
     if (!current.isValid())
         return;
-    if (!confirm(QStringLiteral("Вы уверены, что хотите удалить выделенную строку?")) || !storePending(kDeleteRefused))
+    if (!confirmOkCancel(nullptr, QStringLiteral("Вы уверены, что хотите удалить выделенную строку?"))
+        || !storePending(kDeleteRefused))
         return;
 
     // A module goes with its sub-subjects: those of the row removed, whatever
     // module was current before.
     const bool ok = SqlSavepoint::runAsOne(QStringLiteral("deleteSupplementRow"), [&] {
-        return (name != kModule
+        return (name != Module
                 || run(QStringLiteral("DELETE FROM DMDetails WHERE moduleId = ?"), {model->index(current.row(), 0).data()}))
             && model->removeRows(current.row(), 1);
     });
@@ -274,11 +260,12 @@ void TableStruct::onDeleteAll()
 {
     if (!model || !view)
         return;
-    if (!confirm(QStringLiteral("Вы уверены, что хотите удалить все строки?")) || !storePending(kDeleteRefused))
+    if (!confirmOkCancel(nullptr, QStringLiteral("Вы уверены, что хотите удалить все строки?"))
+        || !storePending(kDeleteRefused))
         return;
 
     const bool ok = SqlSavepoint::runAsOne(QStringLiteral("deleteSupplementRows"), [&] {
-        if (name == kModule && !run(QStringLiteral("DELETE FROM DMDetails WHERE spoId = ?"), {spoId}))
+        if (name == Module && !run(QStringLiteral("DELETE FROM DMDetails WHERE spoId = ?"), {spoId}))
             return false;
         // Removed rows stay in the model, blank, until the next select.
         for (int row = 0; row < model->rowCount(); ++row) {
@@ -336,12 +323,12 @@ void TableStruct::move(int offset)
     // A write that is refused leaves its row pending in the model; this move
     // reports it itself.
     const QScopedValueRollback<bool> quiet(editRefusalPending, true);
-    const bool moved = name == kModule ? moveModule(row, target)
-                                       : SqlSavepoint::runAsOne(QStringLiteral("moveSupplementRow"), [&] {
-                                             swapModelRows(model, row, target, 2);
-                                             return !model->isDirty();
-                                         });
-    if (name == kModule || !moved)
+    const bool moved = name == Module ? moveModule(row, target)
+                                      : SqlSavepoint::runAsOne(QStringLiteral("moveSupplementRow"), [&] {
+                                            swapModelRows(model, row, target, 2);
+                                            return !model->isDirty();
+                                        });
+    if (name == Module || !moved)
         reload();
     if (!moved) {
         refused(kMoveRefused);

@@ -28,6 +28,10 @@ public:
     static int spoId;
     static int moduleId;
 
+    // The role names that get special handling (see above).
+    static inline const QString Module = QStringLiteral("Module");
+    static inline const QString Dm = QStringLiteral("DM");
+
     QString name;
     QPointer<QSqlTableModel> model;
     QPointer<QTableView> view;
@@ -71,7 +75,6 @@ private:
     void updateButtons();
     void move(int offset);
     bool moveModule(int row, int target);
-    static bool confirm(const QString& text);
     // False (and said with refusal) when an earlier refused edit still is.
     bool storePending(const QString& refusal) const;
     // Tells the user that the database refused a change.

@@ -1,9 +1,10 @@
 #include "engine/Database.h"
 
+#include "engine/DatabaseBackup.h"
+#include "engine/DatabaseSchema.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
 #include "engine/WidgetUtilities.h"
-#include "report/AtomicFileWriter.h"
 
 #include <QDebug>
 #include <QDir>
@@ -12,26 +13,19 @@
 #include <QMap>
 #include <QMessageBox>
 #include <QPointer>
-#include <QSaveFile>
 #include <QScopedPointer>
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlTableModel>
-#include <QTemporaryFile>
-#include <QDateTime>
 #include <QVector>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
 const char* const FixedDataPath = "/var/lib/VelSoftware";
-const char* const CheckConnectionName = "velspo_structure_check";
 
 QString g_testDataPath;
 QString g_dataPath;
@@ -45,19 +39,6 @@ bool g_constructing = false; // the repair box runs an event loop inside the con
 int g_exitCode = 0;
 bool g_readOnlyForTesting = false;
 
-// The compiled-in scripts are split on ';' (no statement holds one inside a
-// text constant). Returns false when the resource cannot be read.
-bool readScript(const QString& resource, QStringList* pieces)
-{
-    QFile file(resource);
-    if (!file.open(QIODevice::ReadOnly)) {
-        VLOG << "cant open" << resource;
-        return false;
-    }
-    *pieces = QString::fromUtf8(file.readAll()).split(QLatin1Char(';'));
-    return true;
-}
-
 // The default connection, made on first use. It is never removed, so models
 // handed out earlier stay bound to a valid connection object.
 QSqlDatabase defaultConnection()
@@ -65,177 +46,6 @@ QSqlDatabase defaultConnection()
     if (QSqlDatabase::contains(QLatin1String(QSqlDatabase::defaultConnection)))
         return QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
     return QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-}
-
-// Older files lack moduleExamCount; a file without ModuleDetails gets the table
-// from the patch script without it, so this runs before and after the script.
-void addModuleExamCount(const QSqlDatabase& db)
-{
-    QSqlQuery probe(db);
-    if (!probe.exec(QStringLiteral("SELECT moduleExamCount from ModuleDetails;"))) {
-        QSqlQuery alter(db);
-        alter.exec(QStringLiteral("ALTER TABLE ModuleDetails ADD COLUMN moduleExamCount INTEGER;"));
-    }
-}
-
-void patchDatabase(const QSqlDatabase& db)
-{
-    addModuleExamCount(db);
-    QStringList pieces;
-    if (!readScript(QStringLiteral(":/patch.sql"), &pieces))
-        return;
-    for (const QString& piece : qAsConst(pieces)) {
-        const QString statement = piece.trimmed().simplified();
-        if (statement.isEmpty())
-            continue;
-        QSqlQuery query(db);
-        query.exec(statement); // statements that do not apply are expected to fail
-    }
-    addModuleExamCount(db);
-}
-
-void rebuildViews(const QSqlDatabase& db)
-{
-    QStringList pieces;
-    if (!readScript(QStringLiteral(":/views.sql"), &pieces))
-        return;
-    for (const QString& piece : qAsConst(pieces)) {
-        if (piece.trimmed().isEmpty())
-            continue;
-        QSqlQuery query(db);
-        if (!query.exec(piece))
-            VLOG << "SQL ERROR" << query.lastError().text() << piece;
-    }
-}
-
-// The supplement editor reads one document's detail rows and one module's
-// sub-subjects at a time; without these indexes each such read scans a table
-// that holds the rows of every document. Its two proposal lists read one
-// column of every document, which an index holds in far fewer pages. Older
-// databases get them when they are opened; the structure check does not ask
-// for them.
-void createDetailIndexes(const QSqlDatabase& db)
-{
-    static const char* const statements[] = {
-        "CREATE INDEX IF NOT EXISTS DisciplineDetailsBySpoId ON DisciplineDetails (spoId)",
-        "CREATE INDEX IF NOT EXISTS PracticeDetailsBySpoId ON PracticeDetails (spoId)",
-        "CREATE INDEX IF NOT EXISTS AttestationDetailsBySpoId ON AttestationDetails (spoId)",
-        "CREATE INDEX IF NOT EXISTS CourseworkDetailsBySpoId ON CourseworkDetails (spoId)",
-        "CREATE INDEX IF NOT EXISTS ModuleDetailsBySpoId ON ModuleDetails (spoId)",
-        "CREATE INDEX IF NOT EXISTS DMDetailsBySpoId ON DMDetails (spoId)",
-        "CREATE INDEX IF NOT EXISTS DMDetailsByModuleId ON DMDetails (moduleId)",
-        "CREATE INDEX IF NOT EXISTS SpoDocumentsByPreviousEducation ON SpoDocuments (previousEducation)",
-        "CREATE INDEX IF NOT EXISTS SpoDocumentsByTotalCount ON SpoDocuments (totalCount)",
-    };
-    for (const char* statement : statements) {
-        QSqlQuery query(db);
-        if (!query.exec(QLatin1String(statement)))
-            VLOG << "SQL ERROR" << query.lastError().text() << statement;
-    }
-}
-
-// Runs the check script; false at the first statement that fails.
-bool runStructureCheck(const QSqlDatabase& db, const QString& path)
-{
-    QStringList pieces;
-    if (!readScript(QStringLiteral(":/checkDbStructure.sql"), &pieces))
-        return true;
-    for (const QString& piece : qAsConst(pieces)) {
-        const QString statement = piece.trimmed().simplified();
-        if (statement.isEmpty())
-            continue;
-        QSqlQuery query(db);
-        if (!query.exec(statement)) {
-            VLOG << "checkDbStructure(" << path << ") table wrong format" << statement << query.lastError().text();
-            return false;
-        }
-    }
-    return true;
-}
-
-// The canonical path of a file, or of where it would be created.
-QString canonicalTarget(const QString& path)
-{
-    const QFileInfo info(path);
-    if (info.exists())
-        return info.canonicalFilePath();
-    const QString dir = QFileInfo(info.absolutePath()).canonicalFilePath();
-    if (dir.isEmpty())
-        return QDir::cleanPath(info.absoluteFilePath());
-    return dir + QLatin1Char('/') + info.fileName();
-}
-
-bool isSameFile(const QString& a, const QString& b)
-{
-    return canonicalTarget(a) == canonicalTarget(b);
-}
-
-// Copies source into an already open device in chunks.
-bool copyInto(const QString& source, QIODevice* out, QString* error)
-{
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *error = in.errorString();
-        return false;
-    }
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
-            *error = in.errorString();
-            return false;
-        }
-        if (out->write(chunk) != chunk.size()) {
-            *error = out->errorString();
-            return false;
-        }
-    }
-    return true;
-}
-
-// A free name beside the database for a copy kept aside: the application name,
-// the time and date, and ".bak"; a counter when that name is taken. Empty
-// when every name of this minute is taken.
-QString freeDatedCopyName(const QString& dataDir)
-{
-    const QString base = QDir(dataDir).absolutePath() + QLatin1Char('/') + ProductTypeInfo::applicationName()
-        + QDateTime::currentDateTime().toString(QStringLiteral("_hh-mm_dd-MM-yyyy"));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name = attempt == 0 ? base + QStringLiteral(".bak")
-                                          : QStringLiteral("%1_%2.bak").arg(base).arg(attempt);
-        if (!QFileInfo::exists(name))
-            return name;
-    }
-    return QString();
-}
-
-// SQLite's own check of every page: a file can hold the right tables and still
-// have damaged rows that only show when they are read.
-bool passesIntegrityCheck(const QString& path)
-{
-    const QString connection = QStringLiteral("velspo_integrity_check");
-    QStringList answer;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(db);
-            if (query.exec(QStringLiteral("PRAGMA integrity_check;"))) {
-                while (query.next())
-                    answer << query.value(0).toString();
-            } else {
-                answer << query.lastError().text();
-            }
-            db.close();
-        } else {
-            answer << db.lastError().text();
-        }
-    }
-    QSqlDatabase::removeDatabase(connection);
-    if (answer == QStringList{QStringLiteral("ok")})
-        return true;
-    VLOG << "integrity check failed" << path << answer.mid(0, 5);
-    return false;
 }
 
 QSettings* makeSettings(const QString& fileName)
@@ -317,8 +127,9 @@ Database::Database(bool checkStructure)
         return;
     }
     m_state = State::Open;
-    rebuildViews(m_db);
-    createDetailIndexes(m_db);
+    DatabaseSchema schema(m_db);
+    schema.rebuildViews();
+    schema.createDetailIndexes();
 }
 
 Database::~Database()
@@ -414,7 +225,7 @@ bool Database::openConnection(bool readOnly)
 // file that cannot be moved is never overwritten by the new database.
 bool Database::moveAside(const QString& fileName)
 {
-    const QString target = freeDatedCopyName(dataPath());
+    const QString target = DatabaseBackup::freeDatedCopyName(dataPath());
     QString lastError;
     if (!target.isEmpty()) {
         QFile file(fileName);
@@ -429,8 +240,7 @@ bool Database::moveAside(const QString& fileName)
     return false;
 }
 
-// Builds a new database from the compiled-in scripts in one transaction, so a
-// half-made schema is never left behind. When anything fails (a full disk
+// A new database from the compiled-in scripts. When that fails (a full disk
 // fails at the commit) the new file is removed, so that it never passes for a
 // good database at a later start, and the user is told.
 bool Database::createNewDatabase()
@@ -439,34 +249,7 @@ bool Database::createNewDatabase()
         reportOpenFailure(m_db.lastError().text());
         return false;
     }
-    QString error;
-    QStringList pieces;
-    if (!readScript(QStringLiteral(":/database.sql"), &pieces)) {
-        error = QStringLiteral("нет описания таблиц");
-    } else if (!m_db.transaction()) {
-        error = m_db.lastError().text();
-    } else {
-        for (const QString& piece : qAsConst(pieces)) {
-            if (piece.trimmed().isEmpty())
-                continue;
-            QSqlQuery query(m_db);
-            if (!query.exec(piece)) {
-                VLOG << query.lastError().text() << piece;
-                if (error.isEmpty())
-                    error = query.lastError().text();
-            }
-        }
-        patchDatabase(m_db);
-        QSqlQuery bosses(m_db);
-        if (error.isEmpty() && (!runStructureCheck(m_db, databaseFileName())
-                                || !bosses.exec(QStringLiteral("SELECT bossId, bossFio FROM Bosses LIMIT 1;"))))
-            error = QStringLiteral("таблицы созданы не полностью");
-        bosses.finish();
-        if (error.isEmpty() && !m_db.commit())
-            error = m_db.lastError().text();
-        if (!error.isEmpty())
-            m_db.rollback();
-    }
+    const QString error = DatabaseSchema(m_db).create();
     m_db.close();
     if (error.isEmpty())
         return true;
@@ -590,188 +373,33 @@ QStringList Database::mostFrequentValues(const QString& table, const QString& fi
     return mostFrequentValues(table, QStringList{field}, limit);
 }
 
-// ---------------------------------------------------------------- backup and restore
+// ---------------------------------------------------------------- backup, restore and structure
 
-// Writes through a temporary file beside the target, so a failed copy leaves an
-// older backup of the same name as it was.
 bool Database::backup(const QString& target)
 {
-    const QString live = databaseFileName();
-    if (isSameFile(target, live)) {
-        VLOG << "Database::backup(" << target << ") refused: the target is the database itself";
-        return false;
-    }
-    Database* db = instance();
-    // The write lock keeps the file still during the copy.
-    bool locked = false;
-    if (db && db->m_db.isOpen()) {
-        QSqlQuery begin(db->m_db);
-        locked = begin.exec(QStringLiteral("BEGIN IMMEDIATE;"));
-        if (!locked)
-            VLOG << "Database::backup cant lock the database" << begin.lastError().text();
-    }
-
-    bool ok = false;
-    QString error;
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
-        error = out.errorString();
-    else if (copyInto(live, &out, &error))
-        ok = AtomicFileWriter::commit(out);
-    if (!ok && error.isEmpty())
-        error = out.errorString();
-
-    if (locked) {
-        QSqlQuery rollback(db->m_db);
-        rollback.exec(QStringLiteral("ROLLBACK;"));
-    }
-    VLOG << "Database::backup" << ok << target << error;
-    return ok;
+    return DatabaseBackup::backup(target);
 }
 
-// The live database stays in place and open until a checked copy of the source
-// is ready beside it; the live file is then kept under a dated name and the
-// copy replaces it with one rename.
 bool Database::restore(const QString& source, QString* reason)
 {
-    if (reason)
-        reason->clear();
-    if (!QFileInfo(source).isFile()) {
-        VLOG << "Database::restore(" << source << ") file does not exist!!!";
-        return false;
-    }
-    const QString live = databaseFileName();
-    if (isSameFile(source, live)) {
-        VLOG << "Database::restore(" << source << ") refused: the source is the database itself";
-        return false;
-    }
-    Database* db = instance();
-    if (!db)
-        return false;
-    if (db->m_readOnly) {
-        VLOG << "Database::restore(" << source << ") refused: the database is read-only";
-        return false;
-    }
-    const QString untouched = QStringLiteral("\nТекущая база данных не изменена.");
-
-    QTemporaryFile copy(QDir(dataPath()).filePath(ProductTypeInfo::applicationName() + QStringLiteral("-restore-XXXXXX.db")));
-    if (!copy.open()) {
-        VLOG << "Database::restore(" << source << ") cant create a temporary file" << copy.errorString();
-        return false;
-    }
-    QString error;
-    const bool copied = copyInto(source, &copy, &error) && copy.flush();
-    copy.close();
-    if (!copied) {
-        VLOG << "Database::restore(" << source << ") cant copy from source to database file" << copy.fileName() << error;
-        return false;
-    }
-    // Other users of the computer share the database file.
-    if (QFileInfo::exists(live))
-        copy.setPermissions(QFile(live).permissions());
-
-    // Old backups get their missing tables and columns here too.
-    if (!checkDbStructure(copy.fileName())) {
-        VLOG << "Database::restore(" << source << ") wrong structure, the database is left as it was";
-        if (reason)
-            *reason = QStringLiteral("Файл не является резервной копией базы данных программы.") + untouched;
-        return false;
-    }
-    if (!passesIntegrityCheck(copy.fileName())) {
-        VLOG << "Database::restore(" << source << ") damaged, the database is left as it was";
-        if (reason)
-            *reason = QStringLiteral("Файл резервной копии повреждён: часть его данных не читается.") + untouched;
-        return false;
-    }
-
-    // The connection is closed while the live file is copied and replaced, so
-    // the kept copy is whole.
-    db->m_db.close();
-    const QString kept = freeDatedCopyName(dataPath());
-    bool swapped = false;
-    if (QFileInfo::exists(live) && (kept.isEmpty() || !QFile::copy(live, kept))) {
-        VLOG << "Database::restore(" << source << ") cant keep a copy of the database" << kept;
-        if (reason)
-            *reason = QStringLiteral("Не удалось сохранить копию текущей базы данных в папке %1.")
-                          .arg(QDir::toNativeSeparators(dataPath()))
-                + untouched;
-    } else {
-        VLOG << "Database::restore: the database before the restore is kept as" << kept;
-        swapped = std::rename(QFile::encodeName(copy.fileName()).constData(), QFile::encodeName(live).constData()) == 0;
-        if (swapped)
-            copy.setAutoRemove(false);
-        else
-            VLOG << "Database::restore(" << source << ") cant replace the database file" << live << std::strerror(errno);
-    }
-
-    if (!db->openConnection()) {
-        VLOG << "Database::restore cant reopen the database";
-        return false;
-    }
-    if (!swapped)
-        return false;
-
-    // Tables may have changed: new callers get fresh models; the old ones keep
-    // working on the same connection object.
-    db->m_models.clear();
-    VLOG << "Database::restore OK!";
-    patchDatabase(db->m_db);
-    rebuildViews(db->m_db);
-    createDetailIndexes(db->m_db);
-    return true;
+    return DatabaseBackup::restore(source, reason);
 }
-
-// ---------------------------------------------------------------- structure
 
 bool Database::checkDbStructure(const QString& path, bool readOnly)
 {
-    if (!QFileInfo(path).isFile()) {
-        VLOG << "checkDbStructure(" << path << ") file not found";
-        return false;
-    }
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(CheckConnectionName));
-        db.setDatabaseName(path);
-        if (readOnly)
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open()) {
-            VLOG << "checkDbStructure(" << path << ")" << db.lastError().text();
-        } else {
-            // The patch is judged together with the file: it stays only when
-            // the check passes, so a foreign file is left exactly as it was.
-            if (!db.transaction()) {
-                VLOG << "checkDbStructure(" << path << ") cant start a transaction" << db.lastError().text();
-            } else {
-                patchDatabase(db);
-                ok = runStructureCheck(db, path);
-                if (ok && !db.commit()) {
-                    VLOG << "checkDbStructure(" << path << ") cant commit the patch" << db.lastError().text();
-                    ok = false;
-                }
-                if (!ok)
-                    db.rollback();
-            }
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(QLatin1String(CheckConnectionName));
-    if (ok)
-        VLOG << "checkDbStructure(" << path << ") OK!!!";
-    return ok;
+    return DatabaseSchema::checkFile(path, readOnly);
 }
 
 void Database::applyPatch()
 {
-    Database* db = instance();
-    if (db)
-        patchDatabase(db->m_db);
+    if (Database* db = instance())
+        DatabaseSchema(db->m_db).patch();
 }
 
 void Database::updateViews()
 {
     if (Database* db = instance())
-        rebuildViews(db->m_db);
+        DatabaseSchema(db->m_db).rebuildViews();
 }
 
 void Database::checkLastStartedVersion()

@@ -10,7 +10,8 @@ class QSqlQuery;
 class QSqlTableModel;
 
 // The one SQLite connection of the process, the settings locations and the
-// shared table models. Everything but construction is reached statically.
+// shared table models. Everything but construction is reached statically; the
+// schema scripts live in DatabaseSchema, backup and restore in DatabaseBackup.
 class Database
 {
 public:
@@ -77,6 +78,8 @@ public:
     static void setReadOnlyForTesting(bool readOnly);
 
 private:
+    // Works on the connection and the model cache while it swaps the file.
+    friend class DatabaseBackup;
     enum class State { Open, Refused, Failed };
 
     static bool mayWrite(const QString& fileName);

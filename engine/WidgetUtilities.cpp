@@ -1,13 +1,18 @@
 #include "WidgetUtilities.h"
 
 #include "engine/Database.h"
+#include "engine/MessageLog.h"
+#include "engine/NetworkAccess.h"
 #include "engine/ProductTypeInfo.h"
 #include "modules/spellchecker/SpellChecker.h"
 
 #include <QAbstractItemModel>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
+#include <QDebug>
+#include <QDesktopServices>
 #include <QFontMetrics>
 #include <QInputMethodEvent>
 #include <QLabel>
@@ -20,6 +25,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QUrl>
 
 namespace {
 
@@ -289,4 +295,46 @@ int showPlainMessage(QWidget* parent, QMessageBox::Icon icon, const QString& tit
     QMessageBox box(icon, title, text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
     return box.exec();
+}
+
+bool confirmOkCancel(QWidget* parent, const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Внимание!"), text,
+                                QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box->setTextFormat(Qt::PlainText);
+    const int answer = box->exec();
+    box->deleteLater();
+    return answer == QMessageBox::Ok;
+}
+
+int execSilenceableNotice(bool* ask, const QString& text, Qt::TextFormat format, QMessageBox::StandardButtons buttons,
+                          QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(QMessageBox::Information, QString(), QString(), buttons);
+    box.setTextFormat(format);
+    box.setText(text);
+    box.setDefaultButton(defaultButton);
+    auto* checkBox = new QCheckBox(QStringLiteral("Больше не предупреждать"), &box);
+    box.setCheckBox(checkBox);
+    QObject::connect(checkBox, &QCheckBox::stateChanged, [ask](int state) {
+        if (state == Qt::Checked)
+            *ask = false;
+    });
+    return box.exec();
+}
+
+bool openLocalFile(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool openWebLink(const QUrl& url)
+{
+    if (!NetworkAccess::isWebUrl(url)) {
+        VLOG << "refused to open link" << url.toString();
+        return false;
+    }
+    return QDesktopServices::openUrl(url);
 }

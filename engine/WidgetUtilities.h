@@ -9,9 +9,10 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTextEdit;
+class QUrl;
 class QWidget;
 
-// Small helpers shared by the dialogs. They keep no state of their own.
+// Small helpers shared by the dialogs and windows. They keep no state of their own.
 
 // Wraps text into the label's current width and fits the label's height to it;
 // line feeds in the text stay line breaks. A blank text leaves an empty label
@@ -44,3 +45,21 @@ int showPlainMessage(QWidget* parent, QMessageBox::Icon icon, const QString& tit
 // Keep a dialog's geometry in the user settings under "<objectName>Geometry".
 void saveWidgetGeometry(QWidget* widget);
 void restoreWidgetGeometry(QWidget* widget);
+
+// The question before a deletion: a box without icon titled "Внимание!" with Ok
+// and Cancel, released with deleteLater(); true only for Ok. The text is plain,
+// so a name the user typed shows as typed.
+bool confirmOkCancel(QWidget* parent, const QString& text);
+
+// A notice the user may silence: an information box with the check box
+// "Больше не предупреждать"; ticking it clears *ask at once, unticking does not
+// bring it back. Returns the button pressed.
+int execSilenceableNotice(bool* ask, const QString& text, Qt::TextFormat format, QMessageBox::StandardButtons buttons,
+                          QMessageBox::StandardButton defaultButton);
+
+// Opens a file of ours with the desktop's handler, as a file URL whatever
+// characters its path holds.
+bool openLocalFile(const QString& path);
+// Opens a web link in the browser; only the http and https links the network
+// code would fetch (NetworkAccess::isWebUrl) are opened.
+bool openWebLink(const QUrl& url);

@@ -7,11 +7,11 @@
 #include "engine/Engine.h"
 #include "engine/FileChooser.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/WidgetUtilities.h"
 #include "product/DocumentsTable.h"
 #include "product/FilterDockWidget.h"
 #include "product/RegisterExport.h"
 
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -190,20 +190,10 @@ void MainWindow::on_actionExport_triggered()
 
 void MainWindow::exportTo()
 {
-    if (askBeforeExport) {
-        QMessageBox box;
-        box.setIcon(QMessageBox::Information);
-        box.setText(QStringLiteral("При экспорте в Excel будут применены текущие настройки фильтрации"));
-        box.setStandardButtons(QMessageBox::Ok);
-        box.setDefaultButton(QMessageBox::Ok);
-        auto* checkBox = new QCheckBox(QStringLiteral("Больше не предупреждать"), &box);
-        box.setCheckBox(checkBox);
-        connect(checkBox, &QCheckBox::stateChanged, this, [this](int state) {
-            if (state == Qt::Checked)
-                askBeforeExport = false;
-        });
-        box.exec();
-    }
+    if (askBeforeExport)
+        execSilenceableNotice(&askBeforeExport,
+                              QStringLiteral("При экспорте в Excel будут применены текущие настройки фильтрации"),
+                              Qt::PlainText, QMessageBox::Ok, QMessageBox::Ok);
     exportTo_(QString());
 }
 

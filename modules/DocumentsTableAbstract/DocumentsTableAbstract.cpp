@@ -1,6 +1,7 @@
 #include "modules/DocumentsTableAbstract/DocumentsTableAbstract.h"
 
 #include "engine/Database.h"
+#include "engine/WidgetUtilities.h"
 #include "modules/DocumentsTableAbstract/SqlSavepoint.h"
 #include "modules/PrintDialog/PrintDialog.h"
 
@@ -196,15 +197,8 @@ void DocumentsTableAbstract::onDeleteAction()
     if (ids.isEmpty())
         return;
 
-    auto* box = new QMessageBox(this);
-    box->setIcon(QMessageBox::NoIcon);
-    box->setWindowTitle(QStringLiteral("Внимание!"));
-    box->setText(ids.size() < 2 ? QStringLiteral("Вы уверены, что хотите удалить выделеннный документ?")
-                                : QStringLiteral("Вы уверены, что хотите удалить выделеннные документы?"));
-    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-    const int answer = box->exec();
-    box->deleteLater();
-    if (answer != QMessageBox::Ok)
+    if (!confirmOkCancel(this, ids.size() < 2 ? QStringLiteral("Вы уверены, что хотите удалить выделеннный документ?")
+                                              : QStringLiteral("Вы уверены, что хотите удалить выделеннные документы?")))
         return;
 
     if (!deleteDocuments(ids))

@@ -5,17 +5,16 @@
 #include "engine/FileChooser.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/WidgetUtilities.h"
 #include "modules/PrintDialog/PrintDialog.h"
 #include "modules/about/AboutDialog.h"
 #include "modules/preferences/PreferencesDialog.h"
 #include "modules/tips/TipsDialog.h"
 #include "modules/updater/Updater.h"
 
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDate>
 #include <QDebug>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QMessageBox>
 #include <QSettings>
@@ -122,28 +121,16 @@ void VelMainWindow::openEditorWindow()
     if (printDialog)
         return;
 
-    if (askBeforeEditor) {
-        QMessageBox box;
-        box.setIcon(QMessageBox::Information);
-        box.setTextFormat(Qt::RichText);
-        box.setText(QStringLiteral(
-            "<p align='justify'>Внимание!<br><br>Вы переходите в раздел \"Редактор шаблонов\".<br><br>"
-            "Данный ресурс не предназначен для ввода данных учащихся и данных об образовательной "
-            "организации.<br><br>Редактор шаблонов предназначен для небольшой корректировки расположения "
-            "полей.<br><br>Продолжить?<br></p>"));
-        box.addButton(QMessageBox::Yes);
-        box.addButton(QMessageBox::No);
-        box.setDefaultButton(QMessageBox::No);
-        auto* checkBox = new QCheckBox(QStringLiteral("Больше не предупреждать"), &box);
-        box.setCheckBox(checkBox);
-        // Ticking silences the warning at once; unticking does not bring it back.
-        connect(checkBox, &QCheckBox::stateChanged, this, [this](int state) {
-            if (state == Qt::Checked)
-                askBeforeEditor = false;
-        });
-        if (box.exec() != QMessageBox::Yes)
-            return;
-    }
+    const QString warning = QStringLiteral(
+        "<p align='justify'>Внимание!<br><br>Вы переходите в раздел \"Редактор шаблонов\".<br><br>"
+        "Данный ресурс не предназначен для ввода данных учащихся и данных об образовательной "
+        "организации.<br><br>Редактор шаблонов предназначен для небольшой корректировки расположения "
+        "полей.<br><br>Продолжить?<br></p>");
+    if (askBeforeEditor
+        && execSilenceableNotice(&askBeforeEditor, warning, Qt::RichText, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No)
+               != QMessageBox::Yes)
+        return;
 
     printDialog = new PrintDialog(this);
     printDialog->setEditMode();
@@ -280,20 +267,3 @@ void VelMainWindow::openForumUrl()
     openWebLink(forumUrl());
 }
 
-bool VelMainWindow::openLocalFile(const QString& path)
-{
-    if (path.isEmpty())
-        return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
-
-bool VelMainWindow::openWebLink(const QUrl& url)
-{
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty()
-        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        VLOG << "refused to open link" << url.toString();
-        return false;
-    }
-    return QDesktopServices::openUrl(url);
-}

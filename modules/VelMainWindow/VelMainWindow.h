@@ -34,11 +34,6 @@ public:
     // "<Documents>/VelSpo-<kind>-yyyy-MM-dd<extension>", today's date.
     QString proposedFileName(const QString& kind, const QString& extension) const;
 
-    // Opens a file of ours with the desktop's handler, as a file URL whatever
-    // characters its path holds.
-    static bool openLocalFile(const QString& path);
-    // Opens a web link in the browser; only http and https links are opened.
-    static bool openWebLink(const QUrl& url);
     // The support forum, the root of the maker's forum site.
     static QUrl forumUrl();
 

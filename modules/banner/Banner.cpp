@@ -2,7 +2,7 @@
 
 #include "engine/MessageLog.h"
 #include "engine/NetworkAccess.h"
-#include "modules/VelMainWindow/VelMainWindow.h"
+#include "engine/WidgetUtilities.h"
 #include "modules/banner/BannerItem.h"
 #include "modules/banner/FileDownloader.h"
 
@@ -303,7 +303,7 @@ bool Banner::eventFilter(QObject* watched, QEvent* event)
             break;
         case QEvent::MouseButtonRelease:
             // Only web links are opened; an empty one opens nothing.
-            VelMainWindow::openWebLink(QUrl(label->toolTip()));
+            openWebLink(QUrl(label->toolTip()));
             break;
         default:
             break;

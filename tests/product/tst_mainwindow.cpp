@@ -3,6 +3,7 @@
 #include "engine/Database.h"
 #include "engine/ProductTypeInfo.h"
 #include "engine/ReportList.h"
+#include "engine/WidgetUtilities.h"
 #include "modules/PrintDialog/PrintDialog.h"
 #include "product/DocumentsTable.h"
 #include "product/MainWindow.h"
@@ -172,8 +173,8 @@ private slots:
         QCOMPARE(catcher.urls.value(0).scheme() + catcher.urls.value(0).path(), QStringLiteral("https/"));
         for (const char* url : {"javascript:alert(1)", "file:///etc/passwd", "file://server/share/run.exe",
                                 "ftp://example.org/file", "relative/path"})
-            QVERIFY2(!VelMainWindow::openWebLink(QUrl(url)), url);
-        QVERIFY(VelMainWindow::openWebLink(QUrl("http://example.org/download?id=1")));
+            QVERIFY2(!openWebLink(QUrl(url)), url);
+        QVERIFY(openWebLink(QUrl("http://example.org/download?id=1")));
         QCOMPARE(catcher.urls.size(), 2);
         // "Выход" ends the event loop.
         QTimer::singleShot(0, action("actionExit"), &QAction::trigger);
