@@ -15,6 +15,10 @@ DocumentsTableAbstract::DocumentsTableAbstract(QWidget* parent)
     : QTableView(parent)
 {
     setContextMenuPolicy(Qt::CustomContextMenu);
+    // Column widths are measured on the first hundred rows (and the header)
+    // rather than Qt's thousand: the register's columns hold values of one
+    // width each, and measuring through the style was most of the opening.
+    horizontalHeader()->setResizeContentsPrecision(100);
     connect(this, &QAbstractItemView::doubleClicked, this, &DocumentsTableAbstract::onRowActivated);
 
     contextMenu = new QMenu(this);

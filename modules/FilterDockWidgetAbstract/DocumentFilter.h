@@ -22,6 +22,10 @@ public:
     // the issue date must lie within both dates, bounds included. A document
     // without a valid issue date fails a date filter.
     bool matches(const QString& fio, const QDate& issueDate, const QString& profession) const;
+    // Which of the three matches() compares; the others may be left empty.
+    bool comparesFio() const { return !m_fio.isEmpty(); }
+    bool comparesProfession() const { return !m_prof.isEmpty(); }
+    bool comparesDates() const { return m_dateFrom.isValid() && m_dateTo.isValid(); }
 
 private:
     QString m_fio;
