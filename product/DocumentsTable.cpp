@@ -105,11 +105,11 @@ void DocumentsTable::readRowKeys(int keyColumns)
     for (int row = 0; row < rows; ++row) {
         RowKeys& keys = m_keys[row];
         if (wanted & FioKey)
-            keys.fio = value(row, ColumnFio).toString();
+            keys.fio = DocumentFilter::folded(value(row, ColumnFio).toString());
         if (wanted & DateKey)
             keys.issueDate = value(row, ColumnIssueDate).toDate();
         if (wanted & ProfessionKey)
-            keys.profession = value(row, ColumnProfession).toString();
+            keys.profession = DocumentFilter::folded(value(row, ColumnProfession).toString());
     }
     m_keysRead |= wanted;
 }
@@ -138,7 +138,7 @@ void DocumentsTable::applyFilter()
         bool hide = false;
         if (active) {
             const RowKeys& keys = m_keys.at(row);
-            hide = !filter.matches(keys.fio, keys.issueDate, keys.profession);
+            hide = !filter.matchesFolded(keys.fio, keys.issueDate, keys.profession);
         }
         if (isRowHidden(row) != hide)
             setRowHidden(row, hide);

@@ -64,9 +64,9 @@ private:
     // change, and only the columns a filter has asked for.
     struct RowKeys
     {
-        QString fio;
+        QString fio;          // folded
         QDate issueDate;
-        QString profession;
+        QString profession;   // folded
     };
 
     enum KeyColumn { FioKey = 1, DateKey = 2, ProfessionKey = 4 };
