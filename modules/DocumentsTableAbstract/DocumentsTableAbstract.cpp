@@ -15,9 +15,9 @@ DocumentsTableAbstract::DocumentsTableAbstract(QWidget* parent)
     : QTableView(parent)
 {
     setContextMenuPolicy(Qt::CustomContextMenu);
-    // Column widths are measured on the first hundred rows (and the header)
-    // rather than Qt's thousand: the register's columns hold values of one
-    // width each, and measuring through the style was most of the opening.
+    // Column widths are measured on the header and the first hundred rows in
+    // the current order rather than Qt's thousand: measuring every cell
+    // through the style was most of the opening and of every reload.
     horizontalHeader()->setResizeContentsPrecision(100);
     connect(this, &QAbstractItemView::doubleClicked, this, &DocumentsTableAbstract::onRowActivated);
 
