@@ -6,6 +6,8 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
 #include <QVector>
 
 #include <algorithm>
@@ -49,6 +51,35 @@ inline void preferOffscreen()
 inline int iterations(int argc, char** argv, int fallback)
 {
     return argc > 1 ? std::max(1, std::atoi(argv[1])) : fallback;
+}
+
+// The argument at index (1 is the first), or fallback when not given.
+inline int argument(int argc, char** argv, int index, int fallback)
+{
+    return argc > index ? std::max(1, std::atoi(argv[index])) : fallback;
+}
+
+// What any reader of the register's view has to do at least: run it and
+// take every value. Returns the rows read.
+inline int plainRead()
+{
+    QSqlQuery query(QSqlDatabase::database());
+    query.setForwardOnly(true);
+    query.exec(QStringLiteral("SELECT * FROM ViewSpoDocuments"));
+    const int columns = query.record().count();
+    int rows = 0;
+    while (query.next()) {
+        for (int column = 0; column < columns; ++column)
+            query.value(column);
+        ++rows;
+    }
+    return rows;
+}
+
+// One figure next to its aim: "ratio 1.23 (aim <= 1.3)".
+inline void printRatio(const char* what, double ms, double baselineMs, const char* aim)
+{
+    std::printf("%-34s %9.2f ms   ratio %.2f (aim %s)\n", what, ms, baselineMs > 0 ? ms / baselineMs : 0.0, aim);
 }
 
 // Adds count issued documents with every register and export column filled.

@@ -43,7 +43,7 @@ void DocumentsTable::setupModel()
     model->setHeaderData(ColumnProfession, Qt::Horizontal, QStringLiteral("Профессия\\специальность"));
     model->setHeaderData(ColumnEditDate, Qt::Horizontal, QStringLiteral("Дата изменения"));
 
-    const auto invalidate = [this] { m_keysValid = false; };
+    const auto invalidate = [this] { m_keysRead = 0; };
     connect(model, &QAbstractItemModel::modelReset, this, invalidate);
     connect(model, &QAbstractItemModel::rowsInserted, this, invalidate);
     connect(model, &QAbstractItemModel::rowsRemoved, this, invalidate);
@@ -88,17 +88,30 @@ void DocumentsTable::reapplyFilter()
     applyFilter();
 }
 
-void DocumentsTable::readRowKeys()
+void DocumentsTable::readRowKeys(int keyColumns)
 {
-    const int rows = model ? model->rowCount() : 0;
+    const int wanted = keyColumns & ~m_keysRead;
+    if (!model || wanted == 0)
+        return;
+    const int rows = model->rowCount();
     m_keys.resize(rows);
+    // The rows are all fetched, so the model's result set holds every value
+    // data() would give (the register never edits its model); read there,
+    // a value costs a fraction of going through the model.
+    QSqlQuery result = model->query();
+    const auto value = [this, &result](int row, int column) {
+        return result.seek(row) ? result.value(column) : model->data(model->index(row, column));
+    };
     for (int row = 0; row < rows; ++row) {
         RowKeys& keys = m_keys[row];
-        keys.fio = model->data(model->index(row, ColumnFio)).toString();
-        keys.issueDate = model->data(model->index(row, ColumnIssueDate)).toDate();
-        keys.profession = model->data(model->index(row, ColumnProfession)).toString();
+        if (wanted & FioKey)
+            keys.fio = DocumentFilter::folded(value(row, ColumnFio).toString());
+        if (wanted & DateKey)
+            keys.issueDate = value(row, ColumnIssueDate).toDate();
+        if (wanted & ProfessionKey)
+            keys.profession = DocumentFilter::folded(value(row, ColumnProfession).toString());
     }
-    m_keysValid = true;
+    m_keysRead |= wanted;
 }
 
 void DocumentsTable::applyFilter()
@@ -110,8 +123,10 @@ void DocumentsTable::applyFilter()
     const bool active = filter.isActive();
     if (!active && m_hiddenRows == 0)
         return;
-    if (active && !m_keysValid)
-        readRowKeys();
+    if (active) {
+        readRowKeys((filter.comparesFio() ? FioKey : 0) | (filter.comparesDates() ? DateKey : 0)
+                    | (filter.comparesProfession() ? ProfessionKey : 0));
+    }
 
     const int rows = model->rowCount();
     // Without updates each hidden row costs no repaint or layout of its own.
@@ -123,7 +138,7 @@ void DocumentsTable::applyFilter()
         bool hide = false;
         if (active) {
             const RowKeys& keys = m_keys.at(row);
-            hide = !filter.matches(keys.fio, keys.issueDate, keys.profession);
+            hide = !filter.matchesFolded(keys.fio, keys.issueDate, keys.profession);
         }
         if (isRowHidden(row) != hide)
             setRowHidden(row, hide);

@@ -60,19 +60,24 @@ protected:
     void reapplyFilter() override;
 
 private:
-    // What the filter compares, read once per load rather than at every change.
+    // What the filter compares, read once per load rather than at every
+    // change, and only the columns a filter has asked for.
     struct RowKeys
     {
-        QString fio;
+        QString fio;          // folded
         QDate issueDate;
-        QString profession;
+        QString profession;   // folded
     };
 
+    enum KeyColumn { FioKey = 1, DateKey = 2, ProfessionKey = 4 };
+
     void applyFilter();
-    void readRowKeys();
+    // Reads the columns of keyColumns that were not read since the last load.
+    void readRowKeys(int keyColumns);
 
     FilterList m_filter;
     QVector<RowKeys> m_keys;
-    bool m_keysValid = false;
+    // KeyColumn flags of the columns read into m_keys.
+    int m_keysRead = 0;
     int m_hiddenRows = 0;
 };

@@ -165,8 +165,48 @@ QString TableField::cellText(const QString& columnTemplate, int row)
         Qt::CaseInsensitive);
 }
 
+bool TableField::LayoutInputs::operator==(const LayoutInputs& other) const
+{
+    return dotsPerMm == other.dotsPerMm && useData == other.useData && rowCount == other.rowCount
+           && font == other.font && flags == other.flags && autoWidth == other.autoWidth
+           && headerIsVisible == other.headerIsVisible && columnCount == other.columnCount
+           && headerHeight == other.headerHeight && rowHeight == other.rowHeight
+           && minAutoWidth == other.minAutoWidth && columnsWidth == other.columnsWidth
+           && headerNames == other.headerNames && columnIds == other.columnIds
+           && splitsCount == other.splitsCount && maxSplitHeight == other.maxSplitHeight
+           && splitX == other.splitX && splitY == other.splitY && width == other.width
+           && height == other.height;
+}
+
+TableField::LayoutInputs TableField::layoutInputs(int rowCount) const
+{
+    LayoutInputs inputs;
+    inputs.dotsPerMm = m_dotsPerMm;
+    inputs.useData = m_useData;
+    inputs.rowCount = rowCount;
+    inputs.font = effectiveFont();
+    inputs.flags = textFlags(0);
+    inputs.autoWidth = m_autoWidth;
+    inputs.headerIsVisible = m_headerIsVisible;
+    inputs.columnCount = m_columnCount;
+    inputs.headerHeight = m_headerHeight;
+    inputs.rowHeight = m_rowHeight;
+    inputs.minAutoWidth = m_minAutoWidth;
+    inputs.columnsWidth = m_columnsWidth;
+    inputs.headerNames = m_headerNames;
+    inputs.columnIds = m_columnIds;
+    inputs.splitsCount = m_splitsCount;
+    inputs.maxSplitHeight = m_maxSplitHeight;
+    inputs.splitX = m_splitX;
+    inputs.splitY = m_splitY;
+    inputs.width = m_width;
+    inputs.height = m_height;
+    return inputs;
+}
+
 void TableField::buildCells()
 {
+    m_cellsRebuilt = true;
     const int rows = m_useData ? modelRowCount() : int(m_previewRowCount);
     const int columns = m_columnCount;
     m_cells = QVector<QVector<QString>>(rows, QVector<QString>(columns));
@@ -187,6 +227,9 @@ void TableField::prepare()
         m_dotsPerMm = reportPage->dotsPerMm();
     const double dpm = m_dotsPerMm;
     const int columns = m_columnCount;
+    const int rowCount = m_useData ? modelRowCount() : int(m_previewRowCount);
+    if (m_prepared && !m_bindingChanged && !m_cellsRebuilt && m_laidOutFrom == layoutInputs(rowCount))
+        return;
 
     m_widths = QVector<double>(columns);
     for (int c = 0; c < columns; ++c)
@@ -206,7 +249,7 @@ void TableField::prepare()
             raiseWidth(c, boundedText(headerNameAt(c)));
     }
 
-    m_rowCount = m_useData ? modelRowCount() : int(m_previewRowCount);
+    m_rowCount = rowCount;
     const bool cellsMatch = m_cells.size() == m_rowCount
                             && (m_cells.isEmpty() || m_cells.first().size() == columns);
     if (!cellsMatch)
@@ -248,6 +291,8 @@ void TableField::prepare()
     }
 
     m_bindingChanged = false;
+    m_cellsRebuilt = false;
+    m_laidOutFrom = layoutInputs(m_rowCount);
     if (!m_prepared) {
         m_prepared = true;
         emit fieldChanged();
@@ -319,6 +364,9 @@ void TableField::draw(QPainter* painter, double dotsPerMm, double yOffset)
     painter->setFont(scaledFont(dotsPerMm));
     QPen pen(Qt::black);
     pen.setStyle(m_drawBorders ? Qt::SolidLine : Qt::DotLine);
+    // A mitred frame looks the same as the default bevelled one, but the
+    // PDF engine writes it as plain rectangles instead of filled outlines.
+    pen.setJoinStyle(Qt::MiterJoin);
     painter->setPen(pen);
 
     // Rows are still walked through every area, but only those reaching the

@@ -1,4 +1,5 @@
 #include "engine/ReportList.h"
+#include "modules/FilterDockWidgetAbstract/DocumentFilter.h"
 #include "modules/PrintDialog/PrintDialog.h"
 #include "product/DocumentsTable.h"
 #include "support/DocumentFixtures.h"
@@ -127,6 +128,34 @@ private slots:
         QVERIFY(exec("DROP TRIGGER failDelete"));
         QVERIFY(DocumentsTable::deleteDocumentRecords(ids));
         QCOMPARE(count("SpoDocuments") + count("DMDetails"), 0);
+    }
+
+    // The register folds every row once and compares folded texts; it must
+    // find what a case-insensitive search finds, whatever the letters.
+    void filterFindsWhatCaseInsensitiveSearchFinds_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("Cyrillic") << "Ёлкина-Щукина" << "ёЛКИНА-щ";
+        QTest::newRow("sharp s") << "Straße" << "STRASSE";
+        QTest::newRow("capital sharp s") << "STRAẞE" << "straße";
+        QTest::newRow("final sigma") << "ΟΔΥΣΣΕΥΣ" << "δυσσευς";
+        QTest::newRow("dotted capital I") << "İstanbul" << "istanbul";
+        QTest::newRow("dotless i") << "ıi" << "II";
+        QTest::newRow("title-case digraph") << "ǅemal" << "ǆ";
+        QTest::newRow("kelvin sign") << "273 \u212A" << "k";
+        QTest::newRow("beyond the BMP") << "𐐀𐐁 x" << "𐐨𐐩";
+        QTest::newRow("absent") << "Иванова" << "петр";
+    }
+    void filterFindsWhatCaseInsensitiveSearchFinds()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, typed);
+        const DocumentFilter byName({{"fio", typed}});
+        const DocumentFilter byProfession({{"prof", typed}});
+        const QString folded = DocumentFilter::folded(text);
+        QCOMPARE(byName.matchesFolded(folded, {}, {}), text.contains(typed, Qt::CaseInsensitive));
+        QCOMPARE(byProfession.matchesFolded({}, {}, folded), text.contains(typed, Qt::CaseInsensitive));
     }
 
     // A failed copy leaves no half copy and no open transaction; the next one

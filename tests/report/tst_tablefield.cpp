@@ -6,6 +6,7 @@
 #include "report/ReportPage.h"
 #include "report/TableField.h"
 
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPrinter>
@@ -16,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -291,7 +293,58 @@ private slots:
         painter.end();
         const QByteArray content = PdfFile::content(printer.outputFileName());
         QVERIFY(content.contains("BT"));                  // the cell texts
-        QCOMPARE(content.contains(" m\n"), borders);     // paths of the ruling
+        // The ruling as plain rectangles, not as outlines filled path by path.
+        QCOMPARE(content.contains(" re\n"), borders);
+        QVERIFY(!content.contains(" m\n"));
+    }
+
+    // A second layout with nothing changed returns at once (the page asks
+    // every table again for its overflow flag right after drawing it); a
+    // change of anything the layout reads is laid out as afresh.
+    void layoutIsRedoneOnlyAfterAChange_data()
+    {
+        QTest::addColumn<int>("change");
+        const char* const changes[] = {"nothing", "column width", "font", "header", "area height",
+                                       "rows added", "width dragged"};
+        for (int i = 0; i < 7; ++i)
+            QTest::newRow(changes[i]) << i;
+    }
+    void layoutIsRedoneOnlyAfterAChange()
+    {
+        QFETCH(int, change);
+        const int rows = 300;
+        makeTable(rows);
+        for (int r = 0; r < rows; ++r)
+            setData(r, 0, QStringLiteral("Дисциплина учебного плана номер %1").arg(r));
+        m_field->setWordWrap(true);
+        setAreas({150, 150}, {160, 0}, {20, 0});
+        drawn();
+        QElapsedTimer timer;
+        timer.start();
+        m_field->setPrepared(false);
+        m_field->prepare();
+        const qint64 full = timer.nsecsElapsed();
+        switch (change) {
+        case 1: m_field->setColumnsWidth({20, 30, 30}); break;
+        case 2: m_field->setFont(QFont(QStringLiteral("Times New Roman"), 16)); break;
+        case 3: m_field->setHeaderIsVisible(false); break;
+        case 4: m_field->setMaxSplitHeight({100, 150}); break;
+        case 5: m_model->appendRow(new QStandardItem(QStringLiteral("Ещё одна дисциплина"))); break;
+        case 6: m_field->setWidth(10); break;
+        }
+        timer.restart();
+        m_field->prepare();
+        const qint64 again = timer.nsecsElapsed();
+        const auto layout = [this] {
+            return std::make_tuple(m_field->rowHeights(), m_field->widths(), m_field->totalHeight(),
+                                   m_field->overflow(), m_field->width(), m_field->height());
+        };
+        const auto kept = layout();
+        m_field->setPrepared(false);
+        m_field->prepare();
+        QVERIFY(kept == layout());
+        if (change == 0)
+            QVERIFY2(again * 20 < full, qPrintable(QStringLiteral("%1 ns after %2 ns").arg(again).arg(full)));
     }
 
     void shortArraysAreReadWithDefaults()
