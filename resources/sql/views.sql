@@ -32,13 +32,13 @@ SELECT spoId, col1, col2, col3 FROM (
     SELECT spoId, 'в том числе аудиторных часов:', SUM(REPLACE(IFNULL(disciplineCountAudit, 0), ',', '.')) + IFNULL((SELECT SUM(REPLACE(IFNULL(m.moduleCountAudit, 0), ',', '.')) FROM ModuleDetails m WHERE m.spoId = DisciplineDetails.spoId), 0), 'х', 9, 0, 0
     FROM DisciplineDetails GROUP BY spoId
     UNION
-    SELECT spoId, 'Практика\nв том числе:', practiceTotalCount, 'х', 10, 0, 0
+    SELECT spoId, 'Практика' || char(10) || 'в том числе:', practiceTotalCount, 'х', 10, 0, 0
     FROM SpoDocuments
     UNION
     SELECT spoId, practiceName, practiceCount, practiceRate, 11, pracId, 0
     FROM PracticeDetails
     UNION
-    SELECT spoId, 'Государственная итоговая аттестация\nв том числе:', attestationTotalCount, 'х', 20, 0, 0
+    SELECT spoId, 'Государственная итоговая аттестация' || char(10) || 'в том числе:', attestationTotalCount, 'х', 20, 0, 0
     FROM SpoDocuments
     UNION
     SELECT spoId, attestationName, 'x', attestationRate, 21, attId, 0
