@@ -353,7 +353,7 @@ private slots:
     }
 
     // The old organisation data moves from the product's INI file into Variables, each key after its row is stored.
-    void movesKeysWithApostrophesAndCommasAndReplacesRows()
+    void iniDataMovedOrLeftAsItIs()
     {
         QVERIFY(Database::init(true));
         const QString ini = dataFile("VelSpo.ini");
@@ -368,6 +368,22 @@ private slots:
         QCOMPARE(rows("SELECT Name, Value FROM Variables ORDER BY Name"),
                  QStringList({"Boss'1|Иванов", "City|Москва", "OrgName_1|ГБПОУ 'Колледж' им. О'Генри, г. Тверь"}));
         QCOMPARE(QSettings(ini, QSettings::IniFormat).allKeys(), QStringList({"Data/Boss_2", "Other/keep"}));
+
+        // Files left as they are: no Data group, or no database to move into.
+        QVERIFY(exec("DROP TABLE Variables"));
+        QVERIFY(writeBytes(ini, "[Other]\r\nkeep=yes\r\n"));
+        migrateIniData(ini);
+        QCOMPARE(structure("Variables"), QStringList({"Variables Name TEXT 0 1", "Variables Value TEXT 0 0"}));
+        QCOMPARE(readBytes(ini), QByteArray("[Other]\r\nkeep=yes\r\n"));
+        QVERIFY(exec("DROP TABLE Variables"));
+        migrateIniData(dataFile("missing.ini"));
+        QVERIFY(!QFileInfo::exists(dataFile("missing.ini")));
+        QCOMPARE(structure("Variables").size(), 2);
+
+        QVERIFY(writeBytes(ini, "[Data]\nCity=Тверь\n"));
+        Database::close();
+        migrateIniData(ini);
+        QCOMPARE(readBytes(ini), QByteArray("[Data]\nCity=Тверь\n"));
     }
 
     void readOnlyFileNeverReplacesLaterEdits()
@@ -386,26 +402,6 @@ private slots:
         QCOMPARE(readBytes(ini), content);
     }
 
-    // Files left as they are: no Data group, or no database to move into.
-    void fileWithoutDataGroupOnlyCreatesTheTable()
-    {
-        QVERIFY(Database::init(true));
-        const QString ini = dataFile("VelSpo.ini");
-        QVERIFY(exec("DROP TABLE Variables"));
-        QVERIFY(writeBytes(ini, "[Other]\r\nkeep=yes\r\n"));
-        migrateIniData(ini);
-        QCOMPARE(structure("Variables"), QStringList({"Variables Name TEXT 0 1", "Variables Value TEXT 0 0"}));
-        QCOMPARE(readBytes(ini), QByteArray("[Other]\r\nkeep=yes\r\n"));
-        QVERIFY(exec("DROP TABLE Variables"));
-        migrateIniData(dataFile("missing.ini"));
-        QVERIFY(!QFileInfo::exists(dataFile("missing.ini")));
-        QCOMPARE(structure("Variables").size(), 2);
-
-        QVERIFY(writeBytes(ini, "[Data]\nCity=Тверь\n"));
-        Database::close();
-        migrateIniData(ini);
-        QCOMPARE(readBytes(ini), QByteArray("[Data]\nCity=Тверь\n"));
-    }
 
     // The live file, the chosen one and its folder stay as they were.
     void refusedOrFailedCopyChangesNothing_data()
