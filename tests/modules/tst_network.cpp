@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QSignalSpy>
 #include <memory>
 

@@ -14,7 +14,6 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QSqlTableModel>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
 

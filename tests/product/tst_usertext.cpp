@@ -11,7 +11,6 @@
 #include "support/TestEnvironment.h"
 
 #include <QListWidget>
-#include <QSettings>
 
 using namespace DocumentFixtures;
 using namespace FormWidgets;

@@ -18,7 +18,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -3,7 +3,6 @@
 #include "engine/Database.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QDir>
 #include <QEvent>
 #include <QSqlDatabase>
