@@ -23,8 +23,7 @@
 
 // Widgets get a device pixel ratio of 2 (set before the application starts).
 static const bool scaledScreen = qputenv("QT_SCALE_FACTOR", "2");
-// A test function that hangs (a guard gone) fails in seconds, not at the
-// suite's time limit.
+// A test function that hangs (a guard gone) fails in seconds, not at the suite's limit.
 static const bool watchdog = qputenv("QTEST_FUNCTION_TIMEOUT", "20000");
 
 namespace {
