@@ -181,9 +181,7 @@ bool insertDisciplines(int spoId, int n)
     return exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %2) "
                                "INSERT INTO DisciplineDetails (spoId, disciplineName, disciplineCount, "
                                "disciplineCountAudit, disciplineRate) "
-                               "SELECT %1, 'Дисциплина ' || i, 36, 30, 'отлично' FROM n")
-                    .arg(spoId)
-                    .arg(n));
+                               "SELECT %1, 'Дисциплина ' || i, 36, 30, 'отлично' FROM n").arg(spoId).arg(n));
 }
 
 bool insertMany(int n)
@@ -195,8 +193,7 @@ bool insertMany(int n)
                     "SELECT 0, 0, 'Фамилия' || i, 'Имя', 'Отчество', "
                     "date('2018-01-01', '+' || (i % 1500) || ' days'), printf('%07d', i), i || '-р', "
                     "CASE i % 3 WHEN 0 THEN 'Повар, кондитер' WHEN 1 THEN 'Сварщик' ELSE 'Программист' END, "
-                    "'2020-01-01 10:00:00' FROM n")
-                    .arg(n));
+                    "'2020-01-01 10:00:00' FROM n").arg(n));
 }
 
 void setRequisites()
