@@ -62,11 +62,12 @@ bool openEmpty()
 {
     if (!Database::init(true) || !Database::isOpen())
         return false;
+    // The triggers first: one a test left may refuse the deletes.
     bool ok = exec(QStringLiteral("CREATE TABLE IF NOT EXISTS Variables (Name TEXT PRIMARY KEY, Value TEXT)"));
-    for (const QString& table : documentTables() + QStringList{"Variables"})
-        ok = exec(QStringLiteral("DELETE FROM %1").arg(table)) && ok;
     for (const QString& name : rows(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger'")))
         ok = exec(QStringLiteral("DROP TRIGGER \"%1\"").arg(name)) && ok;
+    for (const QString& table : documentTables() + QStringList{"Variables"})
+        ok = exec(QStringLiteral("DELETE FROM %1").arg(table)) && ok;
     return ok;
 }
 
