@@ -198,12 +198,7 @@ private slots:
             QVERIFY(makeSqliteFile(Database::databaseFileName(), wrongSchema));
         ModalAnswerer answerer;
         answerer.answer(QMessageBox::Ok);
-        bool started = true;
-        {
-            FileSizeLimit onePage(4096);
-            started = Database::init(true);
-        }
-        QVERIFY(!started);
+        QVERIFY(![] { FileSizeLimit onePage(4096); return Database::init(true); }());
         QCOMPARE(Database::startupExitCode(), 1);
         QCOMPARE(answerer.handledCount(), repair ? 2 : 1);
         QVERIFY2(answerer.texts().last().contains("Не удалось создать новую базу данных")
