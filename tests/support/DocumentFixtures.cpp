@@ -47,15 +47,9 @@ void resetDataDir()
 {
     Database::destroy();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QDir dir(Database::dataPath());
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    for (const QFileInfo& entry : entries) {
-        if (entry.isDir() && !entry.isSymLink())
-            QDir(entry.absoluteFilePath()).removeRecursively();
-        else
-            QFile::remove(entry.absoluteFilePath());
-    }
+    QDir dir(Database::dataPath()); // links inside go, not what they point to
+    dir.removeRecursively();
+    dir.mkpath(QStringLiteral("."));
 }
 
 bool openEmpty()
