@@ -31,11 +31,7 @@ private slots:
         QVERIFY((docId = insertDocument(fullDocument())) > 0);
     }
 
-    void cleanup()
-    {
-        delete dialog;
-        QVERIFY(exec("DROP TRIGGER IF EXISTS refuse"));
-    }
+    void cleanup() { delete dialog; }
 
     void hoursAndTotals_data()
     {

@@ -396,33 +396,9 @@ private slots:
         QCOMPARE(count("SpoDocuments", "fio1 = 'Стало' AND number = '4444444'"), 1);
     }
 
-    // The copy, with its supplement, becomes current and the actions go to it;
-    // a failed copy says so and adds nothing; a create action ends the dialog.
-    void templateCopyAndChoice()
-    {
-        const int id = insertTemplate("Повар");
-        QVERIFY(insertDetails(id));
-        openTemplates();
-        list()->setCurrentRow(0);
-        button(templates, "pushButtonCopyTempl")->click();
-        const int copy = list()->currentItem()->data(Qt::UserRole).toInt();
-        QCOMPARE(list()->currentItem()->text() + '|' + column(copy, "isTemplate").toString(), QStringLiteral("КОПИЯ Повар|1"));
-        QCOMPARE(count("DMDetails", "moduleId IN (SELECT moduleId FROM ModuleDetails WHERE spoId = ?)", {copy}), 3);
-        QVERIFY(exec("CREATE TRIGGER noCopy BEFORE INSERT ON DMDetails BEGIN SELECT RAISE(ABORT, 'no'); END"));
-        ModalAnswerer answerer;
-        button(templates, "pushButtonCopyTempl")->click();
-        QCOMPARE(answerer.texts(), QStringList{"Не удалось создать копию шаблона."});
-        QCOMPARE(list()->count() + count("SpoDocuments") + count("PracticeDetails"), 2 + 2 + 4);
-        QSignalSpy edited(templates.data(), &SelectTemplateDialog::editTemplate),
-            selected(templates.data(), &SelectTemplateDialog::spoIdSelected);
-        button(templates, "pushButtonEditTempl")->click();
-        button(templates, "pushButtonCreateWithTemplate")->click();
-        QCOMPARE(QList<QVariant>({edited.value(0).value(0), selected.value(0).value(0)}), QList<QVariant>({copy, copy}));
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!templates);
-    }
-
-    void templateDeleteAsksFirst()
+    // Delete asks first and takes the supplement along; the copy, with its supplement, becomes current and
+    // the actions go to it; a failed copy says so and adds nothing; a create action ends the dialog.
+    void templateDeleteCopyAndChoice()
     {
         const int id = insertTemplate("Повар");
         QVERIFY(insertDetails(id) && insertDetails(insertTemplate("Токарь")));
@@ -433,10 +409,27 @@ private slots:
         button(templates, "pushButtonDeleteTempl")->click();
         QCOMPARE(list()->count(), 2);
         button(templates, "pushButtonDeleteTempl")->click();
-        QCOMPARE(answerer.texts().value(1), QStringLiteral("Вы уверены, что хотите удалить шаблон \"Повар\"?"));
         QCOMPARE(list()->count() + detailCount("DMDetails", id), 1);
         QCOMPARE(rows("SELECT fio1 FROM SpoDocuments"), QStringList{"Токарь"});
         QCOMPARE(templateButtons(), QStringLiteral("EC-NI-K-D-")); // nothing current any more
+
+        list()->setCurrentRow(0);
+        button(templates, "pushButtonCopyTempl")->click();
+        const int copy = list()->currentItem()->data(Qt::UserRole).toInt();
+        QCOMPARE(list()->currentItem()->text() + '|' + column(copy, "isTemplate").toString(), QStringLiteral("КОПИЯ Токарь|1"));
+        QCOMPARE(count("DMDetails", "moduleId IN (SELECT moduleId FROM ModuleDetails WHERE spoId = ?)", {copy}), 3);
+        QVERIFY(exec("CREATE TRIGGER noCopy BEFORE INSERT ON DMDetails BEGIN SELECT RAISE(ABORT, 'no'); END"));
+        answerer.clear();
+        button(templates, "pushButtonCopyTempl")->click();
+        QCOMPARE(answerer.texts(), QStringList{"Не удалось создать копию шаблона."});
+        QCOMPARE(list()->count() + count("SpoDocuments") + count("PracticeDetails"), 2 + 2 + 4);
+        QSignalSpy edited(templates.data(), &SelectTemplateDialog::editTemplate),
+            selected(templates.data(), &SelectTemplateDialog::spoIdSelected);
+        button(templates, "pushButtonEditTempl")->click();
+        button(templates, "pushButtonCreateWithTemplate")->click();
+        QCOMPARE(QList<QVariant>({edited.value(0).value(0), selected.value(0).value(0)}), QList<QVariant>({copy, copy}));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!templates);
     }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "engine/IniMigration.h"
 #include "engine/ProductTypeInfo.h"
+#include "support/FileSizeLimit.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
 
@@ -11,15 +12,12 @@
 #include <QSqlTableModel>
 #include <QTemporaryDir>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace DatabaseFixtures;
 using namespace DocumentFixtures;
 
 namespace {
-
 
 QStringList backupFiles() { return QDir(Database::dataPath()).entryList({"VelSpo_*.bak"}, QDir::Files, QDir::Name); }
 
@@ -200,18 +198,7 @@ private slots:
             QVERIFY(makeSqliteFile(Database::databaseFileName(), wrongSchema));
         ModalAnswerer answerer;
         answerer.answer(QMessageBox::Ok);
-        // Files of this process cannot grow past one page; SIGXFSZ would end it.
-        rlimit before{};
-        QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = before;
-        limited.rlim_cur = 4096;
-        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
-        const bool started = Database::init(true);
-        ::setrlimit(RLIMIT_FSIZE, &before);
-        std::signal(SIGXFSZ, previousHandler);
-
-        QVERIFY(!started);
+        QVERIFY(![] { FileSizeLimit onePage(4096); return Database::init(true); }());
         QCOMPARE(Database::startupExitCode(), 1);
         QCOMPARE(answerer.handledCount(), repair ? 2 : 1);
         QVERIFY2(answerer.texts().last().contains("Не удалось создать новую базу данных")
@@ -334,14 +321,6 @@ private slots:
         using namespace ProductTypeInfo;
         QCOMPARE(productName() + "|" + titleWithBuild() + "|" + fullTitle(UnknownType) + "|" + description(42),
                  QString("VelSpo|ВЕЛФОРМА для документов о среднем профессиональном образовании v0.4.2 build 617|ВЕЛФОРМА|"));
-        QCOMPARE(description(),
-                 QString("Программный модуль заполнения бланков документов о среднем профессиональном образовании "
-                         "(далее - модуль) «ВЕЛФОРМА для документов о среднем профессиональном образовании» "
-                         "представляет собой программное средство, предназначенное для использования в образовательных "
-                         "учреждениях. Модуль позволяет автоматизировать работу по заполнению документов об образовании. "
-                         "Средства ввода информации с клавиатуры специальным образом эргономически оптимизированы, для "
-                         "того, чтобы ручной ввод был минимальным по объёму и при этом максимально удобным для "
-                         "пользователя."));
     }
 
     void versionWarningOnlyWithDataPath()
@@ -369,7 +348,7 @@ private slots:
     }
 
     // The old organisation data moves from the product's INI file into Variables, each key after its row is stored.
-    void movesKeysWithApostrophesAndCommasAndReplacesRows()
+    void iniDataMovedOrLeftAsItIs()
     {
         QVERIFY(Database::init(true));
         const QString ini = dataFile("VelSpo.ini");
@@ -384,6 +363,22 @@ private slots:
         QCOMPARE(rows("SELECT Name, Value FROM Variables ORDER BY Name"),
                  QStringList({"Boss'1|Иванов", "City|Москва", "OrgName_1|ГБПОУ 'Колледж' им. О'Генри, г. Тверь"}));
         QCOMPARE(QSettings(ini, QSettings::IniFormat).allKeys(), QStringList({"Data/Boss_2", "Other/keep"}));
+
+        // Files left as they are: no Data group, or no database to move into.
+        QVERIFY(exec("DROP TABLE Variables"));
+        QVERIFY(writeBytes(ini, "[Other]\r\nkeep=yes\r\n"));
+        migrateIniData(ini);
+        QCOMPARE(structure("Variables"), QStringList({"Variables Name TEXT 0 1", "Variables Value TEXT 0 0"}));
+        QCOMPARE(readBytes(ini), QByteArray("[Other]\r\nkeep=yes\r\n"));
+        QVERIFY(exec("DROP TABLE Variables"));
+        migrateIniData(dataFile("missing.ini"));
+        QVERIFY(!QFileInfo::exists(dataFile("missing.ini")));
+        QCOMPARE(structure("Variables").size(), 2);
+
+        QVERIFY(writeBytes(ini, "[Data]\nCity=Тверь\n"));
+        Database::close();
+        migrateIniData(ini);
+        QCOMPARE(readBytes(ini), QByteArray("[Data]\nCity=Тверь\n"));
     }
 
     void readOnlyFileNeverReplacesLaterEdits()
@@ -402,26 +397,6 @@ private slots:
         QCOMPARE(readBytes(ini), content);
     }
 
-    // Files left as they are: no Data group, or no database to move into.
-    void fileWithoutDataGroupOnlyCreatesTheTable()
-    {
-        QVERIFY(Database::init(true));
-        const QString ini = dataFile("VelSpo.ini");
-        QVERIFY(exec("DROP TABLE Variables"));
-        QVERIFY(writeBytes(ini, "[Other]\r\nkeep=yes\r\n"));
-        migrateIniData(ini);
-        QCOMPARE(structure("Variables"), QStringList({"Variables Name TEXT 0 1", "Variables Value TEXT 0 0"}));
-        QCOMPARE(readBytes(ini), QByteArray("[Other]\r\nkeep=yes\r\n"));
-        QVERIFY(exec("DROP TABLE Variables"));
-        migrateIniData(dataFile("missing.ini"));
-        QVERIFY(!QFileInfo::exists(dataFile("missing.ini")));
-        QCOMPARE(structure("Variables").size(), 2);
-
-        QVERIFY(writeBytes(ini, "[Data]\nCity=Тверь\n"));
-        Database::close();
-        migrateIniData(ini);
-        QCOMPARE(readBytes(ini), QByteArray("[Data]\nCity=Тверь\n"));
-    }
 
     // The live file, the chosen one and its folder stay as they were.
     void refusedOrFailedCopyChangesNothing_data()

@@ -11,7 +11,6 @@
 #include <QProcess>
 #include <QSettings>
 #include <QSplashScreen>
-#include <QTranslator>
 #include <algorithm>
 #include <cstdio>
 

@@ -7,12 +7,10 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QDialog>
-#include <QDir>
 #include <QGroupBox>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSettings>
 #include <QStandardItemModel>
 #include <QTextEdit>
 

@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QSignalSpy>
 #include <memory>
 
@@ -265,49 +264,46 @@ private slots:
         const QString ask = "Доступна новая версия. Загрузить?";
         const QString noServer = "Не удалось подключиться к серверу обновлений";
         const QByteArray ok = "200 OK";
-        const int none = QMessageBox::Ok;
-        QTest::newRow("same") << ok << versionList("0.4.2") << "menu" << none << latest;
-        QTest::newRow("patch newer") << ok << versionList("0.4.3") << "menu" << none << ready;
-        QTest::newRow("minor newer") << ok << versionList("0.5.0") << "menu" << none << ready;
-        QTest::newRow("major newer") << ok << versionList("1.0.0") << "menu" << none << ready;
-        QTest::newRow("older") << ok << versionList("0.3.9") << "menu" << none << latest;
-        QTest::newRow("empty middle part") << ok << versionList("0..3") << "menu" << none << latest;
-        QTest::newRow("256 is 0") << ok << versionList("0.4.256") << "menu" << none << latest;
-        QTest::newRow("two parts") << ok << versionList("0.4") << "menu" << none << "Что-то пошло не так..";
-        QTest::newRow("four parts") << ok << versionList("0.4.2.1") << "menu" << none << "Что-то пошло не так..";
-        QTest::newRow("no entry") << ok << versionList("1.0.0", "", "vel-versions", "VelVuz") << "menu" << none
-                                  << "Что-то пошло не так..";
-        QTest::newRow("other root") << ok << versionList("1.0.0", "", "versions") << "menu" << none << "Что-то пошло не так...";
-        QTest::newRow("not xml") << ok << QByteArray("<vel-versions><VelSpo>") << "menu" << none << "Что-то пошло не так.";
-        QTest::newRow("nested 32 deep") << ok << padded(versionList("0.5.0"), 32) << "menu" << none << ready;
-        QTest::newRow("nested 33 deep") << ok << padded(versionList("0.5.0"), 33) << "menu" << none << "Что-то пошло не так.";
-        QTest::newRow("nested 30000 deep") << ok << padded(versionList("0.5.0"), 30000) << "menu" << none
-                                           << "Что-то пошло не так.";
-        QTest::newRow("1 MB") << ok << padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit) << "menu" << none << ready;
-        QTest::newRow("over 1 MB") << ok << padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1) << "menu"
-                                   << none << noServer;
-        QTest::newRow("over 1 MB, still coming") << QByteArray("endless")
-                                                 << padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1) << "menu"
-                                                 << none << noServer;
-        QTest::newRow("no link") << ok << versionList("0.5.0", "") << "menu" << none << noLink;
-        QTest::newRow("not a web link") << ok << versionList("0.5.0", "file:///etc/passwd") << "menu" << none << noLink;
-        QTest::newRow("not found") << QByteArray("404 Not Found") << versionList("0.5.0") << "menu" << none << noServer;
-        QTest::newRow("no content") << QByteArray("204 No Content") << QByteArray() << "menu" << none << noServer;
-        QTest::newRow("not a success") << QByteArray("300 Multiple Choices") << versionList("0.5.0") << "menu" << none
-                                       << noServer;
-        QTest::newRow("no server") << QByteArray("closed") << QByteArray() << "menu" << none << noServer;
-        QTest::newRow("stalled") << QByteArray("stall") << QByteArray() << "menu" << none << noServer;
-        QTest::newRow("redirected") << QByteArray("302 Found") << QByteArray("/list.xml") << "menu" << none << ready;
-        QTest::newRow("redirected to a file") << QByteArray("302 Found") << QByteArray("file:///etc/hostname") << "menu"
-                                              << none << noServer;
-        QTest::newRow("redirected in a loop") << QByteArray("302 Found") << QByteArray("/loop") << "menu" << none << noServer;
-        QTest::newRow("window closed") << QByteArray("stall") << QByteArray() << "menu close" << none << "";
-        QTest::newRow("asked twice") << ok << versionList("0.5.0") << "menu menu" << none << ready;
-        QTest::newRow("asked during the silent check") << ok << versionList("0.5.0") << "silent menu" << none << ready;
-        QTest::newRow("silent, yes") << ok << versionList("0.5.0") << "silent" << int(QMessageBox::Yes) << ask + " http://x/64";
-        QTest::newRow("silent, no") << ok << versionList("0.5.0") << "silent" << int(QMessageBox::No) << ask;
-        QTest::newRow("silent, latest") << ok << versionList("0.4.2") << "silent" << none << "";
-        QTest::newRow("silent, no server") << QByteArray("closed") << QByteArray() << "silent" << none << "";
+        const QString broken = "Что-то пошло не так.";
+        const auto row = [](const char* name, const QByteArray& status, const QByteArray& body, const QString& result,
+                            const QString& calls = "menu", int answer = QMessageBox::Ok) {
+            QTest::newRow(name) << status << body << calls << answer << result;
+        };
+        row("same", ok, versionList("0.4.2"), latest);
+        row("patch newer", ok, versionList("0.4.3"), ready);
+        row("minor newer", ok, versionList("0.5.0"), ready);
+        row("major newer", ok, versionList("1.0.0"), ready);
+        row("older", ok, versionList("0.3.9"), latest);
+        row("empty middle part", ok, versionList("0..3"), latest);
+        row("256 is 0", ok, versionList("0.4.256"), latest);
+        row("two parts", ok, versionList("0.4"), broken + ".");
+        row("four parts", ok, versionList("0.4.2.1"), broken + ".");
+        row("no entry", ok, versionList("1.0.0", "", "vel-versions", "VelVuz"), broken + ".");
+        row("other root", ok, versionList("1.0.0", "", "versions"), broken + "..");
+        row("not xml", ok, "<vel-versions><VelSpo>", broken);
+        row("nested 32 deep", ok, padded(versionList("0.5.0"), 32), ready);
+        row("nested 33 deep", ok, padded(versionList("0.5.0"), 33), broken);
+        row("nested 30000 deep", ok, padded(versionList("0.5.0"), 30000), broken);
+        row("1 MB", ok, padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit), ready);
+        row("over 1 MB", ok, padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1), noServer);
+        row("over 1 MB, still coming", "endless", padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1), noServer);
+        row("no link", ok, versionList("0.5.0", ""), noLink);
+        row("not a web link", ok, versionList("0.5.0", "file:///etc/passwd"), noLink);
+        row("not found", "404 Not Found", versionList("0.5.0"), noServer);
+        row("no content", "204 No Content", "", noServer);
+        row("not a success", "300 Multiple Choices", versionList("0.5.0"), noServer);
+        row("no server", "closed", "", noServer);
+        row("stalled", "stall", "", noServer);
+        row("redirected", "302 Found", "/list.xml", ready);
+        row("redirected to a file", "302 Found", "file:///etc/hostname", noServer);
+        row("redirected in a loop", "302 Found", "/loop", noServer);
+        row("window closed", "stall", "", "", "menu close");
+        row("asked twice", ok, versionList("0.5.0"), ready, "menu menu");
+        row("asked during the silent check", ok, versionList("0.5.0"), ready, "silent menu");
+        row("silent, yes", ok, versionList("0.5.0"), ask + " http://x/64", "silent", QMessageBox::Yes);
+        row("silent, no", ok, versionList("0.5.0"), ask, "silent", QMessageBox::No);
+        row("silent, latest", ok, versionList("0.4.2"), "", "silent");
+        row("silent, no server", "closed", "", "", "silent");
     }
     void updateCheck()
     {

@@ -1,4 +1,4 @@
-#include "engine/Database.h"
+#include "engine/DatabaseFixtures.h"
 #include "modules/preferences/PreferencesDialog.h"
 #include "modules/spellchecker/SpellChecker.h"
 #include "support/FormWidgets.h"
@@ -6,8 +6,6 @@
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
 
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -17,12 +15,8 @@ using namespace FormWidgets;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size(), qPrintable(path));
-}
+// Makes the missing directories.
+void writeFile(const QString& path, const QByteArray& bytes) { QVERIFY2(DatabaseFixtures::writeBytes(path, bytes), qPrintable(path)); }
 
 QByteArray tinyWords(const char* codec = "UTF-8")
 {
@@ -121,9 +115,7 @@ private slots:
             Typing::type(edit(&dialog, "lineEditUserWord"), QString::fromUtf8(word));
             button(&dialog, "pushButtonAddWord")->click();
         }
-        QFile file(userDict());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), stored + QString("\nабырвалг\nглаврыба\n").toUtf8());
+        QCOMPARE(DatabaseFixtures::readBytes(userDict()), stored + QString("\nабырвалг\nглаврыба\n").toUtf8());
         SpellChecker::destroy();
         QVERIFY(SpellChecker::init());
         checker = SpellChecker::instance();

@@ -14,7 +14,6 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QSqlTableModel>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
 
@@ -34,9 +33,8 @@ QString sheetRow(const QMap<QString, QString>& cells, int row)
 
 } // namespace
 
-// The filter panel, and the register export through the main window: the
-// notice, the file choice, the workbook read back, the filter it shares with
-// the register, failures.
+// The filter panel, and the register export through the main window: the notice, the file
+// choice, the workbook read back, the filter it shares with the register, failures.
 class RegisterExportTest : public QObject
 {
     Q_OBJECT

@@ -11,14 +11,12 @@
 #include "support/TestEnvironment.h"
 
 #include <QListWidget>
-#include <QSettings>
 
 using namespace DocumentFixtures;
 using namespace FormWidgets;
 
-// Names, paths and texts from the user, a file, the database or a server
-// appear in message boxes as they stand: markup in them is not obeyed (a
-// picture named there would be loaded).
+// Names, paths and texts from the user, a file, the database or a server appear in message
+// boxes as they stand: markup in them is not obeyed (a picture named there would be loaded).
 class UserTextTest : public QObject
 {
     Q_OBJECT

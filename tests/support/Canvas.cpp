@@ -90,15 +90,3 @@ double Canvas::inkShare(double x0, double x1, double y) const
         ink += isInk(x, int(y)) || isInk(x, int(y) + 1) || isInk(x, int(y) - 1) ? 1 : 0;
     return total ? double(ink) / total : 0.0;
 }
-
-QRect Canvas::colourBox(QRgb colour) const
-{
-    QRect box;
-    for (int y = 0; y < m_image.height(); ++y) {
-        for (int x = 0; x < m_image.width(); ++x) {
-            if (m_image.pixel(x, y) == colour)
-                box |= QRect(x, y, 1, 1);
-        }
-    }
-    return box;
-}

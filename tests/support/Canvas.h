@@ -28,8 +28,6 @@ public:
     bool inkNear(double x, double y) const;
     // Share of the pixels from x0 to x1 at y (give or take a pixel) that are ink.
     double inkShare(double x0, double x1, double y) const;
-    // Bounding box of the pixels of exactly this colour.
-    QRect colourBox(QRgb colour) const;
 
 private:
     QImage m_image;

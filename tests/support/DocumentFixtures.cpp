@@ -3,7 +3,6 @@
 #include "engine/Database.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QDir>
 #include <QEvent>
 #include <QSqlDatabase>
@@ -48,31 +47,21 @@ void resetDataDir()
 {
     Database::destroy();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QDir dir(Database::dataPath());
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    for (const QFileInfo& entry : entries) {
-        if (entry.isDir() && !entry.isSymLink())
-            QDir(entry.absoluteFilePath()).removeRecursively();
-        else
-            QFile::remove(entry.absoluteFilePath());
-    }
+    QDir dir(Database::dataPath()); // links inside go, not what they point to
+    dir.removeRecursively();
+    dir.mkpath(QStringLiteral("."));
 }
 
 bool openEmpty()
 {
     if (!Database::init(true) || !Database::isOpen())
         return false;
+    // The triggers first: one a test left may refuse the deletes.
     bool ok = exec(QStringLiteral("CREATE TABLE IF NOT EXISTS Variables (Name TEXT PRIMARY KEY, Value TEXT)"));
+    for (const QString& name : rows(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger'")))
+        ok = exec(QStringLiteral("DROP TRIGGER \"%1\"").arg(name)) && ok;
     for (const QString& table : documentTables() + QStringList{"Variables"})
         ok = exec(QStringLiteral("DELETE FROM %1").arg(table)) && ok;
-    QSqlQuery triggers(QSqlDatabase::database());
-    triggers.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger'"));
-    QStringList names;
-    while (triggers.next())
-        names << triggers.value(0).toString();
-    for (const QString& name : qAsConst(names))
-        ok = exec(QStringLiteral("DROP TRIGGER \"%1\"").arg(name)) && ok;
     return ok;
 }
 
@@ -129,23 +118,12 @@ QVariant column(int spoId, const QString& name)
 
 int insertRow(const QString& table, const QVariantMap& columns)
 {
-    QStringList marks;
-    for (int i = 0; i < columns.size(); ++i)
-        marks << QStringLiteral("?");
     const QString sql = columns.isEmpty()
         ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, columns.keys().join(','), marks.join(','));
+        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+              .arg(table, columns.keys().join(','), QStringLiteral(",?").repeated(columns.size()).mid(1));
     QSqlQuery query(QSqlDatabase::database());
-    const QVariantList values = columns.values();
-    if (!query.prepare(sql))
-        return -1;
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec()) {
-        qWarning() << "test insert failed:" << query.lastError().text() << sql;
-        return -1;
-    }
-    return query.lastInsertId().toInt();
+    return run(query, sql, columns.values()) ? query.lastInsertId().toInt() : -1;
 }
 
 int insertDocument(const QVariantMap& columns)
@@ -155,34 +133,14 @@ int insertDocument(const QVariantMap& columns)
 
 QVariantMap fullDocument()
 {
-    return {
-        {"isTemplate", 0},
-        {"isDuplicate", 1},
-        {"isExcellent", 1},
-        {"qual", QStringLiteral("Техник-программист")},
-        {"programType", 1},
-        {"professionCode", QStringLiteral("09.02.03")},
-        {"professionName", QStringLiteral("Программирование в компьютерных системах")},
-        {"fio1", QStringLiteral("Иванова")},
-        {"fio2", QStringLiteral("Мария")},
-        {"fio3", QStringLiteral("Петровна")},
-        {"decisionDate", QStringLiteral("2015-06-05")},
-        {"number", QStringLiteral("1234567")},
-        {"regNumber", QStringLiteral("42-р")},
-        {"issueDate", QStringLiteral("2014-12-12")},
-        {"birthDate", QStringLiteral("1996-01-09")},
-        {"comment", QStringLiteral("с\nпереносом 'и' кавычками")},
-        {"editDate", QStringLiteral("2015-06-06 10:11:12")},
-        {"totalCount", QStringLiteral("5940")},
-        {"attestationTotalCount", QStringLiteral("6 нед.")},
-        {"practiceTotalCount", QStringLiteral("1080")},
-        {"previousEducation", QStringLiteral("основное общее образование")},
-        {"additionNumber", QStringLiteral("7654321")},
-        {"serial", QStringLiteral("115524")},
-        {"additionSerial", QStringLiteral("115525")},
-        {"deductionDate", QStringLiteral("2015-06-30")},
-        {"deductionNumber", QStringLiteral("12-к")},
-    };
+    return {{"isTemplate", 0}, {"isDuplicate", 1}, {"isExcellent", 1}, {"qual", "Техник-программист"}, {"programType", 1},
+            {"professionCode", "09.02.03"}, {"professionName", "Программирование в компьютерных системах"},
+            {"fio1", "Иванова"}, {"fio2", "Мария"}, {"fio3", "Петровна"}, {"decisionDate", "2015-06-05"},
+            {"number", "1234567"}, {"regNumber", "42-р"}, {"issueDate", "2014-12-12"}, {"birthDate", "1996-01-09"},
+            {"comment", "с\nпереносом 'и' кавычками"}, {"editDate", "2015-06-06 10:11:12"}, {"totalCount", "5940"},
+            {"attestationTotalCount", "6 нед."}, {"practiceTotalCount", "1080"},
+            {"previousEducation", "основное общее образование"}, {"additionNumber", "7654321"}, {"serial", "115524"},
+            {"additionSerial", "115525"}, {"deductionDate", "2015-06-30"}, {"deductionNumber", "12-к"}};
 }
 
 bool insertDetails(int spoId)
@@ -218,9 +176,7 @@ bool insertDisciplines(int spoId, int n)
     return exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %2) "
                                "INSERT INTO DisciplineDetails (spoId, disciplineName, disciplineCount, "
                                "disciplineCountAudit, disciplineRate) "
-                               "SELECT %1, 'Дисциплина ' || i, 36, 30, 'отлично' FROM n")
-                    .arg(spoId)
-                    .arg(n));
+                               "SELECT %1, 'Дисциплина ' || i, 36, 30, 'отлично' FROM n").arg(spoId).arg(n));
 }
 
 bool insertMany(int n)
@@ -232,8 +188,7 @@ bool insertMany(int n)
                     "SELECT 0, 0, 'Фамилия' || i, 'Имя', 'Отчество', "
                     "date('2018-01-01', '+' || (i % 1500) || ' days'), printf('%07d', i), i || '-р', "
                     "CASE i % 3 WHEN 0 THEN 'Повар, кондитер' WHEN 1 THEN 'Сварщик' ELSE 'Программист' END, "
-                    "'2020-01-01 10:00:00' FROM n")
-                    .arg(n));
+                    "'2020-01-01 10:00:00' FROM n").arg(n));
 }
 
 void setRequisites()

@@ -24,26 +24,6 @@ ModalAnswerer::ModalAnswerer(QObject* parent)
     m_timer.start();
 }
 
-void ModalAnswerer::answer(QMessageBox::StandardButton button)
-{
-    m_queue.append(button);
-}
-
-void ModalAnswerer::setDefaultAnswer(QMessageBox::StandardButton button)
-{
-    m_default = button;
-}
-
-void ModalAnswerer::setCheckBoxChecked(bool checked)
-{
-    m_checkBox = checked;
-}
-
-void ModalAnswerer::onDialog(const DialogHandler& handler)
-{
-    m_handlers.append(handler);
-}
-
 void ModalAnswerer::clear()
 {
     m_texts.clear();

@@ -28,12 +28,12 @@ public:
 
     // Buttons to click, in the order the boxes appear; once the queue is empty
     // the default answer is used.
-    void answer(QMessageBox::StandardButton button);
-    void setDefaultAnswer(QMessageBox::StandardButton button);
+    void answer(QMessageBox::StandardButton button) { m_queue.append(button); }
+    void setDefaultAnswer(QMessageBox::StandardButton button) { m_default = button; }
     // Ticks a box's check box (such as "don't warn again") before answering.
-    void setCheckBoxChecked(bool checked);
+    void setCheckBoxChecked(bool checked) { m_checkBox = checked; }
     // A handler returns true when it dealt with (and closed) the dialog.
-    void onDialog(const DialogHandler& handler);
+    void onDialog(const DialogHandler& handler) { m_handlers.append(handler); }
 
     // Tests of this helper only.
     void setFailureHandler(const FailureHandler& handler) { m_failure = handler; }

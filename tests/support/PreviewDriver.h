@@ -53,9 +53,8 @@ public:
 
     // Every preview dialog that still exists once deferred deletions ran.
     static QList<QPrintPreviewDialog*> remainingPreviews();
-    // PdfFile::text and PdfFile::image, for the sheets the driver printed.
+    // PdfFile::text, for the sheets the driver printed.
     static QString pdfText(const QString& file) { return PdfFile::text(file); }
-    static QImage pdfImage(const QString& file, int dpi = 10) { return PdfFile::image(file, dpi); }
 
 private:
     bool handle(QWidget* widget);

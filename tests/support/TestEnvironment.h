@@ -13,8 +13,6 @@ class TestEnvironment
 {
 public:
     TestEnvironment();
-    QString homePath() const { return m_home.path(); }
-    QString dataPath() const { return m_data.path(); }
     // Source tree, for test data files kept beside the tests.
     static QString sourcePath(const QString& relative);
 
