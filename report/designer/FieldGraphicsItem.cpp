@@ -32,12 +32,16 @@ void markEdited()
     if (ReportWindow* window = ReportWindow::instance())
         window->setEdited();
 }
+
+const QColor selectedTint(255, 0, 0, 10);
+
 } // namespace
 
 FieldGraphicsItem::FieldGraphicsItem(AbstractField* field, QGraphicsItem* parent)
     : QObject(nullptr), QGraphicsRectItem(parent), m_field(field)
 {
     setPen(QPen(Qt::black));
+    setBrush(QBrush(Qt::transparent));
     setFlags(QGraphicsItem::ItemIsSelectable | QGraphicsItem::ItemClipsChildrenToShape
              | QGraphicsItem::ItemSendsGeometryChanges);
     if (field && field->page())
@@ -88,14 +92,32 @@ QRectF FieldGraphicsItem::fieldSceneRect() const
     return mapRectToScene(rect());
 }
 
+QVariant FieldGraphicsItem::itemChange(GraphicsItemChange change, const QVariant& value)
+{
+    // The tint follows the selection at once; the item's drawing is cached,
+    // so a brush set while painting would show only on a later repaint, of
+    // whichever item came next.
+    if (change == ItemSelectedHasChanged)
+        setBrush(QBrush(value.toBool() ? selectedTint : QColor(Qt::transparent)));
+    return QGraphicsRectItem::itemChange(change, value);
+}
+
 void FieldGraphicsItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
 {
+    // The tint lies under the field's content.
     QGraphicsRectItem::paint(painter, option, widget);
-    if (m_field)
+    if (!m_field)
+        return;
+    const int kind = fieldType();
+    if (kind == AbstractField::TableFieldType) {
         m_field->draw(painter, m_scale, 0.0);
-    // The tint is set for the next paint, so it lies under the field's content.
+        return;
+    }
+    // While a drag is under way the field still has its old place; its
+    // content goes where the rectangle is now.
     painter->save();
-    setBrush(QBrush(isSelected() ? QColor(255, 0, 0, 10) : QColor(Qt::transparent)));
+    painter->translate(rect().topLeft() - QPointF(m_field->x() * m_scale, m_field->y() * m_scale));
+    m_field->draw(painter, m_scale, 0.0);
     painter->restore();
 }
 
@@ -272,6 +294,8 @@ void FieldGraphicsItem::mouseReleaseEvent(QGraphicsSceneMouseEvent*)
         m_field->setHeight(h);
         m_field->setX(x);
         m_field->setY(y);
+        // The cached drawing was made while the field had its old place.
+        onFieldUpdated();
     } else if (scene()) {
         scene()->clearSelection();
         setSelected(true);

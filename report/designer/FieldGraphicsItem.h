@@ -44,6 +44,7 @@ public slots:
     void onTableFieldModified();
 
 protected:
+    QVariant itemChange(GraphicsItemChange change, const QVariant& value) override;
     void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
     void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;

@@ -349,6 +349,42 @@ private slots:
         QCOMPARE(d.item(0)->rect(), before);
     }
 
+    // What the view shows: the tint on the selected field only, a moved text
+    // where its field now is at once.
+    void viewShowsSelectionAndMoves()
+    {
+        ReportPage page;
+        makeField(page, 1, QRectF(20, 20, 60, 15));
+        makeField(page, 1, QRectF(20, 50, 60, 15));
+        DesignerDriver d(&page);
+        const auto ink = [&d](const QImage& image, const QRectF& mm) {
+            int dark = 0;
+            const QRect box(d.at(mm.left(), mm.top()), d.at(mm.right(), mm.bottom()));
+            for (int y = box.top(); y <= box.bottom(); ++y) {
+                for (int x = box.left(); x <= box.right(); ++x)
+                    dark += qGray(image.pixel(x, y)) < 160 ? 1 : 0;
+            }
+            return dark;
+        };
+        d.click(d.at(70, 27));
+        d.click(d.at(70, 57));
+        QImage shown = d.viewport()->grab().toImage();
+        QCOMPARE(shown.pixelColor(d.at(75, 30)), QColor(Qt::white));
+        QCOMPARE(shown.pixelColor(d.at(75, 60)), QColor(255, 245, 245));
+
+        // Dragged 30 mm down, the view painted on the way: the text, at the
+        // field's top left, goes along.
+        d.mouse(QEvent::MouseButtonPress, d.at(70, 57), Qt::LeftButton, Qt::LeftButton);
+        d.mouse(QEvent::MouseMove, d.at(70, 87), Qt::NoButton, Qt::LeftButton);
+        for (bool released : {false, true}) {
+            if (released)
+                d.mouse(QEvent::MouseButtonRelease, d.at(70, 87), Qt::LeftButton, Qt::NoButton);
+            shown = d.viewport()->grab().toImage();
+            QVERIFY(ink(shown, QRectF(21, 81, 58, 13)) > 0);
+            QCOMPARE(ink(shown, QRectF(21, 51, 58, 13)), 0);
+        }
+    }
+
     void drops_data()
     {
         QTest::addColumn<int>("kind");
