@@ -1,5 +1,6 @@
 #include "report/designer/FieldGraphicsItem.h"
 
+#include "report/TableAreaWalker.h"
 #include "report/TableField.h"
 #include "report/designer/EditTableFieldDialog.h"
 #include "report/designer/MyGraphicsScene.h"
@@ -10,6 +11,7 @@
 #include <QGraphicsSceneMouseEvent>
 #include <QPainter>
 #include <QPen>
+#include <QTimer>
 
 #include <cmath>
 
@@ -35,6 +37,37 @@ void markEdited()
 
 const QColor selectedTint(255, 0, 0, 10);
 
+// Where a table draws, in millimetres: its rectangle, its rows as they run
+// through its areas, and every bounded area (its end-of-field stroke fills
+// the empty ones), each as wide as the table.
+QRectF tableExtent(const TableField* table)
+{
+    const double width = table->width();
+    QRectF extent = QRectF(table->x(), table->y(), width, table->height()).normalized();
+    TableAreaWalker walker(table->splitsCount(), table->maxSplitHeight(), table->splitX(), table->splitY(),
+                           table->headerHeightUsed());
+    QRectF area(table->x(), table->y(), width, table->headerHeightUsed());
+    const QVector<double>& heights = table->rowHeights();
+    const int rows = qMin(table->rowCount(), heights.size());
+    for (int i = 0; i < rows; ++i) {
+        const TableAreaWalker::Placement placement = walker.place(heights.at(i));
+        if (placement == TableAreaWalker::Overflow)
+            break;
+        if (placement == TableAreaWalker::NextArea) {
+            extent |= area.normalized();
+            area = QRectF(walker.breakX(), walker.breakY(), width, 0.0);
+        }
+        area.setHeight(area.height() + heights.at(i));
+    }
+    extent |= area.normalized();
+    const int areas = qMin(table->splitsCount(), table->maxSplitHeight().size());
+    for (int k = 0; k < areas; ++k) {
+        const QPointF origin = k == 0 ? QPointF(table->x(), table->y())
+                                      : QPointF(table->splitXAt(k - 1), table->splitYAt(k - 1));
+        extent |= QRectF(origin, QSizeF(width, qMax(0.0, table->maxSplitHeightAt(k)))).normalized();
+    }
+    return extent;
+}
 } // namespace
 
 FieldGraphicsItem::FieldGraphicsItem(AbstractField* field, QGraphicsItem* parent)
@@ -81,10 +114,24 @@ QPointF FieldGraphicsItem::boundToScene(double x, double y) const
 QRectF FieldGraphicsItem::boundingRect() const
 {
     const QRectF bounds = QGraphicsRectItem::boundingRect();
-    if (fieldType() != AbstractField::TableFieldType || !scene())
+    if (fieldType() != AbstractField::TableFieldType)
         return bounds;
-    // Its further areas may lie anywhere on the sheets.
-    return bounds.united(scene()->sceneRect());
+    return bounds.united(m_extent);
+}
+
+QRectF FieldGraphicsItem::drawnExtent() const
+{
+    if (fieldType() != AbstractField::TableFieldType)
+        return QRectF();
+    const QRectF mm = tableExtent(static_cast<const TableField*>(m_field.data()));
+    // The cell frames' pen reaches half a dot beyond.
+    const QRectF extent = QRectF(mm.x() * m_scale, mm.y() * m_scale, mm.width() * m_scale, mm.height() * m_scale)
+                              .adjusted(-1.0, -1.0, 1.0, 1.0);
+    // A damaged file's numbers give no extent worth showing (and would never
+    // compare equal to the one kept).
+    const bool finite = qIsFinite(extent.left()) && qIsFinite(extent.top()) && qIsFinite(extent.right())
+        && qIsFinite(extent.bottom());
+    return finite ? extent : QRectF();
 }
 
 QRectF FieldGraphicsItem::fieldSceneRect() const
@@ -111,6 +158,9 @@ void FieldGraphicsItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*
     const int kind = fieldType();
     if (kind == AbstractField::TableFieldType) {
         m_field->draw(painter, m_scale, 0.0);
+        // Drawing may lay the table out anew, and its areas with it.
+        if (drawnExtent() != m_extent)
+            QTimer::singleShot(0, this, &FieldGraphicsItem::onFieldUpdated);
         return;
     }
     // While a drag is under way the field still has its old place; its
@@ -127,6 +177,7 @@ void FieldGraphicsItem::onFieldUpdated()
         return;
     // The drawn extent of a table may change while its rectangle does not.
     prepareGeometryChange();
+    m_extent = drawnExtent();
     setRect(m_field->x() * m_scale, m_field->y() * m_scale, m_field->width() * m_scale,
             m_field->height() * m_scale);
     update();

@@ -33,7 +33,9 @@ public:
     QPointF boundToScene(double x, double y) const;
     double scale() const { return m_scale; }
 
-    // A table also draws its continuation areas, outside its own rectangle.
+    // A table also draws its continuation areas, outside its own rectangle:
+    // its bounds are those of its areas, never more (the item keeps its
+    // drawing in a cache of that size, and its selection frame goes round it).
     QRectF boundingRect() const override;
     // The field's own rectangle in scene coordinates.
     QRectF fieldSceneRect() const;
@@ -51,7 +53,11 @@ protected:
     void mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) override;
 
 private:
+    // Where the field draws, in scene units: for a table the union of its areas.
+    QRectF drawnExtent() const;
+
     QPointer<AbstractField> m_field;
+    QRectF m_extent;
     int m_resizeEdge = NoEdge;
     QRectF m_pressRect;
     QPointF m_pressScenePos;

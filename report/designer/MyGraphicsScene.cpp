@@ -67,11 +67,6 @@ void MyGraphicsScene::updateSheets()
         m_sheets[i]->setPos(0, i * r.height());
     }
     setSceneRect(r.left(), r.top(), r.width(), r.height() * n);
-    // Tables reach over the whole scene.
-    for (FieldGraphicsItem* item : qAsConst(m_items)) {
-        if (item->fieldType() == AbstractField::TableFieldType)
-            item->onFieldUpdated();
-    }
 }
 
 void MyGraphicsScene::setReportPage(ReportPage* page)

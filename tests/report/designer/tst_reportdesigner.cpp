@@ -350,13 +350,21 @@ private slots:
     }
 
     // What the view shows: the tint on the selected field only, a moved text
-    // where its field now is at once.
+    // where its field now is at once, a selected table's frame round its own areas.
     void viewShowsSelectionAndMoves()
     {
         ReportPage page;
         makeField(page, 1, QRectF(20, 20, 60, 15));
         makeField(page, 1, QRectF(20, 50, 60, 15));
+        // Its third row continues at (110, 100).
+        auto* table = static_cast<TableField*>(makeField(page, 2, QRectF(150, 20, 0, 0)));
+        table->setPreviewRowCount(3);
+        table->setSplitsCount(1);
+        table->setMaxSplitHeight({25});
+        table->setSplitX({110});
+        table->setSplitY({100});
         DesignerDriver d(&page);
+        d.graphics()->centerOn(QPointF(110, 80) * d.dpm);
         const auto ink = [&d](const QImage& image, const QRectF& mm) {
             int dark = 0;
             const QRect box(d.at(mm.left(), mm.top()), d.at(mm.right(), mm.bottom()));
@@ -383,6 +391,16 @@ private slots:
             QVERIFY(ink(shown, QRectF(21, 81, 58, 13)) > 0);
             QCOMPARE(ink(shown, QRectF(21, 51, 58, 13)), 0);
         }
+
+        // The table's frame, dashed, runs down the left of its second area,
+        // not round the whole page.
+        d.click(d.at(180, 35));
+        shown = d.viewport()->grab().toImage();
+        const int left = d.at(110, 0).x();
+        int dashed = 0;
+        for (int y = d.at(0, 30).y(); y < d.at(0, 90).y(); ++y)
+            dashed += qGray(shown.pixel(left - 1, y)) < 160 || qGray(shown.pixel(left - 2, y)) < 160;
+        QVERIFY2(dashed > (d.at(0, 90).y() - d.at(0, 30).y()) / 4, qPrintable(QString::number(dashed)));
     }
 
     void drops_data()
