@@ -299,10 +299,10 @@ void FieldGraphicsItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
             moveTo();
             break;
         }
+        // The item repaints where it was and where it is; the rest of the
+        // scene is left alone, so a drag costs the same among many fields.
         setRect(mapRectFromScene(r));
         m_moved = !sameRect(r, m_pressRect);
-        if (scene())
-            scene()->update();
         return;
     }
 
@@ -325,8 +325,6 @@ void FieldGraphicsItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
     moveTo();
     setRect(mapRectFromScene(r));
     m_moved = true;
-    if (scene())
-        scene()->update();
 }
 
 void FieldGraphicsItem::mouseReleaseEvent(QGraphicsSceneMouseEvent*)
@@ -362,8 +360,7 @@ void FieldGraphicsItem::mouseReleaseEvent(QGraphicsSceneMouseEvent*)
     if (auto* designerScene = qobject_cast<MyGraphicsScene*>(scene()))
         emit designerScene->selectedFieldChanged(m_field);
     setCursor(Qt::ArrowCursor);
-    if (scene())
-        scene()->update();
+    update();
     if (changed)
         markEdited();
 }

@@ -12,9 +12,10 @@
 
 MyGraphicsScene::MyGraphicsScene(ReportPage* page, QObject* parent) : QGraphicsScene(parent)
 {
-    // A handful of items, one of which (a table) may change its extent
-    // while it lays itself out: no index to keep in step.
-    setItemIndexMethod(QGraphicsScene::NoIndex);
+    // A template may hold hundreds of fields: finding the one under the
+    // pointer and the ones to repaint goes through the index, not a walk
+    // over all of them (a table announces each change of its extent).
+    setItemIndexMethod(QGraphicsScene::BspTreeIndex);
     connect(this, &QGraphicsScene::selectionChanged, this, &MyGraphicsScene::onSelectionChanged);
     setReportPage(page);
 }

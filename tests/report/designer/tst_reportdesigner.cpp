@@ -403,6 +403,28 @@ private slots:
         QVERIFY2(dashed > (d.at(0, 90).y() - d.at(0, 30).y()) / 4, qPrintable(QString::number(dashed)));
     }
 
+    // A click among many fields repaints the fields it changed, not the whole scene.
+    void clickRepaintsOnlyItsFields()
+    {
+        ReportPage page;
+        for (int i = 0; i < 30; ++i)
+            makeField(page, 1, QRectF(20 + i % 6 * 30, 20 + i / 6 * 20, 25, 10));
+        DesignerDriver d(&page);
+        d.graphics()->centerOn(QPointF(110, 70) * d.dpm);
+        d.click(d.at(30, 25));
+        QCoreApplication::processEvents();
+        QSignalSpy changed(d.scene(), &QGraphicsScene::changed);
+        d.click(d.at(60, 25));
+        QVERIFY(changed.wait(5000));
+        QRectF repainted;
+        for (const QList<QVariant>& signal : qAsConst(changed)) {
+            for (const QRectF& r : signal.first().value<QList<QRectF>>())
+                repainted |= r;
+        }
+        QVERIFY(repainted.intersects(d.item(1)->fieldSceneRect()));
+        QVERIFY(!repainted.intersects(d.item(29)->fieldSceneRect()));
+    }
+
     void drops_data()
     {
         QTest::addColumn<int>("kind");
