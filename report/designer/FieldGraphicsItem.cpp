@@ -119,6 +119,17 @@ QRectF FieldGraphicsItem::boundingRect() const
     return bounds.united(m_extent);
 }
 
+QPainterPath FieldGraphicsItem::shape() const
+{
+    // Half a pen wider all round, as the stroked outline is, without
+    // stroking it: the fields under the pointer are looked for on every
+    // mouse event, among however many lie on top of each other there.
+    const double half = pen().widthF() / 2.0;
+    QPainterPath path;
+    path.addRect(rect().normalized().adjusted(-half, -half, half, half));
+    return path;
+}
+
 QRectF FieldGraphicsItem::drawnExtent() const
 {
     if (fieldType() != AbstractField::TableFieldType)

@@ -37,6 +37,9 @@ public:
     // its bounds are those of its areas, never more (the item keeps its
     // drawing in a cache of that size, and its selection frame goes round it).
     QRectF boundingRect() const override;
+    // The rectangle with its outline: where a click meets the field (a
+    // table's further areas take no clicks).
+    QPainterPath shape() const override;
     // The field's own rectangle in scene coordinates.
     QRectF fieldSceneRect() const;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;

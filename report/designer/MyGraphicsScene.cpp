@@ -8,7 +8,12 @@
 #include <QGraphicsRectItem>
 #include <QPaintDevice>
 #include <QPixmap>
+#include <QPixmapCache>
 #include <QPrinter>
+
+namespace {
+const int pixmapCacheKb = 64 * 1024;
+}
 
 MyGraphicsScene::MyGraphicsScene(ReportPage* page, QObject* parent) : QGraphicsScene(parent)
 {
@@ -16,6 +21,11 @@ MyGraphicsScene::MyGraphicsScene(ReportPage* page, QObject* parent) : QGraphicsS
     // pointer and the ones to repaint goes through the index, not a walk
     // over all of them (a table announces each change of its extent).
     setItemIndexMethod(QGraphicsScene::BspTreeIndex);
+    // Every field keeps its drawing as a pixmap in the application's pixmap
+    // cache; past the cache's limit the drawings push each other out and are
+    // drawn afresh on every repaint. Room for a template of many fields.
+    if (QPixmapCache::cacheLimit() < pixmapCacheKb)
+        QPixmapCache::setCacheLimit(pixmapCacheKb);
     connect(this, &QGraphicsScene::selectionChanged, this, &MyGraphicsScene::onSelectionChanged);
     setReportPage(page);
 }

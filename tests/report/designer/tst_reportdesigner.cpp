@@ -88,6 +88,19 @@ QString shownRows(const QTableWidget* table)
     return rows;
 }
 
+// A text field that counts how often it is drawn.
+class CountingField : public TextField
+{
+public:
+    static int draws;
+    void draw(QPainter* painter, double dotsPerMm, double yOffset) override
+    {
+        ++draws;
+        TextField::draw(painter, dotsPerMm, yOffset);
+    }
+};
+int CountingField::draws = 0;
+
 // A page view driven through its viewport (QTest's moves carry no held buttons), in millimetres.
 class DesignerDriver
 {
@@ -423,6 +436,25 @@ private slots:
         }
         QVERIFY(repainted.intersects(d.item(1)->fieldSceneRect()));
         QVERIFY(!repainted.intersects(d.item(29)->fieldSceneRect()));
+    }
+
+    // Four hundred fields on one spot keep their drawings (more than Qt's
+    // pixmap cache holds by default): a change of selection redraws the two
+    // fields it concerns.
+    void stackedFieldsKeepTheirDrawings()
+    {
+        ReportPage page;
+        for (int i = 0; i < 400; ++i)
+            PageMaker::field<CountingField>(page, QRectF(40, 40, 60, 10), "t");
+        DesignerDriver d(&page);
+        d.graphics()->centerOn(QPointF(70, 45) * d.dpm);
+        d.click(d.at(70, 45));
+        d.viewport()->grab();
+        CountingField::draws = 0;
+        d.scene()->clearSelection();
+        d.item(7)->setSelected(true);
+        d.viewport()->grab();
+        QVERIFY2(CountingField::draws <= 2, qPrintable(QString::number(CountingField::draws)));
     }
 
     void drops_data()
