@@ -119,15 +119,30 @@ QRectF FieldGraphicsItem::boundingRect() const
     return bounds.united(m_extent);
 }
 
+QRectF FieldGraphicsItem::outlineRect() const
+{
+    const double half = pen().widthF() / 2.0;
+    return rect().normalized().adjusted(-half, -half, half, half);
+}
+
 QPainterPath FieldGraphicsItem::shape() const
 {
     // Half a pen wider all round, as the stroked outline is, without
     // stroking it: the fields under the pointer are looked for on every
     // mouse event, among however many lie on top of each other there.
-    const double half = pen().widthF() / 2.0;
     QPainterPath path;
-    path.addRect(rect().normalized().adjusted(-half, -half, half, half));
+    path.addRect(outlineRect());
     return path;
+}
+
+bool FieldGraphicsItem::collidesWithPath(const QPainterPath& path, Qt::ItemSelectionMode mode) const
+{
+    if (path.isEmpty())
+        return false;
+    const bool byShape = mode == Qt::IntersectsItemShape || mode == Qt::ContainsItemShape;
+    const QRectF own = byShape ? outlineRect() : boundingRect();
+    const bool intersects = mode == Qt::IntersectsItemShape || mode == Qt::IntersectsItemBoundingRect;
+    return intersects ? path.intersects(own) : path.contains(own);
 }
 
 QRectF FieldGraphicsItem::drawnExtent() const

@@ -40,6 +40,8 @@ public:
     // The rectangle with its outline: where a click meets the field (a
     // table's further areas take no clicks).
     QPainterPath shape() const override;
+    // Tested against that rectangle directly, with no path built per test.
+    bool collidesWithPath(const QPainterPath& path, Qt::ItemSelectionMode mode) const override;
     // The field's own rectangle in scene coordinates.
     QRectF fieldSceneRect() const;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
@@ -56,6 +58,8 @@ protected:
     void mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) override;
 
 private:
+    // The rectangle with half the pen all round, in item coordinates.
+    QRectF outlineRect() const;
     // Where the field draws, in scene units: for a table the union of its areas.
     QRectF drawnExtent() const;
 
