@@ -79,7 +79,7 @@ const int designerFieldLimit = 300;
 // The first ones are clicked with the mouse, the rest selected as a click
 // leaves them (finding the field under the pointer grows with the fields
 // lying there, which a stack of copies makes quadratic over the input).
-const int designerClickLimit = 40;
+const int designerClickLimit = 10;
 const int dialogTableLimit = 3;
 // Bits of a case's skip report.
 const int skippedDesigner = 1;
