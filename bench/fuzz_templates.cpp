@@ -1,8 +1,11 @@
 // Structure-aware fuzzing of report templates: mutates the shipped templates
-// (typed and wrong-typed values, extreme numbers, short and long arrays, deep
-// JSON, token soup, huge strings, generated and broken PNGs) and puts every
-// result through everything a template meets: loading, variables and models,
-// drawing in both modes, a PDF print of its sheets, saving and reloading.
+// (typed and wrong-typed values, extreme numbers, page and area counts from
+// the whole range a file holds, short and long arrays, deep JSON, token soup,
+// huge strings, generated and broken PNGs) and puts every result through
+// everything a template meets: loading, variables and models, drawing in
+// both modes, a PDF print of its sheets, saving and reloading, and the
+// designer (every field selected and one dragged, the scene painted, the
+// table dialog confirmed, saved and reopened).
 //
 //   fuzz_templates [--iterations N] [--jobs J] [--seed S] [--out DIR] [--templates DIR]
 //   fuzz_templates --replay FILE [--seed S]
@@ -13,21 +16,31 @@
 #include "report/AbstractField.h"
 #include "report/ReportPage.h"
 #include "report/TableField.h"
+#include "report/designer/EditTableFieldDialog.h"
+#include "report/designer/FieldGraphicsItem.h"
+#include "report/designer/MyGraphicsScene.h"
+#include "report/designer/MyGraphicsView.h"
+#include "report/designer/ProjectViewWidget.h"
+#include "report/designer/ReportWindow.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGraphicsSceneMouseEvent>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -51,6 +64,27 @@ const int exitRestart = 4;
 const int maxInputBytes = 4 * 1024 * 1024;
 
 const int maxInputNodes = 200000;
+// The designer shows one sheet rectangle per page; a count read from a file
+// beyond this is left to the loader to bound, and such an input skips the
+// designer stage (counted in the summary).
+const int designerSheetLimit = 1000;
+// The table dialog lists one row per area the table claims; a claim beyond
+// this skips the dialog for that table (counted as well).
+const int dialogAreaLimit = 1000;
+// Clicking through a file of thousands of fields lying on top of each other
+// only measures how finding the one under the pointer grows with them:
+// fields beyond this are left unselected, and the table dialog is opened
+// for the first few tables only (counted as well).
+const int designerFieldLimit = 300;
+// The first ones are clicked with the mouse, the rest selected as a click
+// leaves them (finding the field under the pointer grows with the fields
+// lying there, which a stack of copies makes quadratic over the input).
+const int designerClickLimit = 10;
+const int dialogTableLimit = 3;
+// Bits of a case's skip report.
+const int skippedDesigner = 1;
+const int skippedDialog = 2;
+const int skippedManyFields = 4;
 
 // Counts the values of a JSON tree down from budget; false once it runs out.
 bool withinNodes(const QJsonValue& value, int& budget)
@@ -96,11 +130,40 @@ public:
             if (value.isObject())
                 page = value.toObject();
         }
+        if (chance(20))
+            page.insert(QStringLiteral("pagesCount"), count32());
+        if (chance(20) && page.value(QStringLiteral("tableFields")).isArray()) {
+            QJsonArray tables = page.value(QStringLiteral("tableFields")).toArray();
+            for (int i = 0; i < tables.size(); ++i) {
+                QJsonObject table = tables.at(i).toObject();
+                table.insert(QStringLiteral("splitsCount"), count32());
+                tables.replace(i, table);
+            }
+            page.insert(QStringLiteral("tableFields"), tables);
+        }
         if (chance(10))
             page.insert(QStringLiteral("backgroundImage"), QString::fromLatin1(png().toBase64()));
         if (chance(3))
             page.insert(QStringLiteral("backgroundImage2"), QString::fromLatin1(png().toBase64()));
         return page;
+    }
+
+    // A count as a file may hold it: mostly the handful a template uses,
+    // else anywhere in the 32-bit range, its ends included.
+    double count32()
+    {
+        if (chance(50))
+            return below(6);
+        switch (below(4)) {
+        case 0:
+            return chance(50) ? 2147483647.0 : -2147483648.0;
+        case 1:
+            return double(qint64(1) << below(32)) - 1;
+        case 2:
+            return -1 - below(100);
+        default:
+            return double(qint32(m_random.generate()));
+        }
     }
 
     double extremeNumber()
@@ -340,17 +403,133 @@ long peakKb()
     return usage.ru_maxrss;
 }
 
-// One input through everything a template meets.
 // Milliseconds spent in each stage, summed (shown by --replay).
-qint64 stageMs[4] = {0, 0, 0, 0};
+qint64 stageMs[5] = {0, 0, 0, 0, 0};
 
-void exercise(const QString& file, Mutator& m, const QString& scratch)
+void sendMouse(QWidget* viewport, QEvent::Type type, const QPoint& pos, Qt::MouseButton button,
+               Qt::MouseButtons held)
 {
+    QMouseEvent event(type, pos, viewport->mapToGlobal(pos), button, held, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+}
+
+// Paints what the view shows and the whole scene, as the window draws it.
+void paintDesigner(ReportWindow* window, MyGraphicsScene* scene)
+{
+    QImage shown(window->size(), QImage::Format_ARGB32_Premultiplied);
+    window->render(&shown);
+    QImage whole(600, 800, QImage::Format_ARGB32_Premultiplied);
+    whole.fill(Qt::white);
+    QPainter painter(&whole);
+    scene->render(&painter);
+}
+
+// Confirms every table dialog open (each frees itself).
+void confirmTableDialogs()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<EditTableFieldDialog*>(widget)) {
+            if (auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("pushButtonOk")))
+                ok->click();
+            dialog->close();
+        }
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The input in the designer window: every field selected (the first ones
+// by a click where they show, the rest as a click leaves them), one
+// dragged, the scene painted, each table's dialog opened by a double click
+// and confirmed, saved, reopened and painted again.
+int exerciseDesigner(const QString& file, const QString& scratch)
+{
+    int skipped = 0;
+    const QString copy = scratch + QStringLiteral("/designer.velrpt");
+    QFile::remove(copy);
+    if (!QFile::copy(file, copy))
+        return skipped;
+    std::unique_ptr<ReportWindow> window(new ReportWindow(nullptr));
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->resize(1000, 800);
+    if (!window->openFile(copy))
+        return skipped;
+    window->show();
+    QCoreApplication::processEvents();
+    for (int round = 0; round < 2; ++round) {
+        ProjectViewWidget* view = window->projectView();
+        MyGraphicsScene* scene = view ? view->scene() : nullptr;
+        MyGraphicsView* graphics = view ? view->graphicsView() : nullptr;
+        if (!scene || !graphics)
+            return skipped;
+        QWidget* viewport = graphics->viewport();
+        const QList<FieldGraphicsItem*> items = scene->fieldItems();
+        if (items.size() > designerFieldLimit)
+            skipped |= skippedManyFields;
+        int dialogs = 0;
+        for (int i = 0; i < qMin(items.size(), designerFieldLimit); ++i) {
+            FieldGraphicsItem* item = items.at(i);
+            const QRectF r = item->fieldSceneRect();
+            if (qIsFinite(r.center().x()) && qIsFinite(r.center().y()) && qAbs(r.center().x()) < 1e7
+                && qAbs(r.center().y()) < 1e7)
+                graphics->centerOn(r.center());
+            const QPoint p = graphics->mapFromScene(r.center());
+            if (i < designerClickLimit && viewport->rect().contains(p)) {
+                sendMouse(viewport, QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton);
+                sendMouse(viewport, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+                sendMouse(viewport, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+            }
+            if (!item->isSelected()) {
+                scene->clearSelection();
+                item->setSelected(true);
+            }
+            if (i == 0 && viewport->rect().contains(p)) {
+                const QPoint to = p + QPoint(12, 7);
+                sendMouse(viewport, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+                sendMouse(viewport, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+                sendMouse(viewport, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+            }
+            if (item->fieldType() == AbstractField::TableFieldType && round == 0
+                && (static_cast<TableField*>(item->field())->splitsCount() > dialogAreaLimit
+                    || dialogs >= dialogTableLimit)) {
+                skipped |= skippedDialog;
+            } else if (item->fieldType() == AbstractField::TableFieldType && round == 0) {
+                ++dialogs;
+                QGraphicsSceneMouseEvent click(QEvent::GraphicsSceneMouseDoubleClick);
+                click.setButton(Qt::LeftButton);
+                click.setScenePos(r.center());
+                scene->sendEvent(item, &click);
+                confirmTableDialogs();
+            }
+        }
+        paintDesigner(window.get(), scene);
+        if (round == 0) {
+            window->on_actionSave_triggered();
+            if (!window->openFile(copy))
+                return skipped;
+            QCoreApplication::processEvents();
+        }
+    }
+    return skipped;
+}
+
+// One input through everything a template meets; the designer only for a
+// page count it can show.
+
+void exercise(const QString& file, Mutator& m, const QString& scratch, int& skipped)
+{
+    skipped = 0;
     QElapsedTimer stage;
     stage.start();
     ReportPage page;
-    if (!page.load(file))
+    if (!page.load(file)) {
+        // The designer opens what it could read, after its message.
+        if (page.pagesCount() > designerSheetLimit)
+            skipped = skippedDesigner;
+        else
+            skipped = exerciseDesigner(file, scratch);
+        stageMs[4] += stage.restart();
         return;
+    }
     static const char* const variables[] = {"fio", "Full_Name", "text_for_addition", "OrgName",
                                             "City", "Number", "comment", "qual"};
     for (const char* name : variables)
@@ -402,6 +581,11 @@ void exercise(const QString& file, Mutator& m, const QString& scratch)
         again.load(saved);
     }
     stageMs[3] += stage.restart();
+    if (page.pagesCount() > designerSheetLimit)
+        skipped = skippedDesigner;
+    else
+        skipped = exerciseDesigner(file, scratch);
+    stageMs[4] += stage.restart();
 }
 
 int runWorker(const QString& outDir, const QStringList& templates, quint32 seed, int iterations,
@@ -449,12 +633,13 @@ int runWorker(const QString& outDir, const QStringList& templates, quint32 seed,
         const long before = peakKb();
         QElapsedTimer timer;
         timer.start();
-        exercise(current, caseData, scratch.path());
+        int skipped = 0;
+        exercise(current, caseData, scratch.path(), skipped);
         const qint64 ms = timer.elapsed();
         const long kb = peakKb();
         if (ms > slowMs)
             QFile::copy(current, QStringLiteral("%1/slow-seed%2-%3ms.velrpt").arg(outDir).arg(caseSeed).arg(ms));
-        out << "done " << ms << ' ' << kb << '\n';
+        out << "done " << ms << ' ' << kb << ' ' << skipped << '\n';
         out.flush();
         // The peak only grows: the case is to blame only when it raised it.
         if (kb > memoryLimitKb && kb > before) {
@@ -483,6 +668,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The designer's settings go to a scratch place, not the user's.
+    QStandardPaths::setTestModeEnabled(true);
     QStringList args = app.arguments();
     auto option = [&args](const QString& name, const QString& fallback) {
         const int i = args.indexOf(name);
@@ -514,10 +701,12 @@ int main(int argc, char** argv)
         Mutator m(seed);
         QElapsedTimer timer;
         timer.start();
-        exercise(replay, m, scratch.path());
-        std::printf("%s: %lld ms (load %lld, draw %lld, print %lld, save %lld), peak memory %ld MB\n",
+        int skipped = 0;
+        exercise(replay, m, scratch.path(), skipped);
+        std::printf("%s: %lld ms (load %lld, draw %lld, print %lld, save %lld, designer %lld%s), "
+                    "peak memory %ld MB\n",
                     qPrintable(replay), timer.elapsed(), stageMs[0], stageMs[1], stageMs[2],
-                    stageMs[3], peakKb() / 1024);
+                    stageMs[3], stageMs[4], skipped ? " (parts skipped)" : "", peakKb() / 1024);
         return 0;
     }
 
@@ -531,7 +720,8 @@ int main(int argc, char** argv)
     // some allocations to the end); memory errors still stop a worker.
     if (qEnvironmentVariableIsEmpty("ASAN_OPTIONS"))
         qputenv("ASAN_OPTIONS", "detect_leaks=0:handle_abort=1:quarantine_size_mb=64");
-    qint64 done = 0, crashes = 0, slow = 0, memory = 0, hangs = 0, slowest = 0;
+    qint64 done = 0, crashes = 0, slow = 0, memory = 0, hangs = 0, slowest = 0, skippedSheets = 0,
+           skippedDialogs = 0, manyFields = 0;
     long peak = 0;
     quint32 nextSeed = seed;
     QElapsedTimer clock;
@@ -554,10 +744,13 @@ int main(int argc, char** argv)
             while ((nl = w.pending.indexOf('\n')) >= 0) {
                 const QList<QByteArray> parts = w.pending.left(nl).split(' ');
                 w.pending.remove(0, nl + 1);
-                if (parts.size() != 3 || parts.at(0) != "done")
+                if (parts.size() != 4 || parts.at(0) != "done")
                     continue;
                 --w.left;
                 ++done;
+                skippedSheets += (parts.at(3).toInt() & skippedDesigner) ? 1 : 0;
+                skippedDialogs += (parts.at(3).toInt() & skippedDialog) ? 1 : 0;
+                manyFields += (parts.at(3).toInt() & skippedManyFields) ? 1 : 0;
                 const qint64 ms = parts.at(1).toLongLong();
                 slowest = qMax(slowest, ms);
                 if (ms > slowMs)
@@ -626,8 +819,12 @@ int main(int argc, char** argv)
         app.exec();
 
     std::printf("iterations %lld, crashes %lld (hangs %lld), slow inputs (>2 s) %lld, "
-                "memory stops (>1 GB) %lld, slowest %lld ms, peak memory %ld MB, %lld s\n",
-                done, crashes, hangs, slow, memory, slowest, peak / 1024, clock.elapsed() / 1000);
+                "memory stops (>1 GB) %lld, slowest %lld ms, peak memory %ld MB, %lld s; "
+                "designer skipped for over %d sheets: %lld, table dialog skipped (over %d areas or "
+                "past the first %d tables): %lld, fields past the first %d left unselected: %lld\n",
+                done, crashes, hangs, slow, memory, slowest, peak / 1024, clock.elapsed() / 1000,
+                designerSheetLimit, skippedSheets, dialogAreaLimit, dialogTableLimit, skippedDialogs,
+                designerFieldLimit, manyFields);
     std::fflush(stdout);   // a leak report at exit would end the process unflushed
     return crashes + slow + memory > 0 ? 1 : 0;
 }

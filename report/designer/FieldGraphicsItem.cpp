@@ -1,5 +1,6 @@
 #include "report/designer/FieldGraphicsItem.h"
 
+#include "report/TableAreaWalker.h"
 #include "report/TableField.h"
 #include "report/designer/EditTableFieldDialog.h"
 #include "report/designer/MyGraphicsScene.h"
@@ -10,6 +11,7 @@
 #include <QGraphicsSceneMouseEvent>
 #include <QPainter>
 #include <QPen>
+#include <QTimer>
 
 #include <cmath>
 
@@ -32,12 +34,47 @@ void markEdited()
     if (ReportWindow* window = ReportWindow::instance())
         window->setEdited();
 }
+
+const QColor selectedTint(255, 0, 0, 10);
+
+// Where a table draws, in millimetres: its rectangle, its rows as they run
+// through its areas, and every bounded area (its end-of-field stroke fills
+// the empty ones), each as wide as the table.
+QRectF tableExtent(const TableField* table)
+{
+    const double width = table->width();
+    QRectF extent = QRectF(table->x(), table->y(), width, table->height()).normalized();
+    TableAreaWalker walker(table->splitsCount(), table->maxSplitHeight(), table->splitX(), table->splitY(),
+                           table->headerHeightUsed());
+    QRectF area(table->x(), table->y(), width, table->headerHeightUsed());
+    const QVector<double>& heights = table->rowHeights();
+    const int rows = qMin(table->rowCount(), heights.size());
+    for (int i = 0; i < rows; ++i) {
+        const TableAreaWalker::Placement placement = walker.place(heights.at(i));
+        if (placement == TableAreaWalker::Overflow)
+            break;
+        if (placement == TableAreaWalker::NextArea) {
+            extent |= area.normalized();
+            area = QRectF(walker.breakX(), walker.breakY(), width, 0.0);
+        }
+        area.setHeight(area.height() + heights.at(i));
+    }
+    extent |= area.normalized();
+    const int areas = qMin(table->splitsCount(), table->maxSplitHeight().size());
+    for (int k = 0; k < areas; ++k) {
+        const QPointF origin = k == 0 ? QPointF(table->x(), table->y())
+                                      : QPointF(table->splitXAt(k - 1), table->splitYAt(k - 1));
+        extent |= QRectF(origin, QSizeF(width, qMax(0.0, table->maxSplitHeightAt(k)))).normalized();
+    }
+    return extent;
+}
 } // namespace
 
 FieldGraphicsItem::FieldGraphicsItem(AbstractField* field, QGraphicsItem* parent)
     : QObject(nullptr), QGraphicsRectItem(parent), m_field(field)
 {
     setPen(QPen(Qt::black));
+    setBrush(QBrush(Qt::transparent));
     setFlags(QGraphicsItem::ItemIsSelectable | QGraphicsItem::ItemClipsChildrenToShape
              | QGraphicsItem::ItemSendsGeometryChanges);
     if (field && field->page())
@@ -77,10 +114,50 @@ QPointF FieldGraphicsItem::boundToScene(double x, double y) const
 QRectF FieldGraphicsItem::boundingRect() const
 {
     const QRectF bounds = QGraphicsRectItem::boundingRect();
-    if (fieldType() != AbstractField::TableFieldType || !scene())
+    if (fieldType() != AbstractField::TableFieldType)
         return bounds;
-    // Its further areas may lie anywhere on the sheets.
-    return bounds.united(scene()->sceneRect());
+    return bounds.united(m_extent);
+}
+
+QRectF FieldGraphicsItem::outlineRect() const
+{
+    const double half = pen().widthF() / 2.0;
+    return rect().normalized().adjusted(-half, -half, half, half);
+}
+
+QPainterPath FieldGraphicsItem::shape() const
+{
+    // Half a pen wider all round, as the stroked outline is, without
+    // stroking it: the fields under the pointer are looked for on every
+    // mouse event, among however many lie on top of each other there.
+    QPainterPath path;
+    path.addRect(outlineRect());
+    return path;
+}
+
+bool FieldGraphicsItem::collidesWithPath(const QPainterPath& path, Qt::ItemSelectionMode mode) const
+{
+    if (path.isEmpty())
+        return false;
+    const bool byShape = mode == Qt::IntersectsItemShape || mode == Qt::ContainsItemShape;
+    const QRectF own = byShape ? outlineRect() : boundingRect();
+    const bool intersects = mode == Qt::IntersectsItemShape || mode == Qt::IntersectsItemBoundingRect;
+    return intersects ? path.intersects(own) : path.contains(own);
+}
+
+QRectF FieldGraphicsItem::drawnExtent() const
+{
+    if (fieldType() != AbstractField::TableFieldType)
+        return QRectF();
+    const QRectF mm = tableExtent(static_cast<const TableField*>(m_field.data()));
+    // The cell frames' pen reaches half a dot beyond.
+    const QRectF extent = QRectF(mm.x() * m_scale, mm.y() * m_scale, mm.width() * m_scale, mm.height() * m_scale)
+                              .adjusted(-1.0, -1.0, 1.0, 1.0);
+    // A damaged file's numbers give no extent worth showing (and would never
+    // compare equal to the one kept).
+    const bool finite = qIsFinite(extent.left()) && qIsFinite(extent.top()) && qIsFinite(extent.right())
+        && qIsFinite(extent.bottom());
+    return finite ? extent : QRectF();
 }
 
 QRectF FieldGraphicsItem::fieldSceneRect() const
@@ -88,14 +165,35 @@ QRectF FieldGraphicsItem::fieldSceneRect() const
     return mapRectToScene(rect());
 }
 
+QVariant FieldGraphicsItem::itemChange(GraphicsItemChange change, const QVariant& value)
+{
+    // The tint follows the selection at once; the item's drawing is cached,
+    // so a brush set while painting would show only on a later repaint, of
+    // whichever item came next.
+    if (change == ItemSelectedHasChanged)
+        setBrush(QBrush(value.toBool() ? selectedTint : QColor(Qt::transparent)));
+    return QGraphicsRectItem::itemChange(change, value);
+}
+
 void FieldGraphicsItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
 {
+    // The tint lies under the field's content.
     QGraphicsRectItem::paint(painter, option, widget);
-    if (m_field)
+    if (!m_field)
+        return;
+    const int kind = fieldType();
+    if (kind == AbstractField::TableFieldType) {
         m_field->draw(painter, m_scale, 0.0);
-    // The tint is set for the next paint, so it lies under the field's content.
+        // Drawing may lay the table out anew, and its areas with it.
+        if (drawnExtent() != m_extent)
+            QTimer::singleShot(0, this, &FieldGraphicsItem::onFieldUpdated);
+        return;
+    }
+    // While a drag is under way the field still has its old place; its
+    // content goes where the rectangle is now.
     painter->save();
-    setBrush(QBrush(isSelected() ? QColor(255, 0, 0, 10) : QColor(Qt::transparent)));
+    painter->translate(rect().topLeft() - QPointF(m_field->x() * m_scale, m_field->y() * m_scale));
+    m_field->draw(painter, m_scale, 0.0);
     painter->restore();
 }
 
@@ -105,6 +203,7 @@ void FieldGraphicsItem::onFieldUpdated()
         return;
     // The drawn extent of a table may change while its rectangle does not.
     prepareGeometryChange();
+    m_extent = drawnExtent();
     setRect(m_field->x() * m_scale, m_field->y() * m_scale, m_field->width() * m_scale,
             m_field->height() * m_scale);
     update();
@@ -226,10 +325,10 @@ void FieldGraphicsItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
             moveTo();
             break;
         }
+        // The item repaints where it was and where it is; the rest of the
+        // scene is left alone, so a drag costs the same among many fields.
         setRect(mapRectFromScene(r));
         m_moved = !sameRect(r, m_pressRect);
-        if (scene())
-            scene()->update();
         return;
     }
 
@@ -252,8 +351,6 @@ void FieldGraphicsItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
     moveTo();
     setRect(mapRectFromScene(r));
     m_moved = true;
-    if (scene())
-        scene()->update();
 }
 
 void FieldGraphicsItem::mouseReleaseEvent(QGraphicsSceneMouseEvent*)
@@ -272,6 +369,8 @@ void FieldGraphicsItem::mouseReleaseEvent(QGraphicsSceneMouseEvent*)
         m_field->setHeight(h);
         m_field->setX(x);
         m_field->setY(y);
+        // The cached drawing was made while the field had its old place.
+        onFieldUpdated();
     } else if (scene()) {
         scene()->clearSelection();
         setSelected(true);
@@ -287,8 +386,7 @@ void FieldGraphicsItem::mouseReleaseEvent(QGraphicsSceneMouseEvent*)
     if (auto* designerScene = qobject_cast<MyGraphicsScene*>(scene()))
         emit designerScene->selectedFieldChanged(m_field);
     setCursor(Qt::ArrowCursor);
-    if (scene())
-        scene()->update();
+    update();
     if (changed)
         markEdited();
 }

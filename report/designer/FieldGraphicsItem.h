@@ -33,8 +33,15 @@ public:
     QPointF boundToScene(double x, double y) const;
     double scale() const { return m_scale; }
 
-    // A table also draws its continuation areas, outside its own rectangle.
+    // A table also draws its continuation areas, outside its own rectangle:
+    // its bounds are those of its areas, never more (the item keeps its
+    // drawing in a cache of that size, and its selection frame goes round it).
     QRectF boundingRect() const override;
+    // The rectangle with its outline: where a click meets the field (a
+    // table's further areas take no clicks).
+    QPainterPath shape() const override;
+    // Tested against that rectangle directly, with no path built per test.
+    bool collidesWithPath(const QPainterPath& path, Qt::ItemSelectionMode mode) const override;
     // The field's own rectangle in scene coordinates.
     QRectF fieldSceneRect() const;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
@@ -44,13 +51,20 @@ public slots:
     void onTableFieldModified();
 
 protected:
+    QVariant itemChange(GraphicsItemChange change, const QVariant& value) override;
     void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
     void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) override;
 
 private:
+    // The rectangle with half the pen all round, in item coordinates.
+    QRectF outlineRect() const;
+    // Where the field draws, in scene units: for a table the union of its areas.
+    QRectF drawnExtent() const;
+
     QPointer<AbstractField> m_field;
+    QRectF m_extent;
     int m_resizeEdge = NoEdge;
     QRectF m_pressRect;
     QPointF m_pressScenePos;

@@ -8,13 +8,24 @@
 #include <QGraphicsRectItem>
 #include <QPaintDevice>
 #include <QPixmap>
+#include <QPixmapCache>
 #include <QPrinter>
+
+namespace {
+const int pixmapCacheKb = 64 * 1024;
+}
 
 MyGraphicsScene::MyGraphicsScene(ReportPage* page, QObject* parent) : QGraphicsScene(parent)
 {
-    // A handful of items, one of which (a table) may change its extent
-    // while it lays itself out: no index to keep in step.
-    setItemIndexMethod(QGraphicsScene::NoIndex);
+    // A template may hold hundreds of fields: finding the one under the
+    // pointer and the ones to repaint goes through the index, not a walk
+    // over all of them (a table announces each change of its extent).
+    setItemIndexMethod(QGraphicsScene::BspTreeIndex);
+    // Every field keeps its drawing as a pixmap in the application's pixmap
+    // cache; past the cache's limit the drawings push each other out and are
+    // drawn afresh on every repaint. Room for a template of many fields.
+    if (QPixmapCache::cacheLimit() < pixmapCacheKb)
+        QPixmapCache::setCacheLimit(pixmapCacheKb);
     connect(this, &QGraphicsScene::selectionChanged, this, &MyGraphicsScene::onSelectionChanged);
     setReportPage(page);
 }
@@ -67,11 +78,6 @@ void MyGraphicsScene::updateSheets()
         m_sheets[i]->setPos(0, i * r.height());
     }
     setSceneRect(r.left(), r.top(), r.width(), r.height() * n);
-    // Tables reach over the whole scene.
-    for (FieldGraphicsItem* item : qAsConst(m_items)) {
-        if (item->fieldType() == AbstractField::TableFieldType)
-            item->onFieldUpdated();
-    }
 }
 
 void MyGraphicsScene::setReportPage(ReportPage* page)

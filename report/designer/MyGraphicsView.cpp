@@ -144,7 +144,8 @@ void MyGraphicsView::mouseMoveEvent(QMouseEvent* event)
             item->setCursor(shape);
         }
     }
-    viewport()->update();
+    // Nothing is drawn differently for a cursor; a table that was laid out
+    // anew has asked for its own repaint.
     QGraphicsView::mouseMoveEvent(event);
 }
 

@@ -92,6 +92,19 @@ QString shownRows(const QTableWidget* table)
     return rows;
 }
 
+// A text field that counts how often it is drawn.
+class CountingField : public TextField
+{
+public:
+    static int draws;
+    void draw(QPainter* painter, double dotsPerMm, double yOffset) override
+    {
+        ++draws;
+        TextField::draw(painter, dotsPerMm, yOffset);
+    }
+};
+int CountingField::draws = 0;
+
 // A page view driven through its viewport (QTest's moves carry no held buttons), in millimetres.
 class DesignerDriver
 {
@@ -352,6 +365,101 @@ private slots:
             QVERIFY2(qAbs(table->columnWidthAt(i) - expected.at(i)) <= 1.0 / d.dpm,
                      qPrintable(QString::number(table->columnWidthAt(i))));
         QCOMPARE(d.item(0)->rect(), before);
+    }
+
+    // What the view shows: the tint on the selected field only, a moved text
+    // where its field now is at once, a selected table's frame round its own areas.
+    void viewShowsSelectionAndMoves()
+    {
+        ReportPage page;
+        makeField(page, 1, QRectF(20, 20, 60, 15));
+        makeField(page, 1, QRectF(20, 50, 60, 15));
+        // Its third row continues at (110, 100).
+        auto* table = static_cast<TableField*>(makeField(page, 2, QRectF(150, 20, 0, 0)));
+        table->setPreviewRowCount(3);
+        table->setSplitsCount(1);
+        table->setMaxSplitHeight({25});
+        table->setSplitX({110});
+        table->setSplitY({100});
+        DesignerDriver d(&page);
+        d.graphics()->centerOn(QPointF(110, 80) * d.dpm);
+        const auto ink = [&d](const QImage& image, const QRectF& mm) {
+            int dark = 0;
+            const QRect box(d.at(mm.left(), mm.top()), d.at(mm.right(), mm.bottom()));
+            for (int y = box.top(); y <= box.bottom(); ++y) {
+                for (int x = box.left(); x <= box.right(); ++x)
+                    dark += qGray(image.pixel(x, y)) < 160 ? 1 : 0;
+            }
+            return dark;
+        };
+        d.click(d.at(70, 27));
+        d.click(d.at(70, 57));
+        QImage shown = d.viewport()->grab().toImage();
+        QCOMPARE(shown.pixelColor(d.at(75, 30)), QColor(Qt::white));
+        QCOMPARE(shown.pixelColor(d.at(75, 60)), QColor(255, 245, 245));
+
+        // Dragged 30 mm down, the view painted on the way: the text, at the
+        // field's top left, goes along.
+        d.mouse(QEvent::MouseButtonPress, d.at(70, 57), Qt::LeftButton, Qt::LeftButton);
+        d.mouse(QEvent::MouseMove, d.at(70, 87), Qt::NoButton, Qt::LeftButton);
+        for (bool released : {false, true}) {
+            if (released)
+                d.mouse(QEvent::MouseButtonRelease, d.at(70, 87), Qt::LeftButton, Qt::NoButton);
+            shown = d.viewport()->grab().toImage();
+            QVERIFY(ink(shown, QRectF(21, 81, 58, 13)) > 0);
+            QCOMPARE(ink(shown, QRectF(21, 51, 58, 13)), 0);
+        }
+
+        // The table's frame, dashed, runs down the left of its second area,
+        // not round the whole page.
+        d.click(d.at(180, 35));
+        shown = d.viewport()->grab().toImage();
+        const int left = d.at(110, 0).x();
+        int dashed = 0;
+        for (int y = d.at(0, 30).y(); y < d.at(0, 90).y(); ++y)
+            dashed += qGray(shown.pixel(left - 1, y)) < 160 || qGray(shown.pixel(left - 2, y)) < 160;
+        QVERIFY2(dashed > (d.at(0, 90).y() - d.at(0, 30).y()) / 4, qPrintable(QString::number(dashed)));
+    }
+
+    // A click among many fields repaints the fields it changed, not the whole scene.
+    void clickRepaintsOnlyItsFields()
+    {
+        ReportPage page;
+        for (int i = 0; i < 30; ++i)
+            makeField(page, 1, QRectF(20 + i % 6 * 30, 20 + i / 6 * 20, 25, 10));
+        DesignerDriver d(&page);
+        d.graphics()->centerOn(QPointF(110, 70) * d.dpm);
+        d.click(d.at(30, 25));
+        QCoreApplication::processEvents();
+        QSignalSpy changed(d.scene(), &QGraphicsScene::changed);
+        d.click(d.at(60, 25));
+        QVERIFY(changed.wait(5000));
+        QRectF repainted;
+        for (const QList<QVariant>& signal : qAsConst(changed)) {
+            for (const QRectF& r : signal.first().value<QList<QRectF>>())
+                repainted |= r;
+        }
+        QVERIFY(repainted.intersects(d.item(1)->fieldSceneRect()));
+        QVERIFY(!repainted.intersects(d.item(29)->fieldSceneRect()));
+    }
+
+    // Four hundred fields on one spot keep their drawings (more than Qt's
+    // pixmap cache holds by default): a change of selection redraws the two
+    // fields it concerns.
+    void stackedFieldsKeepTheirDrawings()
+    {
+        ReportPage page;
+        for (int i = 0; i < 400; ++i)
+            PageMaker::field<CountingField>(page, QRectF(40, 40, 60, 10), "t");
+        DesignerDriver d(&page);
+        d.graphics()->centerOn(QPointF(70, 45) * d.dpm);
+        d.click(d.at(70, 45));
+        d.viewport()->grab();
+        CountingField::draws = 0;
+        d.scene()->clearSelection();
+        d.item(7)->setSelected(true);
+        d.viewport()->grab();
+        QVERIFY2(CountingField::draws <= 2, qPrintable(QString::number(CountingField::draws)));
     }
 
     void drops_data()
