@@ -131,7 +131,12 @@ void EditTableFieldDialog::load()
     ui->drawBordersCheckBox->setChecked(m_field->drawBorders());
 
     ui->tableSplit->setRowCount(0);
-    for (int i = 0; i < m_field->splitsCount(); ++i) {
+    // An area past the stored entries has no height and never takes rows; a
+    // file may claim millions of them, which would only be empty lines here.
+    m_shownSplits = qMin(m_field->splitsCount(),
+                         qMax(m_field->maxSplitHeight().size(),
+                              qMax(m_field->splitX().size(), m_field->splitY().size())));
+    for (int i = 0; i < m_shownSplits; ++i) {
         on_pushButtonAddSplit_clicked();
         const QStringList texts = shownSplit(i);
         for (int c = 0; c < texts.size(); ++c)
@@ -276,15 +281,18 @@ void EditTableFieldDialog::apply()
     QVector<double> heights(splits);
     QVector<double> xs(splits);
     QVector<double> ys(splits);
+    bool splitsKept = stored && splits == m_shownSplits;
     for (int i = 0; i < splits; ++i) {
         const QStringList texts{cellText(ui->tableSplit, i, 0), cellText(ui->tableSplit, i, 1),
                                 cellText(ui->tableSplit, i, 2)};
-        const bool kept = stored && i < table->splitsCount() && texts == shownSplit(i);
+        const bool kept = stored && i < m_shownSplits && texts == shownSplit(i);
+        splitsKept = splitsKept && kept;
         heights[i] = kept ? table->maxSplitHeightAt(i) : texts.at(0).toDouble();
         xs[i] = kept ? table->splitXAt(i) : texts.at(1).toDouble();
         ys[i] = kept ? table->splitYAt(i) : texts.at(2).toDouble();
     }
-    table->setSplitsCount(splits);
+    // Untouched areas keep the count the table claims, listed here or not.
+    table->setSplitsCount(splitsKept ? table->splitsCount() : splits);
     table->setMaxSplitHeight(heights);
     table->setSplitX(xs);
     table->setSplitY(ys);

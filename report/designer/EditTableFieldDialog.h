@@ -54,4 +54,6 @@ private:
     bool m_newField = true;
     double m_shownHeaderHeight = 0.0;
     double m_shownRowHeight = 0.0;
+    // Areas listed in the dialog: those the table holds entries for.
+    int m_shownSplits = 0;
 };

@@ -717,6 +717,10 @@ private slots:
                 "columnIds": ["", "", ""], "columnsAlign": [0, 0, 0], "mModelName": "m", "headerHeight": 15,
                 "rowHeight": 7, "splitsCount": 1, "maxSplitHeight": [90], "splitX": [0], "splitY": [0]})")
             << true;
+        // Areas past the stored entries are not listed (a file may claim billions).
+        const QByteArray areas = R"({"columnCount": 1, "columnsWidth": [30], "headerNames": [""], "columnIds": [""],
+            "columnsAlign": [0], "mModelName": "m", "splitsCount": 2147483647, "maxSplitHeight": [90], "splitX": [0], "splitY": [0]})";
+        QTest::newRow("areas claimed past the entries") << areas << areas << true;
     }
     void okKeepsTheTable()
     {
