@@ -52,6 +52,16 @@ double TableField::columnWidthAt(int column) const
     return valueAt(m_columnsWidth, column, 0.0);
 }
 
+QVector<double> TableField::columnEdges(double left, double unitsPerMm) const
+{
+    QVector<double> edges(m_columnCount);
+    for (int c = 0; c < edges.size(); ++c) {
+        left += columnWidthAt(c) * unitsPerMm;
+        edges[c] = left;
+    }
+    return edges;
+}
+
 QString TableField::headerNameAt(int column) const
 {
     return valueAt(m_headerNames, column);

@@ -88,6 +88,9 @@ public:
     QString headerNameAt(int column) const;
     QString columnIdAt(int column) const;
     quint8 columnAlignAt(int column) const;
+    // The right edge of each column, the first column starting at left, at
+    // unitsPerMm units a millimetre (the designer's pixels, say).
+    QVector<double> columnEdges(double left, double unitsPerMm) const;
     double maxSplitHeightAt(int area) const;
     double splitXAt(int area) const;
     double splitYAt(int area) const;

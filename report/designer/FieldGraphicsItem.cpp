@@ -241,11 +241,9 @@ void FieldGraphicsItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
         const auto* table = static_cast<TableField*>(m_field.data());
         if (!table->autoWidth() && table->columnCount() > 0) {
             const double dpm = table->page() ? table->page()->dotsPerMm() : m_scale;
-            double x = topLeft.x();
-            for (int i = 0; i < table->columnCount(); ++i) {
-                // A hand-made template may list fewer widths than columns.
-                x += dpm * table->columnWidthAt(i);
-                if (x - edgeGrip <= p.x() && p.x() <= x + edgeGrip) {
+            const QVector<double> edges = table->columnEdges(topLeft.x(), dpm);
+            for (int i = 0; i < edges.size(); ++i) {
+                if (edges.at(i) - edgeGrip <= p.x() && p.x() <= edges.at(i) + edgeGrip) {
                     m_resizeColumn = i;
                     m_resizeColumnWidth = table->columnWidthAt(i);
                     break;

@@ -131,9 +131,7 @@ void MyGraphicsView::mouseMoveEvent(QMouseEvent* event)
         } else {
             const double dpm = table->page() ? table->page()->dotsPerMm() : item->scale();
             Qt::CursorShape shape = Qt::OpenHandCursor;
-            double boundary = topLeft.x();
-            for (int i = 0; i < table->columnCount(); ++i) {
-                boundary += table->columnWidthAt(i) * m * dpm;
+            for (const double boundary : table->columnEdges(topLeft.x(), m * dpm)) {
                 if (boundary - edgeGrip <= p.x() && p.x() <= boundary + edgeGrip) {
                     shape = Qt::SizeHorCursor;
                     break;
@@ -213,9 +211,9 @@ void MyGraphicsView::dropEvent(QDropEvent* event)
         const double m = transform().m11();
         const double dpm = table->page() ? table->page()->dotsPerMm() : item->scale();
         double left = mapFromScene(item->fieldSceneRect().topLeft()).x();
+        const QVector<double> edges = table->columnEdges(left, m * dpm);
         for (int i = 0; i < columns; ++i) {
-            const double width = i < table->widths().size() ? table->widths().at(i) : table->columnWidthAt(i);
-            const double right = left + width * m * dpm;
+            const double right = edges.at(i);
             if (x > left && right > x) {
                 QVector<QString> ids = table->columnIds();
                 if (ids.size() < columns)
