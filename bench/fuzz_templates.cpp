@@ -64,13 +64,6 @@ const int exitRestart = 4;
 const int maxInputBytes = 4 * 1024 * 1024;
 
 const int maxInputNodes = 200000;
-// The designer shows one sheet rectangle per page; a count read from a file
-// beyond this is left to the loader to bound, and such an input skips the
-// designer stage (counted in the summary).
-const int designerSheetLimit = 1000;
-// The table dialog lists one row per area the table claims; a claim beyond
-// this skips the dialog for that table (counted as well).
-const int dialogAreaLimit = 1000;
 // Clicking through a file of thousands of fields lying on top of each other
 // only measures how finding the one under the pointer grows with them:
 // fields beyond this are left unselected, and the table dialog is opened
@@ -82,7 +75,6 @@ const int designerFieldLimit = 300;
 const int designerClickLimit = 10;
 const int dialogTableLimit = 3;
 // Bits of a case's skip report.
-const int skippedDesigner = 1;
 const int skippedDialog = 2;
 const int skippedManyFields = 4;
 
@@ -489,8 +481,7 @@ int exerciseDesigner(const QString& file, const QString& scratch)
                 sendMouse(viewport, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
             }
             if (item->fieldType() == AbstractField::TableFieldType && round == 0
-                && (static_cast<TableField*>(item->field())->splitsCount() > dialogAreaLimit
-                    || dialogs >= dialogTableLimit)) {
+                && dialogs >= dialogTableLimit) {
                 skipped |= skippedDialog;
             } else if (item->fieldType() == AbstractField::TableFieldType && round == 0) {
                 ++dialogs;
@@ -523,10 +514,7 @@ void exercise(const QString& file, Mutator& m, const QString& scratch, int& skip
     ReportPage page;
     if (!page.load(file)) {
         // The designer opens what it could read, after its message.
-        if (page.pagesCount() > designerSheetLimit)
-            skipped = skippedDesigner;
-        else
-            skipped = exerciseDesigner(file, scratch);
+        skipped = exerciseDesigner(file, scratch);
         stageMs[4] += stage.restart();
         return;
     }
@@ -581,10 +569,7 @@ void exercise(const QString& file, Mutator& m, const QString& scratch, int& skip
         again.load(saved);
     }
     stageMs[3] += stage.restart();
-    if (page.pagesCount() > designerSheetLimit)
-        skipped = skippedDesigner;
-    else
-        skipped = exerciseDesigner(file, scratch);
+    skipped = exerciseDesigner(file, scratch);
     stageMs[4] += stage.restart();
 }
 
@@ -720,8 +705,8 @@ int main(int argc, char** argv)
     // some allocations to the end); memory errors still stop a worker.
     if (qEnvironmentVariableIsEmpty("ASAN_OPTIONS"))
         qputenv("ASAN_OPTIONS", "detect_leaks=0:handle_abort=1:quarantine_size_mb=64");
-    qint64 done = 0, crashes = 0, slow = 0, memory = 0, hangs = 0, slowest = 0, skippedSheets = 0,
-           skippedDialogs = 0, manyFields = 0;
+    qint64 done = 0, crashes = 0, slow = 0, memory = 0, hangs = 0, slowest = 0, skippedDialogs = 0,
+           manyFields = 0;
     long peak = 0;
     quint32 nextSeed = seed;
     QElapsedTimer clock;
@@ -748,7 +733,6 @@ int main(int argc, char** argv)
                     continue;
                 --w.left;
                 ++done;
-                skippedSheets += (parts.at(3).toInt() & skippedDesigner) ? 1 : 0;
                 skippedDialogs += (parts.at(3).toInt() & skippedDialog) ? 1 : 0;
                 manyFields += (parts.at(3).toInt() & skippedManyFields) ? 1 : 0;
                 const qint64 ms = parts.at(1).toLongLong();
@@ -820,11 +804,10 @@ int main(int argc, char** argv)
 
     std::printf("iterations %lld, crashes %lld (hangs %lld), slow inputs (>2 s) %lld, "
                 "memory stops (>1 GB) %lld, slowest %lld ms, peak memory %ld MB, %lld s; "
-                "designer skipped for over %d sheets: %lld, table dialog skipped (over %d areas or "
-                "past the first %d tables): %lld, fields past the first %d left unselected: %lld\n",
+                "table dialog skipped past the first %d tables: %lld, "
+                "fields past the first %d left unselected: %lld\n",
                 done, crashes, hangs, slow, memory, slowest, peak / 1024, clock.elapsed() / 1000,
-                designerSheetLimit, skippedSheets, dialogAreaLimit, dialogTableLimit, skippedDialogs,
-                designerFieldLimit, manyFields);
+                dialogTableLimit, skippedDialogs, designerFieldLimit, manyFields);
     std::fflush(stdout);   // a leak report at exit would end the process unflushed
     return crashes + slow + memory > 0 ? 1 : 0;
 }
