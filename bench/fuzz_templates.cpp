@@ -13,6 +13,7 @@
 // Runs J worker processes. Inputs that crash a worker (or trip a sanitizer),
 // take over 2 s or push its memory over 1 GB are kept in DIR. Not a test.
 
+#include "engine/FileChooser.h"
 #include "report/AbstractField.h"
 #include "report/ReportPage.h"
 #include "report/TableField.h"
@@ -440,6 +441,12 @@ int exerciseDesigner(const QString& file, const QString& scratch)
     QFile::remove(copy);
     if (!QFile::copy(file, copy))
         return skipped;
+    // A template the designer could not read has no name: Save asks for one,
+    // and gets a file beside the copy; nothing else is chosen.
+    const QString chosen = scratch + QStringLiteral("/chosen.velrpt");
+    FileChooser::setHandler([chosen](QWidget*, const FileChooser::Request& request) {
+        return request.mode == FileChooser::Mode::Save ? chosen : QString();
+    });
     std::unique_ptr<ReportWindow> window(new ReportWindow(nullptr));
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->resize(1000, 800);
