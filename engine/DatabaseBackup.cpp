@@ -230,8 +230,8 @@ bool DatabaseBackup::restore(const QString& source, QString* reason)
     // working on the same connection object.
     db->m_models.clear();
     VLOG << "Database::restore OK!";
+    // The structure check above has already patched the copy.
     DatabaseSchema schema(db->m_db);
-    schema.patch();
     schema.rebuildViews();
     schema.createDetailIndexes();
     return true;

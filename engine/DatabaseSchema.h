@@ -17,7 +17,7 @@ public:
     // what failed.
     QString create();
     // Brings an older database up to date (missing columns and tables); runs
-    // at every structure check and after every restore.
+    // at every structure check, so also on a file being restored.
     void patch();
     void rebuildViews();
     // The indexes the supplement editor reads by; older databases get them when

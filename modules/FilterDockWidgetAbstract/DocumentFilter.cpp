@@ -24,13 +24,7 @@ bool DocumentFilter::isActive() const
 
 bool DocumentFilter::matches(const QString& fio, const QDate& issueDate, const QString& profession) const
 {
-    if (!m_fio.isEmpty() && !fio.contains(m_fio, Qt::CaseInsensitive))
-        return false;
-    if (!m_prof.isEmpty() && !profession.contains(m_prof, Qt::CaseInsensitive))
-        return false;
-    if (m_dateFrom.isValid() && m_dateTo.isValid())
-        return issueDate.isValid() && issueDate >= m_dateFrom && issueDate <= m_dateTo;
-    return true;
+    return matchesFolded(folded(fio), issueDate, folded(profession));
 }
 
 bool DocumentFilter::matchesFolded(const QString& foldedFio, const QDate& issueDate,

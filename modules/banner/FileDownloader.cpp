@@ -56,9 +56,7 @@ void FileDownloader::onDownloadProgress(qlonglong recieved, qlonglong total)
 
 void FileDownloader::downloadFinished(QNetworkReply* reply)
 {
-    if (reply)
-        reply->deleteLater();
-    deleteLater();
+    deleteLater(); // the reply with it, as its child
 
     const QString name = m_url.fileName(QUrl::FullyDecoded);
     if (isReservedName(name)) {

@@ -62,9 +62,7 @@ void Updater::fileDownloaded(QNetworkReply* pReply)
         emit updatingError(QStringLiteral("Не удалось подключиться к серверу обновлений"));
     else
         readXml();
-    if (pReply)
-        pReply->deleteLater();
-    deleteLater();
+    deleteLater(); // the reply with it, as its child
 }
 
 bool Updater::readXml()
