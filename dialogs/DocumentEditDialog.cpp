@@ -3,10 +3,10 @@
 
 #include "dialogs/AdditionalEditDialog.h"
 #include "dialogs/BlankNumberValidator.h"
-#include "engine/DateTypingFilter.h"
 #include "dialogs/DocumentSaver.h"
 #include "dialogs/DocumentValidator.h"
 #include "engine/Database.h"
+#include "engine/DateTypingFilter.h"
 #include "engine/WidgetUtilities.h"
 #include "modules/PrintDialog/PrintDialog.h"
 #include "product/DocumentsTable.h"
