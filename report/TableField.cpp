@@ -175,42 +175,13 @@ QString TableField::cellText(const QString& columnTemplate, int row)
         Qt::CaseInsensitive);
 }
 
-bool TableField::LayoutInputs::operator==(const LayoutInputs& other) const
+QByteArray TableField::layoutInputs(int rowCount) const
 {
-    return dotsPerMm == other.dotsPerMm && useData == other.useData && rowCount == other.rowCount
-           && font == other.font && flags == other.flags && autoWidth == other.autoWidth
-           && headerIsVisible == other.headerIsVisible && columnCount == other.columnCount
-           && headerHeight == other.headerHeight && rowHeight == other.rowHeight
-           && minAutoWidth == other.minAutoWidth && columnsWidth == other.columnsWidth
-           && headerNames == other.headerNames && columnIds == other.columnIds
-           && splitsCount == other.splitsCount && maxSplitHeight == other.maxSplitHeight
-           && splitX == other.splitX && splitY == other.splitY && width == other.width
-           && height == other.height;
-}
-
-TableField::LayoutInputs TableField::layoutInputs(int rowCount) const
-{
-    LayoutInputs inputs;
-    inputs.dotsPerMm = m_dotsPerMm;
-    inputs.useData = m_useData;
-    inputs.rowCount = rowCount;
-    inputs.font = effectiveFont();
-    inputs.flags = textFlags(0);
-    inputs.autoWidth = m_autoWidth;
-    inputs.headerIsVisible = m_headerIsVisible;
-    inputs.columnCount = m_columnCount;
-    inputs.headerHeight = m_headerHeight;
-    inputs.rowHeight = m_rowHeight;
-    inputs.minAutoWidth = m_minAutoWidth;
-    inputs.columnsWidth = m_columnsWidth;
-    inputs.headerNames = m_headerNames;
-    inputs.columnIds = m_columnIds;
-    inputs.splitsCount = m_splitsCount;
-    inputs.maxSplitHeight = m_maxSplitHeight;
-    inputs.splitX = m_splitX;
-    inputs.splitY = m_splitY;
-    inputs.width = m_width;
-    inputs.height = m_height;
+    QByteArray inputs;
+    QDataStream stream(&inputs, QIODevice::WriteOnly);
+    writeStream(stream);
+    stream << m_splitsCount << m_maxSplitHeight << m_splitX << m_splitY << m_dotsPerMm
+           << m_useData << rowCount << effectiveFont() << m_minAutoWidth;
     return inputs;
 }
 

@@ -2,7 +2,6 @@
 
 #include "report/AbstractField.h"
 
-#include <QFont>
 #include <QMap>
 #include <QPointer>
 #include <QRectF>
@@ -171,36 +170,13 @@ private:
     QMap<QString, int> m_columnMap;
     QVector<QVector<QString>> m_cells;
     bool m_overflow = false;
-    // What the last layout was made from: a prepare() with the same inputs
-    // lays the table out exactly as before, so it returns at once (the page
-    // asks again for the overflow flag of a table it has just drawn).
-    struct LayoutInputs
-    {
-        double dotsPerMm = 0.0;
-        bool useData = false;
-        int rowCount = 0;
-        QFont font;
-        int flags = 0;
-        bool autoWidth = false;
-        bool headerIsVisible = false;
-        int columnCount = 0;
-        double headerHeight = 0.0;
-        double rowHeight = 0.0;
-        double minAutoWidth = 0.0;
-        QVector<double> columnsWidth;
-        QVector<QString> headerNames;
-        QVector<QString> columnIds;
-        int splitsCount = 0;
-        QVector<double> maxSplitHeight;
-        QVector<double> splitX;
-        QVector<double> splitY;
-        // The geometry the layout left, which the designer may have changed since.
-        double width = 0.0;
-        double height = 0.0;
-        bool operator==(const LayoutInputs& other) const;
-    };
-    LayoutInputs layoutInputs(int rowCount) const;
-    LayoutInputs m_laidOutFrom;
+    // What the last layout was made from: the stored form, which holds the
+    // geometry the designer may have changed since, and what the page adds.
+    // A prepare() with the same inputs lays the table out exactly as before,
+    // so it returns at once (the page asks again for the overflow flag of a
+    // table it has just drawn).
+    QByteArray layoutInputs(int rowCount) const;
+    QByteArray m_laidOutFrom;
     // The cells were rebuilt after the last layout.
     bool m_cellsRebuilt = true;
     // A new binding: cells and row heights are rebuilt at the next layout.
