@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -197,6 +198,41 @@ void setRequisites()
     QVERIFY(Database::setVariable(QStringLiteral("City"), QStringLiteral("Москва")));
     QVERIFY(Database::setVariable(QStringLiteral("Boss_1"), QStringLiteral("Сидоров  Пётр   Ильич")));
     QVERIFY(Database::setVariable(QStringLiteral("Boss_2"), QStringLiteral("О'Нил Анна")));
+}
+
+bool damageTable(const QString& table)
+{
+    const QString fileName = Database::databaseFileName();
+    Database::destroy();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QList<int> pages;
+    int pageSize = 0;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("damage"));
+        db.setDatabaseName(fileName);
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (run(query, QStringLiteral("PRAGMA page_size"), {}) && query.next())
+                pageSize = query.value(0).toInt();
+            if (query.prepare(QStringLiteral("SELECT pageno FROM dbstat WHERE name = ? AND pagetype = 'leaf' "
+                                             "ORDER BY pageno"))) {
+                query.addBindValue(table);
+                if (query.exec())
+                    while (query.next())
+                        pages << query.value(0).toInt();
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("damage"));
+    if (pages.isEmpty() || pageSize <= 0) {
+        qWarning() << "no data page of" << table << "to damage";
+        return false;
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(qint64(pages.at(pages.size() / 2) - 1) * pageSize))
+        return false;
+    return file.write(QByteArray(pageSize, '\x5a')) == pageSize;
 }
 
 } // namespace DocumentFixtures

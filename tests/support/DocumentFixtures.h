@@ -55,4 +55,10 @@ bool insertMany(int n);
 // Organisation name, city and two bosses (with extra spaces and a quote).
 void setRequisites();
 
+// Closes the program's database and overwrites the middle leaf page of
+// table's data with garbage, as a failing disk would; the file keeps its
+// structure (schema pages are untouched). The caller opens it again.
+// False when the table has no data page of its own to damage.
+bool damageTable(const QString& table);
+
 } // namespace DocumentFixtures
