@@ -6,6 +6,7 @@
 #include "product/XlsxDocument.h"
 
 #include <QDate>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -42,6 +43,12 @@ QString RegisterExport::tooLongText(const QString& fullName, const QString& regN
         .arg(QXlsx::Document::MaxTextLength);
 }
 
+QString RegisterExport::readFailedText()
+{
+    return QStringLiteral("Не удалось прочитать документы из базы данных: файл базы данных повреждён или недоступен. "
+                          "Книга не сохранена.");
+}
+
 bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVariant>>& filters, QString* problem)
 {
     QXlsx::Document xlsx;
@@ -65,8 +72,11 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT * FROM SpoDocuments WHERE isTemplate = 0;"));
     // An unreadable register must not pass for an empty one.
-    if (!Database::execQuery(query))
+    if (!Database::execQuery(query)) {
+        if (problem)
+            *problem = readFailedText();
         return false;
+    }
     const QSqlRecord record = query.record();
     const auto columnOf = [&record](const char* name) { return record.indexOf(QLatin1String(name)); };
     const int regNumber = columnOf("regNumber");
@@ -116,6 +126,15 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
             xlsx.write(sheetRow, column, values.at(i));
         }
         ++sheetRow;
+    }
+    // A read error ends the loop as the last row would: the rows written so
+    // far must not be saved as if they were the whole register.
+    if (query.lastError().isValid()) {
+        VLOG << "export stopped: register read failed after" << sheetRow - 2 << "rows written:"
+             << query.lastError().text();
+        if (problem)
+            *problem = readFailedText();
+        return false;
     }
     return xlsx.saveAs(path);
 }

@@ -13,10 +13,12 @@ class RegisterExport
 public:
     static QStringList headers();
     // Writes the workbook to path; false when it could not be saved, and then
-    // nothing at path has changed. A document whose value cannot go into a
-    // cell is named, with the reason, in problem (left as it is otherwise).
+    // nothing at path has changed. Why, when the register could not be read
+    // whole or a document's value cannot go into a cell, is told in problem
+    // (left as it is otherwise).
     static bool write(const QString& path, const QList<QPair<QString, QVariant>>& filters, QString* problem = nullptr);
 
 private:
+    static QString readFailedText();
     static QString tooLongText(const QString& fullName, const QString& regNumber, int column);
 };

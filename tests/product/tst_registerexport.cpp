@@ -2,6 +2,7 @@
 #include "product/DocumentsTable.h"
 #include "product/FilterDockWidget.h"
 #include "product/MainWindow.h"
+#include "product/RegisterExport.h"
 #include "product/XlsxCellReference.h"
 #include "support/DocumentFixtures.h"
 #include "support/FileChoiceAnswerer.h"
@@ -14,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
 
@@ -222,6 +224,46 @@ private slots:
         QVERIFY(!action->isChecked());
         action->setChecked(true);
         QVERIFY(panel->isVisible());
+    }
+
+    // A damaged page in the documents' table: the register says it is
+    // incomplete, and the export writes nothing, opens nothing and says why;
+    // a workbook already at the path stays as it was.
+    void unreadableRegisterIsNotExported()
+    {
+        for (int i = 0; i < 50; ++i)
+            QVERIFY(insertDocument(fullDocument()) > 0);
+        const auto fresh = qScopeGuard([this] {
+            window.reset();
+            resetDataDir(); // for the tests after this one
+        });
+        QVERIFY(damageTable("SpoDocuments"));
+        QVERIFY(Database::init(true));
+        Database::userSettings()->setValue(QStringLiteral("VelSpo/askBeforeExport"), false);
+        ModalAnswerer answerer;
+        open();
+        const int read = window->documentsRegister()->tableModel()->rowCount();
+        QVERIFY(read > 0 && read < 50);
+        QCOMPARE(answerer.titles() + answerer.texts(), (QStringList{"Ошибка", window->documentsRegister()->loadProblem()}));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("register.xlsx");
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("an earlier export") > 0);
+        earlier.close();
+        FileChoiceAnswerer files;
+        UrlCatcher catcher;
+        files.answer(path);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("export stopped: register read failed after \\d+ rows written: "
+                                                            "\"database disk image is malformed"));
+        window->exportTo();
+        QCOMPARE(answerer.titles().value(1) + '|' + answerer.texts().value(1),
+                 "Ошибка|Не удалось сохранить файл " + path + ".\nНе удалось прочитать документы из базы данных: файл "
+                 "базы данных повреждён или недоступен. Книга не сохранена.");
+        QVERIFY(catcher.urls.isEmpty());
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("an earlier export"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"register.xlsx"});
     }
 
     void cellNames()
