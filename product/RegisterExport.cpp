@@ -52,11 +52,6 @@ QString RegisterExport::readFailedText()
 bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVariant>>& filters, QString* problem)
 {
     QXlsx::Document xlsx;
-    const QStringList titles = headers();
-    for (int column = 0; column < titles.size(); ++column)
-        xlsx.write(1, column + 1, titles.at(column));
-
-    // The headers above keep the plain look; the data rows take this one.
     xlsx.setColumnWidth(1, 1, 4);
     xlsx.setColumnWidth(2, 10, 20);
     xlsx.setRowHeight(1, 1, 70);
@@ -66,6 +61,12 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
     format.setHorizontalAlignment(QXlsx::Format::AlignHCenter);
     format.setVerticalAlignment(QXlsx::Format::AlignVCenter);
     xlsx.setColumnFormat(1, 10, format);
+
+    // Written after the column format, so that the long headers wrap within
+    // the row's 70 points rather than run off in the plain look.
+    const QStringList titles = headers();
+    for (int column = 0; column < titles.size(); ++column)
+        xlsx.write(1, column + 1, titles.at(column));
 
     // Read once, front to back: a scrollable query would keep every row in memory.
     QSqlQuery query;

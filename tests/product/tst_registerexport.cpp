@@ -33,6 +33,47 @@ QString sheetRow(const QMap<QString, QString>& cells, int row)
     return values.join('|');
 }
 
+// How a spreadsheet program shows a cell, "<font size> <horizontal>
+// <vertical> wrap": the cell's style index in the sheet, looked up in the
+// style sheet's cell formats and fonts. A cell without an index has style 0.
+QString cellLook(const QString& path, const QString& cell)
+{
+    int style = -1;
+    QXmlStreamReader sheet(XlsxFile::part(path, "xl/worksheets/sheet1.xml"));
+    while (!sheet.atEnd() && style < 0) {
+        if (sheet.readNext() == QXmlStreamReader::StartElement && sheet.name() == QLatin1String("c")
+            && sheet.attributes().value("r") == cell)
+            style = sheet.attributes().value("s").toInt();
+    }
+    if (style < 0)
+        return QStringLiteral("no cell");
+    QXmlStreamReader styles(XlsxFile::part(path, "xl/styles.xml"));
+    QStringList fontSizes;
+    QString section;
+    int xf = -1;
+    QString look;
+    while (!styles.atEnd()) {
+        const QXmlStreamReader::TokenType token = styles.readNext();
+        const QString name = styles.name().toString();
+        const auto attribute = [&styles](const char* key) { return styles.attributes().value(key).toString(); };
+        if (token == QXmlStreamReader::EndElement && name == section)
+            section.clear();
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (name == "fonts" || name == "cellXfs")
+            section = name;
+        else if (section == "fonts" && name == "font")
+            fontSizes << QString();
+        else if (section == "fonts" && name == "sz" && !fontSizes.isEmpty())
+            fontSizes.last() = attribute("val");
+        else if (section == "cellXfs" && name == "xf" && ++xf == style)
+            look = fontSizes.value(attribute("fontId").toInt());
+        else if (section == "cellXfs" && name == "alignment" && xf == style)
+            look += ' ' + attribute("horizontal") + ' ' + attribute("vertical") + (attribute("wrapText") == "1" ? " wrap" : "");
+    }
+    return look;
+}
+
 } // namespace
 
 // The filter panel, and the register export through the main window: the notice, the file
@@ -96,9 +137,9 @@ private slots:
         QVERIFY(sheet.contains("<col min=\"1\" max=\"1\" width=\"4.7109375\""));
         QCOMPARE(sheet.count(QRegularExpression("<col min=\"(\\d+)\" max=\"\\1\" width=\"20.7109375\"")), 9);
         QVERIFY(sheet.contains(QRegularExpression("<row r=\"1\"[^>]* ht=\"70\" customHeight=\"1\"")));
-        // The header row keeps the plain look (no style); the data rows take the columns' one.
-        QCOMPARE(sheet.count(QRegularExpression("<c r=\"[A-J]1\" t=\"s\">")), 10);
-        QVERIFY(sheet.contains("<c r=\"B2\" s=\"1\" t=\"s\">"));
+        // The long headers wrap within that height, centred, like the data.
+        for (const QString cell : {"A1", "B1", "F1", "I1", "J1", "B2", "H4"})
+            QCOMPARE(cell + ' ' + cellLook(path, cell), cell + " 10 center center wrap");
         const QByteArray styles = XlsxFile::part(path, "xl/styles.xml");
         // Under any locale, every number in the package reads as a number.
         const QRegularExpression number("^[-+\\d.,]*\\d[-+\\d.,]*$");
