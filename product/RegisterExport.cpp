@@ -43,6 +43,31 @@ QString RegisterExport::tooLongText(const QString& fullName, const QString& regN
         .arg(QXlsx::Document::MaxTextLength);
 }
 
+QDate RegisterExport::storedDate(const QString& text)
+{
+    // Dates are stored as "yyyy-MM-dd": read the digits where they stand.
+    // Other texts, empty ones aside, go through the format parser, which is
+    // slow (it consults the time zone) but decides them as it always has.
+    if (text.isEmpty())
+        return QDate();
+    if (text.size() == 10 && text.at(4) == QLatin1Char('-') && text.at(7) == QLatin1Char('-')) {
+        int digits[8];
+        int count = 0;
+        for (int i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+            const ushort c = text.at(i).unicode();
+            if (c < '0' || c > '9')
+                break;
+            digits[count++] = c - '0';
+        }
+        // A part out of range (month 13, 30 February, year 0) makes the date
+        // invalid, as the parser's answer is.
+        if (count == 8)
+            return QDate(digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3], digits[4] * 10 + digits[5],
+                         digits[6] * 10 + digits[7]);
+    }
+    return QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+}
+
 QString RegisterExport::readFailedText()
 {
     return QStringLiteral("Не удалось прочитать документы из базы данных: файл базы данных повреждён или недоступен. "
@@ -99,13 +124,13 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
 
     const DocumentFilter filter(filters);
     const bool active = filter.isActive();
-    const QString dateFormat = QStringLiteral("yyyy-MM-dd");
+    const bool comparesDates = filter.comparesDates();
     int sheetRow = 2;
     while (query.next()) {
         const QString fullName = text(fio1) + blank + text(fio2) + blank + text(fio3);
         const QString issued = text(issueDate);
         const QString profession = text(professionName);
-        if (active && !filter.matches(fullName, QDate::fromString(issued, dateFormat), profession))
+        if (active && !filter.matches(fullName, comparesDates ? storedDate(issued) : QDate(), profession))
             continue;
         const QStringList values = {
             text(regNumber),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -17,6 +18,10 @@ public:
     // whole or a document's value cannot go into a cell, is told in problem
     // (left as it is otherwise).
     static bool write(const QString& path, const QList<QPair<QString, QVariant>>& filters, QString* problem = nullptr);
+
+    // An issue date as stored ("yyyy-MM-dd"), read the way
+    // QDate::fromString(text, "yyyy-MM-dd") reads it, at a fraction of its cost.
+    static QDate storedDate(const QString& text);
 
 private:
     static QString readFailedText();

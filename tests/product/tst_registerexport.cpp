@@ -267,6 +267,68 @@ private slots:
         QVERIFY(panel->isVisible());
     }
 
+    // Which documents a filter exports: a date range takes both of its days
+    // and never a date that is none; a name alone takes its rows whatever
+    // their dates; one date alone is no date filter.
+    void filterSelectsTheRows()
+    {
+        const QList<QPair<QString, QVariant>> documents = {
+            {"Январёв", "2020-01-31"}, {"Начальный", "2020-02-01"}, {"Серединов", "2020-02-15"},
+            {"Конечный", "2020-02-29"}, {"Мартов", "2020-03-01"}, {"Иванов", "2020-02-30"},
+            {"Иванова", "2020-2-15"}, {"Пробелов", "2020-02-10 "}, {"Иванченко", ""},
+            {"Безднев", QVariant()}, {"Иванищев", "2020-02-10"},
+        };
+        for (const auto& [surname, issued] : documents)
+            QVERIFY(insertDocument({{"isTemplate", 0}, {"fio1", surname}, {"issueDate", issued}}) > 0);
+        const auto filter = [](const QString& fio, const QDate& from, const QDate& to) {
+            QList<QPair<QString, QVariant>> list;
+            if (from.isValid())
+                list.append({"dateFrom", from});
+            if (to.isValid())
+                list.append({"dateTo", to});
+            return list << qMakePair(QStringLiteral("fio"), QVariant(fio)) << qMakePair(QStringLiteral("prof"), QVariant(QString()));
+        };
+        const QDate first(2020, 2, 1), last(2020, 2, 29);
+        const QList<std::pair<QList<QPair<QString, QVariant>>, QString>> cases = {
+            {filter({}, first, last), "Начальный Серединов Конечный Иванищев"},
+            {filter({}, last, last), "Конечный"},
+            {filter({}, QDate(2020, 1, 31), QDate(2020, 1, 31)), "Январёв"},
+            {filter("иван", {}, {}), "Иванов Иванова Иванченко Иванищев"},
+            {filter("иван", first, last), "Иванищев"},
+            {filter({}, first, {}), "Январёв Начальный Серединов Конечный Мартов Иванов Иванова Пробелов Иванченко Безднев Иванищев"},
+        };
+        QTemporaryDir dir;
+        const QString path = dir.filePath("filtered.xlsx");
+        for (const auto& [list, expected] : cases) {
+            QVERIFY(RegisterExport::write(path, list));
+            const QMap<QString, QString> cells = XlsxFile::cells(path);
+            QStringList surnames;
+            for (int row = 2; cells.contains(QString("C%1").arg(row)); ++row)
+                surnames << cells.value(QString("C%1").arg(row)).trimmed();
+            QCOMPARE(surnames.join(' '), expected);
+        }
+    }
+
+    // The stored date read without the format parser, and yet as it reads
+    // them: every day, month and year at and beyond their limits, and texts
+    // that only look like dates.
+    void storedDatesReadAsTheFormatParserReadsThem()
+    {
+        QStringList texts = {"", " 2020-02-10", "2020-02-10 ", "2020-2-15", "2020-02-5", "+2020-02-1", "20200-02-10",
+                             "2020-02-1x", "2020/02/10", "2020-02-010", "٢٠٢٠-02-10", "２０２０-02-10", "-020-02-10"};
+        for (int year : {0, 1, 99, 1752, 1900, 2000, 2020, 2100, 9999})
+            for (int month = 0; month <= 13; ++month)
+                for (int day = 0; day <= 32; ++day)
+                    texts << QString::asprintf("%04d-%02d-%02d", year, month, day);
+        int valid = 0;
+        for (const QString& text : qAsConst(texts)) {
+            const QDate parsed = QDate::fromString(text, "yyyy-MM-dd");
+            QCOMPARE(text + ' ' + RegisterExport::storedDate(text).toString(Qt::ISODate), text + ' ' + parsed.toString(Qt::ISODate));
+            valid += parsed.isValid() ? 1 : 0;
+        }
+        QCOMPARE(valid, 3 * 366 + 5 * 365); // 1752, 2000 and 2020 are leap years; there is no year 0
+    }
+
     // A damaged page in the documents' table: the register says it is
     // incomplete, and the export writes nothing, opens nothing and says why;
     // a workbook already at the path stays as it was.
