@@ -37,6 +37,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(documentsTable, &DocumentsTableAbstract::unselect, this, [this] { onUpdateIcons(0); });
     // A reload empties the selection without a selectionChanged signal.
     connect(documentsTable, &DocumentsTableAbstract::reselected, this, &MainWindow::onSelectionChanged);
+    connect(documentsTable, &DocumentsTableAbstract::readFailed, this, &MainWindow::onRegisterReadFailed);
 
     filterDock = new FilterDockWidget(nullptr);
     filterDock->setFixedWidth(filterDock->width());
@@ -67,6 +68,9 @@ MainWindow::MainWindow(QWidget* parent)
     QCoreApplication::processEvents();
     ui->actionFilter->setChecked(true);
     onUpdateIcons(0);
+    // The register's first load ran before it was connected.
+    if (!documentsTable->loadProblem().isEmpty())
+        onRegisterReadFailed(documentsTable->loadProblem());
 }
 
 MainWindow::~MainWindow()
@@ -95,6 +99,11 @@ void MainWindow::onSelectionChanged()
     if (documentsTable && documentsTable->tableModel() && documentsTable->tableModel()->rowCount() > 0)
         count = documentsTable->selectedVisibleRows().size();
     onUpdateIcons(count);
+}
+
+void MainWindow::onRegisterReadFailed(const QString& text)
+{
+    emit engine->error(text, QStringLiteral("Ошибка"));
 }
 
 void MainWindow::onUpdateIcons(int selectedCount)

@@ -56,6 +56,7 @@ private slots:
 
 private:
     void onSelectionChanged();
+    void onRegisterReadFailed(const QString& text);
     DocumentEditDialog* newDocumentEditDialog();
 
     Ui::MainWindow* ui = nullptr;

@@ -6,6 +6,7 @@
 #include "product/XlsxDocument.h"
 
 #include <QDate>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -42,14 +43,40 @@ QString RegisterExport::tooLongText(const QString& fullName, const QString& regN
         .arg(QXlsx::Document::MaxTextLength);
 }
 
+QDate RegisterExport::storedDate(const QString& text)
+{
+    // Dates are stored as "yyyy-MM-dd": read the digits where they stand.
+    // Other texts, empty ones aside, go through the format parser, which is
+    // slow (it consults the time zone) but decides them as it always has.
+    if (text.isEmpty())
+        return QDate();
+    if (text.size() == 10 && text.at(4) == QLatin1Char('-') && text.at(7) == QLatin1Char('-')) {
+        int digits[8];
+        int count = 0;
+        for (int i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+            const ushort c = text.at(i).unicode();
+            if (c < '0' || c > '9')
+                break;
+            digits[count++] = c - '0';
+        }
+        // A part out of range (month 13, 30 February, year 0) makes the date
+        // invalid, as the parser's answer is.
+        if (count == 8)
+            return QDate(digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3], digits[4] * 10 + digits[5],
+                         digits[6] * 10 + digits[7]);
+    }
+    return QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+}
+
+QString RegisterExport::readFailedText()
+{
+    return QStringLiteral("Не удалось прочитать документы из базы данных: файл базы данных повреждён или недоступен. "
+                          "Книга не сохранена.");
+}
+
 bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVariant>>& filters, QString* problem)
 {
     QXlsx::Document xlsx;
-    const QStringList titles = headers();
-    for (int column = 0; column < titles.size(); ++column)
-        xlsx.write(1, column + 1, titles.at(column));
-
-    // The headers above keep the plain look; the data rows take this one.
     xlsx.setColumnWidth(1, 1, 4);
     xlsx.setColumnWidth(2, 10, 20);
     xlsx.setRowHeight(1, 1, 70);
@@ -60,13 +87,22 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
     format.setVerticalAlignment(QXlsx::Format::AlignVCenter);
     xlsx.setColumnFormat(1, 10, format);
 
+    // Written after the column format, so that the long headers wrap within
+    // the row's 70 points rather than run off in the plain look.
+    const QStringList titles = headers();
+    for (int column = 0; column < titles.size(); ++column)
+        xlsx.write(1, column + 1, titles.at(column));
+
     // Read once, front to back: a scrollable query would keep every row in memory.
     QSqlQuery query;
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT * FROM SpoDocuments WHERE isTemplate = 0;"));
     // An unreadable register must not pass for an empty one.
-    if (!Database::execQuery(query))
+    if (!Database::execQuery(query)) {
+        if (problem)
+            *problem = readFailedText();
         return false;
+    }
     const QSqlRecord record = query.record();
     const auto columnOf = [&record](const char* name) { return record.indexOf(QLatin1String(name)); };
     const int regNumber = columnOf("regNumber");
@@ -88,13 +124,13 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
 
     const DocumentFilter filter(filters);
     const bool active = filter.isActive();
-    const QString dateFormat = QStringLiteral("yyyy-MM-dd");
+    const bool comparesDates = filter.comparesDates();
     int sheetRow = 2;
     while (query.next()) {
         const QString fullName = text(fio1) + blank + text(fio2) + blank + text(fio3);
         const QString issued = text(issueDate);
         const QString profession = text(professionName);
-        if (active && !filter.matches(fullName, QDate::fromString(issued, dateFormat), profession))
+        if (active && !filter.matches(fullName, comparesDates ? storedDate(issued) : QDate(), profession))
             continue;
         const QStringList values = {
             text(regNumber),
@@ -116,6 +152,15 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
             xlsx.write(sheetRow, column, values.at(i));
         }
         ++sheetRow;
+    }
+    // A read error ends the loop as the last row would: the rows written so
+    // far must not be saved as if they were the whole register.
+    if (query.lastError().isValid()) {
+        VLOG << "export stopped: register read failed after" << sheetRow - 2 << "rows written:"
+             << query.lastError().text();
+        if (problem)
+            *problem = readFailedText();
+        return false;
     }
     return xlsx.saveAs(path);
 }

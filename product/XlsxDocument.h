@@ -32,7 +32,10 @@ public:
     Document& operator=(const Document&) = delete;
 
     // A cell written with an empty format takes its column's format as it is
-    // at this moment. Numbers are written as numbers, anything else as text.
+    // at this moment, or the sheet's default look when the column has none:
+    // a spreadsheet program shows a written cell in its own format only, so
+    // set a column's format before writing the cells that should have it.
+    // Numbers are written as numbers, anything else as text.
     bool write(const CellReference& cell, const QVariant& value, const Format& format = Format());
     bool write(int row, int column, const QVariant& value, const Format& format = Format());
 
@@ -68,7 +71,7 @@ private:
     QByteArray m_tempDir;
     lxw_workbook* m_workbook = nullptr;
     lxw_worksheet* m_sheet = nullptr;
-    lxw_format* m_plainFormat = nullptr; // the sheet's default look
+    lxw_format* m_plainFormat = nullptr; // the sheet's default look, for columns without a format
     QHash<QString, lxw_format*> m_formats;
     QMap<int, Column> m_columns;
     QMap<int, double> m_rowHeights;

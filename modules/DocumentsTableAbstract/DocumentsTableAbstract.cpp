@@ -1,6 +1,7 @@
 #include "modules/DocumentsTableAbstract/DocumentsTableAbstract.h"
 
 #include "engine/Database.h"
+#include "engine/MessageLog.h"
 #include "engine/WidgetUtilities.h"
 #include "modules/DocumentsTableAbstract/SqlSavepoint.h"
 #include "modules/PrintDialog/PrintDialog.h"
@@ -10,6 +11,8 @@
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QSqlTableModel>
 
 DocumentsTableAbstract::DocumentsTableAbstract(QWidget* parent)
@@ -54,7 +57,7 @@ void DocumentsTableAbstract::setupModel()
     // that switching it on does not select everything a second time.
     model->setSort(horizontalHeader()->sortIndicatorSection(), horizontalHeader()->sortIndicatorOrder());
     model->select();
-    fetchAllRows();
+    const bool whole = fetchAllRows();
     setSortingEnabled(true);
     setModel(model);
     // Connected after setModel so that the view has dropped its old rows before
@@ -67,25 +70,46 @@ void DocumentsTableAbstract::setupModel()
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     resizeColumnsToContents();
+    // Usually from a constructor, before anyone listens: loadProblem() keeps it.
+    if (!whole)
+        emit readFailed(m_loadProblem);
 }
 
-void DocumentsTableAbstract::fetchAllRows()
+bool DocumentsTableAbstract::fetchAllRows()
 {
     if (!model)
-        return;
+        return true;
     // SQLite reports no result size, so the model reads 256 rows at a time.
     while (model->canFetchMore())
         model->fetchMore();
+
+    // A failed fetch looks to the model like the end of the rows: only the
+    // query knows (a damaged page in the middle of the table, say).
+    QSqlError error = model->lastError();
+    if (!error.isValid())
+        error = model->query().lastError();
+    if (!error.isValid()) {
+        m_loadProblem.clear();
+        return true;
+    }
+    VLOG << "register read stopped after" << model->rowCount() << "rows:" << error.text() << model->query().lastQuery();
+    m_loadProblem = QStringLiteral("Не удалось прочитать список документов полностью: файл базы данных повреждён "
+                                   "или недоступен.\nПоказаны только прочитанные документы (%1), список неполон.\n"
+                                   "Восстановите базу данных из резервной копии.")
+                        .arg(model->rowCount());
+    return false;
 }
 
 void DocumentsTableAbstract::onModelReset()
 {
-    fetchAllRows();
+    const bool whole = fetchAllRows();
     // A reset may bring back the key column (new header sections).
     setColumnHidden(0, true);
     reapplyFilter();
     // The reset emptied the selection without telling anyone.
     emit unselect();
+    if (!whole)
+        emit readFailed(m_loadProblem);
 }
 
 void DocumentsTableAbstract::reapplyFilter()

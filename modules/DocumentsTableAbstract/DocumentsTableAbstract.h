@@ -20,7 +20,8 @@ class QMenu;
 //
 // Every row of the model is loaded after each select and sort, and the
 // product's filter is applied again afterwards, so the hidden rows always
-// follow the documents rather than row numbers.
+// follow the documents rather than row numbers. A load that stops at a read
+// error keeps the rows read so far and says so (readFailed, loadProblem).
 class DocumentsTableAbstract : public QTableView
 {
     Q_OBJECT
@@ -30,6 +31,10 @@ public:
     ~DocumentsTableAbstract() override;
 
     QSqlTableModel* tableModel() const { return model; }
+
+    // Empty when the last load read every row; otherwise the user's text
+    // saying that the list shown is incomplete (also sent with readFailed).
+    QString loadProblem() const { return m_loadProblem; }
 
     // The selected rows the user can see (a filtered-out row may still be
     // selected by "Выделить всё"), in the order selectedRows(0) gives them.
@@ -62,6 +67,9 @@ signals:
     void documentPrint(ReportList::ReportType type, int sqlDocId, bool printBackground);
     void unselect();
     void reselected();
+    // A load (a select, a sort, a reload after a change) stopped at a read
+    // error: the rows shown are only those read before it.
+    void readFailed(const QString& text);
 
 public slots:
     void updateData();
@@ -82,8 +90,9 @@ protected:
     virtual void reapplyFilter();
     // Enables the context actions for a click at pos (viewport coordinates).
     void prepareContextMenu(const QPoint& pos);
-    // Reads every row the model has not fetched yet.
-    void fetchAllRows();
+    // Reads every row the model has not fetched yet; false (logged, and
+    // kept in loadProblem) when the select or a fetch failed on the way.
+    bool fetchAllRows();
 
     QPointer<QSqlTableModel> model;
     QMenu* contextMenu = nullptr;
@@ -91,4 +100,6 @@ protected:
 private:
     void onModelReset();
     int documentIdAt(int row) const;
+
+    QString m_loadProblem;
 };

@@ -24,7 +24,9 @@ bool DocumentFilter::isActive() const
 
 bool DocumentFilter::matches(const QString& fio, const QDate& issueDate, const QString& profession) const
 {
-    return matchesFolded(folded(fio), issueDate, folded(profession));
+    // Only the texts a criterion compares are worth folding.
+    return matchesFolded(comparesFio() ? folded(fio) : QString(), issueDate,
+                         comparesProfession() ? folded(profession) : QString());
 }
 
 bool DocumentFilter::matchesFolded(const QString& foldedFio, const QDate& issueDate,

@@ -1,3 +1,4 @@
+#include "engine/Database.h"
 #include "engine/ReportList.h"
 #include "modules/FilterDockWidgetAbstract/DocumentFilter.h"
 #include "modules/PrintDialog/PrintDialog.h"
@@ -8,8 +9,10 @@
 #include "support/TestEnvironment.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QListWidget>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlTableModel>
 
@@ -221,6 +224,50 @@ private slots:
         QCOMPARE(column(DocumentsTable::copyDocumentRecord(unnamed), "fio1").toString(), QStringLiteral("КОПИЯ "));
         // No such row: nothing is added, and no earlier row's id comes back.
         QCOMPARE(DocumentsTable::copyDocumentRecord(unnamed + 100), 0);
+    }
+
+    // One page of the documents' table unreadable, as on a failing disk: every
+    // load (the first, a sort, the reloads after a copy and a delete) keeps
+    // the rows read before the error, logs it and says the list is incomplete.
+    void readErrorLeavesTheListMarkedIncomplete()
+    {
+        int newest = 0;
+        for (int i = 1; i <= 50; ++i)
+            QVERIFY((newest = addDocument(QString("Фамилия%1").arg(i))) > 0);
+        const auto fresh = qScopeGuard([] { resetDataDir(); }); // for the tests after this one
+        QVERIFY(damageTable("SpoDocuments"));
+        QVERIFY(Database::init(true));
+        const QRegularExpression logged("register read stopped after \\d+ rows: \"database disk image is malformed");
+        QTest::ignoreMessage(QtDebugMsg, logged);
+        DocumentsTable table;
+        QSignalSpy failed(&table, &DocumentsTableAbstract::readFailed);
+        const int read = table.tableModel()->rowCount();
+        QVERIFY2(read > 0 && read < 50, qPrintable(QString::number(read)));
+        const QString text = "Не удалось прочитать список документов полностью: файл базы данных повреждён или "
+                             "недоступен.\nПоказаны только прочитанные документы (%1), список неполон.\n"
+                             "Восстановите базу данных из резервной копии.";
+        QCOMPARE(table.loadProblem(), text.arg(read));
+
+        // The newest document lies before the damage in the register's order.
+        QCOMPARE(table.tableModel()->index(0, 0).data().toInt(), newest);
+        for (int i = 0; i < 3; ++i)
+            QTest::ignoreMessage(QtDebugMsg, logged);
+        // As a click on a header sorts (sortByColumn would select twice).
+        table.horizontalHeader()->setSortIndicator(1, Qt::AscendingOrder);
+        table.horizontalHeader()->setSortIndicator(0, Qt::DescendingOrder);
+        selectDocuments(table, {newest});
+        table.onCopyRecordAction();
+        QCOMPARE(failed.count(), 3);
+        QCOMPARE(failed.first().value(0).toString(), text.arg(0)); // a sort reads every row before the first
+        QCOMPARE(failed.last().value(0).toString(), text.arg(read + 1));
+        ModalAnswerer answerer;
+        QTest::ignoreMessage(QtDebugMsg, logged);
+        selectDocuments(table, {newest + 1});
+        table.onDeleteAction();
+        QCOMPARE(answerer.texts(), QStringList{"Вы уверены, что хотите удалить выделеннный документ?"});
+        QCOMPARE(failed.count(), 4);
+        QCOMPARE(table.loadProblem(), text.arg(read));
+        QCOMPARE(table.tableModel()->index(0, 0).data().toInt(), newest);
     }
 
     // Row actions need a selected row, whatever the current cell; the menu says so.

@@ -16,6 +16,7 @@
 #include "support/UrlCatcher.h"
 
 #include <QListWidget>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSqlTableModel>
 #include <QStandardPaths>
@@ -122,6 +123,42 @@ private slots:
         answerer.clear();
         QVERIFY(!window->saveDatabaseBackup() && !window->loadDatabaseBackup());
         QCOMPARE(answerer.handledCount(), 0);
+    }
+
+    // Documents the register cannot read: said when the window opens and at
+    // each reload, here the one after a cancelled restore; restoring a good
+    // copy brings the whole list back and the complaint ends.
+    void unreadableRegisterReportedUntilRestored()
+    {
+        for (int i = 0; i < 49; ++i)
+            QVERIFY(insertDocument(fullDocument()) > 0);
+        QTemporaryDir folder;
+        const QString backup = folder.filePath("good.db");
+        QVERIFY(Database::backup(backup));
+        const auto fresh = qScopeGuard([this] {
+            window.reset();
+            resetDataDir(); // for the tests after this one
+        });
+        QVERIFY(damageTable("SpoDocuments"));
+        QVERIFY(Database::init(true));
+        ModalAnswerer answerer;
+        FileChoiceAnswerer files;
+        open();
+        DocumentsTable* table = window->documentsRegister();
+        const int read = table->tableModel()->rowCount();
+        QVERIFY2(read > 0 && read < 50, qPrintable(QString::number(read)));
+        const QString problem = QString("Не удалось прочитать список документов полностью: файл базы данных повреждён или "
+                                        "недоступен.\nПоказаны только прочитанные документы (%1), список неполон.\n"
+                                        "Восстановите базу данных из резервной копии.").arg(read);
+        QCOMPARE(answerer.titles().value(0) + '|' + answerer.texts().value(0), "Ошибка|" + problem);
+        action("actionLoadDb")->trigger(); // cancelled
+        QCOMPARE(answerer.texts().filter("Не удалось прочитать список документов").size(), 2);
+        files.answer(backup);
+        action("actionLoadDb")->trigger();
+        QCOMPARE(table->tableModel()->rowCount(), 50);
+        QVERIFY(table->loadProblem().isEmpty());
+        QCOMPARE(answerer.texts().filter("Не удалось прочитать список документов").size(), 2);
+        QCOMPARE(answerer.texts().last(), QStringLiteral("Резервная копия успешно загружена."));
     }
 
     // The warning before the editor and its "don't ask again", one chooser at a

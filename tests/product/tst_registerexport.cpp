@@ -2,6 +2,7 @@
 #include "product/DocumentsTable.h"
 #include "product/FilterDockWidget.h"
 #include "product/MainWindow.h"
+#include "product/RegisterExport.h"
 #include "product/XlsxCellReference.h"
 #include "support/DocumentFixtures.h"
 #include "support/FileChoiceAnswerer.h"
@@ -14,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
 
@@ -29,6 +31,47 @@ QString sheetRow(const QMap<QString, QString>& cells, int row)
     for (char column = 'A'; column <= 'J'; ++column)
         values << cells.value(QString(column) + QString::number(row));
     return values.join('|');
+}
+
+// How a spreadsheet program shows a cell, "<font size> <horizontal>
+// <vertical> wrap": the cell's style index in the sheet, looked up in the
+// style sheet's cell formats and fonts. A cell without an index has style 0.
+QString cellLook(const QString& path, const QString& cell)
+{
+    int style = -1;
+    QXmlStreamReader sheet(XlsxFile::part(path, "xl/worksheets/sheet1.xml"));
+    while (!sheet.atEnd() && style < 0) {
+        if (sheet.readNext() == QXmlStreamReader::StartElement && sheet.name() == QLatin1String("c")
+            && sheet.attributes().value("r") == cell)
+            style = sheet.attributes().value("s").toInt();
+    }
+    if (style < 0)
+        return QStringLiteral("no cell");
+    QXmlStreamReader styles(XlsxFile::part(path, "xl/styles.xml"));
+    QStringList fontSizes;
+    QString section;
+    int xf = -1;
+    QString look;
+    while (!styles.atEnd()) {
+        const QXmlStreamReader::TokenType token = styles.readNext();
+        const QString name = styles.name().toString();
+        const auto attribute = [&styles](const char* key) { return styles.attributes().value(key).toString(); };
+        if (token == QXmlStreamReader::EndElement && name == section)
+            section.clear();
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (name == "fonts" || name == "cellXfs")
+            section = name;
+        else if (section == "fonts" && name == "font")
+            fontSizes << QString();
+        else if (section == "fonts" && name == "sz" && !fontSizes.isEmpty())
+            fontSizes.last() = attribute("val");
+        else if (section == "cellXfs" && name == "xf" && ++xf == style)
+            look = fontSizes.value(attribute("fontId").toInt());
+        else if (section == "cellXfs" && name == "alignment" && xf == style)
+            look += ' ' + attribute("horizontal") + ' ' + attribute("vertical") + (attribute("wrapText") == "1" ? " wrap" : "");
+    }
+    return look;
 }
 
 } // namespace
@@ -94,9 +137,9 @@ private slots:
         QVERIFY(sheet.contains("<col min=\"1\" max=\"1\" width=\"4.7109375\""));
         QCOMPARE(sheet.count(QRegularExpression("<col min=\"(\\d+)\" max=\"\\1\" width=\"20.7109375\"")), 9);
         QVERIFY(sheet.contains(QRegularExpression("<row r=\"1\"[^>]* ht=\"70\" customHeight=\"1\"")));
-        // The header row keeps the plain look (no style); the data rows take the columns' one.
-        QCOMPARE(sheet.count(QRegularExpression("<c r=\"[A-J]1\" t=\"s\">")), 10);
-        QVERIFY(sheet.contains("<c r=\"B2\" s=\"1\" t=\"s\">"));
+        // The long headers wrap within that height, centred, like the data.
+        for (const QString cell : {"A1", "B1", "F1", "I1", "J1", "B2", "H4"})
+            QCOMPARE(cell + ' ' + cellLook(path, cell), cell + " 10 center center wrap");
         const QByteArray styles = XlsxFile::part(path, "xl/styles.xml");
         // Under any locale, every number in the package reads as a number.
         const QRegularExpression number("^[-+\\d.,]*\\d[-+\\d.,]*$");
@@ -222,6 +265,108 @@ private slots:
         QVERIFY(!action->isChecked());
         action->setChecked(true);
         QVERIFY(panel->isVisible());
+    }
+
+    // Which documents a filter exports: a date range takes both of its days
+    // and never a date that is none; a name alone takes its rows whatever
+    // their dates; one date alone is no date filter.
+    void filterSelectsTheRows()
+    {
+        const QList<QPair<QString, QVariant>> documents = {
+            {"Январёв", "2020-01-31"}, {"Начальный", "2020-02-01"}, {"Серединов", "2020-02-15"},
+            {"Конечный", "2020-02-29"}, {"Мартов", "2020-03-01"}, {"Иванов", "2020-02-30"},
+            {"Иванова", "2020-2-15"}, {"Пробелов", "2020-02-10 "}, {"Иванченко", ""},
+            {"Безднев", QVariant()}, {"Иванищев", "2020-02-10"},
+        };
+        for (const auto& [surname, issued] : documents)
+            QVERIFY(insertDocument({{"isTemplate", 0}, {"fio1", surname}, {"issueDate", issued}}) > 0);
+        const auto filter = [](const QString& fio, const QDate& from, const QDate& to) {
+            QList<QPair<QString, QVariant>> list;
+            if (from.isValid())
+                list.append({"dateFrom", from});
+            if (to.isValid())
+                list.append({"dateTo", to});
+            return list << qMakePair(QStringLiteral("fio"), QVariant(fio)) << qMakePair(QStringLiteral("prof"), QVariant(QString()));
+        };
+        const QDate first(2020, 2, 1), last(2020, 2, 29);
+        const QList<std::pair<QList<QPair<QString, QVariant>>, QString>> cases = {
+            {filter({}, first, last), "Начальный Серединов Конечный Иванищев"},
+            {filter({}, last, last), "Конечный"},
+            {filter({}, QDate(2020, 1, 31), QDate(2020, 1, 31)), "Январёв"},
+            {filter("иван", {}, {}), "Иванов Иванова Иванченко Иванищев"},
+            {filter("иван", first, last), "Иванищев"},
+            {filter({}, first, {}), "Январёв Начальный Серединов Конечный Мартов Иванов Иванова Пробелов Иванченко Безднев Иванищев"},
+        };
+        QTemporaryDir dir;
+        const QString path = dir.filePath("filtered.xlsx");
+        for (const auto& [list, expected] : cases) {
+            QVERIFY(RegisterExport::write(path, list));
+            const QMap<QString, QString> cells = XlsxFile::cells(path);
+            QStringList surnames;
+            for (int row = 2; cells.contains(QString("C%1").arg(row)); ++row)
+                surnames << cells.value(QString("C%1").arg(row)).trimmed();
+            QCOMPARE(surnames.join(' '), expected);
+        }
+    }
+
+    // The stored date read without the format parser, and yet as it reads
+    // them: every day, month and year at and beyond their limits, and texts
+    // that only look like dates.
+    void storedDatesReadAsTheFormatParserReadsThem()
+    {
+        QStringList texts = {"", " 2020-02-10", "2020-02-10 ", "2020-2-15", "2020-02-5", "+2020-02-1", "20200-02-10",
+                             "2020-02-1x", "2020/02/10", "2020-02-010", "٢٠٢٠-02-10", "２０２０-02-10", "-020-02-10"};
+        for (int year : {0, 1, 99, 1752, 1900, 2000, 2020, 2100, 9999})
+            for (int month = 0; month <= 13; ++month)
+                for (int day = 0; day <= 32; ++day)
+                    texts << QString::asprintf("%04d-%02d-%02d", year, month, day);
+        int valid = 0;
+        for (const QString& text : qAsConst(texts)) {
+            const QDate parsed = QDate::fromString(text, "yyyy-MM-dd");
+            QCOMPARE(text + ' ' + RegisterExport::storedDate(text).toString(Qt::ISODate), text + ' ' + parsed.toString(Qt::ISODate));
+            valid += parsed.isValid() ? 1 : 0;
+        }
+        QCOMPARE(valid, 3 * 366 + 5 * 365); // 1752, 2000 and 2020 are leap years; there is no year 0
+    }
+
+    // A damaged page in the documents' table: the register says it is
+    // incomplete, and the export writes nothing, opens nothing and says why;
+    // a workbook already at the path stays as it was.
+    void unreadableRegisterIsNotExported()
+    {
+        for (int i = 0; i < 50; ++i)
+            QVERIFY(insertDocument(fullDocument()) > 0);
+        const auto fresh = qScopeGuard([this] {
+            window.reset();
+            resetDataDir(); // for the tests after this one
+        });
+        QVERIFY(damageTable("SpoDocuments"));
+        QVERIFY(Database::init(true));
+        Database::userSettings()->setValue(QStringLiteral("VelSpo/askBeforeExport"), false);
+        ModalAnswerer answerer;
+        open();
+        const int read = window->documentsRegister()->tableModel()->rowCount();
+        QVERIFY(read > 0 && read < 50);
+        QCOMPARE(answerer.titles() + answerer.texts(), (QStringList{"Ошибка", window->documentsRegister()->loadProblem()}));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("register.xlsx");
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("an earlier export") > 0);
+        earlier.close();
+        FileChoiceAnswerer files;
+        UrlCatcher catcher;
+        files.answer(path);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("export stopped: register read failed after \\d+ rows written: "
+                                                            "\"database disk image is malformed"));
+        window->exportTo();
+        QCOMPARE(answerer.titles().value(1) + '|' + answerer.texts().value(1),
+                 "Ошибка|Не удалось сохранить файл " + path + ".\nНе удалось прочитать документы из базы данных: файл "
+                 "базы данных повреждён или недоступен. Книга не сохранена.");
+        QVERIFY(catcher.urls.isEmpty());
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("an earlier export"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"register.xlsx"});
     }
 
     void cellNames()
