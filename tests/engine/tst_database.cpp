@@ -211,6 +211,73 @@ private slots:
         QCOMPARE(answerer.handledCount(), 0);
     }
 
+    // Creating the database is all or nothing at any budget of room: every
+    // table, view and index, or the failed-creation box and no file left.
+    void firstStartWithLittleRoom_data()
+    {
+        QTest::addColumn<int>("kilobytes");
+        for (int kilobytes = 16; kilobytes <= 224; kilobytes += 16)
+            QTest::addRow("%d KB", kilobytes) << kilobytes;
+    }
+
+    void firstStartWithLittleRoom()
+    {
+        QFETCH(int, kilobytes);
+        ModalAnswerer answerer;
+        const bool started = [kilobytes] { FileSizeLimit room(rlim_t(kilobytes) * 1024); return Database::init(true); }();
+        if (!started) {
+            QCOMPARE(Database::startupExitCode(), 1);
+            QCOMPARE(answerer.handledCount(), 1);
+            QVERIFY2(answerer.texts().last().contains("Не удалось создать новую базу данных"),
+                     qPrintable(answerer.texts().last()));
+            QCOMPARE(filesInDataDir(), QStringList());
+            return;
+        }
+        QCOMPARE(answerer.handledCount(), 0);
+        QCOMPARE(rows("SELECT type, count(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' GROUP BY type ORDER BY type"),
+                 QStringList({"index|9", "table|9", "view|5"}));
+        QCOMPARE(rows("SELECT count(*) FROM ViewSpoDetails"), QStringList({"0"}));
+    }
+
+    // A good file that cannot be brought up to date for want of room is never
+    // offered for replacement, and no start goes on without the views.
+    void littleRoomAtALaterStart_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("needs a patch") << "old" << "Не удалось обновить структуру базы данных";
+        QTest::newRow("views missing") << "no views" << "Не удалось создать представления базы данных";
+    }
+
+    void littleRoomAtALaterStart()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        if (kind == "old") {
+            QVERIFY(makeSqliteFile(Database::databaseFileName(), oldSchema() << "INSERT INTO SpoDocuments (fio1) VALUES ('Старый')"));
+        } else {
+            QVERIFY(Database::init(true) && exec("INSERT INTO SpoDocuments (fio1) VALUES ('Старый')"));
+            for (const QString& view : rows("SELECT name FROM sqlite_master WHERE type = 'view'"))
+                QVERIFY(exec("DROP VIEW " + view));
+            QVERIFY(exec("VACUUM"));
+            Database::destroy();
+        }
+        const QByteArray before = readBytes(Database::databaseFileName());
+        ModalAnswerer answerer;
+        const bool started = [] { FileSizeLimit onePage(4096); return Database::init(true); }();
+        QVERIFY(!started);
+        QCOMPARE(Database::startupExitCode(), 1);
+        QCOMPARE(answerer.handledCount(), 1);
+        QVERIFY2(answerer.texts().last().contains(text) && answerer.texts().last().contains("нет свободного места"),
+                 qPrintable(answerer.texts().last()));
+        QCOMPARE(readBytes(Database::databaseFileName()), before);
+        QCOMPARE(filesInDataDir(), QStringList{"VelSpo.db"});
+        // With room again it starts with everything.
+        QVERIFY(Database::init(true));
+        QCOMPARE(rows("SELECT fio FROM ViewSpoDocuments"), QStringList({"Старый  "}));
+        QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
+    }
+
     // Code 1 and a box naming the file, or read-only after a box; nothing is written, and a later start works.
     void startWithoutWriteAccess_data()
     {
