@@ -4,6 +4,7 @@
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
 #include "engine/IniMigration.h"
+#include "engine/WidgetUtilities.h"
 
 #include <QApplication>
 #include <QDir>
@@ -163,8 +164,29 @@ void StartupSequence::restartLog()
 
 void StartupSequence::migrateOldData()
 {
-    migrateIniData(Database::dataPath() + QLatin1Char('/') + ProductTypeInfo::applicationName()
-                   + QStringLiteral(".ini"));
+    const QString iniPath =
+        Database::dataPath() + QLatin1Char('/') + ProductTypeInfo::applicationName() + QStringLiteral(".ini");
+    const QString file = QDir::toNativeSeparators(iniPath);
+    switch (migrateIniData(iniPath)) {
+    case IniMigrationResult::NotRemoved:
+        showPlainMessage(nullptr, QMessageBox::Warning, QStringLiteral("Внимание!"),
+                         QStringLiteral("Реквизиты организации перенесены из старого файла настроек %1 в базу данных, "
+                                        "но удалить их из этого файла не удалось (возможно, на диске нет свободного "
+                                        "места).\n\nПеренос больше не повторится: реквизиты, которые вы сохраните "
+                                        "в окне «Настройки», значения из этого файла не заменят.")
+                             .arg(file));
+        break;
+    case IniMigrationResult::NotStored:
+        showPlainMessage(nullptr, QMessageBox::Warning, QStringLiteral("Внимание!"),
+                         QStringLiteral("Не удалось перенести реквизиты организации из старого файла настроек %1 "
+                                        "в базу данных (возможно, на диске нет свободного места).\n"
+                                        "Файл оставлен как есть; перенос будет повторён при следующем запуске.")
+                             .arg(file));
+        break;
+    case IniMigrationResult::NothingToMove:
+    case IniMigrationResult::Moved:
+        break;
+    }
 }
 
 void StartupSequence::createMainWindow()

@@ -465,6 +465,41 @@ private slots:
     }
 
 
+    // Too little room to rewrite the INI file: the move is recorded in the
+    // database and reported, and the keys left in the file never replace a
+    // requisite the user saves afterwards, at any later start.
+    void iniRewriteRefusedNeverReplacesLaterSaves()
+    {
+        QVERIFY(Database::init(true));
+        const QString ini = dataFile("VelSpo.ini");
+        const qint64 databaseSize = QFileInfo(Database::databaseFileName()).size();
+        // Other keys of the old program make the rewritten file larger than the room left.
+        const QByteArray other = "[Other]\nkept=" + QByteArray(databaseSize + 512 * 1024, 'x') + "\n";
+        QVERIFY(writeBytes(ini, "[Data]\nCity=Тверь\nBoss_1=Петров\n" + other));
+        const IniMigrationResult first = [&] {
+            FileSizeLimit room(rlim_t(databaseSize) + 128 * 1024);
+            return migrateIniData(ini);
+        }();
+        QCOMPARE(int(first), int(IniMigrationResult::NotRemoved));
+        QCOMPARE(rows("SELECT Name, Value FROM Variables ORDER BY Name"), QStringList({"Boss_1|Петров", "City|Тверь"}));
+        QVERIFY(readBytes(ini).startsWith("[Data]\nCity=Тверь"));
+
+        // Saved in "Настройки", then two restarts: the first one still without room.
+        QVERIFY(Database::setVariable("City", "Москва"));
+        for (const bool room : {false, true}) {
+            Database::destroy();
+            QVERIFY(Database::init(true));
+            const IniMigrationResult later = [&] {
+                FileSizeLimit limit(room ? RLIM_INFINITY : rlim_t(databaseSize) + 128 * 1024);
+                return migrateIniData(ini);
+            }();
+            QCOMPARE(rows("SELECT Name, Value FROM Variables ORDER BY Name"), QStringList({"Boss_1|Петров", "City|Москва"}));
+            QCOMPARE(int(later), int(room ? IniMigrationResult::Moved : IniMigrationResult::NothingToMove));
+        }
+        // With room the keys finally leave the file; the rest stays.
+        QCOMPARE(QSettings(ini, QSettings::IniFormat).allKeys(), QStringList({"Other/kept"}));
+    }
+
     // The live file, the chosen one and its folder stay as they were.
     void refusedOrFailedCopyChangesNothing_data()
     {
