@@ -395,14 +395,14 @@ QStringList Database::mostFrequentValues(const QString& table, const QString& fi
 
 // ---------------------------------------------------------------- backup, restore and structure
 
-bool Database::backup(const QString& target)
+bool Database::backup(const QString& target, bool* damaged)
 {
-    return DatabaseBackup::backup(target);
+    return DatabaseBackup::backup(target, damaged);
 }
 
-bool Database::restore(const QString& source, QString* reason)
+bool Database::restore(const QString& source, QString* reason, QString* keptCopy)
 {
-    return DatabaseBackup::restore(source, reason);
+    return DatabaseBackup::restore(source, reason, keptCopy);
 }
 
 bool Database::checkDbStructure(const QString& path, bool readOnly)

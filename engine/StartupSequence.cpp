@@ -1,6 +1,7 @@
 #include "engine/StartupSequence.h"
 
 #include "engine/Database.h"
+#include "engine/DatabaseBackup.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
 #include "engine/IniMigration.h"
@@ -58,6 +59,7 @@ int StartupSequence::run(int& argc, char** argv)
     }
 
     showSplash();
+    removeStaleRestoreFiles();
     if (!openDatabase()) {
         // The user declined the repair, or there is no usable database.
         const int code = Database::startupExitCode();
@@ -147,6 +149,12 @@ void StartupSequence::showSplash()
     m_splash->show();
     QCoreApplication::processEvents();
     m_splash->showMessage(splashMessage(), Qt::AlignHCenter | Qt::AlignBottom, Qt::black);
+}
+
+// A restore that was killed leaves its full-size copy beside the database.
+void StartupSequence::removeStaleRestoreFiles()
+{
+    DatabaseBackup::removeStaleRestoreFiles(Database::dataPath());
 }
 
 bool StartupSequence::openDatabase()

@@ -12,10 +12,31 @@
 #include <QSqlTableModel>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <dlfcn.h>
 #include <unistd.h>
 
 using namespace DatabaseFixtures;
 using namespace DocumentFixtures;
+
+namespace {
+
+// The file whose replacement rename() refuses while set, as a failing file system would.
+QByteArray g_refusedRenameTarget;
+
+} // namespace
+
+// Stands in for the C library's rename() in this test program.
+extern "C" int rename(const char* from, const char* to) noexcept
+{
+    if (!g_refusedRenameTarget.isEmpty() && g_refusedRenameTarget == to) {
+        errno = EIO;
+        return -1;
+    }
+    using Rename = int (*)(const char*, const char*);
+    static const auto next = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
+    return next(from, to);
+}
 
 namespace {
 
@@ -589,6 +610,31 @@ private slots:
         QCOMPARE(QFile::permissions(Database::databaseFileName()) & (shared | QFile::ExeOwner), shared);
         // The chosen file stays, and nothing else was left beside it.
         QCOMPARE(QDir(outside.path()).entryList(QDir::Files), QStringList({"saved.db"}));
+        checkLive();
+    }
+
+    // The checked copy cannot be put in place of the database: reported, and
+    // the database as it was, open, with nothing left beside it.
+    void failedSwapIsReportedAndChangesNothing()
+    {
+        QVERIFY(openLive());
+        QTemporaryDir outside;
+        const QString saved = outside.filePath("saved.db");
+        QVERIFY(Database::backup(saved));
+        QVERIFY(exec("INSERT INTO SpoDocuments (spoId, fio1) VALUES (2, 'Новый')"));
+        const QString live = Database::databaseFileName();
+        const QByteArray liveBefore = readBytes(live);
+        g_refusedRenameTarget = QFile::encodeName(live);
+        QString reason, kept;
+        const bool restored = Database::restore(saved, &reason, &kept);
+        g_refusedRenameTarget.clear();
+        QVERIFY(!restored);
+        QVERIFY2(reason.startsWith("Не удалось заменить файл базы данных " + live + ": ")
+                     && reason.endsWith(".\nТекущая база данных не изменена."),
+                 qPrintable(reason));
+        QCOMPARE(kept, QString());
+        QCOMPARE(readBytes(live), liveBefore);
+        QCOMPARE(rows("SELECT fio1 FROM SpoDocuments ORDER BY spoId"), QStringList({"Живой", "Новый"}));
         checkLive();
     }
 

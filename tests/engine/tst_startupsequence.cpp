@@ -13,6 +13,9 @@
 #include <QSettings>
 #include <QSplashScreen>
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <cstdio>
 
 using DatabaseFixtures::readBytes;
@@ -78,7 +81,7 @@ int run(const QString& mode, int& argc, char** argv)
     };
     hooks.createMainWindow = [mode]() -> std::unique_ptr<QWidget> {
         say("STEP", "mainWindow");
-        if (mode == QLatin1String("little-room")) {
+        if (mode == QLatin1String("little-room") || mode == QLatin1String("quick")) {
             auto window = std::make_unique<QMainWindow>();
             QTimer::singleShot(0, window.get(), [] { QCoreApplication::exit(7); });
             return window;
@@ -230,6 +233,32 @@ private slots:
                      && box.contains("удалить их из этого файла не удалось") && box.contains("значения из этого файла не заменят"),
                  qPrintable(box));
         QCOMPARE(readBytes(data.filePath("VelSpo.ini")), ini);
+    }
+
+    // What a killed restore left is removed at the next start; a copy that a
+    // restore still running elsewhere holds, and every other name, stay.
+    void staleRestoreCopiesRemoved()
+    {
+        QTemporaryDir data;
+        const QStringList kept{"Other-restore-AbCdEf.db", "VelSpo-restore-AbCdE.db", "VelSpo-restore-AbCdEf.db.bak",
+                               "VelSpo-restore-Ab-dEf.db", "VelSpo-restore-HeLdBy.db", "VelSpo-restore-LiNkEd.db",
+                               "velspo-restore-AbCdEf.db"};
+        for (const QString& name : kept + QStringList{"VelSpo-restore-AbCdEf.db", "VelSpo-restore-QwErTy.db"})
+            QVERIFY(name == "VelSpo-restore-LiNkEd.db" || writeBytes(data.filePath(name), QByteArray(64 * 1024, 'd')));
+        QTemporaryDir elsewhere;
+        QVERIFY(writeBytes(elsewhere.filePath("target.db"), "keep"));
+        QVERIFY(QFile::link(elsewhere.filePath("target.db"), data.filePath("VelSpo-restore-LiNkEd.db")));
+        // Another instance's restore at work.
+        const int held = ::open(QFile::encodeName(data.filePath("VelSpo-restore-HeLdBy.db")).constData(), O_RDONLY);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+
+        const ChildResult child = runChild(QStringLiteral("quick"), data.path());
+        ::close(held);
+        QVERIFY2(child.exitCode == 7, qPrintable(child.output));
+        QStringList expected = kept + QStringList{"VelSpo.db"};
+        expected.sort();
+        QCOMPARE(QDir(data.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name), expected);
+        QCOMPARE(readBytes(elsewhere.filePath("target.db")), QByteArray("keep"));
     }
 
     // The start stops before the window; the data file and the old log stay as they were.
