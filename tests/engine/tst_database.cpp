@@ -237,24 +237,33 @@ private slots:
     void firstStartWithLittleRoom_data()
     {
         QTest::addColumn<int>("kilobytes");
-        for (int kilobytes = 16; kilobytes <= 224; kilobytes += 16)
-            QTest::addRow("%d KB", kilobytes) << kilobytes;
+        QTest::addColumn<bool>("repair");
+        for (const bool repair : {false, true}) {
+            for (int kilobytes = 16; kilobytes <= 224; kilobytes += 16)
+                QTest::addRow("%s, %d KB", repair ? "repair" : "first start", kilobytes) << kilobytes << repair;
+        }
     }
 
     void firstStartWithLittleRoom()
     {
         QFETCH(int, kilobytes);
+        QFETCH(bool, repair);
+        if (repair)
+            QVERIFY(makeSqliteFile(Database::databaseFileName(), wrongSchema));
         ModalAnswerer answerer;
+        answerer.answer(QMessageBox::Ok);
         const bool started = [kilobytes] { FileSizeLimit room(rlim_t(kilobytes) * 1024); return Database::init(true); }();
+        // The file of the wrong structure is kept aside either way.
+        QCOMPARE(backupFiles().size(), int(repair));
         if (!started) {
             QCOMPARE(Database::startupExitCode(), 1);
-            QCOMPARE(answerer.handledCount(), 1);
+            QCOMPARE(answerer.handledCount(), 1 + int(repair));
             QVERIFY2(answerer.texts().last().contains("Не удалось создать новую базу данных"),
                      qPrintable(answerer.texts().last()));
-            QCOMPARE(filesInDataDir(), QStringList());
+            QCOMPARE(filesInDataDir(), backupFiles());
             return;
         }
-        QCOMPARE(answerer.handledCount(), 0);
+        QCOMPARE(answerer.handledCount(), int(repair));
         QCOMPARE(rows("SELECT type, count(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' GROUP BY type ORDER BY type"),
                  QStringList({"index|9", "table|9", "view|5"}));
         QCOMPARE(rows("SELECT count(*) FROM ViewSpoDetails"), QStringList({"0"}));
