@@ -246,8 +246,6 @@ bool DatabaseBackup::restore(const QString& source, QString* reason, QString* ke
     bool swapped = false;
     if (QFileInfo::exists(live) && (kept.isEmpty() || !QFile::copy(live, kept))) {
         VLOG << "Database::restore(" << source << ") cant keep a copy of the database" << kept;
-        if (!kept.isEmpty())
-            QFile::remove(kept); // a cut-off copy
         refuse(QStringLiteral("Не удалось сохранить копию текущей базы данных в папке %1.")
                    .arg(QDir::toNativeSeparators(dataDir)));
     } else {
