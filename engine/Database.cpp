@@ -103,7 +103,16 @@ Database::Database(bool checkStructure)
         return;
     }
 
-    if (checkStructure && !checkDbStructure(fileName)) {
+    const DatabaseSchema::FileCheck check =
+        checkStructure ? DatabaseSchema::checkFile(fileName, false) : DatabaseSchema::FileCheck::Passed;
+    if (check == DatabaseSchema::FileCheck::NotWritten) {
+        // A good file that could not be brought up to date is no reason to replace it.
+        reportOpenFailure(QStringLiteral("Не удалось обновить структуру базы данных.\n"
+                                         "Возможно, на диске нет свободного места. Освободите место и запустите "
+                                         "программу снова."));
+        return;
+    }
+    if (check == DatabaseSchema::FileCheck::WrongStructure) {
         const QFileInfo info(fileName);
         if (info.exists() && info.size() > 0) {
             QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Внимание!"),
@@ -126,10 +135,21 @@ Database::Database(bool checkStructure)
         reportOpenFailure(m_db.lastError().text());
         return;
     }
-    m_state = State::Open;
+    // The views are made anew at every start; when that fails the old ones
+    // stay, and only a database left without them cannot be worked with.
     DatabaseSchema schema(m_db);
-    schema.rebuildViews();
+    if (!schema.rebuildViews() && !schema.hasViews()) {
+        const QString error = schema.lastError();
+        m_db.close();
+        reportOpenFailure(QStringLiteral("Не удалось создать представления базы данных: %1.\n"
+                                         "Возможно, на диске нет свободного места. Освободите место и запустите "
+                                         "программу снова.")
+                              .arg(error));
+        return;
+    }
+    // Only speed depends on the indexes; the next start tries again.
     schema.createDetailIndexes();
+    m_state = State::Open;
 }
 
 Database::~Database()
@@ -375,19 +395,19 @@ QStringList Database::mostFrequentValues(const QString& table, const QString& fi
 
 // ---------------------------------------------------------------- backup, restore and structure
 
-bool Database::backup(const QString& target)
+bool Database::backup(const QString& target, bool* damaged)
 {
-    return DatabaseBackup::backup(target);
+    return DatabaseBackup::backup(target, damaged);
 }
 
-bool Database::restore(const QString& source, QString* reason)
+bool Database::restore(const QString& source, QString* reason, QString* keptCopy)
 {
-    return DatabaseBackup::restore(source, reason);
+    return DatabaseBackup::restore(source, reason, keptCopy);
 }
 
 bool Database::checkDbStructure(const QString& path, bool readOnly)
 {
-    return DatabaseSchema::checkFile(path, readOnly);
+    return DatabaseSchema::checkFile(path, readOnly) == DatabaseSchema::FileCheck::Passed;
 }
 
 void Database::applyPatch()

@@ -47,11 +47,13 @@ public:
     static QStringList mostFrequentValues(const QString& table, const QStringList& fields, int limit);
     static QStringList mostFrequentValues(const QString& table, const QString& field, int limit);
 
-    static bool backup(const QString& target);
-    // A file of the wrong structure or with damaged pages is refused and the
-    // database left as it was; reason (when given) then says why, for the
-    // user. Before the swap the database is kept as a dated copy beside it.
-    static bool restore(const QString& source, QString* reason = nullptr);
+    // A damaged database is copied too; damaged (when given) then tells so.
+    static bool backup(const QString& target, bool* damaged = nullptr);
+    // A file of the wrong structure or with damaged pages, or one that cannot
+    // be put in place, is refused and the database left as it was; reason
+    // (when given) then says why, for the user. Before the swap the database
+    // is kept as a dated copy beside it, named in keptCopy.
+    static bool restore(const QString& source, QString* reason = nullptr, QString* keptCopy = nullptr);
     // Patches and checks the file inside one transaction on a connection of its
     // own; the patch is kept only when the check passes. Without write access
     // (readOnly) the patch cannot be kept, so only a file that needs none passes.

@@ -1,6 +1,7 @@
 #include "engine/DatabaseBackup.h"
 
 #include "engine/Database.h"
+#include "engine/DatabaseIntegrity.h"
 #include "engine/DatabaseSchema.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -19,6 +21,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,34 +67,43 @@ bool copyInto(const QString& source, QIODevice* out, QString* error)
     return true;
 }
 
-// SQLite's own check of every page: a file can hold the right tables and still
-// have damaged rows that only show when they are read.
-bool passesIntegrityCheck(const QString& path)
+// The name of the temporary copy a restore makes beside the database; a
+// killed restore leaves it behind.
+QString restoreCopyTemplate()
 {
-    const QString connection = QStringLiteral("velspo_integrity_check");
-    QStringList answer;
+    return ProductTypeInfo::applicationName() + QStringLiteral("-restore-XXXXXX.db");
+}
+
+QString noRoomReason(const QString& dataDir, const QString& error)
+{
+    return QStringLiteral("Не удалось скопировать файл резервной копии в папку %1: %2.\n"
+                          "Возможно, на диске не хватает места.")
+        .arg(QDir::toNativeSeparators(dataDir), error);
+}
+
+// The views and indexes are made on the copy before it replaces the database,
+// so that a lack of room shows while the database is still untouched.
+bool prepareCopy(const QString& path, QString* error)
+{
+    const QString connection = QStringLiteral("velspo_restore_prepare");
+    bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(db);
-            if (query.exec(QStringLiteral("PRAGMA integrity_check;"))) {
-                while (query.next())
-                    answer << query.value(0).toString();
-            } else {
-                answer << query.lastError().text();
-            }
-            db.close();
+        if (!db.open()) {
+            *error = db.lastError().text();
         } else {
-            answer << db.lastError().text();
+            DatabaseSchema schema(db);
+            ok = schema.rebuildViews();
+            if (!ok)
+                *error = schema.lastError();
+            else if (!schema.createDetailIndexes()) // only speed depends on them; the next start tries again
+                VLOG << "Database::restore cant make the indexes" << schema.lastError();
+            db.close();
         }
     }
     QSqlDatabase::removeDatabase(connection);
-    if (answer == QStringList{QStringLiteral("ok")})
-        return true;
-    VLOG << "integrity check failed" << path << answer.mid(0, 5);
-    return false;
+    return ok;
 }
 
 } // namespace
@@ -108,8 +123,10 @@ QString DatabaseBackup::freeDatedCopyName(const QString& dataDir)
 
 // Writes through a temporary file beside the target, so a failed copy leaves an
 // older backup of the same name as it was.
-bool DatabaseBackup::backup(const QString& target)
+bool DatabaseBackup::backup(const QString& target, bool* damaged)
 {
+    if (damaged)
+        *damaged = false;
     const QString live = Database::databaseFileName();
     if (isSameFile(target, live)) {
         VLOG << "Database::backup(" << target << ") refused: the target is the database itself";
@@ -140,16 +157,23 @@ bool DatabaseBackup::backup(const QString& target)
         rollback.exec(QStringLiteral("ROLLBACK;"));
     }
     VLOG << "Database::backup" << ok << target << error;
+    // A damaged database is copied all the same: the copy may be the best
+    // there is. The caller tells the user it is not whole, with the same
+    // check a restore makes.
+    if (ok && damaged)
+        *damaged = !DatabaseIntegrity::isWhole(target, DatabaseIntegrity::Depth::Full);
     return ok;
 }
 
 // The live database stays in place and open until a checked copy of the source
 // is ready beside it; the live file is then kept under a dated name and the
 // copy replaces it with one rename.
-bool DatabaseBackup::restore(const QString& source, QString* reason)
+bool DatabaseBackup::restore(const QString& source, QString* reason, QString* keptCopy)
 {
     if (reason)
         reason->clear();
+    if (keptCopy)
+        keptCopy->clear();
     if (!QFileInfo(source).isFile()) {
         VLOG << "Database::restore(" << source << ") file does not exist!!!";
         return false;
@@ -166,37 +190,53 @@ bool DatabaseBackup::restore(const QString& source, QString* reason)
         VLOG << "Database::restore(" << source << ") refused: the database is read-only";
         return false;
     }
-    const QString untouched = QStringLiteral("\nТекущая база данных не изменена.");
+    const auto refuse = [reason](const QString& why) {
+        if (reason)
+            *reason = why + QStringLiteral("\nТекущая база данных не изменена.");
+        return false;
+    };
 
     const QString dataDir = Database::dataPath();
-    QTemporaryFile copy(QDir(dataDir).filePath(ProductTypeInfo::applicationName() + QStringLiteral("-restore-XXXXXX.db")));
+    QTemporaryFile copy(QDir(dataDir).filePath(restoreCopyTemplate()));
     if (!copy.open()) {
         VLOG << "Database::restore(" << source << ") cant create a temporary file" << copy.errorString();
-        return false;
+        return refuse(noRoomReason(dataDir, copy.errorString()));
     }
+    // Held until the copy is gone or has become the database: a start of the
+    // program removes only copies that no running restore holds.
+    if (::flock(copy.handle(), LOCK_EX | LOCK_NB) != 0)
+        VLOG << "Database::restore cant lock" << copy.fileName() << std::strerror(errno);
     QString error;
-    const bool copied = copyInto(source, &copy, &error) && copy.flush();
-    copy.close();
-    if (!copied) {
+    if (!copyInto(source, &copy, &error) || !copy.flush()) {
+        if (error.isEmpty())
+            error = copy.errorString();
         VLOG << "Database::restore(" << source << ") cant copy from source to database file" << copy.fileName() << error;
-        return false;
+        return refuse(noRoomReason(dataDir, error));
     }
     // Other users of the computer share the database file.
     if (QFileInfo::exists(live))
         copy.setPermissions(QFile(live).permissions());
 
     // Old backups get their missing tables and columns here too.
-    if (!Database::checkDbStructure(copy.fileName())) {
-        VLOG << "Database::restore(" << source << ") wrong structure, the database is left as it was";
-        if (reason)
-            *reason = QStringLiteral("Файл не является резервной копией базы данных программы.") + untouched;
-        return false;
+    const DatabaseSchema::FileCheck structure = DatabaseSchema::checkFile(copy.fileName(), false);
+    if (structure == DatabaseSchema::FileCheck::NotWritten) {
+        VLOG << "Database::restore(" << source << ") cant patch the copy";
+        return refuse(QStringLiteral("Не удалось обновить структуру резервной копии.\n"
+                                     "Возможно, на диске не хватает места."));
     }
-    if (!passesIntegrityCheck(copy.fileName())) {
+    if (structure != DatabaseSchema::FileCheck::Passed) {
+        VLOG << "Database::restore(" << source << ") wrong structure, the database is left as it was";
+        return refuse(QStringLiteral("Файл не является резервной копией базы данных программы."));
+    }
+    if (!DatabaseIntegrity::isWhole(copy.fileName(), DatabaseIntegrity::Depth::Full)) {
         VLOG << "Database::restore(" << source << ") damaged, the database is left as it was";
-        if (reason)
-            *reason = QStringLiteral("Файл резервной копии повреждён: часть его данных не читается.") + untouched;
-        return false;
+        return refuse(QStringLiteral("Файл резервной копии повреждён: часть его данных не читается."));
+    }
+    if (!prepareCopy(copy.fileName(), &error)) {
+        VLOG << "Database::restore(" << source << ") cant make the views" << error;
+        return refuse(QStringLiteral("Не удалось подготовить резервную копию к работе: %1.\n"
+                                     "Возможно, на диске не хватает места.")
+                          .arg(error));
     }
 
     // The connection is closed while the live file is copied and replaced, so
@@ -206,18 +246,25 @@ bool DatabaseBackup::restore(const QString& source, QString* reason)
     bool swapped = false;
     if (QFileInfo::exists(live) && (kept.isEmpty() || !QFile::copy(live, kept))) {
         VLOG << "Database::restore(" << source << ") cant keep a copy of the database" << kept;
-        if (reason)
-            *reason = QStringLiteral("Не удалось сохранить копию текущей базы данных в папке %1.")
-                          .arg(QDir::toNativeSeparators(dataDir))
-                + untouched;
+        refuse(QStringLiteral("Не удалось сохранить копию текущей базы данных в папке %1.")
+                   .arg(QDir::toNativeSeparators(dataDir)));
     } else {
         VLOG << "Database::restore: the database before the restore is kept as" << kept;
         swapped = std::rename(QFile::encodeName(copy.fileName()).constData(), QFile::encodeName(live).constData()) == 0;
-        if (swapped)
+        if (swapped) {
             copy.setAutoRemove(false);
-        else
-            VLOG << "Database::restore(" << source << ") cant replace the database file" << live << std::strerror(errno);
+        } else {
+            const QString why = QString::fromLocal8Bit(std::strerror(errno));
+            VLOG << "Database::restore(" << source << ") cant replace the database file" << live << why;
+            // The database was not replaced, so its copy is not needed.
+            if (!kept.isEmpty())
+                QFile::remove(kept);
+            refuse(QStringLiteral("Не удалось заменить файл базы данных %1: %2.")
+                       .arg(QDir::toNativeSeparators(live), why));
+        }
     }
+    // Closing the copy ends its lock before the database is opened on it.
+    copy.close();
 
     if (!db->openConnection()) {
         VLOG << "Database::restore cant reopen the database";
@@ -230,9 +277,39 @@ bool DatabaseBackup::restore(const QString& source, QString* reason)
     // working on the same connection object.
     db->m_models.clear();
     VLOG << "Database::restore OK!";
-    // The structure check above has already patched the copy.
-    DatabaseSchema schema(db->m_db);
-    schema.rebuildViews();
-    schema.createDetailIndexes();
+    if (keptCopy && QFileInfo::exists(kept))
+        *keptCopy = kept;
     return true;
+}
+
+QStringList DatabaseBackup::removeStaleRestoreFiles(const QString& dataDir)
+{
+    // Exactly the restore's own names: the template with its six letters.
+    QString pattern = QRegularExpression::escape(restoreCopyTemplate());
+    pattern.replace(QStringLiteral("XXXXXX"), QStringLiteral("[A-Za-z0-9]{6}"));
+    const QRegularExpression own(QStringLiteral("^") + pattern + QStringLiteral("$"));
+    QStringList removed;
+    const QDir dir(dataDir);
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString& name : names) {
+        if (!own.match(name).hasMatch())
+            continue;
+        const QString path = dir.filePath(name);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // A restore still running (in another instance) holds its copy locked.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            if (QFile::remove(path))
+                removed << name;
+            else
+                VLOG << "cant remove the copy of a broken-off restore" << path;
+        } else {
+            VLOG << "a restore is running on" << path;
+        }
+        ::close(fd);
+    }
+    if (!removed.isEmpty())
+        VLOG << "removed the copies of broken-off restores" << removed;
+    return removed;
 }

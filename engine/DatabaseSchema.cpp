@@ -5,12 +5,21 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
 
 const char* const CheckConnectionName = "velspo_structure_check";
+
+// SQLite's codes for a write that did not reach the disk: read-only, I/O
+// error, disk full, file not creatable (the journal).
+bool isWriteFailure(const QSqlError& error)
+{
+    static const QStringList codes{QStringLiteral("8"), QStringLiteral("10"), QStringLiteral("13"), QStringLiteral("14")};
+    return codes.contains(error.nativeErrorCode());
+}
 
 } // namespace
 
@@ -37,33 +46,71 @@ bool DatabaseSchema::readScript(const QString& resource, QStringList* statements
     return true;
 }
 
-// When anything fails (a full disk fails at the commit) nothing is kept.
+QStringList DatabaseSchema::viewNames()
+{
+    QStringList statements, names;
+    readScript(QStringLiteral(":/views.sql"), &statements);
+    static const QRegularExpression createView(QStringLiteral("^CREATE\\s+VIEW\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?[\"`\\[]?(\\w+)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    for (const QString& statement : qAsConst(statements)) {
+        const QRegularExpressionMatch match = createView.match(statement);
+        if (match.hasMatch())
+            names << match.captured(1);
+    }
+    return names;
+}
+
+QStringList DatabaseSchema::patchTables()
+{
+    QStringList statements, names;
+    readScript(QStringLiteral(":/patch.sql"), &statements);
+    static const QRegularExpression createTable(
+        QStringLiteral("^CREATE\\s+TABLE\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?(\\w+)"), QRegularExpression::CaseInsensitiveOption);
+    for (const QString& statement : qAsConst(statements)) {
+        const QRegularExpressionMatch match = createTable.match(statement);
+        if (match.hasMatch())
+            names << match.captured(1);
+    }
+    return names;
+}
+
+bool DatabaseSchema::exec(const QString& statement)
+{
+    QSqlQuery query(m_db);
+    if (query.exec(statement))
+        return true;
+    VLOG << "SQL ERROR" << query.lastError().text() << statement;
+    if (m_error.isEmpty())
+        m_error = query.lastError().text();
+    return false;
+}
+
+// When anything fails (a full disk fails at the commit) nothing is kept: no
+// database without its views or indexes ever passes for a whole one.
 QString DatabaseSchema::create()
 {
+    m_error.clear();
     QStringList statements;
     if (!readScript(QStringLiteral(":/database.sql"), &statements))
         return QStringLiteral("нет описания таблиц");
     if (!m_db.transaction())
         return m_db.lastError().text();
-    QString error;
-    for (const QString& statement : qAsConst(statements)) {
-        QSqlQuery query(m_db);
-        if (!query.exec(statement)) {
-            VLOG << query.lastError().text() << statement;
-            if (error.isEmpty())
-                error = query.lastError().text();
-        }
-    }
+    for (const QString& statement : qAsConst(statements))
+        exec(statement);
     patch();
     QSqlQuery bosses(m_db);
-    if (error.isEmpty() && (!check() || !bosses.exec(QStringLiteral("SELECT bossId, bossFio FROM Bosses LIMIT 1;"))))
-        error = QStringLiteral("таблицы созданы не полностью");
+    if (m_error.isEmpty() && (!check() || !bosses.exec(QStringLiteral("SELECT bossId, bossFio FROM Bosses LIMIT 1;"))))
+        m_error = QStringLiteral("таблицы созданы не полностью");
     bosses.finish();
-    if (error.isEmpty() && !m_db.commit())
-        error = m_db.lastError().text();
-    if (!error.isEmpty())
+    if (m_error.isEmpty())
+        runViews();
+    if (m_error.isEmpty())
+        runIndexes();
+    if (m_error.isEmpty() && !m_db.commit())
+        m_error = m_db.lastError().text();
+    if (!m_error.isEmpty())
         m_db.rollback();
-    return error;
+    return m_error;
 }
 
 // Older files lack moduleExamCount; a file without ModuleDetails gets the table
@@ -73,7 +120,16 @@ void DatabaseSchema::addModuleExamCount()
     QSqlQuery probe(m_db);
     if (!probe.exec(QStringLiteral("SELECT moduleExamCount from ModuleDetails;"))) {
         QSqlQuery alter(m_db);
-        alter.exec(QStringLiteral("ALTER TABLE ModuleDetails ADD COLUMN moduleExamCount INTEGER;"));
+        if (!alter.exec(QStringLiteral("ALTER TABLE ModuleDetails ADD COLUMN moduleExamCount INTEGER;")))
+            notePatchFailure(alter);
+    }
+}
+
+void DatabaseSchema::notePatchFailure(const QSqlQuery& query)
+{
+    if (isWriteFailure(query.lastError())) {
+        VLOG << "patch not written" << query.lastError().text() << query.lastQuery();
+        m_patchNotWritten = true;
     }
 }
 
@@ -85,21 +141,24 @@ void DatabaseSchema::patch()
         return;
     for (const QString& statement : qAsConst(statements)) {
         QSqlQuery query(m_db);
-        query.exec(statement.simplified()); // statements that do not apply are expected to fail
+        if (!query.exec(statement.simplified())) // statements that do not apply are expected to fail
+            notePatchFailure(query);
     }
     addModuleExamCount();
 }
 
-void DatabaseSchema::rebuildViews()
+bool DatabaseSchema::runViews()
 {
     QStringList statements;
-    if (!readScript(QStringLiteral(":/views.sql"), &statements))
-        return;
-    for (const QString& statement : qAsConst(statements)) {
-        QSqlQuery query(m_db);
-        if (!query.exec(statement))
-            VLOG << "SQL ERROR" << query.lastError().text() << statement;
+    if (!readScript(QStringLiteral(":/views.sql"), &statements)) {
+        m_error = QStringLiteral("нет описания представлений");
+        return false;
     }
+    for (const QString& statement : qAsConst(statements)) {
+        if (!exec(statement))
+            return false;
+    }
+    return true;
 }
 
 // The supplement editor reads one document's detail rows and one module's
@@ -107,7 +166,7 @@ void DatabaseSchema::rebuildViews()
 // that holds the rows of every document. Its two proposal lists read one
 // column of every document, which an index holds in far fewer pages. The
 // structure check does not ask for them.
-void DatabaseSchema::createDetailIndexes()
+bool DatabaseSchema::runIndexes()
 {
     static const char* const statements[] = {
         "CREATE INDEX IF NOT EXISTS DisciplineDetailsBySpoId ON DisciplineDetails (spoId)",
@@ -121,10 +180,49 @@ void DatabaseSchema::createDetailIndexes()
         "CREATE INDEX IF NOT EXISTS SpoDocumentsByTotalCount ON SpoDocuments (totalCount)",
     };
     for (const char* statement : statements) {
-        QSqlQuery query(m_db);
-        if (!query.exec(QLatin1String(statement)))
-            VLOG << "SQL ERROR" << query.lastError().text() << statement;
+        if (!exec(QLatin1String(statement)))
+            return false;
     }
+    return true;
+}
+
+// A savepoint works inside create()'s transaction as well as on its own, where
+// its release is the commit.
+bool DatabaseSchema::allOrNothing(const QString& savepoint, bool (DatabaseSchema::*work)())
+{
+    m_error.clear();
+    if (!exec(QStringLiteral("SAVEPOINT ") + savepoint))
+        return false;
+    if ((this->*work)() && exec(QStringLiteral("RELEASE ") + savepoint))
+        return true;
+    // A failed commit may already have been rolled back by SQLite itself.
+    QSqlQuery undo(m_db);
+    undo.exec(QStringLiteral("ROLLBACK TO ") + savepoint);
+    undo.exec(QStringLiteral("RELEASE ") + savepoint);
+    return false;
+}
+
+bool DatabaseSchema::rebuildViews()
+{
+    return allOrNothing(QStringLiteral("rebuild_views"), &DatabaseSchema::runViews);
+}
+
+bool DatabaseSchema::createDetailIndexes()
+{
+    return allOrNothing(QStringLiteral("detail_indexes"), &DatabaseSchema::runIndexes);
+}
+
+bool DatabaseSchema::hasViews()
+{
+    const QStringList names = viewNames();
+    for (const QString& name : names) {
+        QSqlQuery query(m_db);
+        if (!query.exec(QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(name))) {
+            VLOG << "view missing" << name << query.lastError().text();
+            return false;
+        }
+    }
+    return !names.isEmpty();
 }
 
 bool DatabaseSchema::check()
@@ -138,6 +236,8 @@ bool DatabaseSchema::check()
         if (!query.exec(simplified)) {
             VLOG << "checkDbStructure(" << m_db.databaseName() << ") table wrong format" << simplified
                  << query.lastError().text();
+            static const QRegularExpression from(QStringLiteral("\\bFROM\\s+(\\w+)"), QRegularExpression::CaseInsensitiveOption);
+            m_failedTable = from.match(simplified).captured(1);
             return false;
         }
     }
@@ -145,13 +245,13 @@ bool DatabaseSchema::check()
 }
 
 // A foreign file is left exactly as it was.
-bool DatabaseSchema::checkFile(const QString& path, bool readOnly)
+DatabaseSchema::FileCheck DatabaseSchema::checkFile(const QString& path, bool readOnly)
 {
     if (!QFileInfo(path).isFile()) {
         VLOG << "checkDbStructure(" << path << ") file not found";
-        return false;
+        return FileCheck::WrongStructure;
     }
-    bool ok = false;
+    FileCheck result = FileCheck::WrongStructure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(CheckConnectionName));
         db.setDatabaseName(path);
@@ -165,18 +265,25 @@ bool DatabaseSchema::checkFile(const QString& path, bool readOnly)
         } else {
             DatabaseSchema schema(db);
             schema.patch();
-            ok = schema.check();
-            if (ok && !db.commit()) {
-                VLOG << "checkDbStructure(" << path << ") cant commit the patch" << db.lastError().text();
-                ok = false;
+            const bool checked = schema.check();
+            if (schema.m_patchNotWritten) {
+                // Only the tables the patch makes can be missing for want of room.
+                if (checked || patchTables().contains(schema.m_failedTable, Qt::CaseInsensitive))
+                    result = FileCheck::NotWritten;
+            } else if (checked) {
+                result = FileCheck::Passed;
+                if (!db.commit()) {
+                    VLOG << "checkDbStructure(" << path << ") cant commit the patch" << db.lastError().text();
+                    result = FileCheck::NotWritten;
+                }
             }
-            if (!ok)
+            if (result != FileCheck::Passed)
                 db.rollback();
             db.close();
         }
     }
     QSqlDatabase::removeDatabase(QLatin1String(CheckConnectionName));
-    if (ok)
+    if (result == FileCheck::Passed)
         VLOG << "checkDbStructure(" << path << ") OK!!!";
-    return ok;
+    return result;
 }

@@ -10,29 +10,49 @@
 class DatabaseSchema
 {
 public:
+    // What the structure check of a file found.
+    enum class FileCheck { Passed, WrongStructure, NotWritten };
+
     explicit DatabaseSchema(const QSqlDatabase& db);
 
-    // The tables, the patch and the structure check in one transaction, so a
-    // half-made schema is never left behind. Empty when it worked, otherwise
+    // The tables, the patch, the views and the indexes in one transaction, so
+    // a half-made schema is never left behind. Empty when it worked, otherwise
     // what failed.
     QString create();
     // Brings an older database up to date (missing columns and tables); runs
     // at every structure check, so also on a file being restored.
     void patch();
-    void rebuildViews();
+    // All views or none: when one cannot be made (a full disk) the views stay
+    // as they were. False then, with the reason in lastError().
+    bool rebuildViews();
     // The indexes the supplement editor reads by; older databases get them when
-    // they are opened or restored.
-    void createDetailIndexes();
+    // they are opened or restored. All or none, like the views.
+    bool createDetailIndexes();
+    // Every view of the script is there and can be read.
+    bool hasViews();
     // False at the first statement of the check script that fails.
     bool check();
+    QString lastError() const { return m_error; }
 
     // Patches and checks the file inside one transaction on a connection of its
-    // own; the patch is kept only when the check passes.
-    static bool checkFile(const QString& path, bool readOnly);
+    // own; the patch is kept only when the check passes. A patch that could
+    // not be written (a full disk) is told apart from a file of another
+    // structure, which the program offers to replace.
+    static FileCheck checkFile(const QString& path, bool readOnly);
 
 private:
     static bool readScript(const QString& resource, QStringList* statements);
+    static QStringList viewNames();
+    static QStringList patchTables();
     void addModuleExamCount();
+    bool runViews();
+    bool runIndexes();
+    bool allOrNothing(const QString& savepoint, bool (DatabaseSchema::*work)());
+    bool exec(const QString& statement);
+    void notePatchFailure(const QSqlQuery& query);
 
     QSqlDatabase m_db;
+    QString m_error;
+    bool m_patchNotWritten = false;
+    QString m_failedTable; // of the first failing check statement
 };

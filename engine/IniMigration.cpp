@@ -1,13 +1,17 @@
 #include "engine/IniMigration.h"
 
 #include "engine/MessageLog.h"
+#include "report/AtomicFileWriter.h"
 
 #include <QDebug>
+#include <QFile>
+#include <QScopedPointer>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 
 namespace {
@@ -20,36 +24,101 @@ QString iniText(const QVariant& value)
     return value.toString();
 }
 
+// The database's user version counts the data moves done on it; 1: the INI
+// file's old organisation data has been moved into Variables.
+const int IniDataMovedVersion = 1;
+
+int dataVersion(const QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    if (query.exec(QStringLiteral("PRAGMA user_version;")) && query.next())
+        return query.value(0).toInt();
+    VLOG << "migrateIniData cant read the user version" << query.lastError().text();
+    return 0;
+}
+
+QSettings* openIni(const QString& path, QObject* parent = nullptr)
+{
+    auto* settings = new QSettings(path, QSettings::IniFormat, parent);
+    // Qt writes other characters as escapes; a file edited by hand is UTF-8.
+    settings->setIniCodec("UTF-8");
+    return settings;
+}
+
+// Rewrites the file without the moved keys of group "Data", or leaves it as it
+// was. QSettings would write the file itself, but on a full disk it can put a
+// cut-off file in its place without noticing; so it writes a draft elsewhere,
+// the draft must read back as the file less those keys, and the file is then
+// replaced in one checked write.
+bool removeKeys(const QString& iniPath, const QStringList& keys)
+{
+    QTemporaryDir scratch;
+    const QString draft = scratch.filePath(QStringLiteral("draft.ini"));
+    if (!scratch.isValid() || !QFile::copy(iniPath, draft)) {
+        VLOG << "migrateIniData cant make a draft of" << iniPath;
+        return false;
+    }
+    {
+        QScopedPointer<QSettings> edit(openIni(draft));
+        edit->beginGroup(QStringLiteral("Data"));
+        for (const QString& key : keys)
+            edit->remove(key);
+        edit->endGroup();
+        edit->sync();
+        if (edit->status() != QSettings::NoError) {
+            VLOG << "migrateIniData cant write the draft" << draft;
+            return false;
+        }
+    }
+    QScopedPointer<QSettings> original(openIni(iniPath)), written(openIni(draft));
+    QStringList expected = original->allKeys();
+    for (const QString& key : keys)
+        expected.removeAll(QStringLiteral("Data/") + key);
+    bool same = written->allKeys().size() == expected.size();
+    for (int i = 0; same && i < expected.size(); ++i)
+        same = written->value(expected.at(i)) == original->value(expected.at(i));
+    QFile file(draft);
+    if (!same || !file.open(QIODevice::ReadOnly)) {
+        VLOG << "migrateIniData the draft of" << iniPath << "came out wrong";
+        return false;
+    }
+    if (!AtomicFileWriter::write(iniPath, file.readAll())) {
+        VLOG << "migrateIniData cant write" << iniPath;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
-void migrateIniData(const QString& iniPath)
+IniMigrationResult migrateIniData(const QString& iniPath)
 {
     QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
     QSqlQuery create(db);
     if (!create.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS Variables (Name TEXT PRIMARY KEY, Value TEXT);")))
         VLOG << "migrateIniData" << create.lastError().text();
 
-    QSettings ini(iniPath, QSettings::IniFormat);
-    // Qt writes other characters as escapes; a file edited by hand is UTF-8.
-    ini.setIniCodec("UTF-8");
+    QScopedPointer<QSettings> settings(openIni(iniPath));
+    QSettings& ini = *settings;
     ini.beginGroup(QStringLiteral("Data"));
     const QStringList keys = ini.childKeys();
     if (keys.isEmpty())
-        return;
+        return IniMigrationResult::NothingToMove;
 
     if (!db.transaction()) {
         VLOG << "migrateIniData cant start a transaction" << db.lastError().text();
-        return;
+        return IniMigrationResult::NotStored;
     }
-    // Keys of a file that cannot be written stay in it and come back at every
-    // start: they may fill rows still missing, never replace what the user
-    // has entered since.
-    const bool removable = ini.isWritable();
+    // Keys that come back after the first move (the file could not be
+    // rewritten then), or from a file that cannot be written at all, may fill
+    // rows still missing, never replace what the user has entered since.
+    const bool movedBefore = dataVersion(db) >= IniDataMovedVersion;
+    const bool replace = !movedBefore && ini.isWritable();
     QStringList stored;
     {
         QSqlQuery insert(db);
-        insert.prepare(removable ? QStringLiteral("INSERT OR REPLACE INTO Variables VALUES (?, ?);")
-                                 : QStringLiteral("INSERT OR IGNORE INTO Variables VALUES (?, ?);"));
+        insert.prepare(replace ? QStringLiteral("INSERT OR REPLACE INTO Variables VALUES (?, ?);")
+                               : QStringLiteral("INSERT OR IGNORE INTO Variables VALUES (?, ?);"));
         for (const QString& key : keys) {
             insert.bindValue(0, key);
             insert.bindValue(1, iniText(ini.value(key, QString())));
@@ -59,15 +128,20 @@ void migrateIniData(const QString& iniPath)
                 VLOG << "migrateIniData" << key << insert.lastError().text();
         }
     }
+    QSqlQuery record(db);
+    if (!movedBefore && !record.exec(QStringLiteral("PRAGMA user_version = %1;").arg(IniDataMovedVersion))) {
+        VLOG << "migrateIniData cant record the move" << record.lastError().text();
+        db.rollback();
+        return IniMigrationResult::NotStored;
+    }
     if (!db.commit()) {
         VLOG << "migrateIniData cant commit" << db.lastError().text();
         db.rollback();
-        return;
+        return IniMigrationResult::NotStored;
     }
-    for (const QString& key : qAsConst(stored))
-        ini.remove(key);
     ini.endGroup();
-    ini.sync();
-    if (ini.status() != QSettings::NoError)
-        VLOG << "migrateIniData cant write" << iniPath;
+    if (removeKeys(iniPath, stored))
+        return IniMigrationResult::Moved;
+    // The user hears of it once, when the keys were first moved.
+    return movedBefore ? IniMigrationResult::NothingToMove : IniMigrationResult::NotRemoved;
 }

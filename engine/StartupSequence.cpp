@@ -1,9 +1,11 @@
 #include "engine/StartupSequence.h"
 
 #include "engine/Database.h"
+#include "engine/DatabaseBackup.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
 #include "engine/IniMigration.h"
+#include "engine/WidgetUtilities.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,6 +59,7 @@ int StartupSequence::run(int& argc, char** argv)
     }
 
     showSplash();
+    removeStaleRestoreFiles();
     if (!openDatabase()) {
         // The user declined the repair, or there is no usable database.
         const int code = Database::startupExitCode();
@@ -148,6 +151,12 @@ void StartupSequence::showSplash()
     m_splash->showMessage(splashMessage(), Qt::AlignHCenter | Qt::AlignBottom, Qt::black);
 }
 
+// A restore that was killed leaves its full-size copy beside the database.
+void StartupSequence::removeStaleRestoreFiles()
+{
+    DatabaseBackup::removeStaleRestoreFiles(Database::dataPath());
+}
+
 bool StartupSequence::openDatabase()
 {
     m_databaseStarted = true;
@@ -163,8 +172,29 @@ void StartupSequence::restartLog()
 
 void StartupSequence::migrateOldData()
 {
-    migrateIniData(Database::dataPath() + QLatin1Char('/') + ProductTypeInfo::applicationName()
-                   + QStringLiteral(".ini"));
+    const QString iniPath =
+        Database::dataPath() + QLatin1Char('/') + ProductTypeInfo::applicationName() + QStringLiteral(".ini");
+    const QString file = QDir::toNativeSeparators(iniPath);
+    switch (migrateIniData(iniPath)) {
+    case IniMigrationResult::NotRemoved:
+        showPlainMessage(nullptr, QMessageBox::Warning, QStringLiteral("Внимание!"),
+                         QStringLiteral("Реквизиты организации перенесены из старого файла настроек %1 в базу данных, "
+                                        "но удалить их из этого файла не удалось (возможно, на диске нет свободного "
+                                        "места).\n\nПеренос больше не повторится: реквизиты, которые вы сохраните "
+                                        "в окне «Настройки», значения из этого файла не заменят.")
+                             .arg(file));
+        break;
+    case IniMigrationResult::NotStored:
+        showPlainMessage(nullptr, QMessageBox::Warning, QStringLiteral("Внимание!"),
+                         QStringLiteral("Не удалось перенести реквизиты организации из старого файла настроек %1 "
+                                        "в базу данных (возможно, на диске нет свободного места).\n"
+                                        "Файл оставлен как есть; перенос будет повторён при следующем запуске.")
+                             .arg(file));
+        break;
+    case IniMigrationResult::NothingToMove:
+    case IniMigrationResult::Moved:
+        break;
+    }
 }
 
 void StartupSequence::createMainWindow()

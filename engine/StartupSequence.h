@@ -20,7 +20,7 @@ class QWidget;
 //   4 window icon, interface font         11 prepare the spell checker (hook)
 //   5 Qt's Russian translation            12 build the main window (hook)
 //   6 single-instance lock                13 splash close / window show timers
-//   7 splash screen                       14 event loop
+//   7 splash screen, stale restore copies 14 event loop
 //
 // The parts that belong to later layers come in as hooks so that the sequence
 // stays in the engine and tests can run it with their own.
@@ -70,6 +70,7 @@ public:
     bool acquireInstanceLock();
     static void showAlreadyRunningBox();
     void showSplash();
+    static void removeStaleRestoreFiles();
     bool openDatabase();
     void restartLog();
     static void migrateOldData();

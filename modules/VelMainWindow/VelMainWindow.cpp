@@ -1,6 +1,7 @@
 #include "modules/VelMainWindow/VelMainWindow.h"
 
 #include "engine/Database.h"
+#include "engine/DatabaseIntegrity.h"
 #include "engine/Engine.h"
 #include "engine/FileChooser.h"
 #include "engine/MessageLog.h"
@@ -16,6 +17,7 @@
 #include <QDate>
 #include <QDebug>
 #include <QDialog>
+#include <QDir>
 #include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
@@ -66,6 +68,24 @@ void VelMainWindow::onStartupTimer()
     PreferencesDialog::applyProxy();
     loadSettings();
     Database::checkLastStartedVersion();
+    warnIfDatabaseDamaged();
+}
+
+// Runs once the window is up: on a large database the check takes longer than
+// a start should wait. The database is neither replaced nor repaired: either
+// would throw away what can still be read.
+void VelMainWindow::warnIfDatabaseDamaged()
+{
+    if (!Database::isOpen()
+        || DatabaseIntegrity::isWhole(Database::databaseFileName(), DatabaseIntegrity::Depth::Quick))
+        return;
+    showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Внимание!"),
+                     QStringLiteral("База данных %1 повреждена: часть её данных не читается, поэтому некоторые "
+                                    "документы могут отсутствовать или быть неполными.\n\n"
+                                    "Восстановите базу данных из резервной копии (Инструменты — Восстановить из "
+                                    "резервной копии). Перед этим создайте резервную копию текущей базы: в ней "
+                                    "сохранится всё, что ещё читается.")
+                         .arg(QDir::toNativeSeparators(Database::databaseFileName())));
 }
 
 // ------------------------------------------------------------------ settings
@@ -169,9 +189,18 @@ bool VelMainWindow::saveDatabaseBackup()
                                                    QLatin1String(databaseFilter));
     if (path.isEmpty())
         return false;
-    if (!Database::backup(path)) {
+    bool damaged = false;
+    if (!Database::backup(path, &damaged)) {
         emit engine->error(QStringLiteral("Не удалось сохранить резервную копию."), QStringLiteral("Ошибка"));
         return false;
+    }
+    if (damaged) {
+        emit engine->error(QStringLiteral("Резервная копия создана, но база данных повреждена: часть её данных не "
+                                          "читается, и в копии этих данных тоже нет.\n\nСохраните эту копию: в ней "
+                                          "всё, что ещё читается. Для работы восстановите базу данных из более "
+                                          "ранней исправной резервной копии."),
+                           QStringLiteral("Внимание!"));
+        return true;
     }
     emit engine->error(QStringLiteral("Резервная копия успешно создана."), QStringLiteral("Информация"));
     return true;
@@ -183,13 +212,16 @@ bool VelMainWindow::loadDatabaseBackup()
                                                    QLatin1String(databaseFilter));
     if (path.isEmpty())
         return false;
-    QString reason;
-    if (!Database::restore(path, &reason)) {
+    QString reason, kept;
+    if (!Database::restore(path, &reason, &kept)) {
         const QString text = QStringLiteral("Не удалось загрузить резервную копию.");
         emit engine->error(reason.isEmpty() ? text : text + QLatin1Char('\n') + reason, QStringLiteral("Ошибка"));
         return false;
     }
-    emit engine->error(QStringLiteral("Резервная копия успешно загружена."), QStringLiteral("Информация"));
+    QString text = QStringLiteral("Резервная копия успешно загружена.");
+    if (!kept.isEmpty())
+        text += QStringLiteral("\nПрежняя база данных сохранена в файле %1.").arg(QDir::toNativeSeparators(kept));
+    emit engine->error(text, QStringLiteral("Информация"));
     return true;
 }
 

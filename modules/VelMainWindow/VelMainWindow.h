@@ -68,6 +68,7 @@ protected:
 private:
     void showMessage(const QString& text, const QString& title);
     void onStartupTimer();
+    void warnIfDatabaseDamaged();
     void onEditorTypeSelected(ReportList::ReportType type, bool printBackground);
 
     QString versionListUrl;

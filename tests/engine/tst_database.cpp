@@ -12,10 +12,31 @@
 #include <QSqlTableModel>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <dlfcn.h>
 #include <unistd.h>
 
 using namespace DatabaseFixtures;
 using namespace DocumentFixtures;
+
+namespace {
+
+// The file whose replacement rename() refuses while set, as a failing file system would.
+QByteArray g_refusedRenameTarget;
+
+} // namespace
+
+// Stands in for the C library's rename() in this test program.
+extern "C" int rename(const char* from, const char* to) noexcept
+{
+    if (!g_refusedRenameTarget.isEmpty() && g_refusedRenameTarget == to) {
+        errno = EIO;
+        return -1;
+    }
+    using Rename = int (*)(const char*, const char*);
+    static const auto next = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
+    return next(from, to);
+}
 
 namespace {
 
@@ -211,6 +232,82 @@ private slots:
         QCOMPARE(answerer.handledCount(), 0);
     }
 
+    // Creating the database is all or nothing at any budget of room: every
+    // table, view and index, or the failed-creation box and no file left.
+    void firstStartWithLittleRoom_data()
+    {
+        QTest::addColumn<int>("kilobytes");
+        QTest::addColumn<bool>("repair");
+        for (const bool repair : {false, true}) {
+            for (int kilobytes = 16; kilobytes <= 224; kilobytes += 16)
+                QTest::addRow("%s, %d KB", repair ? "repair" : "first start", kilobytes) << kilobytes << repair;
+        }
+    }
+
+    void firstStartWithLittleRoom()
+    {
+        QFETCH(int, kilobytes);
+        QFETCH(bool, repair);
+        if (repair)
+            QVERIFY(makeSqliteFile(Database::databaseFileName(), wrongSchema));
+        ModalAnswerer answerer;
+        answerer.answer(QMessageBox::Ok);
+        const bool started = [kilobytes] { FileSizeLimit room(rlim_t(kilobytes) * 1024); return Database::init(true); }();
+        // The file of the wrong structure is kept aside either way.
+        QCOMPARE(backupFiles().size(), int(repair));
+        if (!started) {
+            QCOMPARE(Database::startupExitCode(), 1);
+            QCOMPARE(answerer.handledCount(), 1 + int(repair));
+            QVERIFY2(answerer.texts().last().contains("Не удалось создать новую базу данных"),
+                     qPrintable(answerer.texts().last()));
+            QCOMPARE(filesInDataDir(), backupFiles());
+            return;
+        }
+        QCOMPARE(answerer.handledCount(), int(repair));
+        QCOMPARE(rows("SELECT type, count(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' GROUP BY type ORDER BY type"),
+                 QStringList({"index|9", "table|9", "view|5"}));
+        QCOMPARE(rows("SELECT count(*) FROM ViewSpoDetails"), QStringList({"0"}));
+    }
+
+    // A good file that cannot be brought up to date for want of room is never
+    // offered for replacement, and no start goes on without the views.
+    void littleRoomAtALaterStart_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("needs a patch") << "old" << "Не удалось обновить структуру базы данных";
+        QTest::newRow("views missing") << "no views" << "Не удалось создать представления базы данных";
+    }
+
+    void littleRoomAtALaterStart()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        if (kind == "old") {
+            QVERIFY(makeSqliteFile(Database::databaseFileName(), oldSchema() << "INSERT INTO SpoDocuments (fio1) VALUES ('Старый')"));
+        } else {
+            QVERIFY(Database::init(true) && exec("INSERT INTO SpoDocuments (fio1) VALUES ('Старый')"));
+            for (const QString& view : rows("SELECT name FROM sqlite_master WHERE type = 'view'"))
+                QVERIFY(exec("DROP VIEW " + view));
+            QVERIFY(exec("VACUUM"));
+            Database::destroy();
+        }
+        const QByteArray before = readBytes(Database::databaseFileName());
+        ModalAnswerer answerer;
+        const bool started = [] { FileSizeLimit onePage(4096); return Database::init(true); }();
+        QVERIFY(!started);
+        QCOMPARE(Database::startupExitCode(), 1);
+        QCOMPARE(answerer.handledCount(), 1);
+        QVERIFY2(answerer.texts().last().contains(text) && answerer.texts().last().contains("нет свободного места"),
+                 qPrintable(answerer.texts().last()));
+        QCOMPARE(readBytes(Database::databaseFileName()), before);
+        QCOMPARE(filesInDataDir(), QStringList{"VelSpo.db"});
+        // With room again it starts with everything.
+        QVERIFY(Database::init(true));
+        QCOMPARE(rows("SELECT fio FROM ViewSpoDocuments"), QStringList({"Старый  "}));
+        QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
+    }
+
     // Code 1 and a box naming the file, or read-only after a box; nothing is written, and a later start works.
     void startWithoutWriteAccess_data()
     {
@@ -398,6 +495,41 @@ private slots:
     }
 
 
+    // Too little room to rewrite the INI file: the move is recorded in the
+    // database and reported, and the keys left in the file never replace a
+    // requisite the user saves afterwards, at any later start.
+    void iniRewriteRefusedNeverReplacesLaterSaves()
+    {
+        QVERIFY(Database::init(true));
+        const QString ini = dataFile("VelSpo.ini");
+        const qint64 databaseSize = QFileInfo(Database::databaseFileName()).size();
+        // Other keys of the old program make the rewritten file larger than the room left.
+        const QByteArray other = "[Other]\nkept=" + QByteArray(databaseSize + 512 * 1024, 'x') + "\n";
+        QVERIFY(writeBytes(ini, "[Data]\nCity=Тверь\nBoss_1=Петров\n" + other));
+        const IniMigrationResult first = [&] {
+            FileSizeLimit room(rlim_t(databaseSize) + 128 * 1024);
+            return migrateIniData(ini);
+        }();
+        QCOMPARE(int(first), int(IniMigrationResult::NotRemoved));
+        QCOMPARE(rows("SELECT Name, Value FROM Variables ORDER BY Name"), QStringList({"Boss_1|Петров", "City|Тверь"}));
+        QVERIFY(readBytes(ini).startsWith("[Data]\nCity=Тверь"));
+
+        // Saved in "Настройки", then two restarts: the first one still without room.
+        QVERIFY(Database::setVariable("City", "Москва"));
+        for (const bool room : {false, true}) {
+            Database::destroy();
+            QVERIFY(Database::init(true));
+            const IniMigrationResult later = [&] {
+                FileSizeLimit limit(room ? RLIM_INFINITY : rlim_t(databaseSize) + 128 * 1024);
+                return migrateIniData(ini);
+            }();
+            QCOMPARE(rows("SELECT Name, Value FROM Variables ORDER BY Name"), QStringList({"Boss_1|Петров", "City|Москва"}));
+            QCOMPARE(int(later), int(room ? IniMigrationResult::Moved : IniMigrationResult::NothingToMove));
+        }
+        // With room the keys finally leave the file; the rest stays.
+        QCOMPARE(QSettings(ini, QSettings::IniFormat).allKeys(), QStringList({"Other/kept"}));
+    }
+
     // The live file, the chosen one and its folder stay as they were.
     void refusedOrFailedCopyChangesNothing_data()
     {
@@ -487,6 +619,31 @@ private slots:
         QCOMPARE(QFile::permissions(Database::databaseFileName()) & (shared | QFile::ExeOwner), shared);
         // The chosen file stays, and nothing else was left beside it.
         QCOMPARE(QDir(outside.path()).entryList(QDir::Files), QStringList({"saved.db"}));
+        checkLive();
+    }
+
+    // The checked copy cannot be put in place of the database: reported, and
+    // the database as it was, open, with nothing left beside it.
+    void failedSwapIsReportedAndChangesNothing()
+    {
+        QVERIFY(openLive());
+        QTemporaryDir outside;
+        const QString saved = outside.filePath("saved.db");
+        QVERIFY(Database::backup(saved));
+        QVERIFY(exec("INSERT INTO SpoDocuments (spoId, fio1) VALUES (2, 'Новый')"));
+        const QString live = Database::databaseFileName();
+        const QByteArray liveBefore = readBytes(live);
+        g_refusedRenameTarget = QFile::encodeName(live);
+        QString reason, kept;
+        const bool restored = Database::restore(saved, &reason, &kept);
+        g_refusedRenameTarget.clear();
+        QVERIFY(!restored);
+        QVERIFY2(reason.startsWith("Не удалось заменить файл базы данных " + live + ": ")
+                     && reason.endsWith(".\nТекущая база данных не изменена."),
+                 qPrintable(reason));
+        QCOMPARE(kept, QString());
+        QCOMPARE(readBytes(live), liveBefore);
+        QCOMPARE(rows("SELECT fio1 FROM SpoDocuments ORDER BY spoId"), QStringList({"Живой", "Новый"}));
         checkLive();
     }
 

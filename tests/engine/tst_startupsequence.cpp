@@ -1,6 +1,7 @@
 #include "DatabaseFixtures.h"
 #include "engine/MessageLog.h"
 #include "engine/StartupSequence.h"
+#include "support/FileSizeLimit.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
 
@@ -12,6 +13,9 @@
 #include <QSettings>
 #include <QSplashScreen>
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <cstdio>
 
 using DatabaseFixtures::readBytes;
@@ -75,8 +79,13 @@ int run(const QString& mode, int& argc, char** argv)
         say("LOG_AND_DB", yesNo(MessageLog::isInstalled() && Database::isOpen()));
         say("CITY", Database::getVariable("City")); // moved from the old INI file
     };
-    hooks.createMainWindow = []() -> std::unique_ptr<QWidget> {
+    hooks.createMainWindow = [mode]() -> std::unique_ptr<QWidget> {
         say("STEP", "mainWindow");
+        if (mode == QLatin1String("little-room") || mode == QLatin1String("quick")) {
+            auto window = std::make_unique<QMainWindow>();
+            QTimer::singleShot(0, window.get(), [] { QCoreApplication::exit(7); });
+            return window;
+        }
         // Is the lock file there, is the icon empty, is the font ours; a half
         // as the C library prints it, and Qt's decimal point.
         char half[16];
@@ -102,6 +111,10 @@ int run(const QString& mode, int& argc, char** argv)
         return window;
     };
 
+    // Room for the new database, not for rewriting the large old INI file.
+    std::unique_ptr<FileSizeLimit> room;
+    if (mode == QLatin1String("little-room"))
+        room = std::make_unique<FileSizeLimit>(256 * 1024);
     StartupSequence sequence(std::move(hooks));
     const int code = sequence.run(argc, argv);
     // Everything is down by now: no lock file, no log handler.
@@ -202,6 +215,50 @@ private slots:
                      && !log.contains("message before the log handler") && !log.contains("checkDbStructure"),
                  log.constData());
         QVERIFY(child.output.contains("message before the log handler"));
+    }
+
+    // The old requisites are moved although the INI file cannot be rewritten,
+    // and the user hears of it; the file stays whole.
+    void oldDataMovedWithoutRoomToRewriteTheFile()
+    {
+        QTemporaryDir data;
+        const QByteArray ini = "[Data]\nCity=Энск\n[Other]\nkept=" + QByteArray(600 * 1024, 'x') + "\n";
+        QVERIFY(writeBytes(data.filePath("VelSpo.ini"), ini));
+        const ChildResult child = runChild(QStringLiteral("little-room"), data.path());
+        QVERIFY2(child.exitCode == 7, qPrintable(child.output));
+        QCOMPARE(child.values.value("CITY"), QStringLiteral("Энск"));
+        const QString box = child.values.value("BOX");
+        QVERIFY2(box.startsWith("Внимание!|no|Реквизиты организации перенесены из старого файла настроек "
+                                + data.filePath("VelSpo.ini"))
+                     && box.contains("удалить их из этого файла не удалось") && box.contains("значения из этого файла не заменят"),
+                 qPrintable(box));
+        QCOMPARE(readBytes(data.filePath("VelSpo.ini")), ini);
+    }
+
+    // What a killed restore left is removed at the next start; a copy that a
+    // restore still running elsewhere holds, and every other name, stay.
+    void staleRestoreCopiesRemoved()
+    {
+        QTemporaryDir data;
+        const QStringList kept{"Other-restore-AbCdEf.db", "VelSpo-restore-AbCdE.db", "VelSpo-restore-AbCdEf.db.bak",
+                               "VelSpo-restore-Ab-dEf.db", "VelSpo-restore-HeLdBy.db", "VelSpo-restore-LiNkEd.db",
+                               "velspo-restore-AbCdEf.db"};
+        for (const QString& name : kept + QStringList{"VelSpo-restore-AbCdEf.db", "VelSpo-restore-QwErTy.db"})
+            QVERIFY(name == "VelSpo-restore-LiNkEd.db" || writeBytes(data.filePath(name), QByteArray(64 * 1024, 'd')));
+        QTemporaryDir elsewhere;
+        QVERIFY(writeBytes(elsewhere.filePath("target.db"), "keep"));
+        QVERIFY(QFile::link(elsewhere.filePath("target.db"), data.filePath("VelSpo-restore-LiNkEd.db")));
+        // Another instance's restore at work.
+        const int held = ::open(QFile::encodeName(data.filePath("VelSpo-restore-HeLdBy.db")).constData(), O_RDONLY);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+
+        const ChildResult child = runChild(QStringLiteral("quick"), data.path());
+        ::close(held);
+        QVERIFY2(child.exitCode == 7, qPrintable(child.output));
+        QStringList expected = kept + QStringList{"VelSpo.db"};
+        expected.sort();
+        QCOMPARE(QDir(data.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name), expected);
+        QCOMPARE(readBytes(elsewhere.filePath("target.db")), QByteArray("keep"));
     }
 
     // The start stops before the window; the data file and the old log stay as they were.

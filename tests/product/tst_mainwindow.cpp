@@ -9,6 +9,7 @@
 #include "product/MainWindow.h"
 #include "support/DocumentFixtures.h"
 #include "support/FileChoiceAnswerer.h"
+#include "support/FileSizeLimit.h"
 #include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
@@ -45,6 +46,10 @@ private slots:
     {
         window.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // The next test starts on a whole database.
+        if (damagedFile)
+            resetDataDir();
+        damagedFile = false;
     }
 
     // The tool bar's row actions follow the selection; documents open their forms.
@@ -117,17 +122,24 @@ private slots:
         QCOMPARE(window->documentsRegister()->tableModel()->rowCount(), 2);
         action("actionLoadDb")->trigger();
         QCOMPARE(window->documentsRegister()->tableModel()->rowCount(), 1);
+        // The database the restore replaced is kept, and the box says where.
+        const QStringList kept = QDir(Database::dataPath()).entryList({"VelSpo_*.bak"}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
         QCOMPARE(answerer.texts(), (QStringList{"Резервная копия успешно создана.", "Не удалось сохранить резервную копию.",
-                                                "Не удалось загрузить резервную копию.", "Резервная копия успешно загружена."}));
+                                                "Не удалось загрузить резервную копию.",
+                                                "Резервная копия успешно загружена.\nПрежняя база данных сохранена в файле "
+                                                    + QDir(Database::dataPath()).filePath(kept.first()) + "."}));
+        QVERIFY(QFile::remove(QDir(Database::dataPath()).filePath(kept.first())));
         QCOMPARE(answerer.titles(), (QStringList{"Информация", "Ошибка", "Ошибка", "Информация"}));
         answerer.clear();
         QVERIFY(!window->saveDatabaseBackup() && !window->loadDatabaseBackup());
         QCOMPARE(answerer.handledCount(), 0);
     }
 
-    // Documents the register cannot read: said when the window opens and at
-    // each reload, here the one after a cancelled restore; restoring a good
-    // copy brings the whole list back and the complaint ends.
+    // Documents the register cannot read: said when the window opens (before
+    // the start-up check's own warning) and at each reload, here the one after
+    // a cancelled restore; restoring a good copy brings the whole list back and
+    // the complaint ends.
     void unreadableRegisterReportedUntilRestored()
     {
         for (int i = 0; i < 49; ++i)
@@ -135,15 +147,13 @@ private slots:
         QTemporaryDir folder;
         const QString backup = folder.filePath("good.db");
         QVERIFY(Database::backup(backup));
-        const auto fresh = qScopeGuard([this] {
-            window.reset();
-            resetDataDir(); // for the tests after this one
-        });
+        damagedFile = true;
         QVERIFY(damageTable("SpoDocuments"));
         QVERIFY(Database::init(true));
         ModalAnswerer answerer;
         FileChoiceAnswerer files;
         open();
+        QTRY_VERIFY(Database::userSettings()->contains(QStringLiteral("VelSpo/last_started_version")));
         DocumentsTable* table = window->documentsRegister();
         const int read = table->tableModel()->rowCount();
         QVERIFY2(read > 0 && read < 50, qPrintable(QString::number(read)));
@@ -151,6 +161,7 @@ private slots:
                                         "недоступен.\nПоказаны только прочитанные документы (%1), список неполон.\n"
                                         "Восстановите базу данных из резервной копии.").arg(read);
         QCOMPARE(answerer.titles().value(0) + '|' + answerer.texts().value(0), "Ошибка|" + problem);
+        QCOMPARE(answerer.titles().value(1), QStringLiteral("Внимание!"));
         action("actionLoadDb")->trigger(); // cancelled
         QCOMPARE(answerer.texts().filter("Не удалось прочитать список документов").size(), 2);
         files.answer(backup);
@@ -158,7 +169,89 @@ private slots:
         QCOMPARE(table->tableModel()->rowCount(), 50);
         QVERIFY(table->loadProblem().isEmpty());
         QCOMPARE(answerer.texts().filter("Не удалось прочитать список документов").size(), 2);
-        QCOMPARE(answerer.texts().last(), QStringLiteral("Резервная копия успешно загружена."));
+        QVERIFY2(answerer.texts().last().startsWith(QStringLiteral("Резервная копия успешно загружена.\n")),
+                 qPrintable(answerer.texts().last()));
+    }
+
+    // Too little room for the restore's copy: the box says why and that the
+    // database is unchanged; nothing is left in the data folder.
+    void restoreWithoutRoom()
+    {
+        QVERIFY(insertMany(3000));
+        QTemporaryDir folder;
+        const QString backup = folder.filePath("copy.db");
+        open();
+        ModalAnswerer answerer;
+        FileChoiceAnswerer files;
+        files.answer(backup);
+        files.answer(backup);
+        action("actionSaveDb")->trigger();
+        QVERIFY(QFileInfo(backup).size() > 512 * 1024);
+        insertDocument({{"fio1", "Петров"}, {"isTemplate", 0}});
+        window->documentsRegister()->updateData();
+        const QByteArray before = readFile(Database::databaseFileName());
+        {
+            FileSizeLimit room(256 * 1024);
+            action("actionLoadDb")->trigger();
+        }
+        QCOMPARE(answerer.titles(), (QStringList{"Информация", "Ошибка"}));
+        const QString text = answerer.texts().value(1);
+        QVERIFY2(text.startsWith("Не удалось загрузить резервную копию.\nНе удалось скопировать файл резервной копии в папку "
+                                 + Database::dataPath() + ": ")
+                     && text.endsWith(".\nВозможно, на диске не хватает места.\nТекущая база данных не изменена."),
+                 qPrintable(text));
+        QCOMPARE(readFile(Database::databaseFileName()), before);
+        QCOMPARE(QDir(Database::dataPath()).entryList({"VelSpo*"}, QDir::Files), QStringList({"VelSpo.db"}));
+        QCOMPARE(window->documentsRegister()->tableModel()->rowCount(), 3002);
+    }
+
+    // A database with one page of a table's data overwritten: a warning once
+    // the window is up, the file left exactly as it is, and a backup that is
+    // still written but not called a success. A whole database gets neither.
+    void damagedDatabase_data()
+    {
+        QTest::addColumn<bool>("damage");
+        QTest::newRow("whole") << false;
+        QTest::newRow("one page overwritten") << true;
+    }
+
+    void damagedDatabase()
+    {
+        QFETCH(bool, damage);
+        const int spoId = insertDocument({{"fio1", "Петров"}, {"isTemplate", 0}});
+        QVERIFY(insertDisciplines(spoId, 3000));
+        if (damage) {
+            damagedFile = true;
+            QVERIFY(damageTable("DisciplineDetails"));
+        }
+        ModalAnswerer answerer;
+        open();
+        const QByteArray before = readFile(Database::databaseFileName());
+        QTRY_VERIFY(Database::userSettings()->contains(QStringLiteral("VelSpo/last_started_version")));
+        QCOMPARE(answerer.handledCount(), int(damage));
+        if (damage) {
+            QCOMPARE(answerer.titles().value(0), QStringLiteral("Внимание!"));
+            QVERIFY2(answerer.texts().value(0).startsWith("База данных " + Database::databaseFileName() + " повреждена")
+                         && answerer.texts().value(0).contains("Восстановите базу данных из резервной копии"),
+                     qPrintable(answerer.texts().value(0)));
+        }
+        QCOMPARE(readFile(Database::databaseFileName()), before);
+        QCOMPARE(QDir(Database::dataPath()).entryList({"VelSpo*"}, QDir::Files), QStringList({"VelSpo.db"}));
+
+        QTemporaryDir folder;
+        FileChoiceAnswerer files;
+        files.answer(folder.filePath("copy.db"));
+        answerer.clear();
+        action("actionSaveDb")->trigger();
+        QCOMPARE(answerer.handledCount(), 1);
+        QCOMPARE(QFileInfo(folder.filePath("copy.db")).size(), before.size());
+        if (!damage) {
+            QCOMPARE(answerer.titles().value(0) + '|' + answerer.texts().value(0), QStringLiteral("Информация|Резервная копия успешно создана."));
+            return;
+        }
+        QCOMPARE(answerer.titles().value(0), QStringLiteral("Внимание!"));
+        QVERIFY2(answerer.texts().value(0).startsWith("Резервная копия создана, но база данных повреждена"),
+                 qPrintable(answerer.texts().value(0)));
     }
 
     // The warning before the editor and its "don't ask again", one chooser at a
@@ -224,7 +317,14 @@ private:
     void open() { window.reset(new MainWindow); }
     QAction* action(const char* name) const { return child<QAction>(window.get(), name); }
 
+    static QByteArray readFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     std::unique_ptr<MainWindow> window;
+    bool damagedFile = false;
 };
 
 VELSPO_TEST_MAIN(MainWindowTest)

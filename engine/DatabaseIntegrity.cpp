@@ -1,0 +1,39 @@
+#include "engine/DatabaseIntegrity.h"
+
+#include "engine/MessageLog.h"
+
+#include <QDebug>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+
+bool DatabaseIntegrity::isWhole(const QString& path, Depth depth)
+{
+    const QString connection = QStringLiteral("velspo_integrity_check");
+    QStringList answer;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(depth == Depth::Quick ? QStringLiteral("PRAGMA quick_check;")
+                                                 : QStringLiteral("PRAGMA integrity_check;"))) {
+                while (query.next())
+                    answer << query.value(0).toString();
+            } else {
+                answer << query.lastError().text();
+            }
+            db.close();
+        } else {
+            answer << db.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    if (answer == QStringList{QStringLiteral("ok")})
+        return true;
+    VLOG << "integrity check failed" << path << answer.mid(0, 5);
+    return false;
+}

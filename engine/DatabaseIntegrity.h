@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// SQLite's own check of a database file's pages, on a read-only connection of
+// its own: a file can hold the right tables and still have damaged rows that
+// only show when they are read.
+class DatabaseIntegrity
+{
+public:
+    enum class Depth {
+        Quick, // every page and row readable (PRAGMA quick_check)
+        Full,  // also every index matching its table (PRAGMA integrity_check)
+    };
+
+    // False when the check finds anything wrong or cannot run; what it found
+    // goes to the log.
+    static bool isWhole(const QString& path, Depth depth);
+};
