@@ -9,38 +9,43 @@ WHERE IFNULL(isTemplate, 0) <> 1;
 
 DROP VIEW IF EXISTS ViewSpoDetails;
 
+-- UNION ALL, not UNION: every row carries ordering keys that no other row of its
+-- document has (its branch and its own key), so UNION would remove nothing, and
+-- SQLite takes a condition on spoId into the branches of a UNION ALL but not of a
+-- UNION: the rows of one document are looked up by the spoId indexes instead of
+-- the rows of every document being built and sorted first.
 CREATE VIEW ViewSpoDetails AS
 SELECT spoId, col1, col2, col3 FROM (
     SELECT spoId, disciplineName AS col1, disciplineCount AS col2, disciplineRate AS col3, 1 AS order1, discId AS order2, 0 AS order3
     FROM DisciplineDetails
-    UNION
+    UNION ALL
     SELECT spoId, '', '', '', 2, moduleId, -3
     FROM ModuleDetails
-    UNION
+    UNION ALL
     SELECT spoId, moduleName, moduleCount, moduleRate, 2, moduleId, -2
     FROM ModuleDetails
-    UNION
+    UNION ALL
     SELECT spoId, '    ' || IFNULL(dmName, ''), dmCount, dmRate, 2, moduleId, dmId
     FROM DMDetails
-    UNION
+    UNION ALL
     SELECT spoId, '', '', '', 3, 0, 0
     FROM SpoDocuments
-    UNION
+    UNION ALL
     SELECT spoId, 'ВСЕГО часов теоретического обучения:', SUM(REPLACE(IFNULL(disciplineCount, 0), ',', '.')) + IFNULL((SELECT SUM(REPLACE(IFNULL(m.moduleCount, 0), ',', '.')) FROM ModuleDetails m WHERE m.spoId = DisciplineDetails.spoId), 0), 'х', 8, 0, 0
     FROM DisciplineDetails GROUP BY spoId
-    UNION
+    UNION ALL
     SELECT spoId, 'в том числе аудиторных часов:', SUM(REPLACE(IFNULL(disciplineCountAudit, 0), ',', '.')) + IFNULL((SELECT SUM(REPLACE(IFNULL(m.moduleCountAudit, 0), ',', '.')) FROM ModuleDetails m WHERE m.spoId = DisciplineDetails.spoId), 0), 'х', 9, 0, 0
     FROM DisciplineDetails GROUP BY spoId
-    UNION
+    UNION ALL
     SELECT spoId, 'Практика' || char(10) || 'в том числе:', practiceTotalCount, 'х', 10, 0, 0
     FROM SpoDocuments
-    UNION
+    UNION ALL
     SELECT spoId, practiceName, practiceCount, practiceRate, 11, pracId, 0
     FROM PracticeDetails
-    UNION
+    UNION ALL
     SELECT spoId, 'Государственная итоговая аттестация' || char(10) || 'в том числе:', attestationTotalCount, 'х', 20, 0, 0
     FROM SpoDocuments
-    UNION
+    UNION ALL
     SELECT spoId, attestationName, 'x', attestationRate, 21, attId, 0
     FROM AttestationDetails
 )

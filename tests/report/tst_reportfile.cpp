@@ -28,6 +28,10 @@
 
 #include <memory>
 
+// A test function that hangs (a guard gone) fails in seconds, naming itself,
+// not at the suite's limit.
+static const bool watchdog = qputenv("QTEST_FUNCTION_TIMEOUT", "20000");
+
 namespace {
 
 QPixmap pattern(const QColor& colour)
@@ -176,6 +180,48 @@ private slots:
             page.setDataMode(data);
             for (AbstractField* field : page.fields())
                 canvas.draw(field, 2.0);
+        }
+    }
+
+    // Font matching takes time quadratic in the length of a family name, so a
+    // font string longer than any real one is left unread: the field keeps
+    // the page's default font, the page its own.
+    void fontStringsAreBounded_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("length");
+        for (const char* key : {"font", "defaultFont"}) {
+            QTest::addRow("%s at the bound", key) << key << AbstractField::maxFontTextLength;
+            QTest::addRow("%s past the bound", key) << key << AbstractField::maxFontTextLength + 1;
+            QTest::addRow("%s far past the bound", key) << key << 200000;
+        }
+    }
+    void fontStringsAreBounded()
+    {
+        QFETCH(QString, key);
+        QFETCH(int, length);
+        const QString sizes = QStringLiteral(",12,-1,5,50,0,0,0,0,0");
+        const QString family = QStringLiteral("Liberation Serif ") + QString(length - 17 - sizes.size(), QLatin1Char('x'));
+        QCOMPARE(family.size() + sizes.size(), length);
+        QJsonObject field{{"x", 10}, {"y", 10}, {"width", 50}, {"height", 10}, {"id", "Текст"}};
+        QJsonObject object;
+        (key == QLatin1String("font") ? field : object).insert(key, family + sizes);
+        object.insert(QStringLiteral("textFields"), QJsonArray{field});
+        writeFile(QStringLiteral("font.velrpt"), QJsonDocument(object).toJson());
+
+        ReportPage page;
+        QVERIFY(page.load(path(QStringLiteral("font.velrpt"))));
+        auto* text = qobject_cast<TextField*>(page.fields().value(0));
+        QVERIFY(text);
+        const bool read = length <= AbstractField::maxFontTextLength;
+        const QFont& font = key == QLatin1String("font") ? text->font() : page.defaultFont();
+        if (read) {
+            QCOMPARE(font.family(), family);
+        } else {
+            QVERIFY2(text->font() == QFont(),
+                     qPrintable(QStringLiteral("a field took a font string of %1 characters").arg(length)));
+            QVERIFY2(page.defaultFont() == ReportPage().defaultFont(),
+                     qPrintable(QStringLiteral("the page took a default font string of %1 characters").arg(length)));
         }
     }
 

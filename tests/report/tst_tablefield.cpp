@@ -251,6 +251,75 @@ private slots:
         QVERIFY(!m_field->overflow());
     }
 
+    // A row goes to the next area as soon as it would reach the bound of the
+    // area it is in, an exact fit included; where the table may not go on,
+    // that same row is the first one cut off.
+    void rowReachingTheBoundStartsTheNextArea_data()
+    {
+        QTest::addColumn<double>("bound");
+        QTest::addColumn<int>("firstMoved");
+        // Under a 10 mm header, rows of 10 mm end 20, 30, 40, 50 ... mm down the area.
+        QTest::newRow("row 3 ends at the bound") << 50.0 << 3;
+        QTest::newRow("row 3 ends inside it") << 50.25 << 4;
+        QTest::newRow("row 3 ends past it") << 49.75 << 3;
+        QTest::newRow("row 1 ends at the bound") << 30.0 << 1;
+    }
+    void rowReachingTheBoundStartsTheNextArea()
+    {
+        QFETCH(double, bound);
+        QFETCH(int, firstMoved);
+        const int rows = 6;
+        makeTable(rows, 1);
+        m_field->setRowHeight(10);
+        // The next area stands beside the first one, without a header.
+        setAreas({bound}, {150}, {20});
+        const Canvas canvas = drawn();
+        QVERIFY(!m_field->overflow());
+        // Where each row was drawn: inside its cell, clear of the frame.
+        const auto cellInside = [this](double x, double y) {
+            return QRectF((x + 1) * m_dpm, (y + 1) * m_dpm, 28 * m_dpm, 8 * m_dpm).toRect();
+        };
+        for (int row = 0; row < rows; ++row) {
+            const bool moved = row >= firstMoved;
+            const QRect first = cellInside(10, 30 + 10 * row);
+            const QRect next = cellInside(150, 20 + 10 * (row - firstMoved));
+            QVERIFY2(canvas.inkBox(first).isNull() == moved && canvas.inkBox(next).isNull() == !moved,
+                     qPrintable(QStringLiteral("row %1 is not where it belongs, in the %2 area").arg(row).arg(moved ? "next" : "first")));
+        }
+
+        m_field->setSplitX({0});
+        m_field->setSplitY({0});
+        m_model->setRowCount(firstMoved);
+        m_field->prepare();
+        QVERIFY2(!m_field->overflow(), "the rows that fit are reported cut off");
+        m_model->setRowCount(firstMoved + 1);
+        m_field->prepare();
+        QVERIFY2(m_field->overflow(), "the row that reaches the bound is not reported cut off");
+    }
+
+    // A table without a font of its own follows the page's default font: a
+    // change of that font lays the table out anew, as one of its own would.
+    void defaultFontChangeLaysTheTableOutAnew()
+    {
+        makeTable(2, 1);
+        setData(0, 0, QStringLiteral("Основы безопасности жизнедеятельности и охрана труда"));
+        m_field->setWordWrap(true);
+        drawn();
+        QCOMPARE(m_field->font(), QFont());
+        const QVector<double> before = m_field->rowHeights();
+        QFont larger = m_page->defaultFont();
+        larger.setPointSizeF(larger.pointSizeF() * 2);
+        m_page->setDefaultFont(larger);
+        m_field->prepare();   // as printing does for every field of the first sheet
+        const QVector<double> after = m_field->rowHeights();
+        QVERIFY2(after.value(0) > before.value(0) && after.value(1) > before.value(1),
+                 qPrintable(QStringLiteral("row heights %1, %2 mm before, %3, %4 mm after")
+                                .arg(before.value(0)).arg(before.value(1)).arg(after.value(0)).arg(after.value(1))));
+        m_field->setPrepared(false);
+        m_field->prepare();
+        QCOMPARE(m_field->rowHeights(), after);
+    }
+
     void zStrokeFillsTheBoundedArea()
     {
         makeTable(2, 1);

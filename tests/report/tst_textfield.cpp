@@ -129,6 +129,37 @@ private slots:
         QCOMPARE(render(field).image(), filled);
     }
 
+    // No field shows more than maxTextLength characters: the rest is cut
+    // before the text is laid out, whether it is the template's own text or
+    // what the variables make of it.
+    void longTextIsCutWhereDrawn_data()
+    {
+        QTest::addColumn<bool>("dataMode");
+        QTest::addColumn<int>("blanks");
+        QTest::addColumn<bool>("shown");
+        for (bool data : {false, true}) {
+            const char* const mode = data ? "value" : "template";
+            QTest::addRow("%s, the letter is the last one kept", mode) << data << AbstractField::maxTextLength - 1 << true;
+            QTest::addRow("%s, the letter is the first one cut", mode) << data << AbstractField::maxTextLength << false;
+        }
+    }
+    void longTextIsCutWhereDrawn()
+    {
+        QFETCH(bool, dataMode);
+        QFETCH(int, blanks);
+        QFETCH(bool, shown);
+        // The blanks fold into one in the layout, so a letter that is kept
+        // shows at the start of the field.
+        const QString text = QString(blanks, QLatin1Char(' ')) + QStringLiteral("Ж");
+        m_page->setVariable(QStringLiteral("long"), text);
+        m_page->setDataMode(dataMode);
+        TextField* field = addField({10, 10, 100, 20}, dataMode ? QStringLiteral("$V{long}") : text);
+        const bool drawn = !render(field).isBlank();
+        QVERIFY2(drawn == shown, qPrintable(QStringLiteral("the letter after %1 blanks was %2drawn")
+                                                .arg(blanks)
+                                                .arg(drawn ? QString() : QStringLiteral("not "))));
+    }
+
     void fieldWithoutPageDrawsNothing()
     {
         TextField* field = addField({0, 0, 50, 50}, QStringLiteral("Ш"));

@@ -47,8 +47,7 @@ QVariantMap fullDocument();
 // Two practices, three disciplines, one coursework, two attestations and two
 // modules with two and one sub-subjects ("МДК 1.1", "МДК 1.2", "МДК 2.1").
 bool insertDetails(int spoId);
-// n disciplines "Дисциплина 1".."Дисциплина n" (distinct, so none collapses
-// in the views' UNION).
+// n disciplines "Дисциплина 1".."Дисциплина n".
 bool insertDisciplines(int spoId, int n);
 // n plain documents in one statement; surnames "Фамилия1".."Фамилия<n>".
 bool insertMany(int n);
