@@ -16,6 +16,7 @@
 #include <QNetworkAccessManager>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTextCodec>
 #include <memory>
 
 namespace {
@@ -71,6 +72,22 @@ QByteArray versionList(const QString& version, const QString& link64 = "http://x
     return QStringLiteral("<%1><VelDpo><lastVersion>9.9.9</lastVersion></VelDpo><%2><lastVersion>%3</lastVersion>"
                           "<linux32downloadLink>http://x/32</linux32downloadLink><linux64downloadLink>%4"
                           "</linux64downloadLink></%2></%1>").arg(root, product, version, link64).toUtf8();
+}
+
+// The forms a version list nested 30000 deep can take to slip past a strict
+// reader and reach a lenient one: all are malformed.
+QByteArray hiddenNesting(const QByteArray& form, const QByteArray& root = "vel-versions")
+{
+    const QByteArray prefixed = QByteArray("<a:x>").repeated(30000) + QByteArray("</a:x>").repeated(30000);
+    const QByteArray nested = QByteArray("<x>").repeated(30000) + QByteArray("</x>").repeated(30000);
+    const QByteArray end = "</" + root + ">";
+    if (form == "prefix")
+        return "<" + root + ">" + prefixed + end;
+    if (form == "encoding")
+        return "<?xml version=\"1.0\" encoding=\"x-velspo-nope\"?><" + root + ">" + nested + end;
+    if (form == "entity")
+        return "<" + root + ">&nope;" + nested + end;
+    return "<!DOCTYPE " + root + " [<!ENTITY deep \"" + nested + "\">]><" + root + ">&deep;" + end;
 }
 
 // A version list with an element nested depth levels deep counting the
@@ -197,6 +214,8 @@ private slots:
         QTest::newRow("over 1 MB") << QByteArray("200 OK") << fresh + QByteArray(int(NetworkAccess::ListSizeLimit), ' ')
                                    << old;
         QTest::newRow("stalled") << QByteArray("stall") << QByteArray() << old;
+        for (const char* form : {"prefix", "encoding", "entity", "doctype"})
+            QTest::newRow(QByteArray("nested 30000 deep, ") + form) << QByteArray("200 OK") << hiddenNesting(form, "banners") << old;
         QTest::newRow("not stored") << QByteArray("unwritable") << fresh << QStringList{"300x100 " + Banner::homePageUrl()};
     }
     void bannerListAnswers()
@@ -284,6 +303,17 @@ private slots:
         row("nested 32 deep", ok, padded(versionList("0.5.0"), 32), ready);
         row("nested 33 deep", ok, padded(versionList("0.5.0"), 33), broken);
         row("nested 30000 deep", ok, padded(versionList("0.5.0"), 30000), broken);
+        row("undeclared prefix, shallow", ok, versionList("0.5.0").replace("<VelDpo>", "<a:x/><VelDpo>"), ready);
+        row("encoding declared", ok,
+            QTextCodec::codecForName("windows-1251")->fromUnicode("<?xml version=\"1.0\" encoding=\"windows-1251\"?>"
+                                                                  + versionList("0.5.0", "http://x/64/новая")),
+            newer + " http://x/64/новая");
+        row("version in pieces", ok, versionList("0.<![CDATA[5]]>.<b>0</b> <!-- - -->"), ready);
+        row("document type declared", ok, "<!DOCTYPE vel-versions>" + versionList("0.5.0"), broken);
+        row("nested 30000 deep, undeclared prefix", ok, hiddenNesting("prefix"), broken);
+        row("nested 30000 deep, unknown encoding", ok, hiddenNesting("encoding"), broken);
+        row("nested 30000 deep, undeclared entity", ok, hiddenNesting("entity"), broken);
+        row("nested 30000 deep, in a declared entity", ok, hiddenNesting("doctype"), broken);
         row("1 MB", ok, padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit), ready);
         row("over 1 MB", ok, padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1), noServer);
         row("over 1 MB, still coming", "endless", padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1), noServer);
