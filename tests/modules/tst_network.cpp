@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTextCodec>
@@ -106,6 +107,8 @@ void serve(LocalHttpServer& server, const QString& path, const QByteArray& statu
         NetworkAccess::setTransferTimeout(1000); // ends in a second, not in half a minute
     } else if (status == "endless") { // a gigabyte announced, and more than the limit on its way
         server.stall(path, body, qint64(1) << 30);
+    } else if (status == "unsized" || status == "chunked") { // no Content-Length
+        server.replyUnsized(path, body, status == "chunked");
     } else if (status == "302 Found") { // body: where to
         server.answer(path, status, "", "Location: " + body + "\r\n");
     } else if (status != "closed") {
@@ -143,7 +146,7 @@ private slots:
                                              + item("/big.png", "http://a/1", "10") + "</banners>" << 0 << QStringList();
         QTest::newRow("taller strip") << "<banners><maxHeight>250</maxHeight>" + item("/big.png", "http://a/1") + "</banners>"
                                       << 250 << QStringList{"300x200 http://a/1"};
-        for (const char* refused : {"/over5MB.png", "/wide.ppm", "/img/banner.xml", "file:PIC"}) {
+        for (const char* refused : {"/over5MB.png", "/over5MB-unsized.png", "/wide.ppm", "/img/banner.xml", "file:PIC"}) {
             QTest::newRow(refused) << "<banners>" + item(refused, "http://a/9") + item("/big.png", "http://a/1") + "</banners>"
                                    << 100 << QStringList{big};
         }
@@ -161,6 +164,7 @@ private slots:
         server.reply("/notimage.png", "<html>moved</html>");
         server.dropConnection("/dropped.png");
         server.reply("/over5MB.png", png(80, 60) + QByteArray(int(NetworkAccess::ImageSizeLimit), '\0'));
+        server.replyUnsized("/over5MB-unsized.png", png(80, 60) + QByteArray(int(NetworkAccess::ImageSizeLimit), '\0'), true);
         server.reply("/wide.ppm", "P6\n4097 50\n255\n" + QByteArray(100, '\x7f')); // a header of too many pixels
         server.reply("/img/banner.xml", png(80, 60));
         const QString source = Database::userSettingsPath() + "/source/pic.png";
@@ -199,7 +203,7 @@ private slots:
     // by nothing else; what did not come is as good as no network.
     void bannerListAnswers_data()
     {
-        QTest::addColumn<QByteArray>("status"); // "stall", or "unwritable": a list that cannot be stored
+        QTest::addColumn<QByteArray>("status"); // "stall", "unsized", "chunked", or "unwritable": a list that cannot be stored
         QTest::addColumn<QByteArray>("body");   // a redirect's target
         QTest::addColumn<QStringList>("shown");
         const QByteArray fresh = "<banners>" + item("/small.png", "http://a/new") + "</banners>";
@@ -213,6 +217,11 @@ private slots:
         QTest::newRow("a picture") << QByteArray("200 OK") << png(80, 60) << old;
         QTest::newRow("over 1 MB") << QByteArray("200 OK") << fresh + QByteArray(int(NetworkAccess::ListSizeLimit), ' ')
                                    << old;
+        QTest::newRow("chunked") << QByteArray("chunked") << fresh << QStringList{"80x60 http://a/new"};
+        for (const char* sent : {"unsized", "chunked"}) {
+            QTest::newRow(QByteArray("over 1 MB, ") + sent)
+                << QByteArray(sent) << fresh + QByteArray(int(NetworkAccess::ListSizeLimit), ' ') << old;
+        }
         QTest::newRow("stalled") << QByteArray("stall") << QByteArray() << old;
         for (const char* form : {"prefix", "encoding", "entity", "doctype"})
             QTest::newRow(QByteArray("nested 30000 deep, ") + form) << QByteArray("200 OK") << hiddenNesting(form, "banners") << old;
@@ -267,10 +276,34 @@ private slots:
         QTEST(QString(done.isEmpty() ? "error " : "done ") + userFile(file), "result");
     }
 
+    // Every request follows redirects, but never from https down to http.
+    void redirectsNeverLessSafe()
+    {
+        LocalHttpServer server;
+        server.reply("/v.xml", versionList("0.4.2"));
+        server.reply("/banner.xml", "<banners/>");
+        QStringList policies;
+        const QMetaObject::Connection watch
+            = connect(NetworkAccess::manager(), &QNetworkAccessManager::finished, this, [&policies](QNetworkReply* reply) {
+                  const QVariant policy = reply->request().attribute(QNetworkRequest::RedirectPolicyAttribute);
+                  policies << (policy.isNull() ? "none" : QString::number(policy.toInt()));
+              });
+        const auto disconnection = qScopeGuard([watch] { disconnect(watch); });
+        auto* updater = new Updater(server.url("/v.xml"), nullptr);
+        QSignalSpy checked(updater, &Updater::updatingError);
+        auto* downloader = new FileDownloader;
+        downloader->setUrl(server.url("/banner.xml"));
+        QSignalSpy downloaded(downloader, &FileDownloader::done);
+        downloader->download();
+        QTRY_COMPARE(checked.size() + downloaded.size(), 2);
+        const QString noLessSafe = QString::number(QNetworkRequest::NoLessSafeRedirectPolicy);
+        QCOMPARE(policies, QStringList({noLessSafe, noLessSafe}));
+    }
+
     // The version list read, and what the main window makes of it.
     void updateCheck_data()
     {
-        QTest::addColumn<QByteArray>("status"); // of the answer; "stall", "endless", or "closed": no server
+        QTest::addColumn<QByteArray>("status"); // of the answer; "stall", "endless", "unsized", "chunked", or "closed": no server
         QTest::addColumn<QByteArray>("body");   // a redirect's target
         QTest::addColumn<QString>("calls");     // "menu": the user asks; "silent": the check at start-up
         QTest::addColumn<int>("answer");        // to "Загрузить?"
@@ -317,6 +350,10 @@ private slots:
         row("1 MB", ok, padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit), ready);
         row("over 1 MB", ok, padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1), noServer);
         row("over 1 MB, still coming", "endless", padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1), noServer);
+        row("1 MB, unsized", "unsized", padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit), ready);
+        row("1 MB, chunked", "chunked", padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit), ready);
+        row("over 1 MB, unsized", "unsized", padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1), noServer);
+        row("over 1 MB, chunked", "chunked", padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1), noServer);
         row("no link", ok, versionList("0.5.0", ""), noLink);
         row("not a web link", ok, versionList("0.5.0", "file:///etc/passwd"), noLink);
         row("not found", "404 Not Found", versionList("0.5.0"), noServer);
