@@ -162,42 +162,60 @@ bool PreferencesDialog::saveOptions(QStringList* failedFiles)
         if (settings->status() != QSettings::NoError)
             failed.append(settings->fileName());
     }
+    if (failedFiles)
+        *failedFiles = failed;
     if (failed.isEmpty())
         return true;
 
     VLOG << "preferences not stored" << failed;
-    // What is not on disk must not pass for the settings in force.
+    // What a file did not take must not pass for the settings in force; what
+    // the other file took stays: the proxy is shared by all users, spell
+    // checking is the user's own, and neither depends on the other.
     for (const Entry& entry : previous) {
+        if (!failed.contains(entry.settings->fileName()))
+            continue;
         if (entry.value.isValid())
             entry.settings->setValue(entry.key, entry.value);
         else
             entry.settings->remove(entry.key);
     }
-    // Nor on the disk where the write did succeed.
-    for (QSettings* settings : {&common, &user}) {
-        if (!failed.contains(settings->fileName()))
-            settings->sync();
-    }
-    if (failedFiles)
-        *failedFiles = failed;
     return false;
 }
 
 void PreferencesDialog::on_pushButtonSave_clicked()
 {
     QStringList failed;
-    if (!saveOptions(&failed)) {
-        // The dialog stays open with what the user typed, to try again or cancel.
-        showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Ошибка"),
-                         QStringLiteral("Не удалось сохранить настройки: нет доступа на запись к файлу %1.\n"
-                                        "Настройки не изменены.")
-                             .arg(QDir::toNativeSeparators(failed.join(QStringLiteral(", ")))));
+    const bool saved = saveOptions(&failed);
+    const QString commonFile = Database::commonSettings()->fileName();
+    const QString userFile = Database::userSettings()->fileName();
+    const bool proxyStored = !failed.contains(commonFile);
+    const bool spellingStored = !failed.contains(userFile);
+    // Spell checking takes effect from the stored switch; the proxy is applied here.
+    if (proxyStored)
+        applyProxy();
+    if (proxyStored || spellingStored)
+        emit updateOptions();
+    if (saved) {
+        hide();
+        deleteLater();
         return;
     }
-    applyProxy();
-    emit updateOptions();
-    hide();
-    deleteLater();
+    // The dialog stays open with what the user typed, to try again or cancel.
+    QString text;
+    if (!proxyStored && !spellingStored) {
+        text = QStringLiteral("Не удалось сохранить настройки: нет доступа на запись к файлам %1.\n"
+                              "Настройки не изменены.")
+                   .arg(QDir::toNativeSeparators(failed.join(QStringLiteral(", "))));
+    } else if (!proxyStored) {
+        text = QStringLiteral("Не удалось сохранить настройки прокси-сервера: нет доступа на запись к файлу %1.\n"
+                              "Настройки орфографии сохранены.")
+                   .arg(QDir::toNativeSeparators(commonFile));
+    } else {
+        text = QStringLiteral("Не удалось сохранить настройки орфографии: нет доступа на запись к файлу %1.\n"
+                              "Настройки прокси-сервера сохранены и применены.")
+                   .arg(QDir::toNativeSeparators(userFile));
+    }
+    showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Ошибка"), text);
 }
 
 void PreferencesDialog::on_pushButtonCancel_clicked()

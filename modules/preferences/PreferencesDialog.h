@@ -30,8 +30,9 @@ public:
     static QString decipher(const QString& stored);
 
     void loadOptions();
-    // False when a settings file could not be written; the settings then
-    // stay as they were, and the files that failed are in failedFiles.
+    // False when a settings file could not be written: what belongs in that
+    // file stays as it was, what belongs in the other is stored all the same,
+    // and the files that failed are in failedFiles.
     bool saveOptions(QStringList* failedFiles = nullptr);
 
 signals:

@@ -3,34 +3,11 @@
 #include "engine/MessageLog.h"
 #include "engine/NetworkAccess.h"
 #include "engine/ProductTypeInfo.h"
+#include "modules/updater/VersionListReader.h"
 
-#include <QDomDocument>
 #include <QNetworkReply>
 #include <QSysInfo>
 #include <QUrl>
-#include <QXmlStreamReader>
-
-namespace {
-
-// The DOM parser recurses once per level: a list nested some thousands deep
-// overflows the stack. A real list is three levels deep.
-constexpr int kDeepestList = 32;
-
-bool nestedTooDeep(const QByteArray& data)
-{
-    QXmlStreamReader reader(data);
-    int depth = 0;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement && ++depth > kDeepestList)
-            return true;
-        if (token == QXmlStreamReader::EndElement)
-            --depth;
-    }
-    return false; // a parse error is reported by the real parse
-}
-
-} // namespace
 
 Updater::Updater(QObject* parent)
     : Updater(defaultUrl(), parent)
@@ -67,42 +44,22 @@ void Updater::fileDownloaded(QNetworkReply* pReply)
 
 bool Updater::readXml()
 {
-    QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (nestedTooDeep(downloadedData)) {
-        VLOG << "Error: version list nested deeper than" << kDeepestList << "levels";
-        emit updatingError(QStringLiteral("Что-то пошло не так."));
-        return false;
-    }
-    if (!document.setContent(downloadedData, false, &message, &line, &column)) {
-        VLOG << "Error: Parse error at line " << line << ", "
-             << "column " << column << ": " << message << "Loading default config";
-        emit updatingError(QStringLiteral("Что-то пошло не так."));
-        return false;
-    }
-    const QDomElement root = document.documentElement();
-    if (root.tagName() != QLatin1String("vel-versions")) {
-        VLOG << "Error: Not version info file";
-        emit updatingError(QStringLiteral("Что-то пошло не так..."));
-        return false;
-    }
-
     const QString linkElement = QSysInfo::buildCpuArchitecture().contains(QLatin1String("64"))
         ? QStringLiteral("linux64downloadLink")
         : QStringLiteral("linux32downloadLink");
-    QString versionText;
-    for (QDomElement product = root.firstChildElement(); !product.isNull(); product = product.nextSiblingElement()) {
-        if (product.tagName() != ProductTypeInfo::applicationName())
-            continue;
-        for (QDomElement item = product.firstChildElement(); !item.isNull(); item = item.nextSiblingElement()) {
-            if (item.tagName() == QLatin1String("lastVersion"))
-                versionText = item.text();
-            else if (item.tagName() == linkElement)
-                downloadLink = item.text();
-        }
+    VersionListReader list(ProductTypeInfo::applicationName(), linkElement);
+    switch (list.read(downloadedData)) {
+    case VersionListReader::Malformed:
+        emit updatingError(QStringLiteral("Что-то пошло не так."));
+        return false;
+    case VersionListReader::NotVersionList:
+        emit updatingError(QStringLiteral("Что-то пошло не так..."));
+        return false;
+    case VersionListReader::Read:
+        break;
     }
+    const QString versionText = list.versionText();
+    downloadLink = list.downloadLink();
     // Only a web link is offered; any other is as good as none.
     if (!downloadLink.isEmpty() && !NetworkAccess::isWebUrl(QUrl(downloadLink))) {
         VLOG << "refused download link" << downloadLink;

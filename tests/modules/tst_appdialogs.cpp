@@ -1,20 +1,26 @@
 #include "engine/DatabaseFixtures.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/WidgetUtilities.h"
 #include "modules/VelMainWindow/VelMainWindow.h"
 #include "modules/about/AboutDialog.h"
 #include "modules/preferences/PreferencesDialog.h"
+#include "modules/spellchecker/SpellChecker.h"
 #include "modules/tips/TipsDialog.h"
 #include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
 #include "support/Typing.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QScopeGuard>
 #include <QSpinBox>
+#include <QStyleOptionButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -41,6 +47,33 @@ void typeProxy(QWidget* dialog, const QString& host, int port, const QString& us
     Typing::typeOver(child<QSpinBox>(dialog, "spinBoxPort"), QString::number(port));
     Typing::type(edit(dialog, "lineEditUser"), user);
     Typing::type(edit(dialog, "lineEditPass"), password);
+}
+
+// A check box clicked on its box, as the user does.
+void clickCheckBox(QWidget* dialog, const char* name)
+{
+    auto* box = child<QCheckBox>(dialog, name);
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, indicator.center());
+}
+
+// The application-wide proxy: type, host and port.
+QString proxyInForce()
+{
+    const QNetworkProxy proxy = QNetworkProxy::applicationProxy();
+    return QStringLiteral("%1 %2 %3").arg(proxy.type()).arg(proxy.hostName()).arg(proxy.port());
+}
+
+// Misspelt words underlined in a text edit set up now: none while spell
+// checking is switched off.
+int underlinesInANewEdit()
+{
+    QTextEdit text;
+    installSpellChecker(&text);
+    text.setPlainText("собака");
+    return text.extraSelections().size();
 }
 
 } // namespace
@@ -89,45 +122,91 @@ private slots:
         QCOMPARE(edit(&again, "lineEditPass")->text(), password);
     }
 
-    // A settings file that cannot be written: the user is told, the dialog
-    // stays with what was typed, nothing is applied or kept in memory; once
-    // the file can be written, the same press saves.
-    void unwritableSettingsKeepTheDialog_data()
+    // A settings file that cannot be written: the user is told which part was
+    // not saved, the dialog stays with what was typed, and the part whose file
+    // took it is stored and in force; once the file can be written, the same
+    // press saves the rest.
+    void unwritableSettingsStoreTheRest_data()
     {
-        QTest::addColumn<bool>("common");
-        QTest::newRow("common settings") << true;
-        QTest::newRow("user settings") << false;
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("refused"); // the settings file(s) in whose place a folder stands
+        QTest::addColumn<QString>("message"); // %1: the refused file(s)
+        QTest::addColumn<QString>("inForce"); // proxy type, host, port; words underlined in a new text edit
+        const QString proxyApplied = "1 proxy.local 31280";
+        const QString noProxy = "2  0";
+        for (const char* locale : {"ru_RU", "C"}) {
+            const QString name = QString(locale) + ", ";
+            QTest::newRow(qPrintable(name + "common settings"))
+                << locale << "common"
+                << "Не удалось сохранить настройки прокси-сервера: нет доступа на запись к файлу %1.\n"
+                   "Настройки орфографии сохранены."
+                << noProxy + " 0";
+            QTest::newRow(qPrintable(name + "user settings"))
+                << locale << "user"
+                << "Не удалось сохранить настройки орфографии: нет доступа на запись к файлу %1.\n"
+                   "Настройки прокси-сервера сохранены и применены."
+                << proxyApplied + " 1";
+            QTest::newRow(qPrintable(name + "both"))
+                << locale << "common user"
+                << "Не удалось сохранить настройки: нет доступа на запись к файлам %1.\nНастройки не изменены."
+                << noProxy + " 1";
+        }
     }
-    void unwritableSettingsKeepTheDialog()
+    void unwritableSettingsStoreTheRest()
     {
-        QFETCH(bool, common);
-        const QString file = (common ? Database::commonSettings() : Database::userSettings())->fileName();
+        QFETCH(QString, locale);
+        QFETCH(QString, refused);
+        QFETCH(QString, message);
+        const QLocale previousLocale;
+        QLocale::setDefault(QLocale(locale));
+        const QString dictionary = Database::dataPath() + "/dict/ru_RU";
+        QVERIFY(writeBytes(dictionary + ".aff", "SET UTF-8\n") && writeBytes(dictionary + ".dic", "1\nкот\n"));
+        QVERIFY(SpellChecker::init());
+        const auto restore = qScopeGuard([previousLocale] {
+            QLocale::setDefault(previousLocale);
+            SpellChecker::destroy();
+            Database::userSettings()->remove("SpellChecker");
+        });
+        QStringList files;
+        for (const QString& which : refused.split(' '))
+            files << (which == "common" ? Database::commonSettings() : Database::userSettings())->fileName();
         Database::syncSettings();
-        const QByteArray before = readBytes(file);
-        QFile::remove(file);
-        QVERIFY(QDir().mkpath(file)); // a folder refuses the write, even to root
+        QList<QByteArray> before;
+        for (const QString& file : files) {
+            before << readBytes(file);
+            QFile::remove(file);
+            QVERIFY(QDir().mkpath(file)); // a folder refuses the write, even to root
+        }
+
         QPointer<PreferencesDialog> dialog = new PreferencesDialog;
         dialog->show();
-        button(dialog, "checkBoxUseProxy")->click();
-        typeProxy(dialog, "proxy.local", 1080, "ivan", "secret");
+        clickCheckBox(dialog, "checkBoxUseProxy");
+        typeProxy(dialog, "proxy.local", 31280, "ivan", "secret");
+        QTabBar* tabs = child<QTabWidget>(dialog, "tabWidget")->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(1).center());
+        clickCheckBox(dialog, "checkBoxSpellChecking");
         ModalAnswerer answerer;
-        button(dialog, "pushButtonSave")->click();
+        QTest::mouseClick(button(dialog, "pushButtonSave"), Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(answerer.texts(), QStringList("Не удалось сохранить настройки: нет доступа на запись к файлу " + file
-                                               + ".\nНастройки не изменены."));
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(edit(dialog, "lineEditHost")->text() + edit(dialog, "lineEditPass")->text(), QStringLiteral("proxy.localsecret"));
-        QCOMPARE(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
-        QVERIFY(!Database::commonSettings()->contains("Proxy/enabled"));
-        QVERIFY(!readBytes(Database::commonSettings()->fileName()).contains("proxy.local"));
+        QTEST(proxyInForce() + ' ' + QString::number(underlinesInANewEdit()), "inForce");
+        const bool proxyStored = !refused.contains("common");
+        const bool spellingStored = !refused.contains("user");
+        QCOMPARE(Database::commonSettings()->contains("Proxy/enabled"), proxyStored);
+        QCOMPARE(readBytes(Database::commonSettings()->fileName()).contains("port=31280"), proxyStored);
+        QCOMPARE(readBytes(Database::userSettings()->fileName()).contains("[SpellChecker]\nenabled=false"), spellingStored);
+        QCOMPARE(answerer.texts(), QStringList(message.arg(files.join(", "))));
 
-        QVERIFY(QDir().rmdir(file) && (before.isEmpty() || writeBytes(file, before)));
-        button(dialog, "pushButtonSave")->click();
+        for (int i = 0; i < files.size(); ++i)
+            QVERIFY(QDir().rmdir(files.at(i)) && (before.at(i).isEmpty() || writeBytes(files.at(i), before.at(i))));
+        QTest::mouseClick(button(dialog, "pushButtonSave"), Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!dialog);
         QCOMPARE(answerer.texts().size(), 1);
-        QCOMPARE(QNetworkProxy::applicationProxy().hostName(), QStringLiteral("proxy.local"));
-        QVERIFY(readBytes(file).contains(common ? "hostName=proxy.local" : "[SpellChecker]\nenabled=true"));
+        QCOMPARE(proxyInForce() + ' ' + QString::number(underlinesInANewEdit()), QStringLiteral("1 proxy.local 31280 0"));
+        QVERIFY(readBytes(Database::commonSettings()->fileName()).contains("hostName=proxy.local"));
+        QVERIFY(readBytes(Database::userSettings()->fileName()).contains("[SpellChecker]\nenabled=false"));
     }
 
     // Cancel applies nothing; the start-up applies what is stored.

@@ -14,8 +14,10 @@
 #include <QImage>
 #include <QLabel>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTextCodec>
 #include <memory>
 
 namespace {
@@ -73,6 +75,22 @@ QByteArray versionList(const QString& version, const QString& link64 = "http://x
                           "</linux64downloadLink></%2></%1>").arg(root, product, version, link64).toUtf8();
 }
 
+// The forms a version list nested 30000 deep can take to slip past a strict
+// reader and reach a lenient one: all are malformed.
+QByteArray hiddenNesting(const QByteArray& form, const QByteArray& root = "vel-versions")
+{
+    const QByteArray prefixed = QByteArray("<a:x>").repeated(30000) + QByteArray("</a:x>").repeated(30000);
+    const QByteArray nested = QByteArray("<x>").repeated(30000) + QByteArray("</x>").repeated(30000);
+    const QByteArray end = "</" + root + ">";
+    if (form == "prefix")
+        return "<" + root + ">" + prefixed + end;
+    if (form == "encoding")
+        return "<?xml version=\"1.0\" encoding=\"x-velspo-nope\"?><" + root + ">" + nested + end;
+    if (form == "entity")
+        return "<" + root + ">&nope;" + nested + end;
+    return "<!DOCTYPE " + root + " [<!ENTITY deep \"" + nested + "\">]><" + root + ">&deep;" + end;
+}
+
 // A version list with an element nested depth levels deep counting the
 // document element, and spaces to size bytes when given.
 QByteArray padded(QByteArray list, int depth, qint64 size = 0)
@@ -89,6 +107,8 @@ void serve(LocalHttpServer& server, const QString& path, const QByteArray& statu
         NetworkAccess::setTransferTimeout(1000); // ends in a second, not in half a minute
     } else if (status == "endless") { // a gigabyte announced, and more than the limit on its way
         server.stall(path, body, qint64(1) << 30);
+    } else if (status == "unsized" || status == "chunked") { // no Content-Length
+        server.replyUnsized(path, body, status == "chunked");
     } else if (status == "302 Found") { // body: where to
         server.answer(path, status, "", "Location: " + body + "\r\n");
     } else if (status != "closed") {
@@ -126,7 +146,7 @@ private slots:
                                              + item("/big.png", "http://a/1", "10") + "</banners>" << 0 << QStringList();
         QTest::newRow("taller strip") << "<banners><maxHeight>250</maxHeight>" + item("/big.png", "http://a/1") + "</banners>"
                                       << 250 << QStringList{"300x200 http://a/1"};
-        for (const char* refused : {"/over5MB.png", "/wide.ppm", "/img/banner.xml", "file:PIC"}) {
+        for (const char* refused : {"/over5MB.png", "/over5MB-unsized.png", "/wide.ppm", "/img/banner.xml", "file:PIC"}) {
             QTest::newRow(refused) << "<banners>" + item(refused, "http://a/9") + item("/big.png", "http://a/1") + "</banners>"
                                    << 100 << QStringList{big};
         }
@@ -144,6 +164,7 @@ private slots:
         server.reply("/notimage.png", "<html>moved</html>");
         server.dropConnection("/dropped.png");
         server.reply("/over5MB.png", png(80, 60) + QByteArray(int(NetworkAccess::ImageSizeLimit), '\0'));
+        server.replyUnsized("/over5MB-unsized.png", png(80, 60) + QByteArray(int(NetworkAccess::ImageSizeLimit), '\0'), true);
         server.reply("/wide.ppm", "P6\n4097 50\n255\n" + QByteArray(100, '\x7f')); // a header of too many pixels
         server.reply("/img/banner.xml", png(80, 60));
         const QString source = Database::userSettingsPath() + "/source/pic.png";
@@ -182,7 +203,7 @@ private slots:
     // by nothing else; what did not come is as good as no network.
     void bannerListAnswers_data()
     {
-        QTest::addColumn<QByteArray>("status"); // "stall", or "unwritable": a list that cannot be stored
+        QTest::addColumn<QByteArray>("status"); // "stall", "unsized", "chunked", or "unwritable": a list that cannot be stored
         QTest::addColumn<QByteArray>("body");   // a redirect's target
         QTest::addColumn<QStringList>("shown");
         const QByteArray fresh = "<banners>" + item("/small.png", "http://a/new") + "</banners>";
@@ -196,7 +217,14 @@ private slots:
         QTest::newRow("a picture") << QByteArray("200 OK") << png(80, 60) << old;
         QTest::newRow("over 1 MB") << QByteArray("200 OK") << fresh + QByteArray(int(NetworkAccess::ListSizeLimit), ' ')
                                    << old;
+        QTest::newRow("chunked") << QByteArray("chunked") << fresh << QStringList{"80x60 http://a/new"};
+        for (const char* sent : {"unsized", "chunked"}) {
+            QTest::newRow(QByteArray("over 1 MB, ") + sent)
+                << QByteArray(sent) << fresh + QByteArray(int(NetworkAccess::ListSizeLimit), ' ') << old;
+        }
         QTest::newRow("stalled") << QByteArray("stall") << QByteArray() << old;
+        for (const char* form : {"prefix", "encoding", "entity", "doctype"})
+            QTest::newRow(QByteArray("nested 30000 deep, ") + form) << QByteArray("200 OK") << hiddenNesting(form, "banners") << old;
         QTest::newRow("not stored") << QByteArray("unwritable") << fresh << QStringList{"300x100 " + Banner::homePageUrl()};
     }
     void bannerListAnswers()
@@ -248,10 +276,34 @@ private slots:
         QTEST(QString(done.isEmpty() ? "error " : "done ") + userFile(file), "result");
     }
 
+    // Every request follows redirects, but never from https down to http.
+    void redirectsNeverLessSafe()
+    {
+        LocalHttpServer server;
+        server.reply("/v.xml", versionList("0.4.2"));
+        server.reply("/banner.xml", "<banners/>");
+        QStringList policies;
+        const QMetaObject::Connection watch
+            = connect(NetworkAccess::manager(), &QNetworkAccessManager::finished, this, [&policies](QNetworkReply* reply) {
+                  const QVariant policy = reply->request().attribute(QNetworkRequest::RedirectPolicyAttribute);
+                  policies << (policy.isNull() ? "none" : QString::number(policy.toInt()));
+              });
+        const auto disconnection = qScopeGuard([watch] { disconnect(watch); });
+        auto* updater = new Updater(server.url("/v.xml"), nullptr);
+        QSignalSpy checked(updater, &Updater::updatingError);
+        auto* downloader = new FileDownloader;
+        downloader->setUrl(server.url("/banner.xml"));
+        QSignalSpy downloaded(downloader, &FileDownloader::done);
+        downloader->download();
+        QTRY_COMPARE(checked.size() + downloaded.size(), 2);
+        const QString noLessSafe = QString::number(QNetworkRequest::NoLessSafeRedirectPolicy);
+        QCOMPARE(policies, QStringList({noLessSafe, noLessSafe}));
+    }
+
     // The version list read, and what the main window makes of it.
     void updateCheck_data()
     {
-        QTest::addColumn<QByteArray>("status"); // of the answer; "stall", "endless", or "closed": no server
+        QTest::addColumn<QByteArray>("status"); // of the answer; "stall", "endless", "unsized", "chunked", or "closed": no server
         QTest::addColumn<QByteArray>("body");   // a redirect's target
         QTest::addColumn<QString>("calls");     // "menu": the user asks; "silent": the check at start-up
         QTest::addColumn<int>("answer");        // to "Загрузить?"
@@ -284,9 +336,24 @@ private slots:
         row("nested 32 deep", ok, padded(versionList("0.5.0"), 32), ready);
         row("nested 33 deep", ok, padded(versionList("0.5.0"), 33), broken);
         row("nested 30000 deep", ok, padded(versionList("0.5.0"), 30000), broken);
+        row("undeclared prefix, shallow", ok, versionList("0.5.0").replace("<VelDpo>", "<a:x/><VelDpo>"), ready);
+        row("encoding declared", ok,
+            QTextCodec::codecForName("windows-1251")->fromUnicode("<?xml version=\"1.0\" encoding=\"windows-1251\"?>"
+                                                                  + versionList("0.5.0", "http://x/64/новая")),
+            newer + " http://x/64/новая");
+        row("version in pieces", ok, versionList("0.<![CDATA[5]]>.<b>0</b> <!-- - -->"), ready);
+        row("document type declared", ok, "<!DOCTYPE vel-versions>" + versionList("0.5.0"), broken);
+        row("nested 30000 deep, undeclared prefix", ok, hiddenNesting("prefix"), broken);
+        row("nested 30000 deep, unknown encoding", ok, hiddenNesting("encoding"), broken);
+        row("nested 30000 deep, undeclared entity", ok, hiddenNesting("entity"), broken);
+        row("nested 30000 deep, in a declared entity", ok, hiddenNesting("doctype"), broken);
         row("1 MB", ok, padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit), ready);
         row("over 1 MB", ok, padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1), noServer);
         row("over 1 MB, still coming", "endless", padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1), noServer);
+        row("1 MB, unsized", "unsized", padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit), ready);
+        row("1 MB, chunked", "chunked", padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit), ready);
+        row("over 1 MB, unsized", "unsized", padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1), noServer);
+        row("over 1 MB, chunked", "chunked", padded(versionList("0.5.0"), 1, NetworkAccess::ListSizeLimit + 1), noServer);
         row("no link", ok, versionList("0.5.0", ""), noLink);
         row("not a web link", ok, versionList("0.5.0", "file:///etc/passwd"), noLink);
         row("not found", "404 Not Found", versionList("0.5.0"), noServer);

@@ -7,7 +7,7 @@
 #include <QTcpSocket>
 
 // A web server on 127.0.0.1 for the network tests: canned answers by path,
-// 404 for any other path, paths whose connection is dropped without a reply,
+// with or without their length, 404 for any other path, paths whose connection is dropped without a reply,
 // paths that stall after the head and the start of their body, and a log of
 // the request lines it received.
 class LocalHttpServer : public QTcpServer
@@ -24,6 +24,22 @@ public:
     {
         m_answers.insert(path, "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " + QByteArray::number(body.size())
                                    + "\r\nConnection: close\r\n\r\n" + body);
+    }
+    // An answer that does not say its length: its body ends when the
+    // connection closes or, chunked, with the last chunk.
+    void replyUnsized(const QString& path, const QByteArray& body, bool chunked)
+    {
+        QByteArray answer = "HTTP/1.1 200 OK\r\nConnection: close\r\n";
+        if (!chunked) {
+            m_answers.insert(path, answer + "\r\n" + body);
+            return;
+        }
+        answer += "Transfer-Encoding: chunked\r\n\r\n";
+        for (int at = 0; at < body.size(); at += 0x10000) {
+            const QByteArray chunk = body.mid(at, 0x10000);
+            answer += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
+        }
+        m_answers.insert(path, answer + "0\r\n\r\n");
     }
     void dropConnection(const QString& path) { m_dropped.insert(path); }
     // Sends the head, claiming length bytes, and the start of the body, then nothing.
