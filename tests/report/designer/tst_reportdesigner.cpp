@@ -1164,6 +1164,36 @@ private slots:
         QCOMPARE(w->windowTitle(), QStringLiteral("Редактор отчёта - %1%2").arg(w->fileName(), edited ? "*" : ""));
     }
 
+    // A background that cannot be loaded is named as its file is called,
+    // never read as markup.
+    void unreadableBackgroundNamedAsTyped_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("font tag") << "<font size=7 color=red>BIG.png";
+        QTest::newRow("italics") << "<i>fon.png";
+    }
+    void unreadableBackgroundNamedAsTyped()
+    {
+        QFETCH(QString, name);
+        QFile notImage(path(name));
+        QVERIFY(notImage.open(QIODevice::WriteOnly) && notImage.write("no image") > 0);
+        notImage.close();
+        ReportWindow* w = makeWindow();
+        QVERIFY(w);
+        ModalAnswerer answerer;
+        FileChoiceAnswerer files;
+        for (const char* command : {"actionLoadBackgroundImage", "actionLoadBackgroundImage2"}) {
+            files.answer(path(name));
+            action(w, command)->trigger();
+        }
+        const QString said = QStringLiteral("Не удалось загрузить изображение фона из файла %1.\n"
+                                            "Выберите изображение PNG, JPG или BMP.")
+                                 .arg(path(name));
+        QCOMPARE(answerer.texts(), QStringList({said, said}));
+        QCOMPARE(answerer.formats(), QList<Qt::TextFormat>({Qt::PlainText, Qt::PlainText}));
+        QVERIFY(!w->isEdited());
+    }
+
     // "." names the folder itself, where the save fails: the window stays.
     void closeQuestion_data()
     {
