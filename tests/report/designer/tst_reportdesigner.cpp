@@ -1194,6 +1194,53 @@ private slots:
         QVERIFY(!w->isEdited());
     }
 
+    // Once the selection is cleared, by a click on the bare sheet or by the
+    // scene, the key moves and the delete have no field to act on.
+    void clearedSelectionActsOnNothing_data()
+    {
+        QTest::addColumn<bool>("byClick");
+        QTest::newRow("click on the sheet") << true;
+        QTest::newRow("scene cleared") << false;
+    }
+    void clearedSelectionActsOnNothing()
+    {
+        QFETCH(bool, byClick);
+        ReportWindow* w = makeWindow(writeTemplate(QStringLiteral("cleared.velrpt")));
+        QVERIFY(w);
+        DesignerDriver d(w->projectView(), w->reportPage());
+        const QList<AbstractField*> fields = w->reportPage()->fields();
+        const auto geometries = [&fields] {
+            QList<QRectF> boxes;
+            for (const AbstractField* f : fields)
+                boxes << QRectF(f->x(), f->y(), f->width(), f->height());
+            return boxes;
+        };
+        const QList<QRectF> before = geometries();
+        d.click(d.at(70, 50));
+        QCOMPARE(d.scene()->selectedItem(), d.item(0));
+        QTest::keyClick(w, Qt::Key_D); // still selected: it moves
+        QCOMPARE(fields.at(0)->x(), before.at(0).x() + 1);
+        QTest::keyClick(w, Qt::Key_A);
+        QCOMPARE(geometries(), before);
+
+        const QPoint bare = d.at(20, 75); // left of the text, above the table
+        QVERIFY(d.viewport()->rect().contains(bare));
+        if (byClick)
+            d.click(bare);
+        else
+            d.scene()->clearSelection();
+        QVERIFY(d.scene()->selectedItems().isEmpty());
+        QCOMPARE(w->structureDock()->structureType(), StructureDockWidget::PageStructure);
+        for (Qt::Key key : {Qt::Key_W, Qt::Key_A, Qt::Key_S, Qt::Key_D}) {
+            QTest::keyClick(w, key);
+            QCOMPARE(geometries(), before);
+        }
+        action(w, "actionDeleteField")->trigger();
+        QCOMPARE(w->reportPage()->fields(), fields);
+        QCOMPARE(d.scene()->fieldItems().size(), 2);
+        QCOMPARE(geometries(), before);
+    }
+
     // "." names the folder itself, where the save fails: the window stays.
     void closeQuestion_data()
     {
