@@ -61,6 +61,20 @@ EditTableFieldDialog::EditTableFieldDialog(QWidget* parent)
 {
     ui->setupUi(this);
     setWindowModality(Qt::ApplicationModal);
+    // A number typed with the other decimal mark is shown with the locale's,
+    // as everywhere else in the program.
+    const auto showLocaleMark = [](QTableWidgetItem* item) {
+        bool ok = false;
+        DecimalNumber::parse(item->text(), &ok);
+        const QString shown = DecimalNumber::withLocaleMark(item->text());
+        if (ok && shown != item->text())
+            item->setText(shown);
+    };
+    connect(ui->table, &QTableWidget::itemChanged, this, [showLocaleMark](QTableWidgetItem* item) {
+        if (item->row() == widthRow)
+            showLocaleMark(item);
+    });
+    connect(ui->tableSplit, &QTableWidget::itemChanged, this, showLocaleMark);
     // Closed by its title bar or Escape it is freed as well, not only hidden.
     setAttribute(Qt::WA_DeleteOnClose);
     load();
