@@ -1,6 +1,8 @@
 #include "report/designer/EditTableFieldDialog.h"
 #include "ui_EditTableFieldDialog.h"
 
+#include "engine/DecimalNumber.h"
+#include "engine/WidgetUtilities.h"
 #include "report/ReportPage.h"
 #include "report/TableField.h"
 
@@ -14,6 +16,7 @@ const int dataRow = 2;
 const int alignRow = 3;
 const double noSplit = 0.000001;
 const QString defaultWidth = QStringLiteral("40");
+const QString noSplitText = QStringLiteral("Без переноса");
 
 QString cellText(const QTableWidget* table, int row, int column)
 {
@@ -58,6 +61,20 @@ EditTableFieldDialog::EditTableFieldDialog(QWidget* parent)
 {
     ui->setupUi(this);
     setWindowModality(Qt::ApplicationModal);
+    // A number typed with the other decimal mark is shown with the locale's,
+    // as everywhere else in the program.
+    const auto showLocaleMark = [](QTableWidgetItem* item) {
+        bool ok = false;
+        DecimalNumber::parse(item->text(), &ok);
+        const QString shown = DecimalNumber::withLocaleMark(item->text());
+        if (ok && shown != item->text())
+            item->setText(shown);
+    };
+    connect(ui->table, &QTableWidget::itemChanged, this, [showLocaleMark](QTableWidgetItem* item) {
+        if (item->row() == widthRow)
+            showLocaleMark(item);
+    });
+    connect(ui->tableSplit, &QTableWidget::itemChanged, this, showLocaleMark);
     // Closed by its title bar or Escape it is freed as well, not only hidden.
     setAttribute(Qt::WA_DeleteOnClose);
     load();
@@ -149,7 +166,7 @@ void EditTableFieldDialog::load()
 QString EditTableFieldDialog::shownWidth(int column) const
 {
     return column < m_field->columnsWidth().size()
-               ? QString::number(m_field->columnsWidth().at(column), 'g', 6)
+               ? DecimalNumber::withLocaleMark(QString::number(m_field->columnsWidth().at(column), 'g', 6))
                : QString();
 }
 
@@ -157,10 +174,11 @@ QStringList EditTableFieldDialog::shownSplit(int area) const
 {
     const double x = m_field->splitXAt(area);
     const double y = m_field->splitYAt(area);
-    const QString height = QString::number(m_field->maxSplitHeightAt(area), 'f', 2);
+    const auto shown = [](double value) { return DecimalNumber::withLocaleMark(QString::number(value, 'f', 2)); };
+    const QString height = shown(m_field->maxSplitHeightAt(area));
     if (x < noSplit && y < noSplit)
-        return {height, QStringLiteral("Без переноса"), QStringLiteral("Без переноса")};
-    return {height, QString::number(x, 'f', 2), QString::number(y, 'f', 2)};
+        return {height, noSplitText, noSplitText};
+    return {height, shown(x), shown(y)};
 }
 
 void EditTableFieldDialog::on_rowCountSpin_valueChanged(int arg1)
@@ -186,8 +204,53 @@ void EditTableFieldDialog::on_rowCountSpin_valueChanged(int arg1)
 
 void EditTableFieldDialog::on_pushButtonOk_clicked()
 {
+    // Text that is no number is said and left for the user to mend: taken
+    // as 0 or as the default width it would pass unnoticed.
+    const QStringList problems = unreadableNumbers();
+    if (!problems.isEmpty()) {
+        showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Неверные значения"),
+                         QStringLiteral("Эти значения не являются числами:\n%1\n\n"
+                                        "Введите числа; дробную часть можно отделить запятой или точкой.")
+                             .arg(problems.join(QLatin1Char('\n'))));
+        return;
+    }
     apply();
     deleteLater();
+}
+
+QStringList EditTableFieldDialog::unreadableNumbers() const
+{
+    QStringList problems;
+    const auto quoted = [](const QString& text) { return QStringLiteral("«%1»").arg(text); };
+    for (int c = 0; c < ui->table->columnCount(); ++c) {
+        const QString width = cellText(ui->table, widthRow, c);
+        bool ok = false;
+        DecimalNumber::parse(width, &ok);
+        if (!ok)
+            problems << QStringLiteral("Ширина столбца %1: %2").arg(c + 1).arg(quoted(width));
+    }
+    const QStringList columns{QStringLiteral("Макс. высота"), QStringLiteral("X"), QStringLiteral("Y")};
+    for (int i = 0; i < ui->tableSplit->rowCount(); ++i) {
+        for (int c = 0; c < columns.size(); ++c) {
+            const QString text = cellText(ui->tableSplit, i, c);
+            bool ok = false;
+            splitNumber(text, &ok);
+            if (!ok)
+                problems << QStringLiteral("Разрыв %1, %2: %3").arg(i + 1).arg(columns.at(c), quoted(text));
+        }
+    }
+    return problems;
+}
+
+double EditTableFieldDialog::splitNumber(const QString& text, bool* ok)
+{
+    // An empty cell and the text shown for an area without its own place
+    // both mean "no place of its own".
+    if (text.trimmed().isEmpty() || text.trimmed() == noSplitText) {
+        *ok = true;
+        return 0.0;
+    }
+    return DecimalNumber::parse(text, ok);
 }
 
 void EditTableFieldDialog::on_pushButtonCancel_clicked()
@@ -253,7 +316,7 @@ void EditTableFieldDialog::apply()
         if (stored && !width.isEmpty() && width == shownWidth(c)) {
             widths[c] = table->columnsWidth().at(c);
         } else {
-            widths[c] = width.toDouble();
+            widths[c] = DecimalNumber::parse(width);
             if (widths[c] < 2.0)
                 widths[c] = 10.0;
         }
@@ -287,9 +350,10 @@ void EditTableFieldDialog::apply()
                                 cellText(ui->tableSplit, i, 2)};
         const bool kept = stored && i < m_shownSplits && texts == shownSplit(i);
         splitsKept = splitsKept && kept;
-        heights[i] = kept ? table->maxSplitHeightAt(i) : texts.at(0).toDouble();
-        xs[i] = kept ? table->splitXAt(i) : texts.at(1).toDouble();
-        ys[i] = kept ? table->splitYAt(i) : texts.at(2).toDouble();
+        bool ok = false;
+        heights[i] = kept ? table->maxSplitHeightAt(i) : splitNumber(texts.at(0), &ok);
+        xs[i] = kept ? table->splitXAt(i) : splitNumber(texts.at(1), &ok);
+        ys[i] = kept ? table->splitYAt(i) : splitNumber(texts.at(2), &ok);
     }
     // Untouched areas keep the count the table claims, listed here or not.
     table->setSplitsCount(splitsKept ? table->splitsCount() : splits);

@@ -44,6 +44,11 @@ public slots:
 private:
     void load();
     void apply();
+    // The width and split cells whose text is no number, named for the user.
+    QStringList unreadableNumbers() const;
+    // A split's value: empty and "Без переноса" are 0; ok is false for text
+    // that is no number.
+    static double splitNumber(const QString& text, bool* ok);
     QComboBox* alignCombo(int column) const;
     // The texts load() shows for the field's column width and split.
     QString shownWidth(int column) const;

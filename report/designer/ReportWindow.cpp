@@ -3,6 +3,7 @@
 
 #include "engine/FileChooser.h"
 #include "engine/MessageLog.h"
+#include "engine/WidgetUtilities.h"
 #include "report/QrField.h"
 #include "report/ReportPage.h"
 #include "report/TableField.h"
@@ -260,6 +261,7 @@ bool ReportWindow::openFile(const QString& fileName)
         QMessageBox box(QMessageBox::NoIcon, QString(), QStringLiteral("Неверный формат файла!"),
                         QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
         box.exec();
         // Unnamed, so that Save asks for a file instead of writing the empty
         // page over the one that could not be read.
@@ -399,12 +401,11 @@ void ReportWindow::loadBackground(bool second)
         return;
     if (!(second ? m_page->loadBackgroundImage2(name) : m_page->loadBackgroundImage(name))) {
         VLOG << "cannot load background image" << name;
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка"),
-                        QStringLiteral("Не удалось загрузить изображение фона из файла %1.\n"
-                                       "Выберите изображение PNG, JPG или BMP.")
-                            .arg(QDir::toNativeSeparators(name)),
-                        QMessageBox::Ok, this);
-        box.exec();
+        // The file's name is shown as it stands, never read as markup.
+        showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Ошибка"),
+                         QStringLiteral("Не удалось загрузить изображение фона из файла %1.\n"
+                                        "Выберите изображение PNG, JPG или BMP.")
+                             .arg(QDir::toNativeSeparators(name)));
         return;
     }
     if (MyGraphicsScene* scene = m_view ? m_view->scene() : nullptr) {

@@ -1,6 +1,7 @@
 #include "report/designer/StructureDockWidget.h"
 #include "ui_StructureDockWidget.h"
 
+#include "engine/DecimalNumber.h"
 #include "report/AbstractField.h"
 #include "report/QrField.h"
 #include "report/ReportPage.h"
@@ -49,7 +50,7 @@ const RowShown FieldRowsShown[StructureDockWidget::FieldRowCount] = {
 
 QString mm(double value)
 {
-    return QString::number(value, 'f', 1);
+    return DecimalNumber::withLocaleMark(QString::number(value, 'f', 1));
 }
 
 // The font dialog gives back a font of its own making: what the user sees of
@@ -352,6 +353,10 @@ void StructureDockWidget::onTblFieldItemChanged(QTableWidgetItem* item)
     auto* text = qobject_cast<TextField*>(m_field);
     auto* qr = qobject_cast<QrField*>(m_field);
     auto* table = qobject_cast<TableField*>(m_field);
+    if (!takeNumber(item, row))
+        return;
+    bool number = false;
+    const double mmValue = DecimalNumber::parse(value, &number);
     switch (row) {
     case FontRow:
         m_field->setFont(m_font);
@@ -363,37 +368,84 @@ void StructureDockWidget::onTblFieldItemChanged(QTableWidgetItem* item)
             qr->setText(value);
         break;
     case XRow:
-        m_field->setX(value.toDouble());
+        m_field->setX(mmValue);
         break;
     case YRow:
-        m_field->setY(value.toDouble());
+        m_field->setY(mmValue);
         break;
     case WidthRow:
-        m_field->setWidth(value.toDouble());
+        m_field->setWidth(mmValue);
         if (qr)
             qr->setHeight(qr->width());
         break;
     case HeightRow:
-        m_field->setHeight(value.toDouble());
+        m_field->setHeight(mmValue);
         break;
     case PreviewRowsRow:
         if (table) {
-            table->setPreviewRowCount(value.toInt(nullptr, 10));
+            table->setPreviewRowCount(value.trimmed().toInt(nullptr, 10));
             table->prepare();
         }
         break;
     case IndentRow:
         if (text)
-            text->setIndent(value.toDouble());
+            text->setIndent(mmValue);
         break;
     case LineHeightRow:
         if (text)
-            text->setLineHeight(value.toDouble());
+            text->setLineHeight(mmValue);
         break;
     default:
         break;
     }
     emit fieldUpdated();
+}
+
+QString StructureDockWidget::shownNumber(int row) const
+{
+    auto* text = qobject_cast<TextField*>(m_field);
+    auto* table = qobject_cast<TableField*>(m_field);
+    switch (row) {
+    case XRow:
+        return mm(m_field->x());
+    case YRow:
+        return mm(m_field->y());
+    case WidthRow:
+        return mm(m_field->width());
+    case HeightRow:
+        return mm(m_field->height());
+    case PreviewRowsRow:
+        return table ? QString::number(table->previewRowCount()) : QString();
+    case IndentRow:
+        return text ? mm(text->indent()) : QString();
+    case LineHeightRow:
+        return text ? mm(text->lineHeight()) : QString();
+    default:
+        return QString();
+    }
+}
+
+bool StructureDockWidget::takeNumber(QTableWidgetItem* item, int row)
+{
+    const bool whole = row == PreviewRowsRow;
+    const bool decimal = row == XRow || row == YRow || row == WidthRow || row == HeightRow || row == IndentRow
+                         || row == LineHeightRow;
+    if (!whole && !decimal)
+        return true;
+    bool ok = false;
+    if (whole)
+        item->text().trimmed().toInt(&ok, 10);
+    else
+        DecimalNumber::parse(item->text(), &ok);
+    // Text that is no number keeps the value the field has; one typed with
+    // the other decimal mark is shown with the locale's.
+    const QString shown = ok ? DecimalNumber::withLocaleMark(item->text().trimmed()) : shownNumber(row);
+    if (shown != item->text()) {
+        m_updating = true;
+        item->setText(shown);
+        m_updating = false;
+    }
+    return ok;
 }
 
 void StructureDockWidget::onAlignCombosChanged()

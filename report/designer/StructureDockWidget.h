@@ -74,6 +74,11 @@ private:
     void connectPageEdits();
     void connectFieldEdits();
     void openTableDialog();
+    // The text a number row shows for the field's value.
+    QString shownNumber(int row) const;
+    // False, with the cell showing the field's value again, when a number row
+    // was given text that is no number; true for the other rows.
+    bool takeNumber(QTableWidgetItem* item, int row);
 
     std::unique_ptr<Ui::StructureDockWidget> ui;
     quint16 m_widthHint = 400;
