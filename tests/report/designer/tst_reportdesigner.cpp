@@ -843,15 +843,15 @@ private slots:
         QCOMPARE(table.splitX(), QVector<double>{10});
         QCOMPARE(table.splitY(), QVector<double>{20.75});
 
-        // A new table: the heights typed as well.
+        // A new table: the heights typed as well, the last one confirmed with
+        // Enter, which presses "Создать" (not "Добавить разрыв").
         d = new EditTableFieldDialog;
         d->show();
         QVERIFY(QTest::qWaitForWindowExposed(d));
         typeCell(grid(d), 1, 2, typed("2.5"));
-        Typing::typeOver(FormWidgets::child<QDoubleSpinBox>(d, "rowHeightSpin"), typed("4.5"));
         TableField* made = nullptr;
         connect(d, &EditTableFieldDialog::tableFieldCreated, [&](TableField* f) { made = f; });
-        ok(d);
+        Typing::typeOver(FormWidgets::child<QDoubleSpinBox>(d, "rowHeightSpin"), typed("4.5"), Qt::Key_Return);
         std::unique_ptr<TableField> created(made);
         QVERIFY(created);
         QCOMPARE(created->columnsWidth(), QVector<double>({40, 40, 2.5}));
