@@ -174,11 +174,31 @@ int TableStruct::lastDataColumn() const
     return firstDataColumn();
 }
 
-void TableStruct::reload()
+bool TableStruct::select()
 {
-    model->select();
+    if (!model)
+        return false;
+    if (!model->select())
+        return readFailure(model->lastError());
     while (model->canFetchMore())
         model->fetchMore();
+    // A row that cannot be read ends the fetching as if the rows had ended;
+    // only the query remembers why.
+    return readFailure(model->query().lastError());
+}
+
+bool TableStruct::readFailure(const QSqlError& error)
+{
+    if (!error.isValid())
+        return true;
+    VLOG << "cannot read" << model->tableName() << model->filter() << error.text();
+    emit readFailed(title);
+    return false;
+}
+
+void TableStruct::reload()
+{
+    select();
     view->resizeColumnsToContents();
     openGradeEditors();
 }

@@ -31,7 +31,13 @@ private slots:
         QVERIFY((docId = insertDocument(fullDocument())) > 0);
     }
 
-    void cleanup() { delete dialog; }
+    void cleanup()
+    {
+        delete dialog;
+        if (damaged)
+            resetDataDir(); // the next test starts from a sound file
+        damaged = false;
+    }
 
     void hoursAndTotals_data()
     {
@@ -368,6 +374,65 @@ private slots:
                  QStringList({"Физика", "s"}));
     }
 
+    // Every row of the document goes, also those the view has not fetched yet; other documents keep theirs.
+    void deleteAllRemovesEveryRow()
+    {
+        QVERIFY(insertDisciplines(docId, 300));
+        const int other = insertDocument();
+        QVERIFY(insertDisciplines(other, 2));
+        openForEdit();
+        ModalAnswerer answerer;
+        button(dialog, "pushButtonDeleteAllDisciplines")->click();
+        QCOMPARE(detailCount("DisciplineDetails", docId), 0);
+        QCOMPARE(detailCount("DisciplineDetails", other), 2);
+        QCOMPARE(view("tableViewDisciplines")->model()->rowCount(), 0);
+        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text(), QStringLiteral("0"));
+    }
+
+    void unreadableRowsAreSaid_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("count"); // rows of the document in the table
+        QTest::addColumn<QString>("part"); // named in the box
+        QTest::newRow("disciplines") << "DisciplineDetails" << 300 << "учебные предметы";
+        // The damaged page is past the rows a view fetches at first.
+        QTest::newRow("disciplines further on") << "DisciplineDetails" << 1500 << "учебные предметы";
+        QTest::newRow("sub-subjects") << "DMDetails" << 300 << "предметы модулей";
+    }
+
+    // A damaged page among the document's rows: the box says what could not be read, the log has the
+    // error, and editing is refused, so that no delete or save acts on rows the editor never saw.
+    void unreadableRowsAreSaid()
+    {
+        QFETCH(QString, table);
+        QFETCH(int, count);
+        QFETCH(QString, part);
+        QVERIFY(insertDetails(docId));
+        QVERIFY(insertDisciplines(docId, count));
+        const int module = scalar("SELECT min(moduleId) FROM ModuleDetails").toInt();
+        QVERIFY(exec(QString("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                             "INSERT INTO DMDetails (spoId, moduleId, dmName, dmCount, dmCountAudit) "
+                             "SELECT ?, ?, 'МДК ' || i, 1, 1 FROM n").arg(count), {docId, module}));
+        damaged = true;
+        QVERIFY(damageTable(table));
+        QVERIFY(Database::init(true));
+        ModalAnswerer answerer;
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& text) { logged << text; });
+        logged.clear();
+        open(docId);
+        QTRY_COMPARE(answerer.texts().size(), 1);
+        qInstallMessageHandler(previous);
+        QVERIFY2(answerer.texts().first().contains(part), qPrintable(answerer.texts().first()));
+        QVERIFY(answerer.texts().first().startsWith("Не удалось прочитать"));
+        QVERIFY2(!logged.filter(table).filter("malformed").isEmpty(), qPrintable(logged.join('\n')));
+        QCOMPARE(states(dialog, {{'e', "pushButtonEditForm"}, {'s', "pushButtonSave"}}), QStringLiteral("E-s"));
+        // Nothing was shown as a result: the totals are not given from part of the rows.
+        if (table == "DisciplineDetails")
+            QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text()
+                         + edit(dialog, "lineEditDisciplinesAuditCountCalculated_2")->text(), QString());
+    }
+
     // A stored grade the list lacks survives showing and leaving; only a choice replaces it.
     void gradeChooser()
     {
@@ -425,6 +490,7 @@ private:
 
     QPointer<AdditionalEditDialog> dialog;
     int docId = 0;
+    bool damaged = false;
     static inline QStringList logged;
 };
 
