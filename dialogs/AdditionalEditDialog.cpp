@@ -253,16 +253,18 @@ void AdditionalEditDialog::updateModuleCount()
     // another try.
     if (!modules || !modules->model || modules->model->isDirty())
         return;
-    modules->select();
-    modules->openGradeEditors();
-    // The reload dropped the current module: make it current again. It is the
-    // same module, so its sub-subjects are not reloaded (this may run while
-    // their model is in the middle of storing an edit).
-    if (current < 1)
+    if (current < 1) {
+        modules->select();
+        modules->openGradeEditors();
         return;
+    }
+    // Only the current module's row is read again: a reload of the table would
+    // replace its grade editors and current row while the user may be
+    // clicking one of them (this runs when a sub-subject's grade is committed,
+    // which happens as the focus moves to the click's target).
     for (int row = 0; row < modules->model->rowCount(); ++row) {
         if (modules->model->index(row, 0).data().toInt() == current) {
-            ui->tableViewModules->setCurrentIndex(modules->model->index(row, 2));
+            modules->selectRow(row);
             return;
         }
     }

@@ -187,6 +187,18 @@ bool TableStruct::select()
     return readFailure(model->query().lastError());
 }
 
+bool TableStruct::selectRow(int row)
+{
+    if (!model)
+        return false;
+    if (row < 0 || row >= model->rowCount() || model->selectRow(row))
+        return true;
+    // The model keeps the statement's error to itself.
+    VLOG << "cannot read" << model->tableName() << "row" << row;
+    emit readFailed(title);
+    return false;
+}
+
 bool TableStruct::readFailure(const QSqlError& error)
 {
     if (!error.isValid())

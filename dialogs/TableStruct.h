@@ -54,6 +54,8 @@ public:
     // fetches), so that what is shown is all there is. False, logged and told
     // with readFailed() when the database could not give them all.
     bool select();
+    // Reads one row again in place: the view keeps its editors and current cell.
+    bool selectRow(int row);
 
     // The first and the last column the user types into: hidden columns
     // (ids, a sub-subject's module, a module's exam hours) are never reached.

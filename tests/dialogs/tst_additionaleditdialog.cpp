@@ -14,6 +14,7 @@
 #include <QSqlTableModel>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QWindow>
 
 using namespace DocumentFixtures;
 using namespace FormWidgets;
@@ -433,6 +434,29 @@ private slots:
                          + edit(dialog, "lineEditDisciplinesAuditCountCalculated_2")->text(), QString());
     }
 
+    // Right after a sub-subject's grade is chosen, the first click on the module's grade opens its list,
+    // and both grades are stored.
+    void moduleGradeRightAfterASubjectGrade()
+    {
+        QVERIFY(insertDetails(docId));
+        open(docId);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        button(dialog, "pushButtonEditForm")->click();
+        child<QTabWidget>(dialog, "tabWidget")->setCurrentWidget(child<QWidget>(dialog, "tab_6"));
+        QTableView* modules = view("tableViewModules");
+        QTableView* subjects = view("tableViewDM");
+        clickCell(modules, modules->model()->index(0, 2));
+        QCOMPARE(subjects->model()->rowCount(), 2);
+
+        chooseGrade(subjects, subjects->model()->index(0, 6), "удовлетворительно");
+        chooseGrade(modules, modules->model()->index(0, 5), "хорошо");
+        clickCell(modules, modules->model()->index(1, 2)); // the grade's list closed, the focus leaves it
+        QCOMPARE(rows("SELECT dmRate FROM DMDetails WHERE spoId = ? ORDER BY dmId", {docId}).value(0),
+                 QStringLiteral("удовлетворительно"));
+        QCOMPARE(rows("SELECT moduleRate FROM ModuleDetails WHERE spoId = ? ORDER BY moduleId", {docId}).value(0),
+                 QStringLiteral("хорошо"));
+    }
+
     // A stored grade the list lacks survives showing and leaving; only a choice replaces it.
     void gradeChooser()
     {
@@ -481,6 +505,35 @@ private:
         QWidget* editor = table->indexWidget(table->currentIndex());
         QVERIFY(editor);
         Typing::typeOver(editor, text, Qt::Key_Tab);
+    }
+    // Pressed and released where a user would click: through the window, so the widget under the
+    // mouse gets it (a grade's combo box over its cell, a list's popup).
+    static void click(QWidget* widget, const QPoint& point)
+    {
+        QWindow* window = widget->window()->windowHandle();
+        QVERIFY(window);
+        const QPoint at = window->mapFromGlobal(widget->mapToGlobal(point));
+        QTest::mouseMove(window, at);
+        QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, at);
+    }
+    static void clickCell(QTableView* table, const QModelIndex& index)
+    {
+        table->scrollTo(index);
+        const QPoint point = table->visualRect(index).center();
+        QVERIFY(table->viewport()->rect().contains(point));
+        click(table->viewport(), point);
+    }
+    // Opens the grade's list with a click on its cell and clicks the grade in it.
+    static void chooseGrade(QTableView* table, const QModelIndex& index, const QString& grade)
+    {
+        clickCell(table, index);
+        auto* combo = qobject_cast<QComboBox*>(table->indexWidget(index));
+        QVERIFY(combo);
+        QVERIFY2(combo->view()->isVisible(), "the list did not open");
+        const int item = combo->findText(grade);
+        click(combo->view()->viewport(), combo->view()->visualRect(combo->model()->index(item, 0)).center());
+        QVERIFY(!combo->view()->isVisible());
+        QCOMPARE(combo->currentText(), grade);
     }
     void selectModule(int row)
     {
