@@ -1,6 +1,7 @@
 #include "dialogs/SupplementHours.h"
 
 #include "engine/Database.h"
+#include "engine/DecimalNumber.h"
 #include "engine/MessageLog.h"
 
 #include <QSqlError>
@@ -87,5 +88,6 @@ double SupplementHours::number(const QVariant& value)
 
 QString SupplementHours::format(double value)
 {
-    return QString::number(value, 'g', 6);
+    // With the locale's decimal mark, like every number the dialog shows.
+    return DecimalNumber::withLocaleMark(QString::number(value, 'g', 6));
 }

@@ -28,6 +28,7 @@ public:
     static bool subjectsReadable(int spoId);
     // Stored hours as a number: a comma reads as a decimal point.
     static double number(const QVariant& value);
-    // Six significant digits, as the totals are shown.
+    // Six significant digits with the locale's decimal mark, as the totals
+    // are shown.
     static QString format(double value);
 };

@@ -35,6 +35,7 @@ private slots:
     void cleanup()
     {
         delete dialog;
+        QLocale::setDefault(QLocale::system());
         if (damaged)
             resetDataDir(); // the next test starts from a sound file
         damaged = false;
@@ -81,7 +82,8 @@ private slots:
                                  "lineEditDisciplinesTotalCountCalculated_2", "lineEditDisciplinesAuditCountCalculated_2"})
             texts << edit(dialog, name)->text();
         QCOMPARE(texts.join('|') + ' ' + rows("SELECT moduleCount, moduleCountAudit FROM ModuleDetails WHERE spoId = ?",
-                                              {docId}).join(','), totals);
+                                              {docId}).join(','),
+                 totals.section(' ', 0, 0).replace('.', point()) + ' ' + totals.section(' ', 1)); // shown, stored
         QCOMPARE(rows("SELECT moduleCount, moduleCountAudit FROM ModuleDetails WHERE spoId = ?", {other}),
                  QStringList{"7|7"});
     }
@@ -123,12 +125,12 @@ private slots:
         selectModule(0);
         Typing::typeOver(spin, "2" + point() + "5", Qt::Key_Return);
         QCOMPARE(rows(hours), QStringList({"2.5|12.5", "2.56|12.56"}));
-        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated_2")->text(), QStringLiteral("25.06"));
+        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated_2")->text(), "25" + point() + "06");
         // A typed sub-subject's hours count once they are stored.
         typeCell(view("tableViewDM"), 0, 4, "20" + point() + "5");
         QCOMPARE(rows("SELECT dmCount FROM DMDetails ORDER BY dmId").value(0), "20" + point() + "5");
         QCOMPARE(rows(hours).value(0) + '|' + edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text(),
-                 QStringLiteral("2.5|23|35.56"));
+                 "2.5|23|35" + point() + "56");
         // The module stays current: Delete acts on it, with its sub-subject, which is no longer listed.
         ModalAnswerer answerer;
         button(dialog, "pushButtonDeleteModule")->click();
@@ -231,6 +233,7 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(QString, total);
         typed.replace(',', point());
+        total.replace('.', point()); // totals are shown with the locale's mark
         const int module = insertRow("ModuleDetails", {{"spoId", docId}, {"moduleName", "М"}});
         openForEdit();
         logged.clear();
@@ -432,6 +435,47 @@ private slots:
         if (table == "DisciplineDetails")
             QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text()
                          + edit(dialog, "lineEditDisciplinesAuditCountCalculated_2")->text(), QString());
+    }
+
+    void examHoursTyped_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("exam");
+        QTest::addColumn<QString>("hours"); // a sub-subject's hours, with the other mark
+        for (const QLocale& locale : {QLocale(QLocale::Russian, QLocale::Russia), QLocale::c()}) {
+            const QByteArray name = locale.name().toLatin1();
+            QTest::newRow(name + " comma") << locale << "1,5" << "60.2";
+            QTest::newRow(name + " point") << locale << "1.5" << "60,2";
+        }
+    }
+
+    // Exam hours take a comma and a point alike in either locale, are stored as a number as before, and the
+    // module's hours and the totals follow; decimals are shown with the locale's mark everywhere.
+    void examHoursTyped()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, exam);
+        QFETCH(QString, hours);
+        QLocale::setDefault(locale);
+        const int module = insertRow("ModuleDetails", {{"spoId", docId}, {"moduleName", "М"}});
+        for (int dm : {60, 30})
+            QVERIFY(insertRow("DMDetails", {{"spoId", docId}, {"moduleId", module}, {"dmCount", dm},
+                                            {"dmCountAudit", dm / 2}}) > 0);
+        openForEdit();
+        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated_2")->text(), QStringLiteral("90"));
+        auto* spin = child<QDoubleSpinBox>(dialog, "spinBoxExam");
+        Typing::typeOver(spin, exam, Qt::Key_Return);
+        QCOMPARE(spin->text(), locale.toString(1.5, 'f', 1));
+        const QString stored = "SELECT moduleExamCount, moduleCount FROM ModuleDetails";
+        QCOMPARE(rows(stored), QStringList{"1.5|91.5"});
+        typeCell(view("tableViewDM"), 0, 4, hours);
+        QCOMPARE(rows("SELECT dmCount FROM DMDetails ORDER BY dmId").value(0), hours);
+        QCOMPARE(rows(stored), QStringList{"1.5|91.7"});
+        const QString mark = locale.decimalPoint();
+        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text() + ' '
+                     + edit(dialog, "lineEditDisciplinesTotalCountCalculated_2")->text() + ' '
+                     + edit(dialog, "lineEditDisciplinesAuditCountCalculated_2")->text(),
+                 "91" + mark + "7 91" + mark + "7 45");
     }
 
     // Right after a sub-subject's grade is chosen, the first click on the module's grade opens its list,
