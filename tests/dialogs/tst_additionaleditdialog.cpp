@@ -501,6 +501,50 @@ private slots:
                  QStringLiteral("хорошо"));
     }
 
+    void refusedModuleDeleteKeepsItsSubjects_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("delete") << "pushButtonDeleteModule";
+        QTest::newRow("delete all") << "pushButtonDeleteAllModules";
+    }
+
+    // The database refuses to remove the module row: its sub-subjects, removed first, come back with it.
+    void refusedModuleDeleteKeepsItsSubjects()
+    {
+        QFETCH(QString, action);
+        QVERIFY(insertDetails(docId));
+        openForEdit();
+        QVERIFY(exec("CREATE TRIGGER refuse BEFORE DELETE ON ModuleDetails BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        ModalAnswerer answerer;
+        button(dialog, action.toLatin1())->click();
+        QTRY_VERIFY(answerer.texts().size() == 2);
+        QVERIFY(answerer.texts().last().startsWith("Не удалось удалить строки"));
+        QCOMPARE(detailCount("ModuleDetails", docId) * 10 + detailCount("DMDetails", docId), 23);
+        QCOMPARE(view("tableViewModules")->model()->rowCount(), 2);
+    }
+
+    // After a module goes, the four totals shown are those of the stored rows.
+    void totalsAfterAModuleDelete()
+    {
+        QVERIFY(insertDetails(docId));
+        openForEdit();
+        const QString shownBefore = edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text();
+        ModalAnswerer answerer;
+        button(dialog, "pushButtonDeleteModule")->click();
+        QCOMPARE(detailCount("ModuleDetails", docId), 1);
+        const QString stored = rows(
+            "SELECT (SELECT sum(replace(disciplineCount, ',', '.')) FROM DisciplineDetails WHERE spoId = ?) "
+            "+ (SELECT sum(moduleCount) FROM ModuleDetails WHERE spoId = ?), "
+            "(SELECT sum(disciplineCountAudit) FROM DisciplineDetails WHERE spoId = ?) "
+            "+ (SELECT sum(moduleCountAudit) FROM ModuleDetails WHERE spoId = ?)", {docId, docId, docId, docId}).value(0);
+        QStringList shown;
+        for (const char* name : {"lineEditDisciplinesTotalCountCalculated", "lineEditDisciplinesAuditCountCalculated",
+                                 "lineEditDisciplinesTotalCountCalculated_2", "lineEditDisciplinesAuditCountCalculated_2"})
+            shown << edit(dialog, name)->text().replace(point(), ".");
+        QVERIFY(shown.first() != shownBefore);
+        QCOMPARE(shown.join('|'), stored + '|' + stored);
+    }
+
     // A stored grade the list lacks survives showing and leaving; only a choice replaces it.
     void gradeChooser()
     {
