@@ -89,27 +89,33 @@ void AdditionalEditDialog::initTables()
         QPushButton* buttons[5]; // add, delete, delete all, up, down
     };
     const Spec specs[] = {
-        {QStringLiteral("Discipline"), QStringLiteral("учебные предметы"), QStringLiteral("DisciplineDetails"), ui->tableViewDisciplines,
+        {QStringLiteral("Discipline"), QStringLiteral("учебные предметы"), QStringLiteral("DisciplineDetails"),
+         ui->tableViewDisciplines,
          {{2, kName}, {3, kTotal}, {4, kAudit}, {5, kGrade}}, 5,
          {ui->pushButtonAddDiscipline, ui->pushButtonDeleteDiscipline, ui->pushButtonDeleteAllDisciplines,
           ui->pushButtonUpDisciplines, ui->pushButtonDownDisciplines}},
-        {QStringLiteral("Practice"), QStringLiteral("практика"), QStringLiteral("PracticeDetails"), ui->tableViewPractices,
+        {QStringLiteral("Practice"), QStringLiteral("практика"), QStringLiteral("PracticeDetails"),
+         ui->tableViewPractices,
          {{2, kName}, {3, QStringLiteral("Продолжительность")}, {4, kGrade}}, 4,
          {ui->pushButtonAddPractice, ui->pushButtonDeletePractice, ui->pushButtonDeleteAllPractices,
           ui->pushButtonUpPractice, ui->pushButtonDownPractice}},
-        {QStringLiteral("Attestaion"), QStringLiteral("аттестация"), QStringLiteral("AttestationDetails"), ui->tableViewAttestations,
+        {QStringLiteral("Attestaion"), QStringLiteral("аттестация"), QStringLiteral("AttestationDetails"),
+         ui->tableViewAttestations,
          {{2, kName}, {3, kGrade}}, 3,
          {ui->pushButtonAddAttestation, ui->pushButtonDeleteAttestation, ui->pushButtonDeleteAllAttestations,
           ui->pushButtonUpAttestation, ui->pushButtonDownAttestation}},
-        {QStringLiteral("Coursework"), QStringLiteral("курсовые проекты"), QStringLiteral("CourseworkDetails"), ui->tableViewCourseworks,
+        {QStringLiteral("Coursework"), QStringLiteral("курсовые проекты"), QStringLiteral("CourseworkDetails"),
+         ui->tableViewCourseworks,
          {{2, kName}, {3, kGrade}}, 3,
          {ui->pushButtonAddCoursework, ui->pushButtonDeleteCoursework, ui->pushButtonDeleteAllCourseworks,
           ui->pushButtonUpCoursework, ui->pushButtonDownCoursework}},
-        {TableStruct::Module, QStringLiteral("модули"), QStringLiteral("ModuleDetails"), ui->tableViewModules,
+        {TableStruct::Module, QStringLiteral("модули"), QStringLiteral("ModuleDetails"),
+         ui->tableViewModules,
          {{2, kName}, {3, kTotal}, {4, kAudit}, {5, kGrade}}, 5,
          {ui->pushButtonAddModule, ui->pushButtonDeleteModule, ui->pushButtonDeleteAllModules,
           ui->pushButtonUpModule, ui->pushButtonDownModule}},
-        {TableStruct::Dm, QStringLiteral("предметы модулей"), QStringLiteral("DMDetails"), ui->tableViewDM,
+        {TableStruct::Dm, QStringLiteral("предметы модулей"), QStringLiteral("DMDetails"),
+         ui->tableViewDM,
          {{3, kName}, {4, kTotal}, {5, kAudit}, {6, kGrade}}, 6,
          {ui->pushButtonAddDM, ui->pushButtonDeleteDM, ui->pushButtonDeleteAllDMs, ui->pushButtonUpDM,
           ui->pushButtonDownDM}},
@@ -198,7 +204,7 @@ void AdditionalEditDialog::setDocument(int id)
             ui->lineEditAttestationTotalCount->setText(query.value(QStringLiteral("attestationTotalCount")).toString());
             ui->lineEditPracticeTotalCount->setText(query.value(QStringLiteral("practiceTotalCount")).toString());
             ui->plainTextEditComment->setPlainText(query.value(QStringLiteral("comment")).toString());
-        } else if (ran && query.lastError().isValid()) {
+        } else if (!ran || query.lastError().isValid()) {
             VLOG << "cannot read document" << id << query.lastError().text();
             readFailed(QStringLiteral("общие сведения"));
         }
