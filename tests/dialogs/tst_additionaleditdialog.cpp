@@ -378,7 +378,7 @@ private slots:
                  QStringList({"Физика", "s"}));
     }
 
-    // Every row of the document goes, also those the view has not fetched yet; other documents keep theirs.
+    // Every row of the document goes, past the first batch a view fetches too; other documents keep theirs.
     void deleteAllRemovesEveryRow()
     {
         QVERIFY(insertDisciplines(docId, 300));
