@@ -180,6 +180,11 @@ bool TableStruct::select()
         return false;
     if (!model->select())
         return readFailure(model->lastError());
+    // Without a filter (before the editor has a document) the rows are every
+    // document's, shown to no one: reading them all would take seconds on a
+    // large register.
+    if (model->filter().trimmed().isEmpty())
+        return true;
     while (model->canFetchMore())
         model->fetchMore();
     // A row that cannot be read ends the fetching as if the rows had ended;
