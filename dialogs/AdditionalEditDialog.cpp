@@ -81,6 +81,7 @@ void AdditionalEditDialog::initTables()
     struct Spec
     {
         QString name;
+        QString title;
         QString table;
         QTableView* view;
         QList<QPair<int, QString>> headers;
@@ -88,27 +89,33 @@ void AdditionalEditDialog::initTables()
         QPushButton* buttons[5]; // add, delete, delete all, up, down
     };
     const Spec specs[] = {
-        {QStringLiteral("Discipline"), QStringLiteral("DisciplineDetails"), ui->tableViewDisciplines,
+        {QStringLiteral("Discipline"), QStringLiteral("учебные предметы"), QStringLiteral("DisciplineDetails"),
+         ui->tableViewDisciplines,
          {{2, kName}, {3, kTotal}, {4, kAudit}, {5, kGrade}}, 5,
          {ui->pushButtonAddDiscipline, ui->pushButtonDeleteDiscipline, ui->pushButtonDeleteAllDisciplines,
           ui->pushButtonUpDisciplines, ui->pushButtonDownDisciplines}},
-        {QStringLiteral("Practice"), QStringLiteral("PracticeDetails"), ui->tableViewPractices,
+        {QStringLiteral("Practice"), QStringLiteral("практика"), QStringLiteral("PracticeDetails"),
+         ui->tableViewPractices,
          {{2, kName}, {3, QStringLiteral("Продолжительность")}, {4, kGrade}}, 4,
          {ui->pushButtonAddPractice, ui->pushButtonDeletePractice, ui->pushButtonDeleteAllPractices,
           ui->pushButtonUpPractice, ui->pushButtonDownPractice}},
-        {QStringLiteral("Attestaion"), QStringLiteral("AttestationDetails"), ui->tableViewAttestations,
+        {QStringLiteral("Attestaion"), QStringLiteral("аттестация"), QStringLiteral("AttestationDetails"),
+         ui->tableViewAttestations,
          {{2, kName}, {3, kGrade}}, 3,
          {ui->pushButtonAddAttestation, ui->pushButtonDeleteAttestation, ui->pushButtonDeleteAllAttestations,
           ui->pushButtonUpAttestation, ui->pushButtonDownAttestation}},
-        {QStringLiteral("Coursework"), QStringLiteral("CourseworkDetails"), ui->tableViewCourseworks,
+        {QStringLiteral("Coursework"), QStringLiteral("курсовые проекты"), QStringLiteral("CourseworkDetails"),
+         ui->tableViewCourseworks,
          {{2, kName}, {3, kGrade}}, 3,
          {ui->pushButtonAddCoursework, ui->pushButtonDeleteCoursework, ui->pushButtonDeleteAllCourseworks,
           ui->pushButtonUpCoursework, ui->pushButtonDownCoursework}},
-        {TableStruct::Module, QStringLiteral("ModuleDetails"), ui->tableViewModules,
+        {TableStruct::Module, QStringLiteral("модули"), QStringLiteral("ModuleDetails"),
+         ui->tableViewModules,
          {{2, kName}, {3, kTotal}, {4, kAudit}, {5, kGrade}}, 5,
          {ui->pushButtonAddModule, ui->pushButtonDeleteModule, ui->pushButtonDeleteAllModules,
           ui->pushButtonUpModule, ui->pushButtonDownModule}},
-        {TableStruct::Dm, QStringLiteral("DMDetails"), ui->tableViewDM,
+        {TableStruct::Dm, QStringLiteral("предметы модулей"), QStringLiteral("DMDetails"),
+         ui->tableViewDM,
          {{3, kName}, {4, kTotal}, {5, kAudit}, {6, kGrade}}, 6,
          {ui->pushButtonAddDM, ui->pushButtonDeleteDM, ui->pushButtonDeleteAllDMs, ui->pushButtonUpDM,
           ui->pushButtonDownDM}},
@@ -118,6 +125,8 @@ void AdditionalEditDialog::initTables()
         auto* table = new TableStruct(this);
         tables.append(table);
         table->name = spec.name;
+        table->title = spec.title;
+        connect(table, &TableStruct::readFailed, this, &AdditionalEditDialog::readFailed);
         table->model = Database::tableModel(spec.table);
         if (!table->model)
             continue;
@@ -187,18 +196,24 @@ void AdditionalEditDialog::setDocument(int id)
         QSqlQuery query;
         query.prepare(QStringLiteral("SELECT * FROM SpoDocuments WHERE spoId=:spoId;"));
         query.bindValue(QStringLiteral(":spoId"), id);
-        if (Database::execQuery(query) && query.next()) {
+        const bool ran = Database::execQuery(query);
+        if (ran && query.next()) {
             found = true;
             ui->comboBoxPreviousEducation->lineEdit()->setText(query.value(QStringLiteral("previousEducation")).toString());
             ui->comboBoxTotalCount->lineEdit()->setText(query.value(QStringLiteral("totalCount")).toString());
             ui->lineEditAttestationTotalCount->setText(query.value(QStringLiteral("attestationTotalCount")).toString());
             ui->lineEditPracticeTotalCount->setText(query.value(QStringLiteral("practiceTotalCount")).toString());
             ui->plainTextEditComment->setPlainText(query.value(QStringLiteral("comment")).toString());
+        } else if (!ran || query.lastError().isValid()) {
+            VLOG << "cannot read document" << id << query.lastError().text();
+            readFailed(QStringLiteral("общие сведения"));
         }
     }
     ui->pushButtonEditForm->setEnabled(found);
-    if (found)
-        SupplementHours::updateDocumentModules(id);
+    // The recomputation reads every sub-subject of the document; when it fails
+    // because they cannot be read, the module hours shown would be stale.
+    if (found && !SupplementHours::updateDocumentModules(id) && !SupplementHours::subjectsReadable(id))
+        readFailed(QStringLiteral("предметы модулей"));
     // Also without a row: the shared models must not go on showing the rows
     // of the document edited last.
     updateData();
@@ -211,7 +226,7 @@ void AdditionalEditDialog::updateData()
             continue;
         table->model->setFilter(table->name == TableStruct::Dm ? dmFilter(TableStruct::spoId, TableStruct::moduleId)
                                                    : QStringLiteral(" spoId = %1 ").arg(TableStruct::spoId));
-        table->model->select();
+        table->select();
         table->view->resizeColumnsToContents();
         table->openGradeEditors();
     }
@@ -221,8 +236,11 @@ void AdditionalEditDialog::updateData()
 void AdditionalEditDialog::updateTotalCount()
 {
     const SupplementHours::Totals totals = SupplementHours::totals(TableStruct::spoId);
-    const QString total = SupplementHours::format(totals.total);
-    const QString audit = SupplementHours::format(totals.audit);
+    // Sums of the rows that could be read would pass for the document's.
+    const QString total = totals.read ? SupplementHours::format(totals.total) : QString();
+    const QString audit = totals.read ? SupplementHours::format(totals.audit) : QString();
+    if (!totals.read)
+        readFailed(QStringLiteral("общее и аудиторное количество часов"));
     ui->lineEditDisciplinesTotalCountCalculated->setText(total);
     ui->lineEditDisciplinesTotalCountCalculated_2->setText(total);
     ui->lineEditDisciplinesAuditCountCalculated->setText(audit);
@@ -241,16 +259,18 @@ void AdditionalEditDialog::updateModuleCount()
     // another try.
     if (!modules || !modules->model || modules->model->isDirty())
         return;
-    modules->model->select();
-    modules->openGradeEditors();
-    // The reload dropped the current module: make it current again. It is the
-    // same module, so its sub-subjects are not reloaded (this may run while
-    // their model is in the middle of storing an edit).
-    if (current < 1)
+    if (current < 1) {
+        modules->select();
+        modules->openGradeEditors();
         return;
+    }
+    // Only the current module's row is read again: a reload of the table would
+    // replace its grade editors and current row while the user may be
+    // clicking one of them (this runs when a sub-subject's grade is committed,
+    // which happens as the focus moves to the click's target).
     for (int row = 0; row < modules->model->rowCount(); ++row) {
         if (modules->model->index(row, 0).data().toInt() == current) {
-            ui->tableViewModules->setCurrentIndex(modules->model->index(row, 2));
+            modules->selectRow(row);
             return;
         }
     }
@@ -267,7 +287,7 @@ void AdditionalEditDialog::clearCurrentModule(bool reloadSubjects)
     // gone from the database and must not be listed as if they still existed.
     TableStruct* dm = table(TableStruct::Dm);
     if (reloadSubjects && dm && dm->model && !dm->model->isDirty())
-        dm->model->select();
+        dm->select();
 }
 
 void AdditionalEditDialog::onCurrentModuleChanged(const QModelIndex& current, const QModelIndex&)
@@ -297,7 +317,7 @@ void AdditionalEditDialog::onCurrentModuleChanged(const QModelIndex& current, co
     if (loaded)
         return;
     dm->model->setFilter(filter);
-    dm->model->select();
+    dm->select();
     dm->openGradeEditors();
     ui->tableViewDM->resizeColumnsToContents();
 }
@@ -317,6 +337,39 @@ void AdditionalEditDialog::on_spinBoxExam_valueChanged(double value)
     model->database().commit();
     updateModuleCount();
     updateTotalCount();
+}
+
+void AdditionalEditDialog::readFailed(const QString& part)
+{
+    if (unread.contains(part))
+        return;
+    unread << part;
+    // Not from inside the model's or the view's handler that found it.
+    if (!reportPending) {
+        reportPending = true;
+        QMetaObject::invokeMethod(this, &AdditionalEditDialog::reportUnread, Qt::QueuedConnection);
+    }
+}
+
+// Rows that were not read cannot be kept safe by an editor that does not
+// know them: a delete of all rows, a move or rows typed again as missing
+// would act on a document that is not the one shown. So the supplement stays
+// in view mode.
+void AdditionalEditDialog::reportUnread()
+{
+    reportPending = false;
+    const QStringList parts = unread.mid(toldUnread);
+    if (parts.isEmpty())
+        return;
+    toldUnread = unread.size();
+    setEditMode(false);
+    ui->pushButtonEditForm->setEnabled(false);
+    showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Ошибка"),
+                     QStringLiteral("Не удалось прочитать из базы данных: %1.\n\n"
+                                    "Приложение к документу показано не полностью, поэтому изменять его нельзя: "
+                                    "иначе можно потерять непрочитанные данные. Возможно, файл базы данных "
+                                    "повреждён; восстановите его из резервной копии.")
+                         .arg(parts.join(QStringLiteral(", "))));
 }
 
 void AdditionalEditDialog::setEditMode(bool edit)

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QModelIndex>
+#include <QStringList>
 #include <QVector>
 #include <memory>
 
@@ -40,6 +41,12 @@ public slots:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+private slots:
+    // Part of the supplement could not be read: said once the current
+    // operation is over, and editing is refused from then on.
+    void readFailed(const QString& part);
+    void reportUnread();
+
 private:
     void initTables();
     void setupTables();
@@ -55,4 +62,8 @@ private:
     // Children of the dialog, in the order of the tabs' tables; "DM" last.
     QVector<TableStruct*> tables;
     int currentModuleRow = -1;
+    // Parts that could not be read, and how many of them the user was told.
+    QStringList unread;
+    int toldUnread = 0;
+    bool reportPending = false;
 };

@@ -1,7 +1,10 @@
 #include "dialogs/SupplementHours.h"
 
 #include "engine/Database.h"
+#include "engine/DecimalNumber.h"
+#include "engine/MessageLog.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -31,12 +34,33 @@ SupplementHours::Totals SupplementHours::totals(int spoId)
         QSqlQuery query;
         query.prepare(QLatin1String(statement));
         query.bindValue(QStringLiteral(":spoId"), spoId);
-        if (Database::execQuery(query) && query.next()) {
+        if (!Database::execQuery(query)) {
+            totals.read = false;
+        } else if (query.next()) {
             totals.total += number(query.value(0));
             totals.audit += number(query.value(1));
+        } else if (query.lastError().isValid()) {
+            VLOG << "cannot read" << query.lastQuery() << query.lastError().text();
+            totals.read = false;
         }
     }
     return totals;
+}
+
+bool SupplementHours::subjectsReadable(int spoId)
+{
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT dmCount, dmCountAudit FROM DMDetails WHERE spoId = :spoId"));
+    query.bindValue(QStringLiteral(":spoId"), spoId);
+    if (!Database::execQuery(query))
+        return false;
+    while (query.next()) {
+    }
+    if (!query.lastError().isValid())
+        return true;
+    VLOG << "cannot read DMDetails of" << spoId << query.lastError().text();
+    return false;
 }
 
 bool SupplementHours::updateModules(int moduleId)
@@ -64,5 +88,6 @@ double SupplementHours::number(const QVariant& value)
 
 QString SupplementHours::format(double value)
 {
-    return QString::number(value, 'g', 6);
+    // With the locale's decimal mark, like every number the dialog shows.
+    return DecimalNumber::withLocaleMark(QString::number(value, 'g', 6));
 }

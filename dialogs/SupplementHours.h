@@ -13,6 +13,8 @@ public:
     {
         double total = 0.0;
         double audit = 0.0;
+        // False when some rows could not be read: the sums are then partial.
+        bool read = true;
     };
 
     // Disciplines plus modules (whose hours already hold their sub-subjects).
@@ -22,8 +24,11 @@ public:
     static bool updateModules(int moduleId);
     // The same for every module of one document.
     static bool updateDocumentModules(int spoId);
+    // False when the hours of the document's sub-subjects cannot all be read.
+    static bool subjectsReadable(int spoId);
     // Stored hours as a number: a comma reads as a decimal point.
     static double number(const QVariant& value);
-    // Six significant digits, as the totals are shown.
+    // Six significant digits with the locale's decimal mark, as the totals
+    // are shown.
     static QString format(double value);
 };

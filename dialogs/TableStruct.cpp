@@ -174,11 +174,48 @@ int TableStruct::lastDataColumn() const
     return firstDataColumn();
 }
 
-void TableStruct::reload()
+bool TableStruct::select()
 {
-    model->select();
+    if (!model)
+        return false;
+    if (!model->select())
+        return readFailure(model->lastError());
+    // Without a filter (before the editor has a document) the rows are every
+    // document's, shown to no one: reading them all would take seconds on a
+    // large register.
+    if (model->filter().trimmed().isEmpty())
+        return true;
     while (model->canFetchMore())
         model->fetchMore();
+    // A row that cannot be read ends the fetching as if the rows had ended;
+    // only the query remembers why.
+    return readFailure(model->query().lastError());
+}
+
+bool TableStruct::selectRow(int row)
+{
+    if (!model)
+        return false;
+    if (row < 0 || row >= model->rowCount() || model->selectRow(row))
+        return true;
+    // The model keeps the statement's error to itself.
+    VLOG << "cannot read" << model->tableName() << "row" << row;
+    emit readFailed(title);
+    return false;
+}
+
+bool TableStruct::readFailure(const QSqlError& error)
+{
+    if (!error.isValid())
+        return true;
+    VLOG << "cannot read" << model->tableName() << model->filter() << error.text();
+    emit readFailed(title);
+    return false;
+}
+
+void TableStruct::reload()
+{
+    select();
     view->resizeColumnsToContents();
     openGradeEditors();
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QPushButton;
+class QSqlError;
 class QSqlTableModel;
 class QTableView;
 
@@ -33,6 +34,8 @@ public:
     static inline const QString Dm = QStringLiteral("DM");
 
     QString name;
+    // What the user calls these rows, for messages ("учебные предметы").
+    QString title;
     QPointer<QSqlTableModel> model;
     QPointer<QTableView> view;
     int gradeColumn = -1;
@@ -47,6 +50,12 @@ public:
     void setupView();
     // Persistent grade editors on every row; select() drops them.
     void openGradeEditors();
+    // Reads every row of the model's filter (not only the first batch a view
+    // fetches), so that what is shown is all there is. False, logged and told
+    // with readFailed() when the database could not give them all.
+    bool select();
+    // Reads one row again in place: the view keeps its editors and current cell.
+    bool selectRow(int row);
 
     // The first and the last column the user types into: hidden columns
     // (ids, a sub-subject's module, a module's exam hours) are never reached.
@@ -60,6 +69,8 @@ public:
 signals:
     // The view's current cell changed (or was cleared by clearCurrent).
     void currentChanged(const QModelIndex& current, const QModelIndex& previous);
+    // The rows could not be read completely; what is shown is not all there is.
+    void readFailed(const QString& title);
 
 public slots:
     void onAdd();
@@ -80,6 +91,7 @@ private:
     // Tells the user that the database refused a change.
     void refused(const QString& text) const;
     void reload();
+    bool readFailure(const QSqlError& error);
 
     QPushButton* addButton = nullptr;
     QPushButton* deleteButton = nullptr;

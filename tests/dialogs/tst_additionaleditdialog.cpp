@@ -14,6 +14,7 @@
 #include <QSqlTableModel>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QWindow>
 
 using namespace DocumentFixtures;
 using namespace FormWidgets;
@@ -31,7 +32,14 @@ private slots:
         QVERIFY((docId = insertDocument(fullDocument())) > 0);
     }
 
-    void cleanup() { delete dialog; }
+    void cleanup()
+    {
+        delete dialog;
+        QLocale::setDefault(QLocale::system());
+        if (damaged)
+            resetDataDir(); // the next test starts from a sound file
+        damaged = false;
+    }
 
     void hoursAndTotals_data()
     {
@@ -74,7 +82,8 @@ private slots:
                                  "lineEditDisciplinesTotalCountCalculated_2", "lineEditDisciplinesAuditCountCalculated_2"})
             texts << edit(dialog, name)->text();
         QCOMPARE(texts.join('|') + ' ' + rows("SELECT moduleCount, moduleCountAudit FROM ModuleDetails WHERE spoId = ?",
-                                              {docId}).join(','), totals);
+                                              {docId}).join(','),
+                 totals.section(' ', 0, 0).replace('.', point()) + ' ' + totals.section(' ', 1)); // shown, stored
         QCOMPARE(rows("SELECT moduleCount, moduleCountAudit FROM ModuleDetails WHERE spoId = ?", {other}),
                  QStringList{"7|7"});
     }
@@ -116,12 +125,12 @@ private slots:
         selectModule(0);
         Typing::typeOver(spin, "2" + point() + "5", Qt::Key_Return);
         QCOMPARE(rows(hours), QStringList({"2.5|12.5", "2.56|12.56"}));
-        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated_2")->text(), QStringLiteral("25.06"));
+        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated_2")->text(), "25" + point() + "06");
         // A typed sub-subject's hours count once they are stored.
         typeCell(view("tableViewDM"), 0, 4, "20" + point() + "5");
         QCOMPARE(rows("SELECT dmCount FROM DMDetails ORDER BY dmId").value(0), "20" + point() + "5");
         QCOMPARE(rows(hours).value(0) + '|' + edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text(),
-                 QStringLiteral("2.5|23|35.56"));
+                 "2.5|23|35" + point() + "56");
         // The module stays current: Delete acts on it, with its sub-subject, which is no longer listed.
         ModalAnswerer answerer;
         button(dialog, "pushButtonDeleteModule")->click();
@@ -224,6 +233,7 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(QString, total);
         typed.replace(',', point());
+        total.replace('.', point()); // totals are shown with the locale's mark
         const int module = insertRow("ModuleDetails", {{"spoId", docId}, {"moduleName", "М"}});
         openForEdit();
         logged.clear();
@@ -368,6 +378,173 @@ private slots:
                  QStringList({"Физика", "s"}));
     }
 
+    // Every row of the document goes, past the first batch a view fetches too; other documents keep theirs.
+    void deleteAllRemovesEveryRow()
+    {
+        QVERIFY(insertDisciplines(docId, 300));
+        const int other = insertDocument();
+        QVERIFY(insertDisciplines(other, 2));
+        openForEdit();
+        ModalAnswerer answerer;
+        button(dialog, "pushButtonDeleteAllDisciplines")->click();
+        QCOMPARE(detailCount("DisciplineDetails", docId), 0);
+        QCOMPARE(detailCount("DisciplineDetails", other), 2);
+        QCOMPARE(view("tableViewDisciplines")->model()->rowCount(), 0);
+        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text(), QStringLiteral("0"));
+    }
+
+    void unreadableRowsAreSaid_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("count"); // rows of the document in the table
+        QTest::addColumn<QString>("part"); // named in the box
+        QTest::newRow("disciplines") << "DisciplineDetails" << 300 << "учебные предметы";
+        // The damaged page is past the rows a view fetches at first.
+        QTest::newRow("disciplines further on") << "DisciplineDetails" << 1500 << "учебные предметы";
+        QTest::newRow("sub-subjects") << "DMDetails" << 300 << "предметы модулей";
+    }
+
+    // A damaged page among the document's rows: the box says what could not be read, the log has the
+    // error, and editing is refused, so that no delete or save acts on rows the editor never saw.
+    void unreadableRowsAreSaid()
+    {
+        QFETCH(QString, table);
+        QFETCH(int, count);
+        QFETCH(QString, part);
+        QVERIFY(insertDetails(docId));
+        QVERIFY(insertDisciplines(docId, count));
+        const int module = scalar("SELECT min(moduleId) FROM ModuleDetails").toInt();
+        QVERIFY(exec(QString("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                             "INSERT INTO DMDetails (spoId, moduleId, dmName, dmCount, dmCountAudit) "
+                             "SELECT ?, ?, 'МДК ' || i, 1, 1 FROM n").arg(count), {docId, module}));
+        damaged = true;
+        QVERIFY(damageTable(table));
+        QVERIFY(Database::init(true));
+        ModalAnswerer answerer;
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& text) { logged << text; });
+        logged.clear();
+        open(docId);
+        QTRY_COMPARE(answerer.texts().size(), 1);
+        qInstallMessageHandler(previous);
+        QVERIFY2(answerer.texts().first().contains(part), qPrintable(answerer.texts().first()));
+        QVERIFY(answerer.texts().first().startsWith("Не удалось прочитать"));
+        QVERIFY2(!logged.filter(table).filter("malformed").isEmpty(), qPrintable(logged.join('\n')));
+        QCOMPARE(states(dialog, {{'e', "pushButtonEditForm"}, {'s', "pushButtonSave"}}), QStringLiteral("E-s"));
+        // Nothing was shown as a result: the totals are not given from part of the rows.
+        if (table == "DisciplineDetails")
+            QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text()
+                         + edit(dialog, "lineEditDisciplinesAuditCountCalculated_2")->text(), QString());
+    }
+
+    void examHoursTyped_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("exam");
+        QTest::addColumn<QString>("hours"); // a sub-subject's hours, with the other mark
+        for (const QLocale& locale : {QLocale(QLocale::Russian, QLocale::Russia), QLocale::c()}) {
+            const QByteArray name = locale.name().toLatin1();
+            QTest::newRow(name + " comma") << locale << "1,5" << "60.2";
+            QTest::newRow(name + " point") << locale << "1.5" << "60,2";
+        }
+    }
+
+    // Exam hours take a comma and a point alike in either locale, are stored as a number as before, and the
+    // module's hours and the totals follow; decimals are shown with the locale's mark everywhere.
+    void examHoursTyped()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, exam);
+        QFETCH(QString, hours);
+        QLocale::setDefault(locale);
+        const int module = insertRow("ModuleDetails", {{"spoId", docId}, {"moduleName", "М"}});
+        for (int dm : {60, 30})
+            QVERIFY(insertRow("DMDetails", {{"spoId", docId}, {"moduleId", module}, {"dmCount", dm},
+                                            {"dmCountAudit", dm / 2}}) > 0);
+        openForEdit();
+        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated_2")->text(), QStringLiteral("90"));
+        auto* spin = child<QDoubleSpinBox>(dialog, "spinBoxExam");
+        Typing::typeOver(spin, exam, Qt::Key_Return);
+        QCOMPARE(spin->text(), locale.toString(1.5, 'f', 1));
+        const QString stored = "SELECT moduleExamCount, moduleCount FROM ModuleDetails";
+        QCOMPARE(rows(stored), QStringList{"1.5|91.5"});
+        typeCell(view("tableViewDM"), 0, 4, hours);
+        QCOMPARE(rows("SELECT dmCount FROM DMDetails ORDER BY dmId").value(0), hours);
+        QCOMPARE(rows(stored), QStringList{"1.5|91.7"});
+        const QString mark = locale.decimalPoint();
+        QCOMPARE(edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text() + ' '
+                     + edit(dialog, "lineEditDisciplinesTotalCountCalculated_2")->text() + ' '
+                     + edit(dialog, "lineEditDisciplinesAuditCountCalculated_2")->text(),
+                 "91" + mark + "7 91" + mark + "7 45");
+    }
+
+    // Right after a sub-subject's grade is chosen, the first click on the module's grade opens its list,
+    // and both grades are stored.
+    void moduleGradeRightAfterASubjectGrade()
+    {
+        QVERIFY(insertDetails(docId));
+        open(docId);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        button(dialog, "pushButtonEditForm")->click();
+        child<QTabWidget>(dialog, "tabWidget")->setCurrentWidget(child<QWidget>(dialog, "tab_6"));
+        QTableView* modules = view("tableViewModules");
+        QTableView* subjects = view("tableViewDM");
+        clickCell(modules, modules->model()->index(0, 2));
+        QCOMPARE(subjects->model()->rowCount(), 2);
+
+        chooseGrade(subjects, subjects->model()->index(0, 6), "удовлетворительно");
+        chooseGrade(modules, modules->model()->index(0, 5), "хорошо");
+        clickCell(modules, modules->model()->index(1, 2)); // the grade's list closed, the focus leaves it
+        QCOMPARE(rows("SELECT dmRate FROM DMDetails WHERE spoId = ? ORDER BY dmId", {docId}).value(0),
+                 QStringLiteral("удовлетворительно"));
+        QCOMPARE(rows("SELECT moduleRate FROM ModuleDetails WHERE spoId = ? ORDER BY moduleId", {docId}).value(0),
+                 QStringLiteral("хорошо"));
+    }
+
+    void refusedModuleDeleteKeepsItsSubjects_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("delete") << "pushButtonDeleteModule";
+        QTest::newRow("delete all") << "pushButtonDeleteAllModules";
+    }
+
+    // The database refuses to remove the module row: its sub-subjects, removed first, come back with it.
+    void refusedModuleDeleteKeepsItsSubjects()
+    {
+        QFETCH(QString, action);
+        QVERIFY(insertDetails(docId));
+        openForEdit();
+        QVERIFY(exec("CREATE TRIGGER refuse BEFORE DELETE ON ModuleDetails BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        ModalAnswerer answerer;
+        button(dialog, action.toLatin1())->click();
+        QTRY_VERIFY(answerer.texts().size() == 2);
+        QVERIFY(answerer.texts().last().startsWith("Не удалось удалить строки"));
+        QCOMPARE(detailCount("ModuleDetails", docId) * 10 + detailCount("DMDetails", docId), 23);
+        QCOMPARE(view("tableViewModules")->model()->rowCount(), 2);
+    }
+
+    // After a module goes, the four totals shown are those of the stored rows.
+    void totalsAfterAModuleDelete()
+    {
+        QVERIFY(insertDetails(docId));
+        openForEdit();
+        const QString shownBefore = edit(dialog, "lineEditDisciplinesTotalCountCalculated")->text();
+        ModalAnswerer answerer;
+        button(dialog, "pushButtonDeleteModule")->click();
+        QCOMPARE(detailCount("ModuleDetails", docId), 1);
+        const QString stored = rows(
+            "SELECT (SELECT sum(replace(disciplineCount, ',', '.')) FROM DisciplineDetails WHERE spoId = ?) "
+            "+ (SELECT sum(moduleCount) FROM ModuleDetails WHERE spoId = ?), "
+            "(SELECT sum(disciplineCountAudit) FROM DisciplineDetails WHERE spoId = ?) "
+            "+ (SELECT sum(moduleCountAudit) FROM ModuleDetails WHERE spoId = ?)", {docId, docId, docId, docId}).value(0);
+        QStringList shown;
+        for (const char* name : {"lineEditDisciplinesTotalCountCalculated", "lineEditDisciplinesAuditCountCalculated",
+                                 "lineEditDisciplinesTotalCountCalculated_2", "lineEditDisciplinesAuditCountCalculated_2"})
+            shown << edit(dialog, name)->text().replace(point(), ".");
+        QVERIFY(shown.first() != shownBefore);
+        QCOMPARE(shown.join('|'), stored + '|' + stored);
+    }
+
     // A stored grade the list lacks survives showing and leaving; only a choice replaces it.
     void gradeChooser()
     {
@@ -417,6 +594,35 @@ private:
         QVERIFY(editor);
         Typing::typeOver(editor, text, Qt::Key_Tab);
     }
+    // Pressed and released where a user would click: through the window, so the widget under the
+    // mouse gets it (a grade's combo box over its cell, a list's popup).
+    static void click(QWidget* widget, const QPoint& point)
+    {
+        QWindow* window = widget->window()->windowHandle();
+        QVERIFY(window);
+        const QPoint at = window->mapFromGlobal(widget->mapToGlobal(point));
+        QTest::mouseMove(window, at);
+        QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, at);
+    }
+    static void clickCell(QTableView* table, const QModelIndex& index)
+    {
+        table->scrollTo(index);
+        const QPoint point = table->visualRect(index).center();
+        QVERIFY(table->viewport()->rect().contains(point));
+        click(table->viewport(), point);
+    }
+    // Opens the grade's list with a click on its cell and clicks the grade in it.
+    static void chooseGrade(QTableView* table, const QModelIndex& index, const QString& grade)
+    {
+        clickCell(table, index);
+        auto* combo = qobject_cast<QComboBox*>(table->indexWidget(index));
+        QVERIFY(combo);
+        QVERIFY2(combo->view()->isVisible(), "the list did not open");
+        const int item = combo->findText(grade);
+        click(combo->view()->viewport(), combo->view()->visualRect(combo->model()->index(item, 0)).center());
+        QVERIFY(!combo->view()->isVisible());
+        QCOMPARE(combo->currentText(), grade);
+    }
     void selectModule(int row)
     {
         QTableView* modules = view("tableViewModules");
@@ -425,6 +631,7 @@ private:
 
     QPointer<AdditionalEditDialog> dialog;
     int docId = 0;
+    bool damaged = false;
     static inline QStringList logged;
 };
 
