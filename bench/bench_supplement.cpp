@@ -60,28 +60,6 @@ bool fillSupplements()
         && run(QStringLiteral("COMMIT"));
 }
 
-// What any reader of the supplement has to do at least: its document row and
-// the rows of its six tables, every value taken.
-int plainRead(int spoId)
-{
-    int rows = 0;
-    for (const char* table : {"SpoDocuments", "DisciplineDetails", "PracticeDetails", "AttestationDetails",
-                              "CourseworkDetails", "ModuleDetails", "DMDetails"}) {
-        QSqlQuery query(QSqlDatabase::database());
-        query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT * FROM %1 WHERE spoId = ?").arg(QLatin1String(table)));
-        query.addBindValue(spoId);
-        query.exec();
-        const int columns = query.record().count();
-        while (query.next()) {
-            for (int column = 0; column < columns; ++column)
-                query.value(column);
-            ++rows;
-        }
-    }
-    return rows;
-}
-
 void openEditor(int spoId)
 {
     auto* dialog = new AdditionalEditDialog;
@@ -117,7 +95,7 @@ int main(int argc, char** argv)
     const int spoId = documents / 2;
     // The first opening in a process also meets models that were never filtered.
     int rows = 0;
-    const double plainFirstMs = timedMs([&] { rows = plainRead(spoId); });
+    const double plainFirstMs = timedMs([&] { rows = plainDocumentRead(spoId); });
     const double firstMs = timedMs([&] { openEditor(spoId); });
     const QString hours = moduleHours(spoId);
 
@@ -126,7 +104,7 @@ int main(int argc, char** argv)
     QVector<double> plainTimes;
     QVector<double> openTimes;
     for (int i = 0; i < runs; ++i) {
-        plainTimes.push_back(timedMs([&] { plainRead(spoId); }));
+        plainTimes.push_back(timedMs([&] { plainDocumentRead(spoId); }));
         openTimes.push_back(timedMs([&] { openEditor(spoId - 1 - i); }));
     }
     // The two proposal lists read one column of every document, so they grow
