@@ -13,9 +13,6 @@ public:
     // 1.234 everywhere. ok (when given) is false, and the result 0, for text
     // that is no number.
     static double parse(const QString& text, bool* ok = nullptr);
-    // value with at most decimals digits after the mark, trailing zeros
-    // dropped, with the locale's decimal mark.
-    static QString text(double value, int decimals = 2);
     // text with either mark replaced by the locale's: what a field shows once
     // the user typed the other mark.
     static QString withLocaleMark(QString text);
