@@ -46,28 +46,15 @@ bool DatabaseSchema::readScript(const QString& resource, QStringList* statements
     return true;
 }
 
-QStringList DatabaseSchema::viewNames()
+// The names of what a compiled-in script creates, kind being "VIEW" or "TABLE".
+QStringList DatabaseSchema::createdNames(const QString& resource, const QString& kind)
 {
     QStringList statements, names;
-    readScript(QStringLiteral(":/views.sql"), &statements);
-    static const QRegularExpression createView(QStringLiteral("^CREATE\\s+VIEW\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?[\"`\\[]?(\\w+)"),
-                                               QRegularExpression::CaseInsensitiveOption);
+    readScript(resource, &statements);
+    const QRegularExpression create(QStringLiteral("^CREATE\\s+%1\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?[\"`\\[]?(\\w+)").arg(kind),
+                                    QRegularExpression::CaseInsensitiveOption);
     for (const QString& statement : qAsConst(statements)) {
-        const QRegularExpressionMatch match = createView.match(statement);
-        if (match.hasMatch())
-            names << match.captured(1);
-    }
-    return names;
-}
-
-QStringList DatabaseSchema::patchTables()
-{
-    QStringList statements, names;
-    readScript(QStringLiteral(":/patch.sql"), &statements);
-    static const QRegularExpression createTable(
-        QStringLiteral("^CREATE\\s+TABLE\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?(\\w+)"), QRegularExpression::CaseInsensitiveOption);
-    for (const QString& statement : qAsConst(statements)) {
-        const QRegularExpressionMatch match = createTable.match(statement);
+        const QRegularExpressionMatch match = create.match(statement);
         if (match.hasMatch())
             names << match.captured(1);
     }
@@ -214,7 +201,7 @@ bool DatabaseSchema::createDetailIndexes()
 
 bool DatabaseSchema::hasViews()
 {
-    const QStringList names = viewNames();
+    const QStringList names = createdNames(QStringLiteral(":/views.sql"), QStringLiteral("VIEW"));
     for (const QString& name : names) {
         QSqlQuery query(m_db);
         if (!query.exec(QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(name))) {
@@ -268,7 +255,8 @@ DatabaseSchema::FileCheck DatabaseSchema::checkFile(const QString& path, bool re
             const bool checked = schema.check();
             if (schema.m_patchNotWritten) {
                 // Only the tables the patch makes can be missing for want of room.
-                if (checked || patchTables().contains(schema.m_failedTable, Qt::CaseInsensitive))
+                const QStringList patched = createdNames(QStringLiteral(":/patch.sql"), QStringLiteral("TABLE"));
+                if (checked || patched.contains(schema.m_failedTable, Qt::CaseInsensitive))
                     result = FileCheck::NotWritten;
             } else if (checked) {
                 result = FileCheck::Passed;

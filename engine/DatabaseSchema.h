@@ -42,8 +42,7 @@ public:
 
 private:
     static bool readScript(const QString& resource, QStringList* statements);
-    static QStringList viewNames();
-    static QStringList patchTables();
+    static QStringList createdNames(const QString& resource, const QString& kind);
     void addModuleExamCount();
     bool runViews();
     bool runIndexes();

@@ -7,9 +7,9 @@
 #include <QTcpSocket>
 
 // A web server on 127.0.0.1 for the network tests: canned answers by path,
-// with or without their length, 404 for any other path, paths whose connection is dropped without a reply,
-// paths that stall after the head and the start of their body, and a log of
-// the request lines it received.
+// with or without their length, 404 for any other path, paths whose
+// connection is dropped without a reply, paths that stall after the head and
+// the start of their body, and a log of the request lines it received.
 class LocalHttpServer : public QTcpServer
 {
 public:
