@@ -37,6 +37,7 @@ QPointer<QSettings> g_productSettings;
 Database* g_instance = nullptr;
 bool g_constructing = false; // the repair box runs an event loop inside the constructor
 int g_exitCode = 0;
+bool g_knownDamaged = false;
 bool g_readOnlyForTesting = false;
 
 // The default connection, made on first use. It is never removed, so models
@@ -91,6 +92,18 @@ int Database::startupExitCode()
 bool Database::isOpen()
 {
     return g_instance && g_instance->m_db.isOpen();
+}
+
+void Database::setKnownDamaged(bool damaged)
+{
+    if (damaged != g_knownDamaged)
+        VLOG << "the database is known damaged:" << damaged;
+    g_knownDamaged = damaged;
+}
+
+bool Database::isKnownDamaged()
+{
+    return g_knownDamaged;
 }
 
 Database::Database(bool checkStructure)

@@ -25,6 +25,11 @@ public:
     static Database* instance();
     static int startupExitCode();
     static bool isOpen();
+    // Set once the program has seen damaged pages in the working database
+    // (the start-up check, a read that failed on them); the writes that would
+    // work on rows it cannot read are then left out. A restore clears it.
+    static void setKnownDamaged(bool damaged);
+    static bool isKnownDamaged();
 
     explicit Database(bool checkStructure);
     ~Database();

@@ -37,3 +37,8 @@ bool DatabaseIntegrity::isWhole(const QString& path, Depth depth)
     VLOG << "integrity check failed" << path << answer.mid(0, 5);
     return false;
 }
+
+bool DatabaseIntegrity::isDamage(const QSqlError& error)
+{
+    return error.nativeErrorCode() == QLatin1String("11"); // SQLITE_CORRUPT
+}

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QSqlError;
+
 // SQLite's own check of a database file's pages, on a read-only connection of
 // its own: a file can hold the right tables and still have damaged rows that
 // only show when they are read.
@@ -16,4 +18,7 @@ public:
     // False when the check finds anything wrong or cannot run; what it found
     // goes to the log.
     static bool isWhole(const QString& path, Depth depth);
+    // SQLite's answer for a read that met damaged pages ("database disk image
+    // is malformed"), as opposed to a file of some other structure.
+    static bool isDamage(const QSqlError& error);
 };
