@@ -25,6 +25,27 @@ QString invalidFormatText(const QString& path)
     return QStringLiteral("Шаблон отчёта %1 имеет неверный формат.").arg(path);
 }
 
+const QString restoreAdvice =
+    QStringLiteral("Возможно, файл базы данных повреждён; восстановите его из резервной копии.");
+
+// A blank is numbered and issued once: one printed from part of a document
+// would be wasted, or issued wrong, so nothing is printed at all.
+QString unreadDocumentText(const QString& parts)
+{
+    return QStringLiteral("Документ не удалось полностью прочитать из базы данных (не прочитано: %1), "
+                          "поэтому он не напечатан.\n\n")
+               .arg(parts)
+        + restoreAdvice;
+}
+
+QString unreadSampleText(const QString& parts)
+{
+    return QStringLiteral("Данные первого документа для примера не удалось полностью прочитать из базы данных "
+                          "(не прочитано: %1), поэтому шаблон открыт без них.\n\n")
+               .arg(parts)
+        + restoreAdvice;
+}
+
 // The page reader takes any text and yields an empty page for what is no
 // JSON object; a print of such a file would be a blank sheet, so the print
 // road refuses it first.
@@ -138,8 +159,14 @@ void Engine::onDocumentPrint(ReportList::ReportType type, int sqlDocId, bool pri
 
     const QPointer<ReportPage> page = m_currentPage;
     loadReportData(type, page, sqlDocId, true);
-    if (page)
-        page->print(true, printBackground ? 1 : -1);
+    if (!page)
+        return;
+    if (!page->dataProblem().isEmpty()) {
+        VLOG << "Error printing: document" << sqlDocId << "not read whole:" << page->dataProblem();
+        emit error(unreadDocumentText(page->dataProblem()), QStringLiteral("Ошибка"));
+        return;
+    }
+    page->print(true, printBackground ? 1 : -1);
 }
 
 void Engine::onGuiEdit(ReportList::ReportType type)
@@ -168,9 +195,15 @@ void Engine::onGuiEdit(ReportList::ReportType type)
 
     // The window owns its page; the engine fills it and forgets it, so no
     // later print request can take it away from the open designer.
+    // The designer opens all the same: the template is what it edits, the
+    // sample data only shows how it fills. The loader leaves a page it could
+    // not fill whole without data.
     const QPointer<ReportPage> page = editor->reportPage();
-    if (page)
+    if (page) {
         loadReportData(type, page, 0, false);
+        if (page && !page->dataProblem().isEmpty())
+            emit error(unreadSampleText(page->dataProblem()), QStringLiteral("Ошибка"));
+    }
     if (window)
         window->show();
 }

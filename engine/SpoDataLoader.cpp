@@ -1,34 +1,86 @@
 #include "engine/SpoDataLoader.h"
 
 #include "engine/Database.h"
+#include "engine/DatabaseIntegrity.h"
 #include "engine/MessageLog.h"
 #include "report/ReportPage.h"
 
 #include <QDebug>
+#include <QPair>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
+#include <QSqlRecord>
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
-// A model of one supplement view restricted to the document. It belongs to
-// the page and holds every row: SQLite models fetch only 256 rows at a time,
-// and a table field drawing a partly fetched model would cut the supplement.
-void bindViewModel(ReportPage* page, const QString& view, int sqlDocId)
+// The parts of one load that could not be read, named for the user. A read
+// that stops part-way looks like the end of the rows, so every read checks
+// the error left behind as well.
+class ReadProblems
+{
+public:
+    void note(const QString& part, const QSqlError& error)
+    {
+        VLOG << "loadSpoData: cannot read" << part << error.text();
+        if (DatabaseIntegrity::isDamage(error))
+            Database::setKnownDamaged(true);
+        if (!m_parts.contains(part))
+            m_parts << part;
+    }
+    bool any() const { return !m_parts.isEmpty(); }
+    QString text() const { return m_parts.join(QStringLiteral("; ")); }
+
+private:
+    QStringList m_parts;
+};
+
+// One requisite, matched by name as Database::getVariable matches it.
+QString readVariable(const QString& name, ReadProblems& problems)
+{
+    QSqlQuery query(QSqlDatabase::database());
+    query.prepare(QStringLiteral("SELECT Value FROM Variables WHERE Name LIKE ?;"));
+    query.addBindValue(name);
+    if (!Database::execQuery(query)) {
+        problems.note(QStringLiteral("реквизиты организации"), query.lastError());
+        return QString();
+    }
+    if (query.next())
+        return query.value(0).toString();
+    if (query.lastError().isValid())
+        problems.note(QStringLiteral("реквизиты организации"), query.lastError());
+    return QString();
+}
+
+// A model of one supplement view restricted to the document, holding every
+// row: SQLite models fetch only 256 rows at a time, and a table field drawing
+// a partly fetched model would cut the supplement. Null when the rows could
+// not all be read.
+std::unique_ptr<QSqlQueryModel> readView(const QString& view, const QString& part, int sqlDocId,
+                                         ReadProblems& problems)
 {
     QSqlQuery query(QSqlDatabase::database());
     query.prepare(QStringLiteral("SELECT * FROM %1 WHERE spoId = :spoId;").arg(view));
     query.bindValue(QStringLiteral(":spoId"), sqlDocId);
-    Database::execQuery(query);
-
-    auto* model = new QSqlQueryModel(page);
+    if (!Database::execQuery(query)) {
+        problems.note(part, query.lastError());
+        return nullptr;
+    }
+    auto model = std::make_unique<QSqlQueryModel>();
     model->setQuery(query);
     while (model->canFetchMore())
         model->fetchMore();
-    page->addModel(view, model, true);
+    const QSqlError error = model->lastError().isValid() ? model->lastError() : model->query().lastError();
+    if (error.isValid()) {
+        problems.note(part, error);
+        return nullptr;
+    }
+    return model;
 }
 
 } // namespace
@@ -82,27 +134,34 @@ void loadSpoData(ReportPage* page, int sqlDocId, bool useData)
         VLOG << "loadSpoData: no page to fill";
         return;
     }
+    page->setDataProblem(QString());
+    ReadProblems problems;
+    const QString documentPart = QStringLiteral("сведения о документе");
 
-    std::unique_ptr<QSqlQuery> query;
+    QSqlQuery query(QSqlDatabase::database());
     if (useData) {
-        query.reset(new QSqlQuery(QSqlDatabase::database()));
-        query->prepare(QStringLiteral("SELECT * FROM SpoDocuments WHERE spoId = :spoId;"));
-        query->bindValue(QStringLiteral(":spoId"), sqlDocId);
-        Database::execQuery(*query);
+        query.prepare(QStringLiteral("SELECT * FROM SpoDocuments WHERE spoId = :spoId;"));
+        query.bindValue(QStringLiteral(":spoId"), sqlDocId);
     } else {
-        query.reset(Database::execStr(QStringLiteral("SELECT * FROM SpoDocuments;")));
+        query.prepare(QStringLiteral("SELECT * FROM SpoDocuments LIMIT 1;"));
     }
-    const bool hasRow = query && query->next();
-    if (!hasRow && useData) {
+    QSqlRecord row;
+    if (!Database::execQuery(query))
+        problems.note(documentPart, query.lastError());
+    else if (query.next())
+        row = query.record();
+    else if (query.lastError().isValid())
+        problems.note(documentPart, query.lastError());
+    query.finish();
+    const bool hasRow = !row.isEmpty();
+    if (!hasRow && useData && !problems.any()) {
         VLOG << "loadSpoData: no document" << sqlDocId;
         return;
     }
 
-    auto text = [&](const char* column) {
-        return hasRow ? query->value(QLatin1String(column)).toString() : QString();
-    };
-    auto flag = [&](const char* column) { return hasRow && query->value(QLatin1String(column)).toBool(); };
-    auto integer = [&](const char* column) { return hasRow ? query->value(QLatin1String(column)).toInt() : 0; };
+    auto text = [&](const char* column) { return hasRow ? row.value(QLatin1String(column)).toString() : QString(); };
+    auto flag = [&](const char* column) { return hasRow && row.value(QLatin1String(column)).toBool(); };
+    auto integer = [&](const char* column) { return hasRow ? row.value(QLatin1String(column)).toInt() : 0; };
     auto date = [&](const char* column) { return storedDate(text(column)); };
     const QString digits = QStringLiteral("dd.MM.yyyy");
 
@@ -121,47 +180,66 @@ void loadSpoData(ReportPage* page, int sqlDocId, bool useData)
     const QDate birthDate = date("birthDate");
     const bool excellent = flag("isExcellent");
 
-    page->setVariable(QStringLiteral("Last_Name"), text("fio1"));
-    page->setVariable(QStringLiteral("First_Name"), text("fio2"));
-    page->setVariable(QStringLiteral("Middle_Name"), text("fio3"));
-    page->setVariable(QStringLiteral("Full_Name"), fullName);
-    page->setVariable(QStringLiteral("Full_Name_short"), fioToShort(fullName));
-    page->setVariable(QStringLiteral("Number"), text("number"));
-    page->setVariable(QStringLiteral("reg_Number"), text("regNumber"));
-    page->setVariable(QStringLiteral("decision_Date"), dateToText(decisionDate));
-    page->setVariable(QStringLiteral("decision_Date_digit"), formatDate(decisionDate, digits));
-    page->setVariable(QStringLiteral("Issue_Out"), dateToText(issueDate));
-    page->setVariable(QStringLiteral("Issue_Out_digit"), formatDate(issueDate, digits));
-    page->setVariable(QStringLiteral("Issue_Out_year"), formatDate(issueDate, QStringLiteral("yyyy")));
-    page->setVariable(QStringLiteral("birth"), dateToText(birthDate));
-    page->setVariable(QStringLiteral("birth_digit"), formatDate(birthDate, digits));
-    page->setVariable(QStringLiteral("Reg_Number"), text("regNumber"));
-    page->setVariable(QStringLiteral("profession_Code"), text("professionCode"));
-    page->setVariable(QStringLiteral("profession_Name"), text("professionName"));
-    page->setVariable(QStringLiteral("qual"), text("qual"));
-    page->setVariable(QStringLiteral("program_Type"),
-                      integer("programType") < 1 ? QStringLiteral("профессии") : QStringLiteral("специальности"));
-    page->setVariable(QStringLiteral("previous_Education"), text("previousEducation"));
-    page->setVariable(QStringLiteral("total_Count"), text("totalCount"));
-    page->setVariable(QStringLiteral("attestation_Total_Count"), text("attestationTotalCount"));
-    page->setVariable(QStringLiteral("practice_Total_Count"), text("practiceTotalCount"));
-    page->setVariable(QStringLiteral("comment"), text("comment"));
-    page->setVariable(QStringLiteral("text_for_addition"),
-                      excellent ? QStringLiteral("о среднем профессиональном образовании<br>с отличием")
-                                : QStringLiteral("о среднем профессиональном образовании"));
-    page->setVariable(QStringLiteral("is_excellent"), excellent ? QStringLiteral("с отличием") : QString());
-    page->setVariable(QStringLiteral("is_duplicate"), flag("isDuplicate") ? QStringLiteral("ДУБЛИКАТ") : QString());
-    query.reset();
+    // Everything is read before anything is set: a page of which a part could
+    // not be read gets none of it, so that no one prints or edits a supplement
+    // that looks whole and is not.
+    std::vector<QPair<QString, QString>> variables = {
+        {QStringLiteral("Last_Name"), text("fio1")},
+        {QStringLiteral("First_Name"), text("fio2")},
+        {QStringLiteral("Middle_Name"), text("fio3")},
+        {QStringLiteral("Full_Name"), fullName},
+        {QStringLiteral("Full_Name_short"), fioToShort(fullName)},
+        {QStringLiteral("Number"), text("number")},
+        {QStringLiteral("reg_Number"), text("regNumber")},
+        {QStringLiteral("decision_Date"), dateToText(decisionDate)},
+        {QStringLiteral("decision_Date_digit"), formatDate(decisionDate, digits)},
+        {QStringLiteral("Issue_Out"), dateToText(issueDate)},
+        {QStringLiteral("Issue_Out_digit"), formatDate(issueDate, digits)},
+        {QStringLiteral("Issue_Out_year"), formatDate(issueDate, QStringLiteral("yyyy"))},
+        {QStringLiteral("birth"), dateToText(birthDate)},
+        {QStringLiteral("birth_digit"), formatDate(birthDate, digits)},
+        {QStringLiteral("Reg_Number"), text("regNumber")},
+        {QStringLiteral("profession_Code"), text("professionCode")},
+        {QStringLiteral("profession_Name"), text("professionName")},
+        {QStringLiteral("qual"), text("qual")},
+        {QStringLiteral("program_Type"),
+         integer("programType") < 1 ? QStringLiteral("профессии") : QStringLiteral("специальности")},
+        {QStringLiteral("previous_Education"), text("previousEducation")},
+        {QStringLiteral("total_Count"), text("totalCount")},
+        {QStringLiteral("attestation_Total_Count"), text("attestationTotalCount")},
+        {QStringLiteral("practice_Total_Count"), text("practiceTotalCount")},
+        {QStringLiteral("comment"), text("comment")},
+        {QStringLiteral("text_for_addition"),
+         excellent ? QStringLiteral("о среднем профессиональном образовании<br>с отличием")
+                   : QStringLiteral("о среднем профессиональном образовании")},
+        {QStringLiteral("is_excellent"), excellent ? QStringLiteral("с отличием") : QString()},
+        {QStringLiteral("is_duplicate"), flag("isDuplicate") ? QStringLiteral("ДУБЛИКАТ") : QString()},
+    };
 
-    const QString boss1 = Database::getVariable(QStringLiteral("Boss_1"));
-    const QString boss2 = Database::getVariable(QStringLiteral("Boss_2"));
-    page->setVariable(QStringLiteral("Boss1_short"), fioToShort(boss1));
-    page->setVariable(QStringLiteral("Boss1"), boss1);
-    page->setVariable(QStringLiteral("Boss2_short"), fioToShort(boss2));
-    page->setVariable(QStringLiteral("Boss2"), boss2);
-    page->setVariable(QStringLiteral("City"), Database::getVariable(QStringLiteral("City")));
-    page->setVariable(QStringLiteral("OrgName"), Database::getVariable(QStringLiteral("OrgName_1")));
+    const QString boss1 = readVariable(QStringLiteral("Boss_1"), problems);
+    const QString boss2 = readVariable(QStringLiteral("Boss_2"), problems);
+    const QString city = readVariable(QStringLiteral("City"), problems);
+    const QString organisation = readVariable(QStringLiteral("OrgName_1"), problems);
+    variables.insert(variables.end(), {{QStringLiteral("Boss1_short"), fioToShort(boss1)},
+                                       {QStringLiteral("Boss1"), boss1},
+                                       {QStringLiteral("Boss2_short"), fioToShort(boss2)},
+                                       {QStringLiteral("Boss2"), boss2},
+                                       {QStringLiteral("City"), city},
+                                       {QStringLiteral("OrgName"), organisation}});
 
-    bindViewModel(page, QStringLiteral("ViewSpoDetails"), sqlDocId);
-    bindViewModel(page, QStringLiteral("ViewSpoCourseworks"), sqlDocId);
+    const QString detailsView = QStringLiteral("ViewSpoDetails");
+    const QString courseworksView = QStringLiteral("ViewSpoCourseworks");
+    std::unique_ptr<QSqlQueryModel> details = readView(
+        detailsView, QStringLiteral("предметы, модули, практика, аттестация и итоги часов"), sqlDocId, problems);
+    std::unique_ptr<QSqlQueryModel> courseworks =
+        readView(courseworksView, QStringLiteral("курсовые проекты"), sqlDocId, problems);
+
+    if (problems.any()) {
+        page->setDataProblem(problems.text());
+        return;
+    }
+    for (const auto& variable : variables)
+        page->setVariable(variable.first, variable.second);
+    page->addModel(detailsView, details.release(), true);
+    page->addModel(courseworksView, courseworks.release(), true);
 }

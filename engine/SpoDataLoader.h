@@ -13,6 +13,10 @@ class ReportPage;
 // useData true: the document sqlDocId; a missing document leaves the page
 // without variables and models. useData false: the first row of SpoDocuments
 // (or empty values when there is none) and empty tables, as sample data.
+//
+// When any of it cannot be read (a damaged file, an I/O error) the page gets
+// nothing but ReportPage::dataProblem(), naming the parts not read; a read
+// that met damaged pages marks the database as known damaged.
 void loadSpoData(ReportPage* page, int sqlDocId, bool useData);
 
 // "05 июня 2015"; an invalid date gives "".

@@ -127,6 +127,11 @@ public:
     QAbstractItemModel* itemModel(const QString& name) const;
     // Bound models by name; deleted ones are left out.
     QMap<QString, QObject*> models() const;
+    // What the data loader could not read, for the user ("" when it read
+    // everything). A page with a problem holds none of the loader's data, so
+    // it must not be printed as if it were the document.
+    QString dataProblem() const { return m_dataProblem; }
+    void setDataProblem(const QString& problem) { m_dataProblem = problem; }
     // Binds a table model under the name (replacing, not deleting, an earlier
     // one); takeOwnership makes the page its parent. Table fields rebind.
     virtual bool addModel(const QString& name, QObject* model, bool takeOwnership);
@@ -179,6 +184,7 @@ private:
     int m_pagesCount = 1;
     QMap<QString, QVariant> m_variables;
     QMap<QString, QPointer<QObject>> m_models;
+    QString m_dataProblem;
     std::unique_ptr<QPrinter> m_printer;
     int m_pageSize = 0;
     QMarginsF m_margins;
