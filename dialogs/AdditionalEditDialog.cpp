@@ -5,6 +5,7 @@
 #include "dialogs/SupplementHours.h"
 #include "dialogs/TableStruct.h"
 #include "engine/Database.h"
+#include "engine/DatabaseIntegrity.h"
 #include "engine/MessageLog.h"
 #include "engine/WidgetUtilities.h"
 
@@ -206,17 +207,42 @@ void AdditionalEditDialog::setDocument(int id)
             ui->plainTextEditComment->setPlainText(query.value(QStringLiteral("comment")).toString());
         } else if (!ran || query.lastError().isValid()) {
             VLOG << "cannot read document" << id << query.lastError().text();
+            if (DatabaseIntegrity::isDamage(query.lastError()))
+                Database::setKnownDamaged(true);
             readFailed(QStringLiteral("общие сведения"));
         }
     }
     ui->pushButtonEditForm->setEnabled(found);
-    // The recomputation reads every sub-subject of the document; when it fails
-    // because they cannot be read, the module hours shown would be stale.
-    if (found && !SupplementHours::updateDocumentModules(id) && !SupplementHours::subjectsReadable(id))
-        readFailed(QStringLiteral("предметы модулей"));
     // Also without a row: the shared models must not go on showing the rows
     // of the document edited last.
     updateData();
+    // The module hours are recomputed only once the rows read whole: a
+    // supplement that could not be read is not written to.
+    if (!found || !recomputationAllowed())
+        return;
+    if (!SupplementHours::updateDocumentModules(id)) {
+        // The module hours shown would be stale when the sub-subjects they
+        // come from cannot be read.
+        if (!SupplementHours::subjectsReadable(id))
+            readFailed(QStringLiteral("предметы модулей"));
+        return;
+    }
+    if (TableStruct* modules = table(TableStruct::Module)) {
+        modules->select();
+        modules->openGradeEditors();
+    }
+    updateTotalCount();
+}
+
+// No recomputation writes into a supplement that is locked after a failed
+// read, nor into a file known to be damaged (SupplementHours leaves those out
+// itself).
+bool AdditionalEditDialog::recomputationAllowed() const
+{
+    if (unread.isEmpty())
+        return true;
+    VLOG << "module hours are not recomputed: the supplement was not read whole";
+    return false;
 }
 
 void AdditionalEditDialog::updateData()
@@ -249,6 +275,8 @@ void AdditionalEditDialog::updateTotalCount()
 
 void AdditionalEditDialog::updateModuleCount()
 {
+    if (!recomputationAllowed())
+        return;
     const int current = TableStruct::moduleId;
     if (current < 1)
         SupplementHours::updateDocumentModules(TableStruct::spoId);

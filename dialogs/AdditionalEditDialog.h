@@ -57,6 +57,7 @@ private:
     TableStruct* table(const QString& name) const;
     TableStruct* tableOf(const QObject* view) const;
     void moveOnEnter(TableStruct* table);
+    bool recomputationAllowed() const;
 
     std::unique_ptr<Ui::AdditionalEditDialog> ui;
     // Children of the dialog, in the order of the tabs' tables; "DM" last.

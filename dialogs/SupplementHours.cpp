@@ -1,6 +1,7 @@
 #include "dialogs/SupplementHours.h"
 
 #include "engine/Database.h"
+#include "engine/DatabaseIntegrity.h"
 #include "engine/DecimalNumber.h"
 #include "engine/MessageLog.h"
 
@@ -25,6 +26,37 @@ const char* const moduleUpdate =
     "moduleCountAudit = IFNULL((SELECT SUM(IFNULL(replace(dmCountAudit,',','.'),0)) FROM DMDetails "
     "WHERE ModuleDetails.moduleId = DMDetails.moduleId GROUP BY DMDetails.moduleId),0)";
 
+// A read that met damaged pages tells the whole program.
+void markIfDamage(const QSqlError& error)
+{
+    if (DatabaseIntegrity::isDamage(error))
+        Database::setKnownDamaged(true);
+}
+
+// Module hours are only worked out from rows already stored, so leaving the
+// recomputation out loses nothing the user typed, while a write to a damaged
+// file could spread the damage over pages that are still sound.
+bool recomputationAllowed()
+{
+    if (!Database::isKnownDamaged())
+        return true;
+    VLOG << "module hours are not recomputed: the database is known damaged";
+    return false;
+}
+
+bool runModuleUpdate(const QString& condition, const char* key, int value)
+{
+    if (!recomputationAllowed())
+        return true;
+    QSqlQuery query;
+    query.prepare(QLatin1String(moduleUpdate) + condition);
+    query.bindValue(QLatin1String(key), value);
+    if (Database::execQuery(query))
+        return true;
+    markIfDamage(query.lastError());
+    return false;
+}
+
 } // namespace
 
 SupplementHours::Totals SupplementHours::totals(int spoId)
@@ -35,12 +67,14 @@ SupplementHours::Totals SupplementHours::totals(int spoId)
         query.prepare(QLatin1String(statement));
         query.bindValue(QStringLiteral(":spoId"), spoId);
         if (!Database::execQuery(query)) {
+            markIfDamage(query.lastError());
             totals.read = false;
         } else if (query.next()) {
             totals.total += number(query.value(0));
             totals.audit += number(query.value(1));
         } else if (query.lastError().isValid()) {
             VLOG << "cannot read" << query.lastQuery() << query.lastError().text();
+            markIfDamage(query.lastError());
             totals.read = false;
         }
     }
@@ -53,32 +87,26 @@ bool SupplementHours::subjectsReadable(int spoId)
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT dmCount, dmCountAudit FROM DMDetails WHERE spoId = :spoId"));
     query.bindValue(QStringLiteral(":spoId"), spoId);
-    if (!Database::execQuery(query))
-        return false;
-    while (query.next()) {
+    bool read = Database::execQuery(query);
+    while (read && query.next()) {
     }
-    if (!query.lastError().isValid())
+    if (read && !query.lastError().isValid())
         return true;
     VLOG << "cannot read DMDetails of" << spoId << query.lastError().text();
+    markIfDamage(query.lastError());
     return false;
 }
 
 bool SupplementHours::updateModules(int moduleId)
 {
-    QSqlQuery query;
-    query.prepare(QLatin1String(moduleUpdate) + QStringLiteral("  WHERE ModuleDetails.moduleId = :moduleId;"));
-    query.bindValue(QStringLiteral(":moduleId"), moduleId);
-    return Database::execQuery(query);
+    return runModuleUpdate(QStringLiteral("  WHERE ModuleDetails.moduleId = :moduleId;"), ":moduleId", moduleId);
 }
 
 // Never the whole table: other documents' modules change only in their own
 // editor, which recomputes them when it opens.
 bool SupplementHours::updateDocumentModules(int spoId)
 {
-    QSqlQuery query;
-    query.prepare(QLatin1String(moduleUpdate) + QStringLiteral("  WHERE ModuleDetails.spoId = :spoId;"));
-    query.bindValue(QStringLiteral(":spoId"), spoId);
-    return Database::execQuery(query);
+    return runModuleUpdate(QStringLiteral("  WHERE ModuleDetails.spoId = :spoId;"), ":spoId", spoId);
 }
 
 double SupplementHours::number(const QVariant& value)

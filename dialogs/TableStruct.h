@@ -52,7 +52,8 @@ public:
     void openGradeEditors();
     // Reads every row of the model's filter (not only the first batch a view
     // fetches), so that what is shown is all there is. False, logged and told
-    // with readFailed() when the database could not give them all.
+    // with readFailed() when the database could not give them all; a read that
+    // met damaged pages marks the database as known damaged.
     bool select();
     // Reads one row again in place: the view keeps its editors and current cell.
     bool selectRow(int row);
