@@ -143,7 +143,7 @@ void loadSpoData(ReportPage* page, int sqlDocId, bool useData)
         query.prepare(QStringLiteral("SELECT * FROM SpoDocuments WHERE spoId = :spoId;"));
         query.bindValue(QStringLiteral(":spoId"), sqlDocId);
     } else {
-        query.prepare(QStringLiteral("SELECT * FROM SpoDocuments LIMIT 1;"));
+        query.prepare(QStringLiteral("SELECT * FROM SpoDocuments;")); // its first row
     }
     QSqlRecord row;
     if (!Database::execQuery(query))
