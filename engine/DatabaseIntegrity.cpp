@@ -3,6 +3,7 @@
 #include "engine/MessageLog.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -11,6 +12,12 @@
 
 bool DatabaseIntegrity::isWhole(const QString& path, Depth depth)
 {
+    // SQLite takes an empty or missing name for a new empty database, which
+    // passes; a check that cannot run proves nothing.
+    if (!QFileInfo(path).isFile()) {
+        VLOG << "integrity check impossible, no such file" << path;
+        return false;
+    }
     const QString connection = QStringLiteral("velspo_integrity_check");
     QStringList answer;
     {
