@@ -303,6 +303,46 @@ private slots:
         QCOMPARE(rows("SELECT count(*) FROM ViewSpoDetails"), QStringList({"0"}));
     }
 
+    // A statement failing part-way (a table holds the name of a later view or
+    // index) leaves every view and index as it was, and a new database empty.
+    void failedViewOrIndexStatementChangesNothing()
+    {
+        QVERIFY(Database::init(true));
+        // What a half-done run would have made anew: an outdated view, a missing index.
+        QVERIFY(exec("DROP VIEW ViewSpoDocuments") && exec("CREATE VIEW ViewSpoDocuments AS SELECT spoId FROM SpoDocuments"));
+        QVERIFY(exec("DROP INDEX DisciplineDetailsBySpoId"));
+        QVERIFY(exec("DROP VIEW ViewSpoModules") && exec("CREATE TABLE ViewSpoModules (x)"));
+        QVERIFY(exec("DROP INDEX DMDetailsByModuleId") && exec("CREATE TABLE DMDetailsByModuleId (x)"));
+        const QString schemaRows = "SELECT type, name, sql FROM sqlite_master ORDER BY name";
+        const QStringList before = rows(schemaRows);
+        DatabaseSchema schema(QSqlDatabase::database());
+        QVERIFY(!schema.rebuildViews());
+        QCOMPARE(rows(schemaRows), before);
+        QVERIFY(!schema.createDetailIndexes());
+        QCOMPARE(rows(schemaRows), before);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("new.db");
+        QVERIFY(makeSqliteFile(path, {"CREATE TABLE ViewSpoCourseworks (x)"}));
+        QString error;
+        QStringList names;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "new");
+            db.setDatabaseName(path);
+            if (db.open()) {
+                error = DatabaseSchema(db).create();
+                QSqlQuery query(db);
+                query.exec("SELECT name FROM sqlite_master");
+                while (query.next())
+                    names << query.value(0).toString();
+                db.close();
+            }
+        }
+        QSqlDatabase::removeDatabase("new");
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(names, QStringList{"ViewSpoCourseworks"});
+    }
+
     // A good file that cannot be brought up to date for want of room is never
     // offered for replacement, and no start goes on without the views.
     void littleRoomAtALaterStart_data()
@@ -340,6 +380,107 @@ private slots:
         QVERIFY(Database::init(true));
         QCOMPARE(rows("SELECT fio FROM ViewSpoDocuments"), QStringList({"Старый  "}));
         QCOMPARE(rows("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), QStringList({"5"}));
+    }
+
+    // A start writes only what must change: views that differ from the
+    // program's, missing indexes. A damaged file is never written to; without
+    // its views it cannot be opened.
+    void startWritesOnlyWhatMustChange_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("damaged");
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<bool>("started");
+        QTest::addColumn<bool>("knownDamaged");
+        QTest::newRow("current") << "current" << false << false << true << false;
+        QTest::newRow("outdated view") << "outdated view" << false << true << true << false;
+        QTest::newRow("missing view") << "missing view" << false << true << true << false;
+        QTest::newRow("missing index") << "missing index" << false << true << true << false;
+        // Nothing to write, so nothing checked at the start: the window's check finds it.
+        QTest::newRow("current, damaged") << "current" << true << false << true << false;
+        QTest::newRow("outdated view, damaged") << "outdated view" << true << false << true << true;
+        QTest::newRow("missing index, damaged") << "missing index" << true << false << true << true;
+        QTest::newRow("missing view, damaged") << "missing view" << true << false << false << true;
+        QTest::newRow("old, damaged") << "old" << true << false << false << true;
+    }
+
+    void startWritesOnlyWhatMustChange()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, damaged);
+        QFETCH(bool, written);
+        QFETCH(bool, started);
+        QFETCH(bool, knownDamaged);
+        const QString schemaRows = "SELECT type, name, sql FROM sqlite_master WHERE type IN ('view', 'index') ORDER BY name";
+        QVERIFY(Database::init(true));
+        const QStringList fresh = rows(schemaRows);
+        if (kind == "old") {
+            resetDataDir();
+            QVERIFY(makeSqliteFile(Database::databaseFileName(),
+                                   oldSchema() << "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                                                  "INSERT INTO SpoDocuments (fio1) SELECT 'Фамилия' || i FROM n"));
+        } else {
+            QVERIFY(insertMany(3000));
+        }
+        if (kind == "outdated view")
+            QVERIFY(exec("DROP VIEW ViewSpoModules") && exec("CREATE VIEW ViewSpoModules AS SELECT spoId FROM ModuleDetails"));
+        if (kind == "missing view")
+            QVERIFY(exec("DROP VIEW ViewSpoDetails"));
+        if (kind == "missing index")
+            QVERIFY(exec("DROP INDEX DMDetailsByModuleId"));
+        Database::destroy();
+        if (damaged)
+            QVERIFY(damageTable("SpoDocuments"));
+        const QByteArray before = readBytes(Database::databaseFileName());
+
+        ModalAnswerer answerer;
+        QCOMPARE(Database::init(true), started);
+        QCOMPARE(Database::isKnownDamaged(), knownDamaged);
+        if (started) {
+            QCOMPARE(answerer.handledCount(), 0);
+            QCOMPARE(rows(schemaRows) == fresh, kind == "current" || !damaged);
+        } else {
+            QCOMPARE(Database::startupExitCode(), 1);
+            QVERIFY2(answerer.texts().value(0).contains("Файл базы данных повреждён")
+                         && answerer.texts().value(0).contains("Замените этот файл резервной копией"),
+                     qPrintable(answerer.texts().value(0)));
+        }
+        Database::destroy();
+        QCOMPARE(readBytes(Database::databaseFileName()) != before, written);
+        QCOMPARE(filesInDataDir(), QStringList{"VelSpo.db"});
+    }
+
+    // A file another tool left in write-ahead mode, with rows still in its
+    // journal, is in the program's rollback mode after a start, rows and all.
+    void writeAheadFileTurnsToRollbackJournal()
+    {
+        QVERIFY(Database::init(true) && insertMany(10));
+        Database::destroy();
+        const QString file = Database::databaseFileName();
+        QTemporaryDir crash;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "tool");
+            db.setDatabaseName(file);
+            QSqlQuery query(db);
+            QVERIFY(db.open() && query.exec("PRAGMA journal_mode = WAL") && query.next() && query.value(0) == "wal");
+            QVERIFY(query.exec("PRAGMA wal_autocheckpoint = 0"));
+            QVERIFY(query.exec("INSERT INTO SpoDocuments (fio1) VALUES ('В журнале')"));
+            // As a crash leaves them: the row only in the write-ahead file.
+            QVERIFY(QFile::copy(file, crash.filePath("db")) && QFile::copy(file + "-wal", crash.filePath("wal")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("tool");
+        for (const QString& name : filesInDataDir())
+            QVERIFY(QFile::remove(dataFile(name)));
+        QVERIFY(QFile::copy(crash.filePath("db"), file) && QFile::copy(crash.filePath("wal"), file + "-wal"));
+        QCOMPARE(readBytes(file).mid(18, 2), QByteArray("\x02\x02"));
+
+        QVERIFY(Database::init(true));
+        QCOMPARE(scalar("PRAGMA journal_mode").toString(), QString("delete"));
+        QCOMPARE(count("SpoDocuments"), 11);
+        Database::destroy();
+        QCOMPARE(readBytes(file).mid(18, 2), QByteArray("\x01\x01"));
+        QCOMPARE(filesInDataDir(), QStringList{"VelSpo.db"});
     }
 
     // Code 1 and a box naming the file, or read-only after a box; nothing is written, and a later start works.
