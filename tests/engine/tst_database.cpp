@@ -496,6 +496,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("cannot move aside") << "unmovable" << false << "переместить";
         QTest::newRow("read-only, current structure") << "current" << true << "администратора";
+        // Opened as it is, to be read and printed from; the window warns of the damage.
+        QTest::newRow("read-only, damaged") << "damaged" << true << "администратора";
         QTest::newRow("read-only, needs a patch") << "old" << false << "администратора";
         QTest::newRow("read-only, no file") << "none" << false << "администратора";
     }
@@ -505,10 +507,12 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(bool, started);
         QFETCH(QString, text);
-        const bool readOnly = kind == "current" || kind == "old" || kind == "none";
-        if (kind == "current") {
+        const bool readOnly = kind != "unmovable";
+        if (kind == "current" || kind == "damaged") {
             QVERIFY(Database::init(true));
-            QVERIFY(exec("INSERT INTO SpoDocuments (fio1) VALUES ('Чужой')"));
+            QVERIFY(exec("INSERT INTO SpoDocuments (spoId, fio1) VALUES (1, 'Чужой')"));
+            if (kind == "damaged")
+                QVERIFY(insertDisciplines(1, 500) && damageTable("DisciplineDetails", DamagedLeaf::First));
             Database::destroy();
         } else if (kind == "old" || kind == "unmovable") {
             QVERIFY(makeSqliteFile(Database::databaseFileName(), kind == "old" ? oldSchema() : wrongSchema));
@@ -526,11 +530,13 @@ private slots:
         answerer.answer(QMessageBox::Ok);
         const bool result = Database::init(true);
         const bool stored = result && Database::setVariable("City", "Тверь");
+        const bool knownDamaged = Database::isKnownDamaged();
         const QStringList names = result ? rows("SELECT fio1 FROM SpoDocuments") : QStringList();
         Database::destroy();
         Database::setReadOnlyForTesting(false);
 
         QCOMPARE(result, started);
+        QCOMPARE(knownDamaged, kind == "damaged");
         QCOMPARE(Database::startupExitCode(), started ? 0 : 1);
         QCOMPARE(answerer.handledCount(), kind == "unmovable" ? 2 : 1);
         const QString last = answerer.texts().last();
