@@ -3,6 +3,7 @@
 #include "engine/DatabaseIntegrity.h"
 #include "engine/MessageLog.h"
 
+#include <QAtomicInt>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +13,13 @@
 
 namespace {
 
-const char* const CheckConnectionName = "velspo_structure_check";
+// Each check has a connection of its own: a restore on a worker thread may
+// check a file while another thread does.
+QString connectionName(const char* purpose)
+{
+    static QAtomicInt counter;
+    return QStringLiteral("velspo_%1_%2").arg(QLatin1String(purpose)).arg(counter.fetchAndAddRelaxed(1));
+}
 
 // SQLite's codes for a write that did not reach the disk: read-only, I/O
 // error, disk full, file not creatable (the journal).
@@ -244,7 +251,7 @@ QHash<QString, QString> DatabaseSchema::storedViews()
 // gives exactly that, without guessing the rules.
 QHash<QString, QString> DatabaseSchema::scriptViews()
 {
-    const QString connection = QStringLiteral("velspo_script_views");
+    const QString connection = connectionName("script_views");
     QHash<QString, QString> views;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
@@ -365,8 +372,9 @@ DatabaseSchema::FileCheck DatabaseSchema::checkFile(const QString& path, bool re
         return FileCheck::WrongStructure;
     }
     FileCheck result = FileCheck::WrongStructure;
+    const QString connection = connectionName("structure_check");
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(CheckConnectionName));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(path);
         if (readOnly)
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
@@ -411,7 +419,7 @@ DatabaseSchema::FileCheck DatabaseSchema::checkFile(const QString& path, bool re
             db.close();
         }
     }
-    QSqlDatabase::removeDatabase(QLatin1String(CheckConnectionName));
+    QSqlDatabase::removeDatabase(connection);
     if (result == FileCheck::Passed)
         VLOG << "checkDbStructure(" << path << ") OK!!!";
     else if (result == FileCheck::Damaged)
