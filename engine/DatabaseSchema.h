@@ -26,8 +26,9 @@ public:
     // a half-made schema is never left behind. Empty when it worked, otherwise
     // what failed.
     QString create();
-    // Brings an older database up to date (missing columns and tables); runs
-    // at every structure check, so also on a file being restored.
+    // Brings an older database up to date (missing columns and tables); the
+    // structure check runs it on a file that lacks them, so also on a file
+    // being restored.
     void patch();
     // All views or none: when one cannot be made (a full disk) the views stay
     // as they were. False then, with the reason in lastError().
