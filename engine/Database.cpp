@@ -1,6 +1,7 @@
 #include "engine/Database.h"
 
 #include "engine/DatabaseBackup.h"
+#include "engine/DatabaseIntegrity.h"
 #include "engine/DatabaseSchema.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
@@ -109,6 +110,8 @@ bool Database::isKnownDamaged()
 Database::Database(bool checkStructure)
 {
     initSettings();
+    // What is known of damage belongs to the file opened now.
+    setKnownDamaged(false);
     const QString fileName = databaseFileName();
     VLOG << fileName;
     if (!mayWrite(fileName)) {
@@ -127,7 +130,8 @@ Database::Database(bool checkStructure)
     }
     if (check == DatabaseSchema::FileCheck::WrongStructure) {
         const QFileInfo info(fileName);
-        if (info.exists() && info.size() > 0) {
+        const bool hasContent = info.exists() && info.size() > 0;
+        if (hasContent) {
             QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Внимание!"),
                             QStringLiteral("Неверный формат базы данных. \nБудет создана пустая база данных "
                                            "верного формата взамен текущей"),
@@ -138,8 +142,17 @@ Database::Database(bool checkStructure)
                 return;
             }
         }
-        if (info.exists() && !moveAside(fileName))
-            return;
+        if (info.exists()) {
+            const QString kept = moveAside(fileName);
+            if (kept.isEmpty())
+                return;
+            // The user may still want what the old file holds.
+            if (hasContent) {
+                showPlainMessage(nullptr, QMessageBox::Information, QStringLiteral("Информация"),
+                                 QStringLiteral("Прежний файл базы данных сохранён в файле %1.")
+                                     .arg(QDir::toNativeSeparators(kept)));
+            }
+        }
         if (!createNewDatabase())
             return;
     }
@@ -148,10 +161,38 @@ Database::Database(bool checkStructure)
         reportOpenFailure(m_db.lastError().text());
         return;
     }
-    // The views are made anew at every start; when that fails the old ones
-    // stay, and only a database left without them cannot be worked with.
+    // Damage met by the structure check is the program's own file with pages
+    // SQLite cannot read: it is opened as it is, and the window warns of it.
+    prepareSchema(check == DatabaseSchema::FileCheck::Damaged);
+}
+
+// A start writes only what must change: the views when the stored ones differ
+// from the program's, the indexes when one is missing; a current file stays
+// byte for byte as it was. Before any such write the file is checked, and a
+// damaged one is never written to.
+void Database::prepareSchema(bool damaged)
+{
     DatabaseSchema schema(m_db);
-    if (!schema.rebuildViews() && !schema.hasViews()) {
+    const bool viewsCurrent = schema.viewsAreCurrent();
+    const bool indexesThere = schema.hasDetailIndexes();
+    if (!damaged && (!viewsCurrent || !indexesThere))
+        damaged = !DatabaseIntegrity::isWhole(databaseFileName(), DatabaseIntegrity::Depth::Quick);
+    if (damaged) {
+        setKnownDamaged(true);
+        if (!schema.hasViews()) {
+            m_db.close();
+            reportOpenFailure(QStringLiteral("Файл базы данных повреждён: часть его данных не читается, а представлений, "
+                                             "без которых программа не может работать, в нём нет. В повреждённый файл "
+                                             "программа ничего не записывает.\n"
+                                             "Замените этот файл резервной копией базы данных."));
+            return;
+        }
+        m_state = State::Open;
+        return;
+    }
+    // When making the views fails the old ones stay, and only a database left
+    // without them cannot be worked with.
+    if (!viewsCurrent && !schema.rebuildViews() && !schema.hasViews()) {
         const QString error = schema.lastError();
         m_db.close();
         reportOpenFailure(QStringLiteral("Не удалось создать представления базы данных: %1.\n"
@@ -161,7 +202,8 @@ Database::Database(bool checkStructure)
         return;
     }
     // Only speed depends on the indexes; the next start tries again.
-    schema.createDetailIndexes();
+    if (!indexesThere)
+        schema.createDetailIndexes();
     m_state = State::Open;
 }
 
@@ -217,7 +259,9 @@ void Database::openReadOnly(const QString& fileName, bool checkStructure)
                               .arg(folder));
         return;
     }
-    if (checkStructure && !checkDbStructure(fileName, true)) {
+    const DatabaseSchema::FileCheck check =
+        checkStructure ? DatabaseSchema::checkFile(fileName, true) : DatabaseSchema::FileCheck::Passed;
+    if (check != DatabaseSchema::FileCheck::Passed && check != DatabaseSchema::FileCheck::Damaged) {
         reportOpenFailure(QStringLiteral("Базу данных нужно обновить или исправить, но нет прав на запись в этот файл "
                                          "или в его папку %1.\nПопросите администратора компьютера дать вашей учётной "
                                          "записи права на запись в них.")
@@ -230,6 +274,7 @@ void Database::openReadOnly(const QString& fileName, bool checkStructure)
     }
     m_state = State::Open;
     m_readOnly = true;
+    setKnownDamaged(check == DatabaseSchema::FileCheck::Damaged);
     // The views stay as they are: rebuilding them would write.
     showPlainMessage(nullptr, QMessageBox::Warning, QStringLiteral("Внимание!"),
                      QStringLiteral("Нет прав на запись в базу данных %1 или в её папку %2.\n\n"
@@ -251,12 +296,35 @@ bool Database::openConnection(bool readOnly)
         VLOG << m_db.lastError().text();
         return false;
     }
+    if (!readOnly)
+        useRollbackJournal();
     return true;
 }
 
-// Moves a damaged or empty file aside. A taken ".bak" name gets a counter; a
-// file that cannot be moved is never overwritten by the new database.
-bool Database::moveAside(const QString& fileName)
+// The program works with SQLite's rollback journal ("DELETE"); a file another
+// tool left in write-ahead mode is converted. The mode is set only when it
+// differs, as setting it writes to the file.
+void Database::useRollbackJournal()
+{
+    const QString wanted = QStringLiteral("delete");
+    {
+        QSqlQuery query(m_db);
+        if (query.exec(QStringLiteral("PRAGMA journal_mode;")) && query.next()
+            && query.value(0).toString().compare(wanted, Qt::CaseInsensitive) == 0)
+            return;
+    }
+    QSqlQuery set(m_db);
+    if (!set.exec(QStringLiteral("PRAGMA journal_mode = DELETE;")) || !set.next()
+        || set.value(0).toString().compare(wanted, Qt::CaseInsensitive) != 0)
+        VLOG << "cant set the journal mode" << set.value(0).toString() << set.lastError().text();
+    else
+        VLOG << "journal mode set to" << wanted;
+}
+
+// Moves a file of the wrong structure or an empty one aside and returns its new
+// name. A taken ".bak" name gets a counter; a file that cannot be moved is
+// never overwritten by the new database (an empty result then).
+QString Database::moveAside(const QString& fileName)
 {
     const QString target = DatabaseBackup::freeDatedCopyName(dataPath());
     QString lastError;
@@ -265,12 +333,12 @@ bool Database::moveAside(const QString& fileName)
         const bool renamed = file.rename(target);
         VLOG << "rename" << renamed << target;
         if (renamed)
-            return true;
+            return target;
         lastError = file.errorString();
     }
     reportOpenFailure(QStringLiteral("Не удалось переместить файл с неверным форматом в резервную копию. %1")
                           .arg(lastError));
-    return false;
+    return QString();
 }
 
 // A new database from the compiled-in scripts. When that fails (a full disk

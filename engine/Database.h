@@ -16,8 +16,9 @@ class Database
 {
 public:
     // Creates the singleton unless it exists. Returns false when start-up must
-    // stop: the user refused the repair of a damaged file (exit code 0) or the
-    // database could not be opened or created (exit code 1); see startupExitCode().
+    // stop: the user refused to replace a file of another structure (exit
+    // code 0) or the database could not be opened or created (exit code 1);
+    // see startupExitCode().
     // After a false result no singleton is left behind.
     static bool init(bool checkStructure);
     // The singleton; made with the structure check when there is none. Null
@@ -27,7 +28,8 @@ public:
     static bool isOpen();
     // Set once the program has seen damaged pages in the working database
     // (the start-up check, a read that failed on them); the writes that would
-    // work on rows it cannot read are then left out. A restore clears it.
+    // work on rows it cannot read are then left out. A restore clears it, and
+    // each opening starts afresh.
     static void setKnownDamaged(bool damaged);
     static bool isKnownDamaged();
 
@@ -92,8 +94,10 @@ private:
     static bool mayWrite(const QString& fileName);
     void openReadOnly(const QString& fileName, bool checkStructure);
     bool openConnection(bool readOnly = false);
+    void useRollbackJournal();
+    void prepareSchema(bool damaged);
     bool createNewDatabase();
-    bool moveAside(const QString& fileName);
+    QString moveAside(const QString& fileName);
     void reportOpenFailure(const QString& error);
 
     QSqlDatabase m_db;

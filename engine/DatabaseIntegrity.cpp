@@ -2,7 +2,9 @@
 
 #include "engine/MessageLog.h"
 
+#include <QAtomicInt>
 #include <QDebug>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -11,7 +13,15 @@
 
 bool DatabaseIntegrity::isWhole(const QString& path, Depth depth)
 {
-    const QString connection = QStringLiteral("velspo_integrity_check");
+    // An empty name gives SQLite a new empty database, which passes; a check
+    // that cannot run proves nothing.
+    if (!QFileInfo(path).isFile()) {
+        VLOG << "integrity check impossible, no such file" << path;
+        return false;
+    }
+    // A connection of its own for each check: checks may run on several threads.
+    static QAtomicInt counter;
+    const QString connection = QStringLiteral("velspo_integrity_check_%1").arg(counter.fetchAndAddRelaxed(1));
     QStringList answer;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);

@@ -15,8 +15,8 @@ public:
         Full,  // also every index matching its table (PRAGMA integrity_check)
     };
 
-    // False when the check finds anything wrong or cannot run; what it found
-    // goes to the log.
+    // False when the check finds anything wrong or cannot run (no such file,
+    // not readable, not a database); what it found goes to the log.
     static bool isWhole(const QString& path, Depth depth);
     // SQLite's answer for a read that met damaged pages ("database disk image
     // is malformed"), as opposed to a file of some other structure.

@@ -1,7 +1,9 @@
 #include "engine/DatabaseSchema.h"
 
+#include "engine/DatabaseIntegrity.h"
 #include "engine/MessageLog.h"
 
+#include <QAtomicInt>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +13,13 @@
 
 namespace {
 
-const char* const CheckConnectionName = "velspo_structure_check";
+// Each check has a connection of its own: a restore on a worker thread may
+// check a file while another thread does.
+QString connectionName(const char* purpose)
+{
+    static QAtomicInt counter;
+    return QStringLiteral("velspo_%1_%2").arg(QLatin1String(purpose)).arg(counter.fetchAndAddRelaxed(1));
+}
 
 // SQLite's codes for a write that did not reach the disk: read-only, I/O
 // error, disk full, file not creatable (the journal).
@@ -46,17 +54,25 @@ bool DatabaseSchema::readScript(const QString& resource, QStringList* statements
     return true;
 }
 
-// The names of what a compiled-in script creates, kind being "VIEW" or "TABLE".
+// The name a CREATE statement of the given kind ("VIEW", "TABLE", "INDEX")
+// makes, or an empty string; the statement may follow comment lines.
+QString DatabaseSchema::createdName(const QString& statement, const QString& kind)
+{
+    const QRegularExpression create(
+        QStringLiteral("^(?:--[^\\n]*\\n\\s*)*CREATE\\s+%1\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?[\"`\\[]?(\\w+)").arg(kind),
+        QRegularExpression::CaseInsensitiveOption);
+    return create.match(statement).captured(1);
+}
+
+// The names of what a compiled-in script creates.
 QStringList DatabaseSchema::createdNames(const QString& resource, const QString& kind)
 {
     QStringList statements, names;
     readScript(resource, &statements);
-    const QRegularExpression create(QStringLiteral("^CREATE\\s+%1\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?[\"`\\[]?(\\w+)").arg(kind),
-                                    QRegularExpression::CaseInsensitiveOption);
     for (const QString& statement : qAsConst(statements)) {
-        const QRegularExpressionMatch match = create.match(statement);
-        if (match.hasMatch())
-            names << match.captured(1);
+        const QString name = createdName(statement, kind);
+        if (!name.isEmpty())
+            names << name;
     }
     return names;
 }
@@ -153,21 +169,26 @@ bool DatabaseSchema::runViews()
 // that holds the rows of every document. Its two proposal lists read one
 // column of every document, which an index holds in far fewer pages. The
 // structure check does not ask for them.
+const QStringList& DatabaseSchema::indexStatements()
+{
+    static const QStringList statements{
+        QStringLiteral("CREATE INDEX IF NOT EXISTS DisciplineDetailsBySpoId ON DisciplineDetails (spoId)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS PracticeDetailsBySpoId ON PracticeDetails (spoId)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS AttestationDetailsBySpoId ON AttestationDetails (spoId)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS CourseworkDetailsBySpoId ON CourseworkDetails (spoId)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ModuleDetailsBySpoId ON ModuleDetails (spoId)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS DMDetailsBySpoId ON DMDetails (spoId)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS DMDetailsByModuleId ON DMDetails (moduleId)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS SpoDocumentsByPreviousEducation ON SpoDocuments (previousEducation)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS SpoDocumentsByTotalCount ON SpoDocuments (totalCount)"),
+    };
+    return statements;
+}
+
 bool DatabaseSchema::runIndexes()
 {
-    static const char* const statements[] = {
-        "CREATE INDEX IF NOT EXISTS DisciplineDetailsBySpoId ON DisciplineDetails (spoId)",
-        "CREATE INDEX IF NOT EXISTS PracticeDetailsBySpoId ON PracticeDetails (spoId)",
-        "CREATE INDEX IF NOT EXISTS AttestationDetailsBySpoId ON AttestationDetails (spoId)",
-        "CREATE INDEX IF NOT EXISTS CourseworkDetailsBySpoId ON CourseworkDetails (spoId)",
-        "CREATE INDEX IF NOT EXISTS ModuleDetailsBySpoId ON ModuleDetails (spoId)",
-        "CREATE INDEX IF NOT EXISTS DMDetailsBySpoId ON DMDetails (spoId)",
-        "CREATE INDEX IF NOT EXISTS DMDetailsByModuleId ON DMDetails (moduleId)",
-        "CREATE INDEX IF NOT EXISTS SpoDocumentsByPreviousEducation ON SpoDocuments (previousEducation)",
-        "CREATE INDEX IF NOT EXISTS SpoDocumentsByTotalCount ON SpoDocuments (totalCount)",
-    };
-    for (const char* statement : statements) {
-        if (!exec(QLatin1String(statement)))
+    for (const QString& statement : indexStatements()) {
+        if (!exec(statement))
             return false;
     }
     return true;
@@ -212,6 +233,75 @@ bool DatabaseSchema::hasViews()
     return !names.isEmpty();
 }
 
+QHash<QString, QString> DatabaseSchema::storedViews()
+{
+    QHash<QString, QString> views;
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'view'"))) {
+        VLOG << "cant read the stored views" << query.lastError().text();
+        return views;
+    }
+    while (query.next())
+        views.insert(query.value(0).toString().toLower(), query.value(1).toString());
+    return views;
+}
+
+// SQLite keeps a view's statement in its own spelling (leading comments gone,
+// its keywords written its way); a database made from the scripts in memory
+// gives exactly that, without guessing the rules.
+QHash<QString, QString> DatabaseSchema::scriptViews()
+{
+    const QString connection = connectionName("script_views");
+    QHash<QString, QString> views;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        if (db.open()) {
+            DatabaseSchema schema(db);
+            const QString error = schema.create();
+            if (error.isEmpty())
+                views = schema.storedViews();
+            else
+                VLOG << "cant make the views of the scripts" << error;
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return views;
+}
+
+bool DatabaseSchema::viewsAreCurrent()
+{
+    const QHash<QString, QString> wanted = scriptViews();
+    if (wanted.isEmpty())
+        return false;
+    const QHash<QString, QString> stored = storedViews();
+    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
+        if (stored.value(it.key()) != it.value()) {
+            VLOG << "view to be made anew" << it.key();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool DatabaseSchema::hasDetailIndexes()
+{
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type = 'index'"))) {
+        VLOG << "cant read the stored indexes" << query.lastError().text();
+        return false;
+    }
+    QStringList stored;
+    while (query.next())
+        stored << query.value(0).toString();
+    for (const QString& statement : indexStatements()) {
+        if (!stored.contains(createdName(statement, QStringLiteral("INDEX")).toLower()))
+            return false;
+    }
+    return true;
+}
+
 bool DatabaseSchema::check()
 {
     QStringList statements;
@@ -225,13 +315,56 @@ bool DatabaseSchema::check()
                  << query.lastError().text();
             static const QRegularExpression from(QStringLiteral("\\bFROM\\s+(\\w+)"), QRegularExpression::CaseInsensitiveOption);
             m_failedTable = from.match(simplified).captured(1);
+            m_checkError = query.lastError();
             return false;
         }
     }
     return true;
 }
 
-// A foreign file is left exactly as it was.
+bool DatabaseSchema::needsPatch(QSqlError* error)
+{
+    QSqlQuery tables(m_db);
+    if (!tables.exec(QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type = 'table'"))) {
+        *error = tables.lastError();
+        return false;
+    }
+    QStringList stored;
+    while (tables.next())
+        stored << tables.value(0).toString();
+    if (tables.lastError().isValid()) {
+        *error = tables.lastError();
+        return false;
+    }
+    for (const QString& table : createdNames(QStringLiteral(":/patch.sql"), QStringLiteral("TABLE"))) {
+        if (!stored.contains(table.toLower()))
+            return true;
+    }
+    // The column addModuleExamCount() adds; read from the schema, not the rows.
+    QSqlQuery columns(m_db);
+    if (!columns.exec(QStringLiteral("SELECT count(*) FROM pragma_table_info('ModuleDetails') "
+                                     "WHERE lower(name) = 'moduleexamcount'"))
+        || !columns.next()) {
+        *error = columns.lastError();
+        return false;
+    }
+    return columns.value(0).toInt() == 0;
+}
+
+// The check on the file as it is. A file still waiting for its patch may lack
+// the tables the patch makes; it is the program's file all the same.
+DatabaseSchema::FileCheck DatabaseSchema::checkUnpatched(bool patchPending)
+{
+    if (check())
+        return patchPending ? FileCheck::NotWritten : FileCheck::Passed;
+    if (DatabaseIntegrity::isDamage(m_checkError))
+        return FileCheck::Damaged;
+    const QStringList patched = createdNames(QStringLiteral(":/patch.sql"), QStringLiteral("TABLE"));
+    return patchPending && patched.contains(m_failedTable, Qt::CaseInsensitive) ? FileCheck::NotWritten
+                                                                                : FileCheck::WrongStructure;
+}
+
+// A foreign file is left exactly as it was; so is a current or a damaged one.
 DatabaseSchema::FileCheck DatabaseSchema::checkFile(const QString& path, bool readOnly)
 {
     if (!QFileInfo(path).isFile()) {
@@ -239,18 +372,34 @@ DatabaseSchema::FileCheck DatabaseSchema::checkFile(const QString& path, bool re
         return FileCheck::WrongStructure;
     }
     FileCheck result = FileCheck::WrongStructure;
+    const QString connection = connectionName("structure_check");
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(CheckConnectionName));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(path);
         if (readOnly)
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        DatabaseSchema schema(db);
+        QSqlError schemaError;
         if (!db.open()) {
             VLOG << "checkDbStructure(" << path << ")" << db.lastError().text();
+        } else if (const bool patchPending = schema.needsPatch(&schemaError); schemaError.isValid()) {
+            VLOG << "checkDbStructure(" << path << ") cant read the schema" << schemaError.text();
+            if (DatabaseIntegrity::isDamage(schemaError))
+                result = FileCheck::Damaged;
+            db.close();
+        } else if (!patchPending || readOnly) {
+            result = schema.checkUnpatched(patchPending);
+            db.close();
+        } else if (!DatabaseIntegrity::isWhole(path, DatabaseIntegrity::Depth::Quick)) {
+            // Nothing is written into a damaged file.
+            result = schema.checkUnpatched(true);
+            if (result == FileCheck::NotWritten)
+                result = FileCheck::Damaged;
+            db.close();
         } else if (!db.transaction()) {
             VLOG << "checkDbStructure(" << path << ") cant start a transaction" << db.lastError().text();
             db.close();
         } else {
-            DatabaseSchema schema(db);
             schema.patch();
             const bool checked = schema.check();
             if (schema.m_patchNotWritten) {
@@ -270,8 +419,10 @@ DatabaseSchema::FileCheck DatabaseSchema::checkFile(const QString& path, bool re
             db.close();
         }
     }
-    QSqlDatabase::removeDatabase(QLatin1String(CheckConnectionName));
+    QSqlDatabase::removeDatabase(connection);
     if (result == FileCheck::Passed)
         VLOG << "checkDbStructure(" << path << ") OK!!!";
+    else if (result == FileCheck::Damaged)
+        VLOG << "checkDbStructure(" << path << ") damaged pages";
     return result;
 }

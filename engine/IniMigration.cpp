@@ -1,5 +1,6 @@
 #include "engine/IniMigration.h"
 
+#include "engine/Database.h"
 #include "engine/MessageLog.h"
 #include "report/AtomicFileWriter.h"
 
@@ -93,6 +94,12 @@ bool removeKeys(const QString& iniPath, const QStringList& keys)
 
 IniMigrationResult migrateIniData(const QString& iniPath)
 {
+    if (Database::isKnownDamaged()) {
+        // Nothing is written into a damaged file; the keys wait in the INI
+        // file for a start on a whole database.
+        VLOG << "migrateIniData left for later: the database is damaged";
+        return IniMigrationResult::NothingToMove;
+    }
     QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
     QSqlQuery create(db);
     if (!create.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS Variables (Name TEXT PRIMARY KEY, Value TEXT);")))
@@ -109,19 +116,22 @@ IniMigrationResult migrateIniData(const QString& iniPath)
         VLOG << "migrateIniData cant start a transaction" << db.lastError().text();
         return IniMigrationResult::NotStored;
     }
-    // Keys that come back after the first move (the file could not be
-    // rewritten then), or from a file that cannot be written at all, may fill
-    // rows still missing, never replace what the user has entered since.
+    // Only rows still missing are filled: the database may already hold what
+    // the user saved (after a first move the database refused, in a fresh or
+    // restored database, or while the file could not be rewritten), and no old
+    // value of the file ever replaces it.
     const bool movedBefore = dataVersion(db) >= IniDataMovedVersion;
-    const bool replace = !movedBefore && ini.isWritable();
     QStringList stored;
     {
+        // Not "OR IGNORE": that would also pass over a row the table refuses,
+        // and its key would leave the file without being stored.
         QSqlQuery insert(db);
-        insert.prepare(replace ? QStringLiteral("INSERT OR REPLACE INTO Variables VALUES (?, ?);")
-                               : QStringLiteral("INSERT OR IGNORE INTO Variables VALUES (?, ?);"));
+        insert.prepare(QStringLiteral("INSERT INTO Variables (Name, Value) SELECT ?, ? "
+                                      "WHERE NOT EXISTS (SELECT 1 FROM Variables WHERE Name = ?);"));
         for (const QString& key : keys) {
             insert.bindValue(0, key);
             insert.bindValue(1, iniText(ini.value(key, QString())));
+            insert.bindValue(2, key);
             if (insert.exec())
                 stored.append(key);
             else

@@ -11,8 +11,8 @@ enum class IniMigrationResult {
 };
 
 // Moves the old organisation data (group "Data" of the product's INI file) into
-// the table Variables, which it creates when missing. A key leaves the INI file
-// only once its row is stored. The first move is recorded in the database, so
-// that keys the file still holds afterwards (it could not be rewritten) only
-// fill rows still missing and never replace what the user has saved since.
+// the table Variables, which it creates when missing. A key only fills a row
+// still missing, never replaces a value the database holds, and leaves the INI
+// file only once its row is there. The first move is recorded in the
+// database, so that the user hears only once that the file kept its keys.
 IniMigrationResult migrateIniData(const QString& iniPath);

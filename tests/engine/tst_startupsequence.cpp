@@ -235,6 +235,19 @@ private slots:
         QCOMPARE(readBytes(data.filePath("VelSpo.ini")), ini);
     }
 
+    // A start on the program's own current database writes nothing into it.
+    void laterStartLeavesTheDatabaseAsItWas()
+    {
+        QTemporaryDir data;
+        ChildResult child = runChild(QStringLiteral("quick"), data.path());
+        QVERIFY2(child.exitCode == 7, qPrintable(child.output));
+        const QByteArray first = readBytes(data.filePath("VelSpo.db"));
+        QVERIFY(first.startsWith("SQLite format 3"));
+        child = runChild(QStringLiteral("quick"), data.path());
+        QVERIFY2(child.exitCode == 7, qPrintable(child.output));
+        QCOMPARE(readBytes(data.filePath("VelSpo.db")), first);
+    }
+
     // What a killed restore left is removed at the next start; a copy that a
     // restore still running elsewhere holds, and every other name, stay.
     void staleRestoreCopiesRemoved()

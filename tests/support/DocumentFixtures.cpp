@@ -200,12 +200,14 @@ void setRequisites()
     QVERIFY(Database::setVariable(QStringLiteral("Boss_2"), QStringLiteral("О'Нил Анна")));
 }
 
-bool damageTable(const QString& table)
+bool damageTable(const QString& table, DamagedLeaf leaf)
 {
     const QString fileName = Database::databaseFileName();
     Database::destroy();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QList<int> pages;
+    QString firstPath;
+    int firstPage = 0;
     int pageSize = 0;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("damage"));
@@ -214,12 +216,18 @@ bool damageTable(const QString& table)
             QSqlQuery query(db);
             if (run(query, QStringLiteral("PRAGMA page_size"), {}) && query.next())
                 pageSize = query.value(0).toInt();
-            if (query.prepare(QStringLiteral("SELECT pageno FROM dbstat WHERE name = ? AND pagetype = 'leaf' "
+            // The path gives the tree's order: the smallest one is the first leaf a scan reads.
+            if (query.prepare(QStringLiteral("SELECT pageno, path FROM dbstat WHERE name = ? AND pagetype = 'leaf' "
                                              "ORDER BY pageno"))) {
                 query.addBindValue(table);
                 if (query.exec())
-                    while (query.next())
+                    while (query.next()) {
                         pages << query.value(0).toInt();
+                        if (firstPath.isEmpty() || query.value(1).toString() < firstPath) {
+                            firstPath = query.value(1).toString();
+                            firstPage = pages.last();
+                        }
+                    }
             }
             db.close();
         }
@@ -230,7 +238,8 @@ bool damageTable(const QString& table)
         return false;
     }
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadWrite) || !file.seek(qint64(pages.at(pages.size() / 2) - 1) * pageSize))
+    const int page = leaf == DamagedLeaf::First ? firstPage : pages.at(pages.size() / 2);
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(qint64(page - 1) * pageSize))
         return false;
     return file.write(QByteArray(pageSize, '\x5a')) == pageSize;
 }

@@ -54,10 +54,14 @@ bool insertMany(int n);
 // Organisation name, city and two bosses (with extra spaces and a quote).
 void setRequisites();
 
-// Closes the program's database and overwrites the middle leaf page of
-// table's data with garbage, as a failing disk would; the file keeps its
-// structure (schema pages are untouched). The caller opens it again.
-// False when the table has no data page of its own to damage.
-bool damageTable(const QString& table);
+// Which leaf page of a table's data damageTable() overwrites. The first one is
+// where every scan of the table starts.
+enum class DamagedLeaf { Middle, First };
+
+// Closes the program's database and overwrites a leaf page of table's data
+// (the middle one unless told otherwise) with garbage, as a failing disk
+// would; the file keeps its structure (schema pages are untouched). The caller
+// opens it again. False when the table has no data page of its own to damage.
+bool damageTable(const QString& table, DamagedLeaf leaf = DamagedLeaf::Middle);
 
 } // namespace DocumentFixtures
