@@ -2,6 +2,7 @@
 
 #include "engine/Database.h"
 #include "engine/MessageLog.h"
+#include "engine/ProtectedFiles.h"
 #include "engine/ReportEditor.h"
 #include "engine/ReportInfo.h"
 #include "report/ReportPage.h"
@@ -72,6 +73,9 @@ bool fileExists(const QString& path)
 Engine::Engine(QObject* parent)
     : QObject(parent)
 {
+    // No print run, of a document or of the designer's test sheet, may print
+    // into the database or a settings file.
+    ReportPage::setOutputFileCheck(&ProtectedFiles::refusalText);
 }
 
 Engine::~Engine() = default;

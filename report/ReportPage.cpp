@@ -376,6 +376,8 @@ void ReportPage::renderPage(QPrinter* printer)
 {
     if (!printer)
         return;
+    if (refuseOutputFile(printer))
+        return;
     printer->setFullPage(true);
     const int w = printer->width();
     const int h = printer->height();
@@ -446,6 +448,41 @@ void ReportPage::renderPage(QPrinter* printer)
     // once that is over.
     if (m_preview)
         QTimer::singleShot(0, this, &ReportPage::closePreview);
+}
+
+ReportPage::OutputFileCheck& ReportPage::outputFileCheck()
+{
+    static OutputFileCheck check;
+    return check;
+}
+
+void ReportPage::setOutputFileCheck(const OutputFileCheck& check)
+{
+    outputFileCheck() = check;
+}
+
+// A painter begun on a printer that prints into a file truncates that file at
+// once, so the name is checked first. The run stops, and the name is cleared,
+// so that the next sheets' previews of this printer are not refused as well.
+bool ReportPage::refuseOutputFile(QPrinter* printer)
+{
+    if (printer->outputFormat() != QPrinter::PdfFormat || printer->outputFileName().isEmpty() || !outputFileCheck())
+        return false;
+    const QString refusal = outputFileCheck()(printer->outputFileName());
+    if (refusal.isEmpty())
+        return false;
+    qWarning() << "print into" << printer->outputFileName() << "refused";
+    printer->setOutputFileName(QString());
+    printer->setOutputFormat(QPrinter::NativeFormat);
+    m_cancelled = true;
+    const QPointer<ReportPage> self(this);
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Ошибка"), refusal, QMessageBox::Ok);
+    box->setTextFormat(Qt::PlainText); // a file name is never markup
+    box->exec();
+    box->deleteLater();
+    if (self && m_preview)
+        QTimer::singleShot(0, this, &ReportPage::closePreview);
+    return true;
 }
 
 void ReportPage::onPreviewFinished()

@@ -156,6 +156,12 @@ public:
     // The preview dialog of the sheet being printed, or null.
     QPrintPreviewDialog* preview() const;
 
+    // Says why printing into the file path (the print dialog's "print to
+    // file") must be refused, or "" when it may be written. The engine sets
+    // it, so that no print run overwrites the program's own files.
+    using OutputFileCheck = std::function<QString(const QString& path)>;
+    static void setOutputFileCheck(const OutputFileCheck& check);
+
 public slots:
     // Shows the prompt for the sheet at pageIndex and opens its preview.
     void printNextPage();
@@ -171,6 +177,10 @@ signals:
 
 private:
     bool loadBackground(const QString& fileName, QPixmap& target);
+    static OutputFileCheck& outputFileCheck();
+    // True (after telling the user) when the printer would write into a file
+    // that must not be overwritten.
+    bool refuseOutputFile(QPrinter* printer);
     // Lets every table field pick up the models bound now.
     void rebindTables();
 

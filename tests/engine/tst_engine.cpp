@@ -63,6 +63,12 @@ public:
     QPointer<ReportPage> m_page;
 };
 
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 // True when every row of the document in table can be read.
@@ -415,6 +421,33 @@ private slots:
         QVERIFY2(empty.contains("ФИО:") && empty.contains("Заголовок-col1"), qPrintable(empty));
         for (const char* text : {"$V{", "Москва", "Практика"})
             QVERIFY2(!empty.contains(QString::fromUtf8(text)), text);
+    }
+
+    // "Print to file" into the database, by its name or a link: refused before
+    // the file is opened, the run stops there; the next run prints.
+    void printIntoTheDatabaseIsRefused()
+    {
+        QVERIFY(writeTemplate(installedPath("id121double"), 2));
+        const int spoId = insertDocument(fullDocument());
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile::link(Database::databaseFileName(), elsewhere.filePath("link.pdf")));
+        const QByteArray before = readFile(Database::databaseFileName());
+        for (const QString& target : {Database::databaseFileName(), elsewhere.filePath("link.pdf")}) {
+            m_run->answerer.clear();
+            m_run->driver.setPdfFileName(target);
+            m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, spoId, false);
+            const QStringList events = m_run->driver.events();
+            QVERIFY2(events.size() >= 2 && events.first() == mark(0)
+                         && events.at(1).startsWith("Файл " + target + " нельзя перезаписать: это рабочая база данных"),
+                     qPrintable(events.join('|')));
+            QVERIFY(!events.contains(turnOver));
+            QCOMPARE(readFile(Database::databaseFileName()), before);
+            QVERIFY(PreviewDriver::remainingPreviews().isEmpty());
+            m_run = std::make_unique<PrintRun>();
+        }
+        m_engine->onDocumentPrint(ReportList::SpoAdditionDouble, spoId, false);
+        QCOMPARE(m_run->driver.events(), (QStringList{mark(0), turnOver, mark(1)}));
+        QCOMPARE(rows("SELECT count(*) FROM SpoDocuments"), QStringList{"1"});
     }
 
     void unreadableDocumentIsNotPrinted_data()

@@ -61,7 +61,8 @@ void PreviewDriver::act(QPrintPreviewDialog* dialog, Action action, int index)
         return;
     }
     QPrinter* printer = dialog->printer();
-    const QString file = QDir(m_outputDir).filePath(QStringLiteral("sheet-%1.pdf").arg(index));
+    const QString file = m_pdfFileName.isEmpty() ? QDir(m_outputDir).filePath(QStringLiteral("sheet-%1.pdf").arg(index))
+                                                 : m_pdfFileName;
     printer->setOutputFormat(QPrinter::PdfFormat);
     printer->setOutputFileName(file);
     const QPointer<QPrintPreviewDialog> guarded(dialog);

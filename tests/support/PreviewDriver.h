@@ -40,6 +40,8 @@ public:
     // Called for every preview when it is found, before its action is
     // scheduled (index counts the previews from 0).
     void setOnPreview(const std::function<void(QPrintPreviewDialog*, int)>& hook) { m_hook = hook; }
+    // Prints into this file instead of outputDir/sheet-N.pdf (empty: back to those).
+    void setPdfFileName(const QString& path) { m_pdfFileName = path; }
 
     // Box texts and preview marks in order.
     QStringList events() const;
@@ -70,4 +72,5 @@ private:
     QList<QRect> m_geometries;
     QList<Qt::WindowFlags> m_flags;
     std::function<void(QPrintPreviewDialog*, int)> m_hook;
+    QString m_pdfFileName;
 };
