@@ -10,6 +10,7 @@
 #include "product/XlsxCellReference.h"
 #include "support/DocumentFixtures.h"
 #include "support/FileChoiceAnswerer.h"
+#include "support/FileSizeLimit.h"
 #include "support/FormWidgets.h"
 #include "support/Typing.h"
 #include "support/ModalAnswerer.h"
@@ -505,24 +506,26 @@ private slots:
 
     // The export works on a thread of its own under a progress dialog that
     // says what it does while the window's event loop goes on. Cancelled
-    // while it reads or while it packs the workbook, it leaves the file at the
-    // path as it was and opens nothing; finished, it opens the workbook.
+    // while it reads or while it packs the workbook, or stopped by a full
+    // disk, it leaves the file at the path as it was and opens nothing;
+    // finished, it opens the workbook.
     void progressAndCancel_data()
     {
         QTest::addColumn<QString>("held");
-        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("then");
         QTest::addColumn<QStringList>("stages");
         const QStringList all = {RegisterExport::openingStageText(), RegisterExport::rowsStageText(),
                                  RegisterExport::savingStageText()};
-        QTest::newRow("finished") << RegisterExport::rowsStageText() << false << all;
-        QTest::newRow("cancelled reading") << RegisterExport::rowsStageText() << true << QStringList(all.mid(0, 2));
-        QTest::newRow("cancelled saving") << RegisterExport::savingStageText() << true << all;
+        QTest::newRow("finished") << RegisterExport::rowsStageText() << "" << all;
+        QTest::newRow("cancelled reading") << RegisterExport::rowsStageText() << "cancel" << QStringList(all.mid(0, 2));
+        QTest::newRow("cancelled saving") << RegisterExport::savingStageText() << "cancel" << all;
+        QTest::newRow("disk full") << RegisterExport::savingStageText() << "fill the disk" << all;
     }
 
     void progressAndCancel()
     {
         QFETCH(QString, held);
-        QFETCH(bool, cancel);
+        QFETCH(QString, then);
         QFETCH(QStringList, stages);
         QVERIFY(insertMany(600)); // more rows than the work reads between two looks at a cancel
         Database::userSettings()->setValue(QStringLiteral("VelSpo/askBeforeExport"), false);
@@ -542,6 +545,7 @@ private slots:
         int ticked = 0;
         QTimer ticks;
         connect(&ticks, &QTimer::timeout, [&ticked] { ++ticked; });
+        std::unique_ptr<FileSizeLimit> full;
         ModalAnswerer answerer;
         QStringList seen;
         answerer.onDialog([&](QWidget* dialog) {
@@ -553,8 +557,10 @@ private slots:
             // The event loop runs while the work is held.
             const int before = ticked;
             seen << (QTest::qWaitFor([&] { return ticked > before; }, 5000) ? "ticks" : "no ticks");
-            if (cancel)
+            if (then == "cancel")
                 button->click();
+            else if (then == "fill the disk")
+                full.reset(new FileSizeLimit(4096));
             release.release();
             return true;
         });
@@ -563,18 +569,19 @@ private slots:
         files.answer(path);
         ticks.start(5);
         child<QAction>(window.get(), "actionExport")->trigger();
+        full.reset();
         QCOMPARE(seen, QStringList({"Экспорт в Excel", held + " [Отмена]", "ticks"}));
         QCOMPARE(begun, stages);
-        QVERIFY(answerer.texts().isEmpty());
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"register.xlsx"});
-        if (cancel) {
-            QCOMPARE(contents(path), QByteArray("an earlier export"));
-            QVERIFY(catcher.urls.isEmpty());
-        } else {
+        if (then.isEmpty()) {
             QCOMPARE(XlsxFile::cells(path).value("C601"), QStringLiteral("Фамилия600 Имя Отчество"));
             QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(path)});
+        } else {
+            QCOMPARE(contents(path), QByteArray("an earlier export"));
+            QVERIFY(catcher.urls.isEmpty());
         }
+        QCOMPARE(answerer.texts(), then == "fill the disk" ? QStringList{"Не удалось сохранить файл " + path + "."} : QStringList());
     }
 
     void cellNames()
