@@ -15,6 +15,7 @@
 #include "support/Typing.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
+#include "support/TextFit.h"
 #include "support/UrlCatcher.h"
 #include "support/XlsxFile.h"
 
@@ -553,7 +554,8 @@ private slots:
             if (!progress || progress->labelText() != held)
                 return false;
             auto* button = progress->findChild<QPushButton*>();
-            seen << progress->windowTitle() << progress->labelText() + (button->isEnabled() ? " [Отмена]" : "");
+            seen << progress->windowTitle() << progress->labelText() + (button->isEnabled() ? " [Отмена]" : "")
+                 << clippedTexts(progress).join("; ");
             // The event loop runs while the work is held.
             const int before = ticked;
             seen << (QTest::qWaitFor([&] { return ticked > before; }, 5000) ? "ticks" : "no ticks");
@@ -570,7 +572,7 @@ private slots:
         ticks.start(5);
         child<QAction>(window.get(), "actionExport")->trigger();
         full.reset();
-        QCOMPARE(seen, QStringList({"Экспорт в Excel", held + " [Отмена]", "ticks"}));
+        QCOMPARE(seen, QStringList({"Экспорт в Excel", held + " [Отмена]", "", "ticks"}));
         QCOMPARE(begun, stages);
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"register.xlsx"});
