@@ -4,9 +4,13 @@
 #include "dialogs/DocumentEditDialog.h"
 #include "dialogs/OptionsDialog.h"
 #include "dialogs/SelectTemplateDialog.h"
+#include "engine/Database.h"
 #include "engine/Engine.h"
 #include "engine/FileChooser.h"
+#include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/ProtectedFiles.h"
+#include "engine/TaskProgressDialog.h"
 #include "engine/WidgetUtilities.h"
 #include "product/DocumentsTable.h"
 #include "product/FilterDockWidget.h"
@@ -213,16 +217,37 @@ void MainWindow::exportTo_(QString /*reportName*/)
                                                    QStringLiteral("Excel files (*.xlsx)"));
     if (path.isEmpty())
         return;
-    const QList<QPair<QString, QVariant>> filters = filterDock ? filterDock->filters() : QList<QPair<QString, QVariant>>();
-    QString problem;
-    if (!RegisterExport::write(path, filters, &problem)) {
-        QString text = QStringLiteral("Не удалось сохранить файл %1.").arg(path);
-        if (!problem.isEmpty())
-            text += QLatin1Char('\n') + problem;
-        emit engine->error(text, QStringLiteral("Ошибка"));
+    // A workbook written over the database would take every document with it.
+    const QString refusal = ProtectedFiles::refusalText(path);
+    if (!refusal.isEmpty()) {
+        VLOG << "export refused: the program's own file" << path;
+        emit engine->error(refusal, QStringLiteral("Ошибка"));
         return;
     }
-    openLocalFile(path);
+    const QList<QPair<QString, QVariant>> filters = filterDock ? filterDock->filters() : QList<QPair<QString, QVariant>>();
+    // A large register takes seconds: it is written on a thread of its own,
+    // on a connection of its own, while the window goes on.
+    RegisterExport exporter(Database::databaseFileName(), filters);
+    RegisterExport::Result result = RegisterExport::Result::Failed;
+    TaskProgressDialog::run(this, QStringLiteral("Экспорт в Excel"),
+                            [&exporter, &result, &path](LongTask& task) { result = exporter.writeTo(path, &task); });
+    switch (result) {
+    case RegisterExport::Result::Saved:
+        openLocalFile(path);
+        break;
+    case RegisterExport::Result::Cancelled:
+        VLOG << "export cancelled" << path;
+        break;
+    case RegisterExport::Result::Failed: {
+        if (exporter.metDamage())
+            Database::setKnownDamaged(true);
+        QString text = QStringLiteral("Не удалось сохранить файл %1.").arg(path);
+        if (!exporter.problem().isEmpty())
+            text += QLatin1Char('\n') + exporter.problem();
+        emit engine->error(text, QStringLiteral("Ошибка"));
+        break;
+    }
+    }
 }
 
 void MainWindow::on_actionSaveDb_triggered()

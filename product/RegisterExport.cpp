@@ -1,14 +1,56 @@
 #include "product/RegisterExport.h"
 
 #include "engine/Database.h"
+#include "engine/DatabaseIntegrity.h"
+#include "engine/LongTask.h"
 #include "engine/MessageLog.h"
 #include "modules/FilterDockWidgetAbstract/DocumentFilter.h"
 #include "product/XlsxDocument.h"
 
 #include <QDate>
+#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
+
+#include <atomic>
+#include <iterator>
+
+namespace {
+
+// The columns the workbook shows or the filters compare, and nothing else:
+// every column read costs a text conversion on every row. The key comes
+// first, for the progress.
+enum Column {
+    SpoId,
+    RegNumber,
+    Fio1,
+    Fio2,
+    Fio3,
+    Serial,
+    Number,
+    AdditionSerial,
+    AdditionNumber,
+    IssueDate,
+    ProfessionName,
+    DecisionDate,
+    DeductionDate,
+    DeductionNumber,
+};
+
+const char* const RowsQuery = "SELECT spoId, regNumber, fio1, fio2, fio3, serial, number, additionSerial, "
+                              "additionNumber, issueDate, professionName, decisionDate, deductionDate, "
+                              "deductionNumber FROM SpoDocuments WHERE isTemplate = 0;";
+
+// How often the work looks at a cancel and tells its progress.
+constexpr int RowsPerStep = 256;
+
+} // namespace
+
+RegisterExport::RegisterExport(const QString& databaseFile, const FilterList& filters)
+    : m_databaseFile(databaseFile)
+    , m_filters(filters)
+{
+}
 
 QStringList RegisterExport::headers()
 {
@@ -43,6 +85,21 @@ QString RegisterExport::tooLongText(const QString& fullName, const QString& regN
         .arg(QXlsx::Document::MaxTextLength);
 }
 
+QString RegisterExport::openingStageText()
+{
+    return QStringLiteral("Открытие базы данных…");
+}
+
+QString RegisterExport::rowsStageText()
+{
+    return QStringLiteral("Выгрузка документов в книгу Excel…");
+}
+
+QString RegisterExport::savingStageText()
+{
+    return QStringLiteral("Сохранение книги Excel…");
+}
+
 QDate RegisterExport::storedDate(const QString& text)
 {
     // Dates are stored as "yyyy-MM-dd": read the digits where they stand.
@@ -68,14 +125,96 @@ QDate RegisterExport::storedDate(const QString& text)
     return QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
 }
 
-QString RegisterExport::readFailedText()
+RegisterExport::Result RegisterExport::fail(const QSqlError& error)
 {
-    return QStringLiteral("Не удалось прочитать документы из базы данных: файл базы данных повреждён или недоступен. "
-                          "Книга не сохранена.");
+    m_metDamage = DatabaseIntegrity::isDamage(error);
+    // SQLite's result codes, as the driver passes them on.
+    const QString code = error.nativeErrorCode();
+    QString reason;
+    if (m_metDamage || code == QLatin1String("26")) // SQLITE_NOTADB
+        reason = QStringLiteral("файл базы данных повреждён");
+    else if (code == QLatin1String("5") || code == QLatin1String("6")) // SQLITE_BUSY, SQLITE_LOCKED
+        reason = QStringLiteral("база данных занята другой программой");
+    else if (code == QLatin1String("1") || code == QLatin1String("17")) // SQLITE_ERROR, SQLITE_SCHEMA
+        reason = QStringLiteral("таблица документов отсутствует или имеет неверную структуру");
+    else if (code == QLatin1String("3") || code == QLatin1String("10") || code == QLatin1String("14")
+             || code == QLatin1String("23")) // SQLITE_PERM, SQLITE_IOERR, SQLITE_CANTOPEN, SQLITE_AUTH
+        reason = QStringLiteral("файл базы данных недоступен");
+    else
+        reason = QStringLiteral("ошибка базы данных");
+    const QString detail = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    m_problem = QStringLiteral("Не удалось прочитать документы из базы данных: %1 (%2). Книга не сохранена.")
+                    .arg(reason, detail.trimmed());
+    return Result::Failed;
 }
 
-bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVariant>>& filters, QString* problem)
+bool RegisterExport::write(const QString& path, const FilterList& filters, QString* problem)
 {
+    RegisterExport exporter(Database::databaseFileName(), filters);
+    if (exporter.writeTo(path) == Result::Saved)
+        return true;
+    if (problem && !exporter.problem().isEmpty())
+        *problem = exporter.problem();
+    return false;
+}
+
+RegisterExport::Result RegisterExport::writeTo(const QString& path, LongTask* task)
+{
+    m_problem.clear();
+    m_metDamage = false;
+    if (task)
+        task->beginStage(openingStageText());
+    // A connection belongs to the thread that made it: each export makes its own.
+    static std::atomic_int made{0};
+    const QString connection = QStringLiteral("velspo_register_export_%1").arg(++made);
+    Result result = Result::Failed;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(m_databaseFile);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) {
+            VLOG << "export: cannot open the database" << m_databaseFile << db.lastError().text();
+            result = fail(db.lastError());
+        } else {
+            result = writeRows(db, path, task);
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return result;
+}
+
+RegisterExport::Result RegisterExport::writeRows(const QSqlDatabase& db, const QString& path, LongTask* task)
+{
+    // The keys' range measures how far the rows have come, at no cost: the
+    // table is read in the order of its keys.
+    qint64 firstId = 0;
+    qint64 lastId = -1;
+    {
+        QSqlQuery range(db);
+        if (!range.exec(QStringLiteral("SELECT min(spoId), max(spoId) FROM SpoDocuments;"))) {
+            VLOG << range.lastError().text() << range.lastQuery();
+            return fail(range.lastError());
+        }
+        if (range.next() && !range.value(0).isNull()) {
+            firstId = range.value(0).toLongLong();
+            lastId = range.value(1).toLongLong();
+        }
+    }
+    if (task && task->isCancelled())
+        return Result::Cancelled;
+
+    // Read once, front to back: a scrollable query would keep every row in memory.
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    // An unreadable register must not pass for an empty one.
+    if (!query.exec(QLatin1String(RowsQuery))) {
+        VLOG << query.lastError().text() << query.lastQuery();
+        return fail(query.lastError());
+    }
+    if (task)
+        task->beginStage(rowsStageText(), lastId - firstId + 1);
+
     QXlsx::Document xlsx;
     xlsx.setColumnWidth(1, 1, 4);
     xlsx.setColumnWidth(2, 10, 20);
@@ -93,63 +232,44 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
     for (int column = 0; column < titles.size(); ++column)
         xlsx.write(1, column + 1, titles.at(column));
 
-    // Read once, front to back: a scrollable query would keep every row in memory.
-    QSqlQuery query;
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT * FROM SpoDocuments WHERE isTemplate = 0;"));
-    // An unreadable register must not pass for an empty one.
-    if (!Database::execQuery(query)) {
-        if (problem)
-            *problem = readFailedText();
-        return false;
-    }
-    const QSqlRecord record = query.record();
-    const auto columnOf = [&record](const char* name) { return record.indexOf(QLatin1String(name)); };
-    const int regNumber = columnOf("regNumber");
-    const int fio1 = columnOf("fio1");
-    const int fio2 = columnOf("fio2");
-    const int fio3 = columnOf("fio3");
-    const int serial = columnOf("serial");
-    const int number = columnOf("number");
-    const int additionSerial = columnOf("additionSerial");
-    const int additionNumber = columnOf("additionNumber");
-    const int issueDate = columnOf("issueDate");
-    const int professionName = columnOf("professionName");
-    const int decisionDate = columnOf("decisionDate");
-    const int deductionDate = columnOf("deductionDate");
-    const int deductionNumber = columnOf("deductionNumber");
-    const auto text = [&query](int column) { return query.value(column).toString(); };
+    const auto text = [&query](Column column) { return query.value(column).toString(); };
     const QString blank = QStringLiteral(" ");
     const QString comma = QStringLiteral(", ");
 
-    const DocumentFilter filter(filters);
+    const DocumentFilter filter(m_filters);
     const bool active = filter.isActive();
     const bool comparesDates = filter.comparesDates();
     int sheetRow = 2;
+    int read = 0;
     while (query.next()) {
-        const QString fullName = text(fio1) + blank + text(fio2) + blank + text(fio3);
-        const QString issued = text(issueDate);
-        const QString profession = text(professionName);
+        if (task && ++read % RowsPerStep == 0) {
+            if (task->isCancelled())
+                return Result::Cancelled;
+            task->setProgress(query.value(SpoId).toLongLong() - firstId + 1);
+        }
+        const QString fullName = text(Fio1) + blank + text(Fio2) + blank + text(Fio3);
+        const QString issued = text(IssueDate);
+        const QString profession = text(ProfessionName);
         if (active && !filter.matches(fullName, comparesDates ? storedDate(issued) : QDate(), profession))
             continue;
-        const QStringList values = {
-            text(regNumber),
+        const QString regNumber = text(RegNumber);
+        const QString values[] = {
+            regNumber,
             fullName,
-            text(serial) + blank + text(number) + comma + text(additionSerial) + blank + text(additionNumber),
+            text(Serial) + blank + text(Number) + comma + text(AdditionSerial) + blank + text(AdditionNumber),
             issued,
             profession,
-            text(decisionDate) + comma + text(regNumber),
-            text(deductionDate) + comma + text(deductionNumber),
+            text(DecisionDate) + comma + regNumber,
+            text(DeductionDate) + comma + text(DeductionNumber),
         };
-        for (int i = 0; i < values.size(); ++i) {
+        for (int i = 0; i < int(std::size(values)); ++i) {
             const int column = i + 2; // B .. H
-            if (!QXlsx::Document::fitsInCell(values.at(i))) {
-                VLOG << "export refused: value too long in column" << column << "of document" << text(regNumber);
-                if (problem)
-                    *problem = tooLongText(fullName, text(regNumber), column);
-                return false;
+            if (!QXlsx::Document::fitsInCell(values[i])) {
+                VLOG << "export refused: value too long in column" << column << "of document" << regNumber;
+                m_problem = tooLongText(fullName, regNumber, column);
+                return Result::Failed;
             }
-            xlsx.write(sheetRow, column, values.at(i));
+            xlsx.write(sheetRow, column, values[i]);
         }
         ++sheetRow;
     }
@@ -158,9 +278,14 @@ bool RegisterExport::write(const QString& path, const QList<QPair<QString, QVari
     if (query.lastError().isValid()) {
         VLOG << "export stopped: register read failed after" << sheetRow - 2 << "rows written:"
              << query.lastError().text();
-        if (problem)
-            *problem = readFailedText();
-        return false;
+        return fail(query.lastError());
     }
-    return xlsx.saveAs(path);
+    if (!task)
+        return xlsx.saveAs(path) ? Result::Saved : Result::Failed;
+    // The workbook is packed before anything at path changes: a cancel asked
+    // meanwhile still leaves path as it was.
+    task->beginStage(savingStageText());
+    if (xlsx.saveAs(path, [task] { return !task->isCancelled(); }))
+        return Result::Saved;
+    return task->isCancelled() ? Result::Cancelled : Result::Failed;
 }

@@ -54,22 +54,37 @@ namespace QXlsx {
 
 QString Document::escapedText(const QString& text)
 {
-    QString result;
-    result.reserve(text.size());
-    for (int i = 0; i < text.size(); ++i) {
+    const auto escaped = [&text](int i) {
         const QChar c = text.at(i);
-        const ushort code = c.unicode();
-        const bool control = code < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n');
-        if (control || startsEscape(text, i))
-            result += QStringLiteral("_x%1_").arg(QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+        const bool control = c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n');
+        return control || startsEscape(text, i);
+    };
+    // Nearly every text has nothing to escape: it goes on as it is, uncopied.
+    int first = 0;
+    while (first < text.size() && !escaped(first))
+        ++first;
+    if (first == text.size())
+        return text;
+
+    QString result = text.left(first);
+    result.reserve(text.size() + 16);
+    for (int i = first; i < text.size(); ++i) {
+        if (escaped(i))
+            result += QStringLiteral("_x%1_").arg(
+                QString::number(text.at(i).unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
         else
-            result += c;
+            result += text.at(i);
     }
     return result;
 }
 
 bool Document::fitsInCell(const QString& text)
 {
+    // Escaping makes one unit at most seven ("_x0001_"): a text that fits
+    // even so needs no closer look.
+    constexpr int escapedLength = 7;
+    if (text.size() <= MaxTextLength / escapedLength)
+        return true;
     // The writer counts characters of the text as stored, not UTF-16 units.
     return escapedText(text).toUcs4().size() <= MaxTextLength;
 }
@@ -222,7 +237,7 @@ bool Document::applyLayout()
     return true;
 }
 
-bool Document::saveAs(const QString& name)
+bool Document::saveAs(const QString& name, const std::function<bool()>& stillWanted)
 {
     if (!m_workbook || !m_sheet) {
         VLOG << "workbook not available to save" << name;
@@ -241,6 +256,10 @@ bool Document::saveAs(const QString& name)
         return false;
     }
 
+    if (stillWanted && !stillWanted()) {
+        VLOG << "workbook not wanted any more; not saved" << name;
+        return false;
+    }
     QFile written(QFile::decodeName(m_tempFile));
     if (!written.open(QIODevice::ReadOnly)) {
         VLOG << "cannot read workbook back" << written.errorString();

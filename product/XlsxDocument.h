@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
+#include <functional>
+
 struct lxw_workbook;
 struct lxw_worksheet;
 struct lxw_format;
@@ -53,8 +55,10 @@ public:
 
     // Writes the workbook to name, replacing it only when the whole file was
     // written. A document that lost a cell (a text beyond the format's limit)
-    // is not saved. A document can be saved once.
-    bool saveAs(const QString& name);
+    // is not saved. A document can be saved once. When given, stillWanted is
+    // asked once the workbook is packed, just before it goes to name; false
+    // leaves name as it was.
+    bool saveAs(const QString& name, const std::function<bool()>& stillWanted = {});
 
 private:
     struct Column

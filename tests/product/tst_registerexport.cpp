@@ -1,4 +1,8 @@
 #include "engine/Database.h"
+#include "engine/DatabaseIntegrity.h"
+#include "engine/LongTask.h"
+#include "engine/ProtectedFiles.h"
+#include "engine/TaskProgressDialog.h"
 #include "product/DocumentsTable.h"
 #include "product/FilterDockWidget.h"
 #include "product/MainWindow.h"
@@ -6,18 +10,24 @@
 #include "product/XlsxCellReference.h"
 #include "support/DocumentFixtures.h"
 #include "support/FileChoiceAnswerer.h"
+#include "support/FileSizeLimit.h"
 #include "support/FormWidgets.h"
 #include "support/Typing.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
+#include "support/TextFit.h"
 #include "support/UrlCatcher.h"
 #include "support/XlsxFile.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QPushButton>
 #include <QScopeGuard>
+#include <QSemaphore>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
+
+#include <unistd.h>
 
 using namespace DocumentFixtures;
 using namespace FormWidgets;
@@ -31,6 +41,18 @@ QString sheetRow(const QMap<QString, QString>& cells, int row)
     for (char column = 'A'; column <= 'J'; ++column)
         values << cells.value(QString(column) + QString::number(row));
     return values.join('|');
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
 // How a spreadsheet program shows a cell, "<font size> <horizontal>
@@ -364,11 +386,204 @@ private slots:
         window->exportTo();
         QCOMPARE(answerer.titles().value(2) + '|' + answerer.texts().value(2),
                  "Ошибка|Не удалось сохранить файл " + path + ".\nНе удалось прочитать документы из базы данных: файл "
-                 "базы данных повреждён или недоступен. Книга не сохранена.");
+                 "базы данных повреждён (database disk image is malformed). Книга не сохранена.");
+        QVERIFY(Database::isKnownDamaged());
+        Database::setKnownDamaged(false);
         QVERIFY(catcher.urls.isEmpty());
         QVERIFY(earlier.open(QIODevice::ReadOnly));
         QCOMPARE(earlier.readAll(), QByteArray("an earlier export"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"register.xlsx"});
+    }
+
+    // Only the columns the workbook shows or the filters compare are read:
+    // one it has no use for, which cannot even be read, does not stop it.
+    void readsOnlyTheColumnsItShows()
+    {
+        QVERIFY(insertDocument(fullDocument()) > 0);
+        const auto fresh = qScopeGuard([] { resetDataDir(); });
+        QVERIFY(exec("ALTER TABLE SpoDocuments DROP COLUMN comment"));
+        QVERIFY(exec("ALTER TABLE SpoDocuments ADD COLUMN comment TEXT GENERATED ALWAYS AS (abs(-9223372036854775807 - 1))"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("integer overflow"));
+        QVERIFY(!exec("SELECT * FROM SpoDocuments"));
+        QTemporaryDir dir;
+        QVERIFY(RegisterExport::write(dir.filePath("register.xlsx"), {{"fio", "иванова"}, {"prof", "программ"}}));
+        QCOMPARE(sheetRow(XlsxFile::cells(dir.filePath("register.xlsx")), 2),
+                 QStringLiteral("|42-р|Иванова Мария Петровна|115524 1234567, 115525 7654321|2014-12-12|"
+                                "Программирование в компьютерных системах|2015-06-05, 42-р|2015-06-30, 12-к||"));
+    }
+
+    // A documents' table the query cannot read as it expects: the box says so
+    // with the database's own words, and nothing is written.
+    void failedQueryNamesTheReason_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("replaced") << "CREATE TABLE SpoDocuments (spoId INTEGER PRIMARY KEY, isTemplate INTEGER, fio1 TEXT)"
+                                  << "таблица документов отсутствует или имеет неверную структуру (no such column: regNumber)";
+        QTest::newRow("gone") << QString() << "таблица документов отсутствует или имеет неверную структуру (no such table: SpoDocuments)";
+    }
+
+    void failedQueryNamesTheReason()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, reason);
+        QVERIFY(insertDocument(fullDocument()) > 0);
+        const auto fresh = qScopeGuard([this] {
+            window.reset();
+            resetDataDir(); // the table is the schema's again for the tests after this one
+        });
+        Database::userSettings()->setValue(QStringLiteral("VelSpo/askBeforeExport"), false);
+        open();
+        QVERIFY(exec("DROP TABLE SpoDocuments"));
+        QVERIFY(change.isEmpty() || exec(change));
+        QVERIFY(change.isEmpty() || insertDocument({{"isTemplate", 0}, {"fio1", "Иванова"}}) > 0);
+
+        QTemporaryDir dir;
+        ModalAnswerer answerer;
+        FileChoiceAnswerer files;
+        UrlCatcher catcher;
+        files.answer(dir.filePath("register.xlsx"));
+        window->exportTo();
+        QCOMPARE(answerer.titles().join('|') + '|' + answerer.texts().join('|'),
+                 "Ошибка|Не удалось сохранить файл " + dir.filePath("register.xlsx")
+                     + ".\nНе удалось прочитать документы из базы данных: " + reason + ". Книга не сохранена.");
+        QVERIFY(catcher.urls.isEmpty() && QDir(dir.path()).isEmpty());
+    }
+
+    // The database (by its path or any other name of it) and the settings are
+    // never the target: refused with the reason, nothing written or opened,
+    // and the database still opens as it was.
+    void programsOwnFilesAreNotOverwritten_data()
+    {
+        QTest::addColumn<QString>("target");
+        for (const char* target : {"database", "symlink", "hardlink", "settings"})
+            QTest::newRow(target) << target;
+    }
+
+    void programsOwnFilesAreNotOverwritten()
+    {
+        QFETCH(QString, target);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(insertDocument(fullDocument()) > 0);
+        Database::userSettings()->setValue(QStringLiteral("VelSpo/askBeforeExport"), false);
+        open();
+        const QString database = Database::databaseFileName();
+        const QString settings = Database::userSettingsPath() + "/settings.ini";
+        Database::syncSettings();
+        QTemporaryDir elsewhere;
+        QString path = target == "settings" ? settings : database;
+        if (target == "symlink") {
+            path = elsewhere.filePath("register.xlsx");
+            QVERIFY(QFile::link(database, path));
+        } else if (target == "hardlink") {
+            path = elsewhere.filePath("register.xlsx");
+            QVERIFY(::link(QFile::encodeName(database).constData(), QFile::encodeName(path).constData()) == 0);
+        }
+        const QByteArray databaseBytes = contents(database);
+        const QByteArray settingsBytes = contents(settings);
+        const QStringList dataFiles = QDir(Database::dataPath()).entryList(QDir::Files);
+        const QString refusal = ProtectedFiles::refusalText(path);
+        QVERIFY(!databaseBytes.isEmpty() && !settingsBytes.isEmpty() && !refusal.isEmpty());
+
+        const auto fresh = qScopeGuard([&] {
+            if (contents(database) != databaseBytes) { // the tests after this one need a database
+                window.reset();
+                resetDataDir();
+            }
+        });
+
+        ModalAnswerer answerer;
+        FileChoiceAnswerer files;
+        UrlCatcher catcher;
+        files.answer(path);
+        child<QAction>(window.get(), "actionExport")->trigger();
+        QVERIFY(contents(database) == databaseBytes);
+        QVERIFY(DatabaseIntegrity::isWhole(database, DatabaseIntegrity::Depth::Quick));
+        QVERIFY(contents(settings) == settingsBytes);
+        QCOMPARE(QDir(Database::dataPath()).entryList(QDir::Files), dataFiles);
+        QCOMPARE(answerer.titles().join('|') + '|' + answerer.texts().join('|'), "Ошибка|" + refusal);
+        QVERIFY(catcher.urls.isEmpty());
+    }
+
+    // The export works on a thread of its own under a progress dialog that
+    // says what it does while the window's event loop goes on. Cancelled
+    // while it reads or while it packs the workbook, or stopped by a full
+    // disk, it leaves the file at the path as it was and opens nothing;
+    // finished, it opens the workbook.
+    void progressAndCancel_data()
+    {
+        QTest::addColumn<QString>("held");
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<QStringList>("stages");
+        const QStringList all = {RegisterExport::openingStageText(), RegisterExport::rowsStageText(),
+                                 RegisterExport::savingStageText()};
+        QTest::newRow("finished") << RegisterExport::rowsStageText() << "" << all;
+        QTest::newRow("cancelled reading") << RegisterExport::rowsStageText() << "cancel" << QStringList(all.mid(0, 2));
+        QTest::newRow("cancelled saving") << RegisterExport::savingStageText() << "cancel" << all;
+        QTest::newRow("disk full") << RegisterExport::savingStageText() << "fill the disk" << all;
+    }
+
+    void progressAndCancel()
+    {
+        QFETCH(QString, held);
+        QFETCH(QString, then);
+        QFETCH(QStringList, stages);
+        QVERIFY(insertMany(600)); // more rows than the work reads between two looks at a cancel
+        Database::userSettings()->setValue(QStringLiteral("VelSpo/askBeforeExport"), false);
+        open();
+        QTemporaryDir dir;
+        const QString path = dir.filePath("register.xlsx");
+        QVERIFY(writeFile(path, "an earlier export"));
+
+        QSemaphore release;
+        QStringList begun; // on the work's thread, read once it is over
+        LongTask::setStageHookForTesting([&](const QString& stage) {
+            begun << stage;
+            if (stage == held)
+                release.acquire();
+        });
+        const auto unhook = qScopeGuard([] { LongTask::setStageHookForTesting({}); });
+        int ticked = 0;
+        QTimer ticks;
+        connect(&ticks, &QTimer::timeout, [&ticked] { ++ticked; });
+        std::unique_ptr<FileSizeLimit> full;
+        ModalAnswerer answerer;
+        QStringList seen;
+        answerer.onDialog([&](QWidget* dialog) {
+            auto* progress = qobject_cast<TaskProgressDialog*>(dialog);
+            if (!progress || progress->labelText() != held)
+                return false;
+            auto* button = progress->findChild<QPushButton*>();
+            seen << progress->windowTitle() << progress->labelText() + (button->isEnabled() ? " [Отмена]" : "")
+                 << clippedTexts(progress).join("; ");
+            // The event loop runs while the work is held.
+            const int before = ticked;
+            seen << (QTest::qWaitFor([&] { return ticked > before; }, 5000) ? "ticks" : "no ticks");
+            if (then == "cancel")
+                button->click();
+            else if (then == "fill the disk")
+                full.reset(new FileSizeLimit(4096));
+            release.release();
+            return true;
+        });
+        FileChoiceAnswerer files;
+        UrlCatcher catcher;
+        files.answer(path);
+        ticks.start(5);
+        child<QAction>(window.get(), "actionExport")->trigger();
+        full.reset();
+        QCOMPARE(seen, QStringList({"Экспорт в Excel", held + " [Отмена]", "", "ticks"}));
+        QCOMPARE(begun, stages);
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"register.xlsx"});
+        if (then.isEmpty()) {
+            QCOMPARE(XlsxFile::cells(path).value("C601"), QStringLiteral("Фамилия600 Имя Отчество"));
+            QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(path)});
+        } else {
+            QCOMPARE(contents(path), QByteArray("an earlier export"));
+            QVERIFY(catcher.urls.isEmpty());
+        }
+        QCOMPARE(answerer.texts(), then == "fill the disk" ? QStringList{"Не удалось сохранить файл " + path + "."} : QStringList());
     }
 
     void cellNames()
