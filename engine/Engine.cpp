@@ -4,6 +4,7 @@
 #include "engine/MessageLog.h"
 #include "engine/ReportEditor.h"
 #include "engine/ReportInfo.h"
+#include "report/ReportFile.h"
 #include "report/ReportPage.h"
 
 #include <QDebug>
@@ -30,11 +31,11 @@ QString invalidFormatText(const QString& path)
 // road refuses it first.
 bool holdsTemplate(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (!ReportFile::readFile(path, data))
         return false;
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
     return parseError.error == QJsonParseError::NoError && document.isObject();
 }
 
