@@ -5,6 +5,7 @@
 #include "engine/ProtectedFiles.h"
 #include "engine/ReportEditor.h"
 #include "engine/ReportInfo.h"
+#include "report/ReportFile.h"
 #include "report/ReportPage.h"
 
 #include <QDebug>
@@ -52,11 +53,11 @@ QString unreadSampleText(const QString& parts)
 // road refuses it first.
 bool holdsTemplate(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (!ReportFile::readFile(path, data))
         return false;
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
     return parseError.error == QJsonParseError::NoError && document.isObject();
 }
 

@@ -15,14 +15,43 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
-bool ReportFile::load(ReportPage& page, const QString& fileName)
+bool ReportFile::readFile(const QString& fileName, QByteArray& data)
 {
+    data.clear();
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning() << "Couldn't open report template" << fileName << file.errorString();
         return false;
     }
-    const QByteArray data = file.readAll();
+    const auto tooLarge = [&fileName] {
+        qWarning() << "Report template" << fileName << "is larger than" << maxFileSize << "bytes: not read";
+        return false;
+    };
+    if (!file.isSequential() && file.size() > maxFileSize)
+        return tooLarge();
+    // To one byte past the bound at most: a pipe or a device tells no size,
+    // and a file may grow while it is read.
+    if (!file.isSequential())
+        data.reserve(int(file.size()));
+    const qint64 chunk = 1024 * 1024;
+    while (data.size() <= maxFileSize) {
+        const QByteArray part = file.read(qMin(chunk, maxFileSize + 1 - data.size()));
+        if (part.isEmpty())
+            break;
+        data += part;
+    }
+    if (data.size() > maxFileSize) {
+        data.clear();
+        return tooLarge();
+    }
+    return true;
+}
+
+bool ReportFile::load(ReportPage& page, const QString& fileName)
+{
+    QByteArray data;
+    if (!readFile(fileName, data))
+        return false;
     // An empty file is a template with nothing in it yet.
     if (data.trimmed().isEmpty()) {
         read(page, QJsonObject());

@@ -20,6 +20,16 @@ public:
     // unchanged, when the file cannot be opened or holds anything but one
     // JSON object; an empty file gives a page without fields.
     static bool load(ReportPage& page, const QString& fileName);
+    // The whole template file in data; false, with a log line, when it cannot
+    // be opened or is larger than maxFileSize (then nothing of it is read).
+    static bool readFile(const QString& fileName, QByteArray& data);
+    // Far above any real template. The largest are two scanned backgrounds:
+    // an A4 blank scanned at 300 dpi is 2480 x 3508 pixels, 35 MB even as
+    // uncompressed RGBA and less as PNG, 46 MB in base64; two of them make
+    // 93 MB, well under half of this. A file beyond it is no template, and
+    // reading it whole would cost seconds and its size in memory at every
+    // opening of the print dialog.
+    static constexpr qint64 maxFileSize = 256 * 1024 * 1024;
     // Writes the page atomically: on any failure false, a log line, and the
     // old file as it was.
     static bool save(const ReportPage& page, const QString& fileName);

@@ -3,6 +3,7 @@
 
 #include "engine/DecimalNumber.h"
 #include "engine/WidgetUtilities.h"
+#include "report/AbstractField.h"
 #include "report/ReportPage.h"
 #include "report/TableField.h"
 
@@ -205,41 +206,71 @@ void EditTableFieldDialog::on_rowCountSpin_valueChanged(int arg1)
 void EditTableFieldDialog::on_pushButtonOk_clicked()
 {
     // Text that is no number is said and left for the user to mend: taken
-    // as 0 or as the default width it would pass unnoticed.
-    const QStringList problems = unreadableNumbers();
-    if (!problems.isEmpty()) {
+    // as 0 or as the default width it would pass unnoticed. So is a length
+    // the template file would not keep: saved, it would come back otherwise.
+    QStringList letters, outOfRange;
+    checkNumbers(letters, outOfRange);
+    if (!letters.isEmpty() || !outOfRange.isEmpty()) {
+        QStringList parts;
+        if (!letters.isEmpty())
+            parts << QStringLiteral("Эти значения не являются числами:\n") + letters.join(QLatin1Char('\n'));
+        if (!outOfRange.isEmpty())
+            parts << QStringLiteral("Эти значения выходят за пределы от %1 до %2 мм:\n")
+                             .arg(-AbstractField::maxLength)
+                             .arg(AbstractField::maxLength)
+                         + outOfRange.join(QLatin1Char('\n'));
         showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Неверные значения"),
-                         QStringLiteral("Эти значения не являются числами:\n%1\n\n"
-                                        "Введите числа; дробную часть можно отделить запятой или точкой.")
-                             .arg(problems.join(QLatin1Char('\n'))));
+                         parts.join(QStringLiteral("\n\n"))
+                             + QStringLiteral("\n\nВведите числа; дробную часть можно отделить запятой или точкой."));
         return;
     }
     apply();
     deleteLater();
 }
 
-QStringList EditTableFieldDialog::unreadableNumbers() const
+bool EditTableFieldDialog::isKeptLength(double mm)
 {
-    QStringList problems;
-    const auto quoted = [](const QString& text) { return QStringLiteral("«%1»").arg(text); };
-    for (int c = 0; c < ui->table->columnCount(); ++c) {
-        const QString width = cellText(ui->table, widthRow, c);
-        bool ok = false;
-        DecimalNumber::parse(width, &ok);
+    return AbstractField::saneLength(mm) == mm;
+}
+
+double EditTableFieldDialog::widthNumber(const QString& text, bool* ok)
+{
+    // An empty cell stands for the width a column gets when none is given.
+    if (text.trimmed().isEmpty()) {
+        *ok = true;
+        return 0.0;
+    }
+    return DecimalNumber::parse(text, ok);
+}
+
+void EditTableFieldDialog::checkNumbers(QStringList& letters, QStringList& outOfRange) const
+{
+    const auto check = [&letters, &outOfRange](const QString& name, const QString& text, double value, bool ok) {
+        const QString problem = QStringLiteral("%1: «%2»").arg(name, text);
         if (!ok)
-            problems << QStringLiteral("Ширина столбца %1: %2").arg(c + 1).arg(quoted(width));
+            letters << problem;
+        else if (!isKeptLength(value))
+            outOfRange << problem;
+    };
+    // Widths are used, and shown, only while the table does not size its
+    // columns itself.
+    if (!ui->autoWidthCheckBox->isChecked()) {
+        for (int c = 0; c < ui->table->columnCount(); ++c) {
+            const QString width = cellText(ui->table, widthRow, c);
+            bool ok = false;
+            const double value = widthNumber(width, &ok);
+            check(QStringLiteral("Ширина столбца %1").arg(c + 1), width, value, ok);
+        }
     }
     const QStringList columns{QStringLiteral("Макс. высота"), QStringLiteral("X"), QStringLiteral("Y")};
     for (int i = 0; i < ui->tableSplit->rowCount(); ++i) {
         for (int c = 0; c < columns.size(); ++c) {
             const QString text = cellText(ui->tableSplit, i, c);
             bool ok = false;
-            splitNumber(text, &ok);
-            if (!ok)
-                problems << QStringLiteral("Разрыв %1, %2: %3").arg(i + 1).arg(columns.at(c), quoted(text));
+            const double value = splitNumber(text, &ok);
+            check(QStringLiteral("Разрыв %1, %2").arg(i + 1).arg(columns.at(c)), text, value, ok);
         }
     }
-    return problems;
 }
 
 double EditTableFieldDialog::splitNumber(const QString& text, bool* ok)
@@ -316,8 +347,11 @@ void EditTableFieldDialog::apply()
         if (stored && !width.isEmpty() && width == shownWidth(c)) {
             widths[c] = table->columnsWidth().at(c);
         } else {
-            widths[c] = DecimalNumber::parse(width);
-            if (widths[c] < 2.0)
+            // A width left unchecked while the widths were hidden may be no
+            // number, or one the file would not keep: the default then.
+            bool ok = false;
+            widths[c] = widthNumber(width, &ok);
+            if (!ok || !isKeptLength(widths[c]) || widths[c] < 2.0)
                 widths[c] = 10.0;
         }
         if (QComboBox* combo = alignCombo(c))

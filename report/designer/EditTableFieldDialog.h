@@ -44,8 +44,15 @@ public slots:
 private:
     void load();
     void apply();
-    // The width and split cells whose text is no number, named for the user.
-    QStringList unreadableNumbers() const;
+    // The shown width cells and the split cells whose text is no number, and
+    // those holding a length the template file would not keep, named for the
+    // user.
+    void checkNumbers(QStringList& letters, QStringList& outOfRange) const;
+    // A length the template file keeps as it is.
+    static bool isKeptLength(double mm);
+    // A column's width: empty is 0 (the default follows); ok is false for
+    // text that is no number.
+    static double widthNumber(const QString& text, bool* ok);
     // A split's value: empty and "Без переноса" are 0; ok is false for text
     // that is no number.
     static double splitNumber(const QString& text, bool* ok);

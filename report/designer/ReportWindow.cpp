@@ -3,6 +3,7 @@
 
 #include "engine/FileChooser.h"
 #include "engine/MessageLog.h"
+#include "engine/ProtectedFiles.h"
 #include "engine/WidgetUtilities.h"
 #include "report/QrField.h"
 #include "report/ReportPage.h"
@@ -297,6 +298,15 @@ void ReportWindow::on_actionSaveAs_triggered()
 
 bool ReportWindow::saveFile(const QString& name)
 {
+    // The program's own database and settings are never written over, by
+    // whatever name or link the dialog was given them; templates beside
+    // them may be.
+    const QString refusal = ProtectedFiles::refusalText(name);
+    if (!refusal.isEmpty()) {
+        VLOG << "report template not saved over a file of the program" << name;
+        showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Ошибка"), refusal);
+        return false;
+    }
     // A failed save must not pass for a saved template: the window keeps its
     // name and its unsaved mark, so closing asks again.
     if (!m_page->save(name)) {

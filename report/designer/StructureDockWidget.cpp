@@ -433,10 +433,15 @@ bool StructureDockWidget::takeNumber(QTableWidgetItem* item, int row)
     if (!whole && !decimal)
         return true;
     bool ok = false;
-    if (whole)
+    if (whole) {
         item->text().trimmed().toInt(&ok, 10);
-    else
-        DecimalNumber::parse(item->text(), &ok);
+    } else {
+        // A length the template file would not keep as it is (beyond
+        // AbstractField::maxLength) is refused as well: saved, the field
+        // would come back elsewhere or not at all.
+        const double value = DecimalNumber::parse(item->text(), &ok);
+        ok = ok && AbstractField::saneLength(value) == value;
+    }
     // Text that is no number keeps the value the field has; one typed with
     // the other decimal mark is shown with the locale's.
     const QString shown = ok ? DecimalNumber::withLocaleMark(item->text().trimmed()) : shownNumber(row);

@@ -1,11 +1,15 @@
 #include "engine/DatabaseFixtures.h"
 #include "support/Canvas.h"
+#include "support/DocumentFixtures.h"
 #include "support/FileChoiceAnswerer.h"
 #include "support/ModalAnswerer.h"
 #include "support/PageMaker.h"
 #include "support/TestEnvironment.h"
 #include "support/WarningLog.h"
 
+#include "engine/Database.h"
+#include "engine/Engine.h"
+#include "engine/ReportList.h"
 #include "report/QrField.h"
 #include "report/ReportFile.h"
 #include "report/ReportPage.h"
@@ -23,6 +27,7 @@
 #include <QJsonObject>
 #include <QPageLayout>
 #include <QPrinter>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -33,6 +38,19 @@
 static const bool watchdog = qputenv("QTEST_FUNCTION_TIMEOUT", "20000");
 
 namespace {
+
+// What this process has read through read() so far, by the kernel's count.
+qint64 bytesRead()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
 
 QPixmap pattern(const QColor& colour)
 {
@@ -323,6 +341,48 @@ private slots:
         QVERIFY(choice);
         QCOMPARE(choice->currentData().toInt(), sheets);
         QCOMPARE(choice->itemData(choice->count() - 1).toInt(), ReportPage::maxPagesCount);
+    }
+
+    // A file far larger than any template (sparse: it takes no disk) is
+    // refused unread, as an unreadable template, on every road that loads
+    // one: the page, the print dialog's preview, printing and the designer.
+    void oversizedTemplateIsRefusedUnread()
+    {
+        QVERIFY(DocumentFixtures::openEmpty());
+        ReportList::registerReports();
+        const int document = DocumentFixtures::insertDocument(DocumentFixtures::fullDocument());
+        const QString file = Database::dataPath() + QStringLiteral("/reports/id120.velrpt");
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+        {
+            QFile sparse(file);
+            QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.write("{\"textFields\": []}") > 0);
+            QVERIFY(sparse.resize(600LL * 1024 * 1024));
+        }
+        QVERIFY(QFileInfo(file).size() > ReportFile::maxFileSize);
+        const qint64 readBefore = bytesRead();
+        QVERIFY(readBefore >= 0);
+
+        ReportPage page;
+        page.addField(new TextField);
+        QVERIFY(!page.load(file));
+        QCOMPARE(page.fields().size(), 1);
+        QVERIFY(Engine::pixmap(ReportList::SpoDiploma).isNull());
+        Engine engine;
+        QSignalSpy errors(&engine, &Engine::error);
+        engine.onDocumentPrint(ReportList::SpoDiploma, document, false);
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("Шаблон отчёта %1 имеет неверный формат.").arg(file));
+        {
+            ModalAnswerer answerer;
+            ReportWindow window;
+            QVERIFY(window.openFile(file));
+            QCOMPARE(answerer.texts(), QStringList{QStringLiteral("Неверный формат файла!")});
+            QVERIFY(window.fileName().isEmpty());
+        }
+        // Nothing of it was read, on any of the four roads.
+        QVERIFY2(bytesRead() - readBefore < 16 * 1024 * 1024, qPrintable(QString::number(bytesRead() - readBefore)));
+        QCOMPARE(m_log->messages().filter(QStringLiteral("is larger than")).size(), 4);
+        QVERIFY(QFile::remove(file));
     }
 
     void saveIntoAMissingFolder()

@@ -22,6 +22,12 @@ ModalAnswerer::ModalAnswerer(QObject* parent)
     m_timer.setInterval(15);
     connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::poll);
     m_timer.start();
+    ++s_alive;
+}
+
+ModalAnswerer::~ModalAnswerer()
+{
+    --s_alive;
 }
 
 void ModalAnswerer::clear()

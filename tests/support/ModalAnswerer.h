@@ -25,6 +25,10 @@ public:
     static constexpr int StuckLimitMs = 2000;
 
     explicit ModalAnswerer(QObject* parent = nullptr);
+    ~ModalAnswerer() override;
+
+    // True while any answerer lives: a box shown then is expected.
+    static bool isAnyAlive() { return s_alive > 0; }
 
     // Buttons to click, in the order the boxes appear; once the queue is empty
     // the default answer is used.
@@ -72,4 +76,5 @@ private:
     QList<Answered> m_answered;
     FailureHandler m_failure;
     int m_stuckLimit = StuckLimitMs;
+    static inline int s_alive = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/StartupSequence.h"
+#include "support/UnexpectedBoxGuard.h"
 
 #include <QApplication>
 #include <QString>
@@ -22,12 +23,14 @@ private:
 };
 
 // Like QTEST_MAIN, but inside a TestEnvironment, with the names main() sets
-// and the C library's number format the program sets.
+// and the C library's number format the program sets; a message box nobody
+// answers fails the test instead of hanging it.
 #define VELSPO_TEST_MAIN(TestObject)                                          \
     int main(int argc, char** argv)                                           \
     {                                                                         \
         TestEnvironment environment;                                          \
         QApplication app(argc, argv);                                         \
+        UnexpectedBoxGuard boxGuard;                                          \
         StartupSequence::useCNumericFormat();                                 \
         TestObject tc;                                                        \
         QTEST_SET_MAIN_SOURCE_PATH                                            \

@@ -1,5 +1,7 @@
 #include "engine/Database.h"
+#include "engine/DatabaseFixtures.h"
 #include "engine/Engine.h"
+#include "engine/ProtectedFiles.h"
 #include "engine/ReportList.h"
 #include "report/QrField.h"
 #include "report/TableField.h"
@@ -15,6 +17,7 @@
 #include "support/DocumentFixtures.h"
 #include "support/FileChoiceAnswerer.h"
 #include "support/FormWidgets.h"
+#include "support/ModalAnswerer.h"
 #include "support/PageMaker.h"
 #include "support/PdfFile.h"
 #include "support/PrintRun.h"
@@ -38,6 +41,13 @@
 #include <QStandardItemModel>
 #include <QTableWidget>
 #include <QWheelEvent>
+
+#include <unistd.h>
+
+// A test function that hangs (a guard gone, a box that stays) fails in
+// seconds, naming itself, not at the suite's limit. The longest, which saves
+// and prints every shipped template, takes about 4 s with the sanitizers.
+static const bool watchdog = qputenv("QTEST_FUNCTION_TIMEOUT", "30000");
 
 namespace {
 
@@ -1335,6 +1345,185 @@ private slots:
         oldPage = w->reportPage(); // the window frees its last page when it goes
         delete w;
         QVERIFY(!oldPage);
+    }
+
+    // No save of the designer writes over the program's database or its
+    // settings, by whatever name or link; a template beside them is written.
+    void saveRefusesTheProgramsFiles_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("refused");
+        for (const char* target : {"database", "symlink", "hard link", "journal", "settings", "opened link"})
+            QTest::newRow(target) << QString::fromLatin1(target) << true;
+        QTest::newRow("template in reports") << QStringLiteral("template") << false;
+    }
+    void saveRefusesTheProgramsFiles()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, refused);
+        QVERIFY(DocumentFixtures::openEmpty());
+        DocumentFixtures::insertDocument(DocumentFixtures::fullDocument());
+        const QString database = Database::databaseFileName();
+        const QString data = Database::dataPath();
+        QSettings(data + "/settings.ini", QSettings::IniFormat).setValue("Proxy/enabled", true);
+        QVERIFY(QDir().mkpath(data + "/reports"));
+        for (const char* name : {"link.velrpt", "hard.db"})
+            QFile::remove(path(name));
+        const QString chosen = target == "database"    ? database
+                               : target == "journal"   ? database + "-journal"
+                               : target == "settings"  ? data + "/settings.ini"
+                               : target == "template"  ? data + "/reports/mine.velrpt"
+                               : target == "hard link" ? path("hard.db")
+                                                       : path("link.velrpt");
+        if (target == "hard link")
+            QVERIFY(::link(QFile::encodeName(database).constData(), QFile::encodeName(chosen).constData()) == 0);
+        else if (target == "symlink")
+            QVERIFY(QFile::link(database, chosen));
+        // Save as names the file; Save writes to the one opened, here through
+        // a link that leads to the database by the time of the save.
+        const bool saveAs = target != "opened link";
+        const QString opened = writeTemplate(QStringLiteral("edited.velrpt"));
+        if (!saveAs)
+            QVERIFY(QFile::link(opened, chosen));
+        ReportWindow* w = makeWindow(saveAs ? opened : chosen);
+        QVERIFY(w);
+        if (!saveAs)
+            QVERIFY(QFile::remove(chosen) && QFile::link(database, chosen));
+        const QString named = w->fileName();
+        const QByteArray databaseBytes = DatabaseFixtures::readBytes(database);
+        const QByteArray targetBytes = DatabaseFixtures::readBytes(chosen);
+        QVERIFY(!databaseBytes.isEmpty());
+        QTest::keyClick(w, Qt::Key_D);
+
+        ModalAnswerer answerer;
+        FileChoiceAnswerer files;
+        files.answer(chosen);
+        action(w, saveAs ? "actionSaveAs" : "actionSave")->trigger();
+        QCOMPARE(files.requests.size(), int(saveAs));
+        QCOMPARE(DatabaseFixtures::readBytes(database), databaseBytes);
+        if (!refused) {
+            QVERIFY(answerer.texts().isEmpty());
+            QCOMPARE(w->fileName(), chosen);
+            ReportPage saved;
+            QVERIFY(saved.load(chosen) && saved.fields().size() == 2);
+            return;
+        }
+        QCOMPARE(answerer.texts(), QStringList{ProtectedFiles::refusalText(chosen)});
+        QVERIFY(!answerer.texts().first().isEmpty());
+        QCOMPARE(DatabaseFixtures::readBytes(chosen), targetBytes);
+        QCOMPARE(QFile::exists(database + "-journal"), target == "journal" && !targetBytes.isNull());
+        // Still unsaved, under the name it had.
+        QCOMPARE(w->fileName(), named);
+        QVERIFY(w->isEdited());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Редактор отчёта - %1*").arg(named));
+    }
+
+    // Lengths the template file would not keep are refused where they are
+    // typed, in the properties dock and the table dialog, so that a saved
+    // template reopens as it was saved.
+    void lengthsTheFileKeeps_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("kept");
+        for (const char* typed : {"1e308", "-1e308", "1e15", "10000,5", "-10000.5"})
+            QTest::newRow(typed) << QString::fromLatin1(typed) << false;
+        for (const char* typed : {"10000", "2.5e3", "9999,5"})
+            QTest::newRow(typed) << QString::fromLatin1(typed) << true;
+    }
+    void lengthsTheFileKeeps()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, kept);
+        const double value = QString(typed).replace(',', '.').toDouble();
+        // What a cell shows, with the locale's decimal mark.
+        const QString inCell = QString(typed).replace(',', '.').replace('.', QLocale().decimalPoint());
+        const QString file = writeTemplate(QStringLiteral("lengths.velrpt"));
+        ReportWindow* w = makeWindow(file);
+        QVERIFY(w);
+        DesignerDriver d(w->projectView(), w->reportPage());
+        QTableWidget* properties = w->structureDock()->fieldTable();
+        d.item(0)->setSelected(true);
+        for (int row : {Row::XRow, Row::WidthRow, Row::IndentRow})
+            typeCell(properties, row, 1, typed);
+        d.item(0)->setSelected(false);
+        d.item(1)->setSelected(true);
+        qobject_cast<QPushButton*>(properties->cellWidget(Row::ContentRow, 1))->click();
+        QPointer<EditTableFieldDialog> dialog = topLevel<EditTableFieldDialog>();
+        QVERIFY(dialog);
+        typeCell(grid(dialog), 1, 1, typed);
+        FormWidgets::button(dialog, "pushButtonAddSplit")->click();
+        typeCell(splits(dialog), 0, 0, "50");
+        typeCell(splits(dialog), 0, 1, typed);
+        typeCell(splits(dialog), 0, 2, "20");
+        {
+            ModalAnswerer answerer;
+            ok(dialog);
+            QCOMPARE(answerer.texts(), kept ? QStringList()
+                                            : QStringList{"Эти значения выходят за пределы от -10000 до 10000 мм:\n"
+                                                          "Ширина столбца 2: «" + inCell + "»\n"
+                                                          "Разрыв 1, X: «" + inCell + "»\n\n"
+                                                          "Введите числа; дробную часть можно отделить запятой или точкой."});
+            if (!kept)
+                FormWidgets::button(dialog, "pushButtonCancel")->click();
+            flushDeletes();
+            QVERIFY(!dialog);
+        }
+        action(w, "actionSave")->trigger();
+        QVERIFY(!w->isEdited());
+
+        const auto* text = qobject_cast<TextField*>(w->reportPage()->fields().at(0));
+        const auto* table = qobject_cast<TableField*>(w->reportPage()->fields().at(1));
+        const QVector<double> shown{text->x(), text->width(), text->indent(), table->columnWidthAt(1),
+                                    table->splitXAt(0)};
+        QCOMPARE(shown, kept ? QVector<double>(5, value) : QVector<double>({40, 60, 0, 30, 0}));
+        ReportPage reopened;
+        QVERIFY(reopened.load(file));
+        const auto* text2 = qobject_cast<TextField*>(reopened.fields().value(0));
+        const auto* table2 = qobject_cast<TableField*>(reopened.fields().value(1));
+        QVERIFY(text2 && table2);
+        QCOMPARE(QVector<double>({text2->x(), text2->width(), text2->indent(), table2->columnWidthAt(1),
+                                  table2->splitXAt(0)}),
+                 shown);
+    }
+
+    // Widths hidden by the automatic width are neither checked nor kept as
+    // typed; an emptied width cell stands for 10 mm.
+    void widthsCheckedWhileShown_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("autoWidth");
+        QTest::addColumn<QVector<double>>("stored");
+        QTest::newRow("emptied, shown") << "25" << "" << false << QVector<double>{25, 10};
+        QTest::newRow("letters and empty, hidden") << "abc" << "" << true << QVector<double>{10, 10};
+        QTest::newRow("beyond the file, hidden") << "1e308" << "20" << true << QVector<double>{10, 20};
+    }
+    void widthsCheckedWhileShown()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(bool, autoWidth);
+        QFETCH(QVector<double>, stored);
+        TableField table;
+        table.readJson(QJsonDocument::fromJson(R"({"columnCount": 2, "headerNames": ["a", "b"],
+            "columnsWidth": [30, 20], "columnIds": ["", ""], "columnsAlign": [0, 0], "mModelName": "m"})").object());
+        QPointer<EditTableFieldDialog> d = new EditTableFieldDialog;
+        d->setTableField(&table);
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        typeCell(grid(d), 1, 0, first);
+        typeCell(grid(d), 1, 1, second);
+        auto* automatic = FormWidgets::child<QCheckBox>(d, "autoWidthCheckBox");
+        if (autoWidth)
+            QTest::mouseClick(automatic, Qt::LeftButton, Qt::NoModifier, QPoint(4, automatic->height() / 2));
+        QCOMPARE(grid(d)->isRowHidden(1), autoWidth);
+        QSignalSpy modified(d.data(), &EditTableFieldDialog::tableFieldModified);
+        ModalAnswerer answerer;
+        ok(d);
+        QCOMPARE(answerer.texts(), QStringList());
+        QCOMPARE(modified.count(), 1);
+        QCOMPARE(table.autoWidth(), autoWidth);
+        QCOMPARE(table.columnsWidth(), stored);
     }
 
     // In the application's own loop (a fresh exec clears the quit state exit leaves).
