@@ -2,6 +2,7 @@
 
 #include "engine/MessageLog.h"
 
+#include <QAtomicInt>
 #include <QDebug>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -11,7 +12,9 @@
 
 bool DatabaseIntegrity::isWhole(const QString& path, Depth depth)
 {
-    const QString connection = QStringLiteral("velspo_integrity_check");
+    // One name per check: checks may run on several threads at once.
+    static QAtomicInt serial;
+    const QString connection = QStringLiteral("velspo_integrity_check_%1").arg(serial.fetchAndAddRelaxed(1));
     QStringList answer;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
