@@ -402,7 +402,7 @@ private slots:
         FileChoiceAnswerer files;
         files.answer(path);
         action(backup ? "actionSaveDb" : "actionLoadDb")->trigger();
-        QCOMPARE(stages.seen.last(), (backup ? "Создание резервной копии|" : "Восстановление из резервной копии|") + stage
+        QCOMPARE(stages.seen.value(stages.seen.size() - 1), (backup ? "Создание резервной копии|" : "Восстановление из резервной копии|") + stage
                                          + "|1");
         QCOMPARE(answerer.handledCount(), 0);
         QCOMPARE(readFile(path), file);
