@@ -590,14 +590,18 @@ private slots:
         checkLive();
     }
 
-    // The backup replaces an older one; restoring it brings back its rows.
+    // The backup replaces an older one (through a link, the file it leads
+    // to); restoring it brings back its rows.
     void backupAndRestore()
     {
         QVERIFY(openLive());
         QTemporaryDir outside;
         const QString saved = outside.filePath("saved.db");
         QVERIFY(writeBytes(saved, "older backup"));
-        QVERIFY(Database::backup(saved));
+        QVERIFY(QFile::link(saved, outside.filePath("link.db")));
+        QVERIFY(Database::backup(outside.filePath("link.db")));
+        QVERIFY(QFileInfo(outside.filePath("link.db")).isSymLink());
+        QVERIFY(QFile::remove(outside.filePath("link.db")));
         // The write lock taken for the copy is released.
         QVERIFY(exec("INSERT INTO SpoDocuments (spoId, fio1) VALUES (2, 'Лишний')"));
         QVERIFY(Database::setVariable("City", "Тверь"));
