@@ -65,6 +65,16 @@ bool hasRollbackHeader(const QString& path)
     return header.size() == 100 && header.at(18) == 1 && header.at(19) == 1;
 }
 
+// Like a saved file, a backup chosen through a symbolic link is written to
+// the file the link leads to; the link stays.
+QString linkEnd(const QString& path)
+{
+    QFileInfo info(path);
+    for (int hops = 0; hops < 40 && info.isSymLink(); ++hops)
+        info.setFile(info.symLinkTarget());
+    return info.isSymLink() ? path : info.filePath();
+}
+
 } // namespace
 
 QString DatabaseBackup::freeDatedCopyName(const QString& dataDir)
@@ -126,9 +136,10 @@ bool DatabaseBackup::prepareBackup(const QString& target, QString* reason)
 
 // Written beside the target first, so a failed or stopped copy leaves an older
 // backup of the same name as it was.
-bool DatabaseBackup::writeBackup(const QString& target, LongTask* task, QString* reason, bool* damaged)
+bool DatabaseBackup::writeBackup(const QString& chosen, LongTask* task, QString* reason, bool* damaged)
 {
     setText(reason, QString());
+    const QString target = linkEnd(chosen);
     if (damaged)
         *damaged = false;
     const QString live = Database::databaseFileName();
