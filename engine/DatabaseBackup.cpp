@@ -75,6 +75,54 @@ QString linkEnd(const QString& path)
     return info.isSymLink() ? path : info.filePath();
 }
 
+// Copies the database into a new file beside target under the write lock,
+// on a connection of its own (the program's belongs to the window's
+// thread), and only when the file alone holds everything: a rollback
+// journal, no WAL file. Empty when it worked or was stopped, else why not.
+QString copyUnderLock(const QString& live, const QString& target, LongTask* task, FileCopy* copy, qint64* size)
+{
+    static QAtomicInt serial;
+    const QString name = QStringLiteral("velspo_backup_%1").arg(serial.fetchAndAddRelaxed(1));
+    const QString folder = native(QFileInfo(target).absolutePath());
+    QString why;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(live);
+        const bool opened = db.open();
+        QSqlQuery query(db);
+        if (!opened)
+            why = QStringLiteral("Не удалось открыть базу данных для копирования: %1.").arg(db.lastError().text());
+        else if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            why = QStringLiteral("Не удалось заблокировать базу данных для копирования: %1.").arg(query.lastError().text());
+        else if (query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next() && !isDeleteMode(query.value(0).toString()))
+            why = QStringLiteral("База данных ведёт журнал в режиме %1: копия одного её файла была бы неполной.")
+                      .arg(query.value(0).toString().toUpper());
+        else if (QFileInfo(walFile(live)).size() > 0)
+            why = QStringLiteral("Рядом с базой данных остался журнал %1: копия без него была бы неполной.\n"
+                                 "Закройте другие программы, работающие с базой данных, и повторите.")
+                      .arg(native(walFile(live)));
+        else if (!copy->createUnique(target + QStringLiteral(".XXXXXX")))
+            why = withRoomHint(QStringLiteral("Не удалось создать файл в папке %1: %2.").arg(folder, copy->errorText()), *copy);
+        if (why.isEmpty()) {
+            *size = QFileInfo(live).size();
+            if (task)
+                task->beginStage(QStringLiteral("Копирование базы данных…"), *size, true);
+            const FileCopy::Result result = copy->copyFrom(live, task);
+            if (result == FileCopy::Result::Failed && copy->readFailed())
+                why = QStringLiteral("Не удалось прочитать файл базы данных %1: %2.").arg(native(live), copy->errorText());
+            else if (result == FileCopy::Result::Failed)
+                why = withRoomHint(QStringLiteral("Не удалось записать резервную копию в папку %1: %2.")
+                                       .arg(folder, copy->errorText()),
+                                   *copy);
+        }
+        query.finish();
+        if (opened)
+            query.exec(QStringLiteral("ROLLBACK"));
+    }
+    QSqlDatabase::removeDatabase(name);
+    return why;
+}
+
 } // namespace
 
 QString DatabaseBackup::freeDatedCopyName(const QString& dataDir)
@@ -143,7 +191,6 @@ bool DatabaseBackup::writeBackup(const QString& chosen, LongTask* task, QString*
     if (damaged)
         *damaged = false;
     const QString live = Database::databaseFileName();
-    const QString folder = QFileInfo(target).absolutePath();
     const auto fail = [&](const QString& why) {
         VLOG << "Database::backup" << false << target << why;
         setText(reason, why);
@@ -152,54 +199,9 @@ bool DatabaseBackup::writeBackup(const QString& chosen, LongTask* task, QString*
 
     FileCopy copy;
     qint64 size = 0;
-    {
-        // Its own connection: the program's belongs to the window's thread.
-        static QAtomicInt serial;
-        const QString name = QStringLiteral("velspo_backup_%1").arg(serial.fetchAndAddRelaxed(1));
-        QString why;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(live);
-            const bool opened = db.open();
-            QSqlQuery query(db);
-            // The write lock keeps the file still during the copy.
-            if (!opened)
-                why = QStringLiteral("Не удалось открыть базу данных для копирования: %1.").arg(db.lastError().text());
-            else if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
-                why = QStringLiteral("Не удалось заблокировать базу данных для копирования: %1.")
-                          .arg(query.lastError().text());
-            else if (query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next()
-                     && !isDeleteMode(query.value(0).toString()))
-                why = QStringLiteral("База данных ведёт журнал в режиме %1: копия одного её файла была бы неполной.")
-                          .arg(query.value(0).toString().toUpper());
-            else if (QFileInfo(walFile(live)).size() > 0)
-                why = QStringLiteral("Рядом с базой данных остался журнал %1: копия без него была бы неполной.\n"
-                                     "Закройте другие программы, работающие с базой данных, и повторите.")
-                          .arg(native(walFile(live)));
-            else if (!copy.createUnique(target + QStringLiteral(".XXXXXX")))
-                why = withRoomHint(QStringLiteral("Не удалось создать файл в папке %1: %2.")
-                                       .arg(native(folder), copy.errorText()),
-                                   copy);
-            if (why.isEmpty()) {
-                size = QFileInfo(live).size();
-                if (task)
-                    task->beginStage(QStringLiteral("Копирование базы данных…"), size, true);
-                const FileCopy::Result result = copy.copyFrom(live, task);
-                if (result == FileCopy::Result::Failed && copy.readFailed())
-                    why = QStringLiteral("Не удалось прочитать файл базы данных %1: %2.").arg(native(live), copy.errorText());
-                else if (result == FileCopy::Result::Failed)
-                    why = withRoomHint(QStringLiteral("Не удалось записать резервную копию в папку %1: %2.")
-                                           .arg(native(folder), copy.errorText()),
-                                       copy);
-            }
-            query.finish();
-            if (opened)
-                query.exec(QStringLiteral("ROLLBACK"));
-        }
-        QSqlDatabase::removeDatabase(name);
-        if (!why.isEmpty())
-            return fail(why);
-    }
+    const QString why = copyUnderLock(live, target, task, &copy, &size);
+    if (!why.isEmpty())
+        return fail(why);
     if (task && task->isCancelled()) {
         VLOG << "Database::backup(" << target << ") cancelled";
         return false;
