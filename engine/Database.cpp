@@ -476,9 +476,9 @@ QStringList Database::mostFrequentValues(const QString& table, const QString& fi
 
 // ---------------------------------------------------------------- backup, restore and structure
 
-bool Database::backup(const QString& target, bool* damaged)
+bool Database::backup(const QString& target, QString* reason, bool* damaged)
 {
-    return DatabaseBackup::backup(target, damaged);
+    return DatabaseBackup::backup(target, reason, damaged);
 }
 
 bool Database::restore(const QString& source, QString* reason, QString* keptCopy)

@@ -54,12 +54,17 @@ public:
     static QStringList mostFrequentValues(const QString& table, const QStringList& fields, int limit);
     static QStringList mostFrequentValues(const QString& table, const QString& field, int limit);
 
-    // A damaged database is copied too; damaged (when given) then tells so.
-    static bool backup(const QString& target, bool* damaged = nullptr);
+    // Refuses a target the program lives on; reason (when given) says why a
+    // backup failed, for the user. A damaged database is copied too; damaged
+    // (when given) then tells so. A window runs the steps of DatabaseBackup
+    // instead, the long one under a progress dialog.
+    static bool backup(const QString& target, QString* reason = nullptr, bool* damaged = nullptr);
     // A file of the wrong structure or with damaged pages, or one that cannot
     // be put in place, is refused and the database left as it was; reason
-    // (when given) then says why, for the user. Before the swap the database
-    // is kept as a dated copy beside it, named in keptCopy.
+    // (when given) then says why, for the user. What the program does not make
+    // (triggers, foreign views, indexes and tables) is removed from the copy,
+    // which keeps a rollback journal. Before the swap the database is kept as
+    // a dated copy beside it, named in keptCopy.
     static bool restore(const QString& source, QString* reason = nullptr, QString* keptCopy = nullptr);
     // Patches and checks the file inside one transaction on a connection of its
     // own; the patch is kept only when the check passes. Without write access

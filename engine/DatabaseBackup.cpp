@@ -2,25 +2,23 @@
 
 #include "engine/Database.h"
 #include "engine/DatabaseIntegrity.h"
-#include "engine/DatabaseSchema.h"
+#include "engine/FileCopy.h"
+#include "engine/LongTask.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
-#include "report/AtomicFileWriter.h"
+#include "engine/ProtectedFiles.h"
+#include "engine/RestoreCopy.h"
 
+#include <QAtomicInt>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryFile>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <QVariant>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -28,82 +26,101 @@
 
 namespace {
 
-// The canonical path of a file, or of where it would be created.
-QString canonicalTarget(const QString& path)
+void setText(QString* out, const QString& text)
 {
-    const QFileInfo info(path);
-    if (info.exists())
-        return info.canonicalFilePath();
-    const QString dir = QFileInfo(info.absolutePath()).canonicalFilePath();
-    if (dir.isEmpty())
-        return QDir::cleanPath(info.absoluteFilePath());
-    return dir + QLatin1Char('/') + info.fileName();
+    if (out)
+        *out = text;
 }
 
-bool isSameFile(const QString& a, const QString& b)
+QString native(const QString& path)
 {
-    return canonicalTarget(a) == canonicalTarget(b);
+    return QDir::toNativeSeparators(path);
 }
 
-// Copies source into an already open device in chunks.
-bool copyInto(const QString& source, QIODevice* out, QString* error)
+QString withRoomHint(const QString& text, const FileCopy& copy)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *error = in.errorString();
+    return copy.noRoom() ? text + QStringLiteral("\nВозможно, на диске не хватает места.") : text;
+}
+
+// SQLite's rollback journal leaves the file whole between transactions; in
+// WAL mode what was written lately may sit in the WAL file only.
+bool isDeleteMode(const QString& mode)
+{
+    return mode.compare(QLatin1String("delete"), Qt::CaseInsensitive) == 0;
+}
+
+QString walFile(const QString& database)
+{
+    return database + QStringLiteral("-wal");
+}
+
+// The file's header says which journal it keeps: bytes 18 and 19 are 1 for
+// a rollback journal, 2 for WAL.
+bool hasRollbackHeader(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return false;
-    }
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
-            *error = in.errorString();
-            return false;
-        }
-        if (out->write(chunk) != chunk.size()) {
-            *error = out->errorString();
-            return false;
-        }
-    }
-    return true;
+    const QByteArray header = file.read(100);
+    return header.size() == 100 && header.at(18) == 1 && header.at(19) == 1;
 }
 
-// The name of the temporary copy a restore makes beside the database; a
-// killed restore leaves it behind.
-QString restoreCopyTemplate()
+// Like a saved file, a backup chosen through a symbolic link is written to
+// the file the link leads to; the link stays.
+QString linkEnd(const QString& path)
 {
-    return ProductTypeInfo::applicationName() + QStringLiteral("-restore-XXXXXX.db");
+    QFileInfo info(path);
+    for (int hops = 0; hops < 40 && info.isSymLink(); ++hops)
+        info.setFile(info.symLinkTarget());
+    return info.isSymLink() ? path : info.filePath();
 }
 
-QString noRoomReason(const QString& dataDir, const QString& error)
+// Copies the database into a new file beside target under the write lock,
+// on a connection of its own (the program's belongs to the window's
+// thread), and only when the file alone holds everything: a rollback
+// journal, no WAL file. Empty when it worked or was stopped, else why not.
+QString copyUnderLock(const QString& live, const QString& target, LongTask* task, FileCopy* copy, qint64* size)
 {
-    return QStringLiteral("Не удалось скопировать файл резервной копии в папку %1: %2.\n"
-                          "Возможно, на диске не хватает места.")
-        .arg(QDir::toNativeSeparators(dataDir), error);
-}
-
-// The views and indexes are made on the copy before it replaces the database,
-// so that a lack of room shows while the database is still untouched.
-bool prepareCopy(const QString& path, QString* error)
-{
-    const QString connection = QStringLiteral("velspo_restore_prepare");
-    bool ok = false;
+    static QAtomicInt serial;
+    const QString name = QStringLiteral("velspo_backup_%1").arg(serial.fetchAndAddRelaxed(1));
+    const QString folder = native(QFileInfo(target).absolutePath());
+    QString why;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        if (!db.open()) {
-            *error = db.lastError().text();
-        } else {
-            DatabaseSchema schema(db);
-            ok = schema.rebuildViews();
-            if (!ok)
-                *error = schema.lastError();
-            else if (!schema.createDetailIndexes()) // only speed depends on them; the next start tries again
-                VLOG << "Database::restore cant make the indexes" << schema.lastError();
-            db.close();
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(live);
+        const bool opened = db.open();
+        QSqlQuery query(db);
+        if (!opened)
+            why = QStringLiteral("Не удалось открыть базу данных для копирования: %1.").arg(db.lastError().text());
+        else if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            why = QStringLiteral("Не удалось заблокировать базу данных для копирования: %1.").arg(query.lastError().text());
+        else if (query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next() && !isDeleteMode(query.value(0).toString()))
+            why = QStringLiteral("База данных ведёт журнал в режиме %1: копия одного её файла была бы неполной.")
+                      .arg(query.value(0).toString().toUpper());
+        else if (QFileInfo(walFile(live)).size() > 0)
+            why = QStringLiteral("Рядом с базой данных остался журнал %1: копия без него была бы неполной.\n"
+                                 "Закройте другие программы, работающие с базой данных, и повторите.")
+                      .arg(native(walFile(live)));
+        else if (!copy->createUnique(target + QStringLiteral(".XXXXXX")))
+            why = withRoomHint(QStringLiteral("Не удалось создать файл в папке %1: %2.").arg(folder, copy->errorText()), *copy);
+        if (why.isEmpty()) {
+            *size = QFileInfo(live).size();
+            if (task)
+                task->beginStage(QStringLiteral("Копирование базы данных…"), *size, true);
+            const FileCopy::Result result = copy->copyFrom(live, task);
+            if (result == FileCopy::Result::Failed && copy->readFailed())
+                why = QStringLiteral("Не удалось прочитать файл базы данных %1: %2.").arg(native(live), copy->errorText());
+            else if (result == FileCopy::Result::Failed)
+                why = withRoomHint(QStringLiteral("Не удалось записать резервную копию в папку %1: %2.")
+                                       .arg(folder, copy->errorText()),
+                                   *copy);
         }
+        query.finish();
+        if (opened)
+            query.exec(QStringLiteral("ROLLBACK"));
     }
-    QSqlDatabase::removeDatabase(connection);
-    return ok;
+    QSqlDatabase::removeDatabase(name);
+    return why;
 }
 
 } // namespace
@@ -121,66 +138,128 @@ QString DatabaseBackup::freeDatedCopyName(const QString& dataDir)
     return QString();
 }
 
-// Writes through a temporary file beside the target, so a failed copy leaves an
-// older backup of the same name as it was.
-bool DatabaseBackup::backup(const QString& target, bool* damaged)
+// ---------------------------------------------------------------- backup
+
+bool DatabaseBackup::backup(const QString& target, QString* reason, bool* damaged)
 {
-    if (damaged)
-        *damaged = false;
-    const QString live = Database::databaseFileName();
-    if (isSameFile(target, live)) {
-        VLOG << "Database::backup(" << target << ") refused: the target is the database itself";
+    return prepareBackup(target, reason) && writeBackup(target, nullptr, reason, damaged);
+}
+
+bool DatabaseBackup::prepareBackup(const QString& target, QString* reason)
+{
+    setText(reason, QString());
+    const QString refusal = ProtectedFiles::refusalText(target);
+    if (!refusal.isEmpty()) {
+        VLOG << "Database::backup(" << target << ") refused: a file the program lives on";
+        setText(reason, refusal);
+        return false;
+    }
+    if (QFileInfo(target).isDir()) {
+        setText(reason, QStringLiteral("%1 — это папка. Укажите имя файла резервной копии.").arg(native(target)));
         return false;
     }
     Database* db = Database::instance();
-    // The write lock keeps the file still during the copy.
-    bool locked = false;
-    if (db && db->m_db.isOpen()) {
-        QSqlQuery begin(db->m_db);
-        locked = begin.exec(QStringLiteral("BEGIN IMMEDIATE;"));
-        if (!locked)
-            VLOG << "Database::backup cant lock the database" << begin.lastError().text();
+    if (!db || !db->m_db.isOpen()) {
+        setText(reason, QStringLiteral("База данных не открыта."));
+        return false;
     }
-
-    bool ok = false;
-    QString error;
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
-        error = out.errorString();
-    else if (copyInto(live, &out, &error))
-        ok = AtomicFileWriter::commit(out);
-    if (!ok && error.isEmpty())
-        error = out.errorString();
-
-    if (locked) {
-        QSqlQuery rollback(db->m_db);
-        rollback.exec(QStringLiteral("ROLLBACK;"));
-    }
-    VLOG << "Database::backup" << ok << target << error;
-    // A damaged database is copied all the same: the copy may be the best
-    // there is. The caller tells the user it is not whole, with the same
-    // check a restore makes.
-    if (ok && damaged)
-        *damaged = !DatabaseIntegrity::isWhole(target, DatabaseIntegrity::Depth::Full);
-    return ok;
+    QSqlQuery query(db->m_db);
+    QString mode = query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next() ? query.value(0).toString() : QString();
+    if (isDeleteMode(mode))
+        return true;
+    // Leaving WAL mode writes what the WAL file holds into the database file.
+    VLOG << "Database::backup: the database keeps the journal mode" << mode << ", back to a rollback journal";
+    query.finish();
+    if (query.exec(QStringLiteral("PRAGMA journal_mode=DELETE")) && query.next())
+        mode = query.value(0).toString();
+    if (isDeleteMode(mode))
+        return true;
+    const QString error = query.lastError().isValid() ? query.lastError().text() : mode;
+    VLOG << "Database::backup cant leave the journal mode" << mode << error;
+    setText(reason, QStringLiteral("База данных ведёт журнал в режиме %1, и перевести её в обычный режим не удалось: "
+                                   "%2.\nЗакройте другие программы, работающие с базой данных, и повторите.")
+                        .arg(mode.toUpper(), error));
+    return false;
 }
 
-// The live database stays in place and open until a checked copy of the source
-// is ready beside it; the live file is then kept under a dated name and the
-// copy replaces it with one rename.
+// Written beside the target first, so a failed or stopped copy leaves an older
+// backup of the same name as it was.
+bool DatabaseBackup::writeBackup(const QString& chosen, LongTask* task, QString* reason, bool* damaged)
+{
+    setText(reason, QString());
+    const QString target = linkEnd(chosen);
+    if (damaged)
+        *damaged = false;
+    const QString live = Database::databaseFileName();
+    const auto fail = [&](const QString& why) {
+        VLOG << "Database::backup" << false << target << why;
+        setText(reason, why);
+        return false;
+    };
+
+    FileCopy copy;
+    qint64 size = 0;
+    const QString why = copyUnderLock(live, target, task, &copy, &size);
+    if (!why.isEmpty())
+        return fail(why);
+    if (task && task->isCancelled()) {
+        VLOG << "Database::backup(" << target << ") cancelled";
+        return false;
+    }
+
+    // Checked before it is called a backup: all of the file, a rollback
+    // journal's header, and SQLite's own check of every page.
+    if (task)
+        task->beginStage(QStringLiteral("Проверка резервной копии…"), 0, true);
+    if (QFileInfo(copy.path()).size() != size || !hasRollbackHeader(copy.path()))
+        return fail(QStringLiteral("Копия не совпала с базой данных. Повторите создание резервной копии."));
+    // A damaged database is copied all the same: the copy may be the best
+    // there is. The caller tells the user it is not whole.
+    const bool whole = DatabaseIntegrity::isWhole(copy.path(), DatabaseIntegrity::Depth::Full);
+    if (task && task->isCancelled()) {
+        VLOG << "Database::backup(" << target << ") cancelled";
+        return false;
+    }
+
+    // Whoever could read an older file there still can; a new one is as
+    // readable as the database it copies.
+    copy.setPermissions(QFile(QFileInfo::exists(target) ? target : live).permissions());
+    if (!copy.moveTo(target))
+        return fail(QStringLiteral("Не удалось заменить файл %1: %2.").arg(native(target), copy.errorText()));
+    copy.keep();
+    VLOG << "Database::backup" << true << target << "whole:" << whole;
+    if (damaged)
+        *damaged = !whole;
+    return true;
+}
+
+// ---------------------------------------------------------------- restore
+
 bool DatabaseBackup::restore(const QString& source, QString* reason, QString* keptCopy)
 {
-    if (reason)
-        reason->clear();
-    if (keptCopy)
-        keptCopy->clear();
+    setText(keptCopy, QString());
+    if (!checkRestoreSource(source, reason))
+        return false;
+    RestoreCopy copy(source);
+    if (!copy.prepare(nullptr)) {
+        setText(reason, copy.reason());
+        return false;
+    }
+    return swapIn(copy, reason, keptCopy);
+}
+
+bool DatabaseBackup::checkRestoreSource(const QString& source, QString* reason)
+{
+    setText(reason, QString());
     if (!QFileInfo(source).isFile()) {
         VLOG << "Database::restore(" << source << ") file does not exist!!!";
         return false;
     }
-    const QString live = Database::databaseFileName();
-    if (isSameFile(source, live)) {
+    if (ProtectedFiles::kindOf(source) == ProtectedFiles::Kind::Database) {
         VLOG << "Database::restore(" << source << ") refused: the source is the database itself";
+        setText(reason, QStringLiteral("Файл %1 — это рабочая база данных программы или её служебный файл, а не "
+                                       "резервная копия.")
+                            .arg(native(source)));
         return false;
     }
     Database* db = Database::instance();
@@ -188,104 +267,47 @@ bool DatabaseBackup::restore(const QString& source, QString* reason, QString* ke
         return false;
     if (db->m_readOnly) {
         VLOG << "Database::restore(" << source << ") refused: the database is read-only";
+        setText(reason, QStringLiteral("База данных открыта только для чтения: заменить её нельзя."));
         return false;
     }
-    const auto refuse = [reason](const QString& why) {
-        if (reason)
-            *reason = why + QStringLiteral("\nТекущая база данных не изменена.");
+    return true;
+}
+
+// The connection is closed only for the rename: the database stayed in place
+// and open until the checked copy was ready beside it.
+bool DatabaseBackup::swapIn(RestoreCopy& copy, QString* reason, QString* keptCopy)
+{
+    setText(reason, QString());
+    setText(keptCopy, QString());
+    Database* db = Database::instance();
+    if (!db)
         return false;
-    };
-
-    const QString dataDir = Database::dataPath();
-    QTemporaryFile copy(QDir(dataDir).filePath(restoreCopyTemplate()));
-    if (!copy.open()) {
-        VLOG << "Database::restore(" << source << ") cant create a temporary file" << copy.errorString();
-        return refuse(noRoomReason(dataDir, copy.errorString()));
-    }
-    // Held until the copy is gone or has become the database: a start of the
-    // program removes only copies that no running restore holds.
-    if (::flock(copy.handle(), LOCK_EX | LOCK_NB) != 0)
-        VLOG << "Database::restore cant lock" << copy.fileName() << std::strerror(errno);
-    QString error;
-    if (!copyInto(source, &copy, &error) || !copy.flush()) {
-        if (error.isEmpty())
-            error = copy.errorString();
-        VLOG << "Database::restore(" << source << ") cant copy from source to database file" << copy.fileName() << error;
-        return refuse(noRoomReason(dataDir, error));
-    }
-    // Other users of the computer share the database file.
-    if (QFileInfo::exists(live))
-        copy.setPermissions(QFile(live).permissions());
-
-    // Old backups get their missing tables and columns here too.
-    const DatabaseSchema::FileCheck structure = DatabaseSchema::checkFile(copy.fileName(), false);
-    if (structure == DatabaseSchema::FileCheck::NotWritten) {
-        VLOG << "Database::restore(" << source << ") cant patch the copy";
-        return refuse(QStringLiteral("Не удалось обновить структуру резервной копии.\n"
-                                     "Возможно, на диске не хватает места."));
-    }
-    if (structure != DatabaseSchema::FileCheck::Passed) {
-        VLOG << "Database::restore(" << source << ") wrong structure, the database is left as it was";
-        return refuse(QStringLiteral("Файл не является резервной копией базы данных программы."));
-    }
-    if (!DatabaseIntegrity::isWhole(copy.fileName(), DatabaseIntegrity::Depth::Full)) {
-        VLOG << "Database::restore(" << source << ") damaged, the database is left as it was";
-        return refuse(QStringLiteral("Файл резервной копии повреждён: часть его данных не читается."));
-    }
-    if (!prepareCopy(copy.fileName(), &error)) {
-        VLOG << "Database::restore(" << source << ") cant make the views" << error;
-        return refuse(QStringLiteral("Не удалось подготовить резервную копию к работе: %1.\n"
-                                     "Возможно, на диске не хватает места.")
-                          .arg(error));
-    }
-
-    // The connection is closed while the live file is copied and replaced, so
-    // the kept copy is whole.
+    const QString live = Database::databaseFileName();
     db->m_db.close();
-    const QString kept = freeDatedCopyName(dataDir);
-    bool swapped = false;
-    if (QFileInfo::exists(live) && (kept.isEmpty() || !QFile::copy(live, kept))) {
-        VLOG << "Database::restore(" << source << ") cant keep a copy of the database" << kept;
-        refuse(QStringLiteral("Не удалось сохранить копию текущей базы данных в папке %1.")
-                   .arg(QDir::toNativeSeparators(dataDir)));
-    } else {
-        VLOG << "Database::restore: the database before the restore is kept as" << kept;
-        swapped = std::rename(QFile::encodeName(copy.fileName()).constData(), QFile::encodeName(live).constData()) == 0;
-        if (swapped) {
-            copy.setAutoRemove(false);
-        } else {
-            const QString why = QString::fromLocal8Bit(std::strerror(errno));
-            VLOG << "Database::restore(" << source << ") cant replace the database file" << live << why;
-            // The database was not replaced, so its copy is not needed.
-            if (!kept.isEmpty())
-                QFile::remove(kept);
-            refuse(QStringLiteral("Не удалось заменить файл базы данных %1: %2.")
-                       .arg(QDir::toNativeSeparators(live), why));
-        }
-    }
-    // Closing the copy ends its lock before the database is opened on it.
-    copy.close();
-
+    const bool replaced = copy.replace(live);
+    if (!replaced)
+        setText(reason, copy.reason());
     if (!db->openConnection()) {
         VLOG << "Database::restore cant reopen the database";
+        setText(reason, QStringLiteral("Не удалось открыть базу данных %1: %2.").arg(native(live), db->m_db.lastError().text()));
         return false;
     }
-    if (!swapped)
+    if (!replaced)
         return false;
 
     // Tables may have changed: new callers get fresh models; the old ones keep
     // working on the same connection object.
     db->m_models.clear();
-    VLOG << "Database::restore OK!";
-    if (keptCopy && QFileInfo::exists(kept))
-        *keptCopy = kept;
+    Database::setKnownDamaged(false);
+    VLOG << "Database::restore OK!" << "kept:" << copy.keptCopy();
+    setText(keptCopy, copy.keptCopy());
     return true;
 }
 
 QStringList DatabaseBackup::removeStaleRestoreFiles(const QString& dataDir)
 {
-    // Exactly the restore's own names: the template with its six letters.
-    QString pattern = QRegularExpression::escape(restoreCopyTemplate());
+    // Exactly the restore's own names: the pattern with its six letters.
+    QString pattern = QRegularExpression::escape(RestoreCopy::temporaryNamePattern());
     pattern.replace(QStringLiteral("XXXXXX"), QStringLiteral("[A-Za-z0-9]{6}"));
     const QRegularExpression own(QStringLiteral("^") + pattern + QStringLiteral("$"));
     QStringList removed;

@@ -1,11 +1,14 @@
 #include "modules/VelMainWindow/VelMainWindow.h"
 
 #include "engine/Database.h"
+#include "engine/DatabaseBackup.h"
 #include "engine/DatabaseIntegrity.h"
 #include "engine/Engine.h"
 #include "engine/FileChooser.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/RestoreCopy.h"
+#include "engine/TaskProgressDialog.h"
 #include "engine/WidgetUtilities.h"
 #include "modules/PrintDialog/PrintDialog.h"
 #include "modules/about/AboutDialog.h"
@@ -183,15 +186,26 @@ QString VelMainWindow::proposedBackupName() const
     return proposedFileName(QStringLiteral("backup"), QStringLiteral(".db"));
 }
 
+// The copy and its check run on a thread of their own under a progress
+// dialog, so the window repaints meanwhile; a stopped backup leaves nothing.
 bool VelMainWindow::saveDatabaseBackup()
 {
     const QString path = FileChooser::saveFileName(this, QStringLiteral("Save file"), proposedBackupName(),
                                                    QLatin1String(databaseFilter));
     if (path.isEmpty())
         return false;
-    bool damaged = false;
-    if (!Database::backup(path, &damaged)) {
-        emit engine->error(QStringLiteral("Не удалось сохранить резервную копию."), QStringLiteral("Ошибка"));
+    QString reason;
+    bool damaged = false, written = false, cancelled = false;
+    if (DatabaseBackup::prepareBackup(path, &reason)) {
+        cancelled = TaskProgressDialog::run(this, QStringLiteral("Создание резервной копии"), [&](LongTask& task) {
+            written = DatabaseBackup::writeBackup(path, &task, &reason, &damaged);
+        });
+    }
+    if (!written) {
+        if (cancelled && reason.isEmpty())
+            return false;
+        const QString text = QStringLiteral("Не удалось сохранить резервную копию.");
+        emit engine->error(reason.isEmpty() ? text : text + QLatin1Char('\n') + reason, QStringLiteral("Ошибка"));
         return false;
     }
     if (damaged) {
@@ -206,6 +220,9 @@ bool VelMainWindow::saveDatabaseBackup()
     return true;
 }
 
+// The copy is made ready on a thread of its own under a progress dialog; only
+// the swap, which closes and reopens the program's connection, comes after it
+// here. A cancel leaves the database as it was and no copy behind.
 bool VelMainWindow::loadDatabaseBackup()
 {
     const QString path = FileChooser::openFileName(this, QStringLiteral("Open file"), lastDir,
@@ -213,7 +230,22 @@ bool VelMainWindow::loadDatabaseBackup()
     if (path.isEmpty())
         return false;
     QString reason, kept;
-    if (!Database::restore(path, &reason, &kept)) {
+    bool restored = false, cancelled = false;
+    if (DatabaseBackup::checkRestoreSource(path, &reason)) {
+        RestoreCopy copy(path);
+        bool prepared = false;
+        cancelled = TaskProgressDialog::run(this, QStringLiteral("Восстановление из резервной копии"),
+                                            [&](LongTask& task) { prepared = copy.prepare(&task); });
+        if (!prepared)
+            reason = copy.reason();
+        else if (!cancelled)
+            restored = DatabaseBackup::swapIn(copy, &reason, &kept);
+    }
+    if (!restored) {
+        if (cancelled && reason.isEmpty()) {
+            VLOG << "restore cancelled" << path;
+            return false;
+        }
         const QString text = QStringLiteral("Не удалось загрузить резервную копию.");
         emit engine->error(reason.isEmpty() ? text : text + QLatin1Char('\n') + reason, QStringLiteral("Ошибка"));
         return false;

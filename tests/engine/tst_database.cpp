@@ -4,6 +4,7 @@
 #include "engine/DatabaseSchema.h"
 #include "engine/IniMigration.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/RestoreCopy.h"
 #include "support/FileSizeLimit.h"
 #include "support/ModalAnswerer.h"
 #include "support/TestEnvironment.h"
@@ -15,6 +16,8 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
+#include <cmath>
+#include <cstring>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -793,14 +796,18 @@ private slots:
         checkLive();
     }
 
-    // The backup replaces an older one; restoring it brings back its rows.
+    // The backup replaces an older one (through a link, the file it leads
+    // to); restoring it brings back its rows.
     void backupAndRestore()
     {
         QVERIFY(openLive());
         QTemporaryDir outside;
         const QString saved = outside.filePath("saved.db");
         QVERIFY(writeBytes(saved, "older backup"));
-        QVERIFY(Database::backup(saved));
+        QVERIFY(QFile::link(saved, outside.filePath("link.db")));
+        QVERIFY(Database::backup(outside.filePath("link.db")));
+        QVERIFY(QFileInfo(outside.filePath("link.db")).isSymLink());
+        QVERIFY(QFile::remove(outside.filePath("link.db")));
         // The write lock taken for the copy is released.
         QVERIFY(exec("INSERT INTO SpoDocuments (spoId, fio1) VALUES (2, 'Лишний')"));
         QVERIFY(Database::setVariable("City", "Тверь"));
@@ -853,22 +860,31 @@ private slots:
         checkLive();
     }
 
-    // A backup made by the program with one page in the middle of its data
-    // overwritten has the right tables but fails SQLite's own check: refused,
-    // the reason given, the live database as it was.
+    // A backup made by the program with one page of its data overwritten has
+    // the right tables but fails SQLite's own check: refused as damaged (not
+    // as a foreign file, also when the structure check's read meets the page),
+    // the live database as it was.
+    void damagedBackupIsRefused_data()
+    {
+        QTest::addColumn<bool>("firstLeaf");
+        QTest::newRow("a page in the middle of the file") << false;
+        QTest::newRow("the first leaf page of DisciplineDetails") << true;
+    }
+
     void damagedBackupIsRefused()
     {
-        QVERIFY(openLive() && insertMany(3000));
+        QFETCH(bool, firstLeaf);
+        QVERIFY(openLive() && insertMany(3000) && insertDisciplines(1, 3000));
         QTemporaryDir outside;
         const QString saved = outside.filePath("saved.db");
         QVERIFY(Database::backup(saved));
         QByteArray bytes = readBytes(saved);
         const int pageSize = (uchar(bytes.at(16)) << 8) | uchar(bytes.at(17));
-        const int middle = bytes.size() / pageSize / 2;
-        QVERIFY(middle > 10);
-        bytes.replace(middle * pageSize, pageSize, QByteArray(pageSize, '\x5a'));
+        const int page = firstLeaf ? leafPages(saved, "DisciplineDetails").value(0) : bytes.size() / pageSize / 2;
+        QVERIFY(page > 10);
+        bytes.replace((page - 1) * pageSize, pageSize, QByteArray(pageSize, '\x5a'));
         QVERIFY(writeBytes(saved, bytes));
-        QVERIFY(Database::checkDbStructure(saved));
+        QCOMPARE(Database::checkDbStructure(saved), !firstLeaf);
 
         const QByteArray liveBefore = readBytes(Database::databaseFileName());
         QString reason;
@@ -880,11 +896,180 @@ private slots:
         checkLive();
     }
 
+    // A backup another tool or a hostile file has changed becomes exactly the
+    // program's own database: no trigger deletes rows at the next insert, no
+    // foreign index refuses one, and a backup kept in WAL mode gets the
+    // rollback journal, so the next backup holds every document.
+    void restoredFileIsTheProgramsOwn_data()
+    {
+        QTest::addColumn<QStringList>("change");
+        QTest::newRow("trigger deleting the other documents")
+            << QStringList{"CREATE TRIGGER wipe AFTER INSERT ON SpoDocuments BEGIN "
+                           "DELETE FROM SpoDocuments WHERE spoId <> NEW.spoId; DELETE FROM DisciplineDetails; END"};
+        QTest::newRow("foreign view, index and table; an index of ours made otherwise")
+            << QStringList{"CREATE VIEW Extra AS SELECT fio1 FROM SpoDocuments",
+                           "CREATE UNIQUE INDEX OneADay ON SpoDocuments (issueDate)", "CREATE TABLE Notes (note TEXT)",
+                           "DROP INDEX DisciplineDetailsBySpoId",
+                           "CREATE INDEX DisciplineDetailsBySpoId ON DisciplineDetails (disciplineName)"};
+        QTest::newRow("WAL journal") << QStringList{"PRAGMA journal_mode=WAL"};
+    }
+
+    void restoredFileIsTheProgramsOwn()
+    {
+        QFETCH(QStringList, change);
+        QVERIFY(openLive() && insertMany(499) && insertDisciplines(1, 30));
+        const QString schemaQuery = "SELECT type, name, sql FROM sqlite_master ORDER BY type, name";
+        const QStringList schema = rows(schemaQuery);
+        QTemporaryDir outside;
+        const QString saved = outside.filePath("saved.db");
+        QVERIFY(Database::backup(saved) && makeSqliteFile(saved, change));
+        Database::setKnownDamaged(true);
+
+        QString kept;
+        QVERIFY(Database::restore(saved, nullptr, &kept));
+        QVERIFY(QFile::remove(kept));
+        QVERIFY(!Database::isKnownDamaged());
+        QCOMPARE(rows(schemaQuery), schema);
+        QCOMPARE(scalar("PRAGMA journal_mode").toString(), QString("delete"));
+        // 50 more documents, issued on days others were.
+        QVERIFY(exec("INSERT INTO SpoDocuments (fio1, issueDate) SELECT fio1 || '-2', issueDate FROM SpoDocuments "
+                     "WHERE spoId > 1 LIMIT 50"));
+        QCOMPARE(count("SpoDocuments"), 550);
+        QCOMPARE(count("DisciplineDetails"), 30);
+        const QString later = outside.filePath("later.db");
+        QVERIFY(Database::backup(later));
+        QCOMPARE(fileRows(later, "SELECT COUNT(*) FROM SpoDocuments"), QStringList{"550"});
+        checkLive();
+    }
+
+    // The live database in WAL mode holds its latest rows in the WAL file: the
+    // backup first writes them into the database file. While another
+    // connection keeps the WAL open that cannot be done: refused, and said why.
+    void backupOfADatabaseInWalMode_data()
+    {
+        QTest::addColumn<bool>("heldOpen");
+        QTest::newRow("WAL alone") << false;
+        QTest::newRow("WAL held open by another connection") << true;
+    }
+
+    void backupOfADatabaseInWalMode()
+    {
+        QFETCH(bool, heldOpen);
+        QVERIFY(openLive());
+        QCOMPARE(scalar("PRAGMA journal_mode=WAL").toString(), QString("wal"));
+        QVERIFY(insertMany(50));
+        QTemporaryDir outside;
+        const QString saved = outside.filePath("saved.db");
+        QString reason;
+        bool ok = false;
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+            other.setDatabaseName(Database::databaseFileName());
+            QSqlQuery reading(other);
+            QVERIFY(!heldOpen || (other.open() && reading.exec("BEGIN") && reading.exec("SELECT COUNT(*) FROM SpoDocuments")
+                                  && reading.next()));
+            ok = Database::backup(saved, &reason);
+            reading.finish();
+            other.close();
+        }
+        QSqlDatabase::removeDatabase("other");
+        QCOMPARE(ok, !heldOpen);
+        if (heldOpen) {
+            QVERIFY2(reason.startsWith("База данных ведёт журнал в режиме WAL, и перевести её в обычный режим не удалось: "),
+                     qPrintable(reason));
+            QVERIFY(!QFileInfo::exists(saved));
+            QCOMPARE(QDir(outside.path()).entryList(QDir::Files), QStringList());
+            return;
+        }
+        QCOMPARE(fileRows(saved, "SELECT COUNT(*) FROM SpoDocuments"), QStringList{"51"});
+        QCOMPARE(scalar("PRAGMA journal_mode").toString(), QString("delete"));
+        checkLive();
+    }
+
+    // Too little room on the disk for a restore is said with the sizes
+    // needed; a copy the system refuses is said in the system's own words.
+    // Nothing is left behind and the database is as it was.
+    void restoreSaysWhyItFailed_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("no room for the copy of the backup") << "copy";
+        QTest::newRow("no room for the kept copy of the database") << "kept";
+        QTest::newRow("the system refuses the kept copy") << "limit";
+    }
+
+    void restoreSaysWhyItFailed()
+    {
+        QFETCH(QString, kind);
+        QVERIFY(openLive());
+        QTemporaryDir outside;
+        const QString saved = outside.filePath("saved.db");
+        QVERIFY(Database::backup(saved));
+        QVERIFY(insertMany(3000));
+        const QString live = Database::databaseFileName();
+        const QByteArray liveBefore = readBytes(live);
+        const qint64 source = QFileInfo(saved).size(), database = liveBefore.size();
+        QVERIFY(database > source + 256 * 1024);
+        const qint64 free = kind == "copy" ? source - 1 : source + database - 1;
+        QString reason;
+        bool ok = false;
+        if (kind == "limit") {
+            FileSizeLimit limit(rlim_t(source) + 128 * 1024);
+            ok = Database::restore(saved, &reason);
+        } else {
+            RestoreCopy::setFreeSpaceForTesting(free);
+            ok = Database::restore(saved, &reason);
+            RestoreCopy::setFreeSpaceForTesting(-1);
+        }
+        QVERIFY(!ok);
+        const auto mb = [](qint64 bytes, bool up) {
+            const double tenths = bytes / 1048576.0 * 10;
+            return QLocale().toString((up ? std::ceil(tenths) : std::floor(tenths)) / 10, 'f', 1);
+        };
+        const QString expected = kind == "limit"
+            ? QString("Не удалось сохранить копию текущей базы данных в папке %1: %2.\nВозможно, на диске не хватает места.")
+                  .arg(Database::dataPath(), QString::fromLocal8Bit(strerror(EFBIG)))
+            : QString("На диске не хватает места для восстановления. Нужно %1 МБ: %2 МБ для копии резервной копии и %3 МБ "
+                      "для копии текущей базы данных, а в папке %4 свободно %5 МБ.\nОсвободите место на диске и повторите.")
+                  .arg(mb(source + database, true), mb(source, true), mb(database, true), Database::dataPath(),
+                       mb(free, false));
+        QCOMPARE(reason, expected + "\nТекущая база данных не изменена.");
+        QCOMPARE(readBytes(live), liveBefore);
+        QCOMPARE(count("SpoDocuments"), 3001);
+        checkLive();
+    }
+
 private:
     static bool openLive()
     {
         return Database::init(true) && exec("INSERT INTO SpoDocuments (spoId, fio1) VALUES (1, 'Живой')")
             && Database::setVariable("City", "Москва");
+    }
+
+    // The leaf pages of table in the file at path, in file order.
+    static QList<int> leafPages(const QString& path, const QString& table)
+    {
+        QList<int> pages;
+        for (const QString& page : fileRows(path, "SELECT pageno FROM dbstat WHERE name = '" + table
+                                                      + "' AND pagetype = 'leaf' ORDER BY pageno"))
+            pages << page.toInt();
+        return pages;
+    }
+
+    // Every row of sql on a connection of its own to the file at path.
+    static QStringList fileRows(const QString& path, const QString& sql)
+    {
+        QStringList result;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "file");
+            db.setDatabaseName(path);
+            QSqlQuery query(db);
+            if (db.open() && query.exec(sql)) {
+                while (query.next())
+                    result << query.value(0).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase("file");
+        return result;
     }
 
     static void checkLive()

@@ -1,8 +1,11 @@
 #include "dialogs/DocumentEditDialog.h"
 #include "dialogs/SelectTemplateDialog.h"
 #include "engine/Database.h"
+#include "engine/LongTask.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/ProtectedFiles.h"
 #include "engine/ReportList.h"
+#include "engine/TaskProgressDialog.h"
 #include "engine/WidgetUtilities.h"
 #include "modules/PrintDialog/PrintDialog.h"
 #include "product/DocumentsTable.h"
@@ -17,14 +20,54 @@
 #include "support/UrlCatcher.h"
 
 #include <QListWidget>
+#include <QPushButton>
 #include <QScopeGuard>
+#include <QSemaphore>
 #include <QSettings>
 #include <QSqlTableModel>
 #include <QStandardPaths>
 #include <QToolBar>
 
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
 using namespace DocumentFixtures;
 using namespace FormWidgets;
+
+// Holds long work at each stage until its progress dialog shows it, and
+// notes what the dialog says: "title|stage|Cancel enabled". At the stage
+// named cancelAt it presses Cancel.
+class StageWatch
+{
+public:
+    explicit StageWatch(ModalAnswerer& answerer, const QString& cancelAt = QString())
+    {
+        LongTask::setStageHookForTesting([this](const QString&) { m_shown.tryAcquire(1, 5000); });
+        answerer.onDialog([this, cancelAt](QWidget* dialog) {
+            auto* progress = qobject_cast<TaskProgressDialog*>(dialog);
+            const QString stage = progress ? progress->labelText().section('\n', 0, 0) : QString();
+            if (stage.isEmpty() || stage == m_last)
+                return false;
+            m_last = stage;
+            QPushButton* cancel = progress->findChild<QPushButton*>();
+            seen << progress->windowTitle() + '|' + stage + '|' + QString::number(cancel->isEnabled());
+            if (stage == cancelAt)
+                cancel->click();
+            m_shown.release();
+            return false; // seen again at the next stage
+        });
+    }
+    ~StageWatch() { LongTask::setStageHookForTesting({}); }
+    StageWatch(const StageWatch&) = delete;
+    StageWatch& operator=(const StageWatch&) = delete;
+
+    QStringList seen;
+
+private:
+    QSemaphore m_shown;
+    QString m_last;
+};
 
 // The product's main window over its base: tool bar, the row actions, backup
 // and restore, the editor road, settings and links.
@@ -125,7 +168,9 @@ private slots:
         // The database the restore replaced is kept, and the box says where.
         const QStringList kept = QDir(Database::dataPath()).entryList({"VelSpo_*.bak"}, QDir::Files);
         QCOMPARE(kept.size(), 1);
-        QCOMPARE(answerer.texts(), (QStringList{"Резервная копия успешно создана.", "Не удалось сохранить резервную копию.",
+        QCOMPARE(answerer.texts(), (QStringList{"Резервная копия успешно создана.",
+                                                "Не удалось сохранить резервную копию.\n" + folder.path()
+                                                    + " — это папка. Укажите имя файла резервной копии.",
                                                 "Не удалось загрузить резервную копию.",
                                                 "Резервная копия успешно загружена.\nПрежняя база данных сохранена в файле "
                                                     + QDir(Database::dataPath()).filePath(kept.first()) + "."}));
@@ -196,10 +241,9 @@ private slots:
         }
         QCOMPARE(answerer.titles(), (QStringList{"Информация", "Ошибка"}));
         const QString text = answerer.texts().value(1);
-        QVERIFY2(text.startsWith("Не удалось загрузить резервную копию.\nНе удалось скопировать файл резервной копии в папку "
-                                 + Database::dataPath() + ": ")
-                     && text.endsWith(".\nВозможно, на диске не хватает места.\nТекущая база данных не изменена."),
-                 qPrintable(text));
+        QCOMPARE(text, "Не удалось загрузить резервную копию.\nНе удалось скопировать файл резервной копии в папку "
+                           + Database::dataPath() + ": " + QString::fromLocal8Bit(strerror(EFBIG))
+                           + ".\nВозможно, на диске не хватает места.\nТекущая база данных не изменена.");
         QCOMPARE(readFile(Database::databaseFileName()), before);
         QCOMPARE(QDir(Database::dataPath()).entryList({"VelSpo*"}, QDir::Files), QStringList({"VelSpo.db"}));
         QCOMPARE(window->documentsRegister()->tableModel()->rowCount(), 3002);
@@ -252,6 +296,120 @@ private slots:
         QCOMPARE(answerer.titles().value(0), QStringLiteral("Внимание!"));
         QVERIFY2(answerer.texts().value(0).startsWith("Резервная копия создана, но база данных повреждена"),
                  qPrintable(answerer.texts().value(0)));
+    }
+
+    // No backup is written over a file the program lives on, whatever name it
+    // is reached by: the box says why, and the file and its folder stay as they were.
+    void backupRefusesTheProgramsOwnFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char* kind : {"database", "database by a symbolic link", "database by a hard link", "settings file"})
+            QTest::newRow(kind) << QString(kind);
+    }
+
+    void backupRefusesTheProgramsOwnFiles()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir folder;
+        const QString database = Database::databaseFileName();
+        QString path = folder.filePath("copy.db");
+        if (kind == "database")
+            path = database;
+        else if (kind == "database by a symbolic link")
+            QVERIFY(QFile::link(database, path));
+        else if (kind == "database by a hard link")
+            QVERIFY(::link(QFile::encodeName(database).constData(), QFile::encodeName(path).constData()) == 0);
+        else
+            path = Database::dataPath() + "/settings.ini";
+        if (kind == "settings file") {
+            QFile settings(path);
+            QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write("[Proxy]\nenabled=false\n") > 0);
+        }
+        open();
+        const QByteArray before = readFile(path);
+        const QStringList beside = QDir(QFileInfo(path).path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        ModalAnswerer answerer;
+        FileChoiceAnswerer files;
+        files.answer(path);
+        QVERIFY(!window->saveDatabaseBackup());
+        QCOMPARE(answerer.titles(), QStringList{"Ошибка"});
+        const QString refusal = ProtectedFiles::refusalText(path);
+        QVERIFY(!refusal.isEmpty());
+        QCOMPARE(answerer.texts(), QStringList{"Не удалось сохранить резервную копию.\n" + refusal});
+        QCOMPARE(readFile(path), before);
+        QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), beside);
+        QCOMPARE(window->documentsRegister()->tableModel()->rowCount(), 1);
+    }
+
+    // Backup and restore each say in a progress dialog what they are doing
+    // while the window's event loop runs, Cancel offered at every step.
+    void backupAndRestoreShowTheirProgress()
+    {
+        QTemporaryDir folder;
+        const QString backup = folder.filePath("copy.db");
+        open();
+        ModalAnswerer answerer;
+        StageWatch stages(answerer);
+        FileChoiceAnswerer files;
+        files.answer(backup);
+        files.answer(backup);
+        QVERIFY(window->saveDatabaseBackup());
+        QCOMPARE(stages.seen, (QStringList{"Создание резервной копии|Копирование базы данных…|1",
+                                           "Создание резервной копии|Проверка резервной копии…|1"}));
+        stages.seen.clear();
+        QVERIFY(window->loadDatabaseBackup());
+        QCOMPARE(stages.seen, (QStringList{"Восстановление из резервной копии|Копирование резервной копии…|1",
+                                           "Восстановление из резервной копии|Проверка резервной копии…|1",
+                                           "Восстановление из резервной копии|Подготовка резервной копии к работе…|1",
+                                           "Восстановление из резервной копии|Сохранение копии текущей базы данных…|1"}));
+        QCOMPARE(answerer.titles(), (QStringList{"Информация", "Информация"}));
+        QVERIFY(!QApplication::overrideCursor());
+        for (const QString& kept : QDir(Database::dataPath()).entryList({"VelSpo_*.bak"}, QDir::Files))
+            QVERIFY(QFile::remove(Database::dataPath() + '/' + kept));
+    }
+
+    // Cancel at any step: a backup leaves an older file at its target as it
+    // was and nothing beside it; a restore leaves the database as it was and
+    // no copy in the data folder. Nothing more is said.
+    void cancelledBackupOrRestoreLeavesNothing_data()
+    {
+        QTest::addColumn<bool>("backup");
+        QTest::addColumn<QString>("stage");
+        for (const char* stage : {"Копирование базы данных…", "Проверка резервной копии…"})
+            QTest::addRow("backup, %s", stage) << true << QString(stage);
+        for (const char* stage : {"Копирование резервной копии…", "Проверка резервной копии…",
+                                  "Подготовка резервной копии к работе…", "Сохранение копии текущей базы данных…"})
+            QTest::addRow("restore, %s", stage) << false << QString(stage);
+    }
+
+    void cancelledBackupOrRestoreLeavesNothing()
+    {
+        QFETCH(bool, backup);
+        QFETCH(QString, stage);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("copy.db");
+        if (backup) {
+            QFile older(path);
+            QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older backup") > 0);
+        } else {
+            QVERIFY(Database::backup(path));
+        }
+        insertDocument({{"fio1", "Петров"}, {"isTemplate", 0}});
+        open();
+        const QByteArray file = readFile(path), database = readFile(Database::databaseFileName());
+        ModalAnswerer answerer;
+        StageWatch stages(answerer, stage);
+        FileChoiceAnswerer files;
+        files.answer(path);
+        action(backup ? "actionSaveDb" : "actionLoadDb")->trigger();
+        QCOMPARE(stages.seen.value(stages.seen.size() - 1), (backup ? "Создание резервной копии|" : "Восстановление из резервной копии|") + stage
+                                         + "|1");
+        QCOMPARE(answerer.handledCount(), 0);
+        QCOMPARE(readFile(path), file);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"copy.db"});
+        QCOMPARE(readFile(Database::databaseFileName()), database);
+        QCOMPARE(QDir(Database::dataPath()).entryList({"VelSpo*"}, QDir::Files), QStringList({"VelSpo.db"}));
+        QCOMPARE(window->documentsRegister()->tableModel()->rowCount(), 2);
     }
 
     // The warning before the editor and its "don't ask again", one chooser at a
