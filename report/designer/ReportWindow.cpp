@@ -3,6 +3,7 @@
 
 #include "engine/FileChooser.h"
 #include "engine/MessageLog.h"
+#include "engine/RegularFile.h"
 #include "engine/WidgetUtilities.h"
 #include "report/QrField.h"
 #include "report/ReportPage.h"
@@ -107,8 +108,8 @@ ReportWindow* ReportWindow::instance()
 
 QString ReportWindow::settingsFilePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-           + QStringLiteral("/Vel-Software") + QStringLiteral("/settings.ini");
+    return RegularFile::settingsFileName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                                         + QStringLiteral("/Vel-Software") + QStringLiteral("/settings.ini"));
 }
 
 ReportPage* ReportWindow::reportPage()
