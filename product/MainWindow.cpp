@@ -65,12 +65,14 @@ MainWindow::MainWindow(QWidget* parent)
     statusLabel->setFont(statusFont);
 
     show();
+    // Painted now; the start-up work waits for the event loop.
+    holdStartupWork(true);
     QCoreApplication::processEvents();
+    holdStartupWork(false);
     ui->actionFilter->setChecked(true);
     onUpdateIcons(0);
-    // The register's first load ran before it was connected.
-    if (!documentsTable->loadProblem().isEmpty())
-        onRegisterReadFailed(documentsTable->loadProblem());
+    // A first load that stopped short is told once the window is up, in the
+    // start-up notices (registerLoadProblem).
 }
 
 MainWindow::~MainWindow()
@@ -104,6 +106,15 @@ void MainWindow::onSelectionChanged()
 void MainWindow::onRegisterReadFailed(const QString& text)
 {
     emit engine->error(text, QStringLiteral("Ошибка"));
+}
+
+QString MainWindow::registerLoadProblem(int* documentsRead) const
+{
+    if (!documentsTable)
+        return QString();
+    if (documentsRead && documentsTable->tableModel())
+        *documentsRead = documentsTable->tableModel()->rowCount();
+    return documentsTable->loadProblem();
 }
 
 void MainWindow::onUpdateIcons(int selectedCount)
