@@ -9,9 +9,14 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
+
 bool DatabaseIntegrity::isWhole(const QString& path, Depth depth)
 {
-    const QString connection = QStringLiteral("velspo_integrity_check");
+    // Checks may run on several threads at once (the start-up check, a
+    // backup's): each needs a connection name of its own.
+    static std::atomic_int checks{0};
+    const QString connection = QStringLiteral("velspo_integrity_check_%1").arg(++checks);
     QStringList answer;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
