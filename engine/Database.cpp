@@ -546,6 +546,7 @@ void Database::syncSettings()
 
 QStringList Database::unreadSettingsFiles()
 {
+    initSettings();
     QStringList files;
     for (const QString& file : {g_userSettingsUnread, g_commonSettingsUnread, g_productSettingsUnread}) {
         if (!file.isEmpty())
