@@ -24,6 +24,9 @@ MainWindow::MainWindow(QWidget* parent)
     : VelMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
+    // The base's start-up work waits for the event loop, not for an event
+    // processed in here: the register's load may outlast its delay.
+    holdStartupWork(true);
     ui->setupUi(this);
     setWindowTitle(ProductTypeInfo::titleWithVersion());
 
@@ -65,14 +68,12 @@ MainWindow::MainWindow(QWidget* parent)
     statusLabel->setFont(statusFont);
 
     show();
-    // Painted now; the start-up work waits for the event loop.
-    holdStartupWork(true);
     QCoreApplication::processEvents();
-    holdStartupWork(false);
     ui->actionFilter->setChecked(true);
     onUpdateIcons(0);
-    // A first load that stopped short is told once the window is up, in the
+    // A first load that stopped short is told once the window is up, among the
     // start-up notices (registerLoadProblem).
+    holdStartupWork(false);
 }
 
 MainWindow::~MainWindow()
