@@ -137,7 +137,7 @@ void VelMainWindow::onDamageVerdict(bool damaged)
 {
     if (damaged)
         Database::setKnownDamaged(true);
-    warnIfDatabaseDamaged(damaged);
+    warnAboutDatabase(damaged);
     warnAboutUnreadSettings();
     Database::checkLastStartedVersion();
     if (tipsOnStartup)
@@ -154,7 +154,7 @@ QString VelMainWindow::registerLoadProblem(int* documentsRead) const
 // One account of one damage: a document list cut short by it is told in the
 // same box. The database is neither replaced nor repaired: either would throw
 // away what can still be read.
-void VelMainWindow::warnIfDatabaseDamaged(bool damaged)
+void VelMainWindow::warnAboutDatabase(bool damaged)
 {
     int documentsRead = 0;
     const QString registerProblem = registerLoadProblem(&documentsRead);

@@ -94,7 +94,7 @@ private:
     void onStartupTimer();
     void startDamageCheck();
     void onDamageVerdict(bool damaged);
-    void warnIfDatabaseDamaged(bool damaged);
+    void warnAboutDatabase(bool damaged);
     void warnAboutUnreadSettings();
     void onEditorTypeSelected(ReportList::ReportType type, bool printBackground);
 
