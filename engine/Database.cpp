@@ -5,6 +5,7 @@
 #include "engine/DatabaseSchema.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/RegularFile.h"
 #include "engine/WidgetUtilities.h"
 
 #include <QDebug>
@@ -34,6 +35,10 @@ QString g_userSettingsPath;
 QPointer<QSettings> g_userSettings;
 QPointer<QSettings> g_commonSettings;
 QPointer<QSettings> g_productSettings;
+// The file each settings object stands for when it is not read; else empty.
+QString g_userSettingsUnread;
+QString g_commonSettingsUnread;
+QString g_productSettingsUnread;
 
 Database* g_instance = nullptr;
 bool g_constructing = false; // the repair box runs an event loop inside the constructor
@@ -50,9 +55,14 @@ QSqlDatabase defaultConnection()
     return QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
 }
 
-QSettings* makeSettings(const QString& fileName)
+// A settings file that is not a regular file is not opened at all: a named
+// pipe would block QSettings for good.
+QSettings* makeSettings(const QString& fileName, QString* unread)
 {
-    return new QSettings(QDir::cleanPath(fileName), QSettings::IniFormat);
+    const QString path = QDir::cleanPath(fileName);
+    const QString usable = RegularFile::settingsFileName(path);
+    *unread = usable == path ? QString() : path;
+    return new QSettings(usable, QSettings::IniFormat);
 }
 
 } // namespace
@@ -537,7 +547,8 @@ void Database::initSettings()
         QDir(g_userSettingsPath).mkpath(QStringLiteral("."));
     }
     if (!g_userSettings)
-        g_userSettings = makeSettings(QDir(g_userSettingsPath).absolutePath() + QStringLiteral("//settings.ini"));
+        g_userSettings = makeSettings(QDir(g_userSettingsPath).absolutePath() + QStringLiteral("//settings.ini"),
+                                      &g_userSettingsUnread);
 
     if (g_dataPath.isEmpty()) {
         // The data directory is fixed; the user's "dataPath" key does not move
@@ -547,9 +558,10 @@ void Database::initSettings()
     }
     const QString data = QDir(g_dataPath).absolutePath();
     if (!g_productSettings)
-        g_productSettings = makeSettings(data + QLatin1Char('/') + ProductTypeInfo::applicationName() + QStringLiteral(".ini"));
+        g_productSettings = makeSettings(data + QLatin1Char('/') + ProductTypeInfo::applicationName() + QStringLiteral(".ini"),
+                                         &g_productSettingsUnread);
     if (!g_commonSettings)
-        g_commonSettings = makeSettings(data + QStringLiteral("/settings.ini"));
+        g_commonSettings = makeSettings(data + QStringLiteral("/settings.ini"), &g_commonSettingsUnread);
 }
 
 QString Database::dataPath()
@@ -598,6 +610,17 @@ void Database::syncSettings()
         if (settings)
             settings->sync();
     }
+}
+
+QStringList Database::unreadSettingsFiles()
+{
+    initSettings();
+    QStringList files;
+    for (const QString& file : {g_userSettingsUnread, g_commonSettingsUnread, g_productSettingsUnread}) {
+        if (!file.isEmpty())
+            files << file;
+    }
+    return files;
 }
 
 void Database::setReadOnlyForTesting(bool readOnly)

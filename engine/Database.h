@@ -83,6 +83,9 @@ public:
     static QSettings* commonSettings();
     static QSettings* productSettings();
     static void syncSettings();
+    // The settings files in use that were found to be something other than a
+    // regular file: they are not read, and changes are not saved to them.
+    static QStringList unreadSettingsFiles();
 
     // Tests only: replaces the fixed data directory. Call before anything else
     // touches the settings locations.

@@ -1,5 +1,7 @@
 #include "engine/MessageLog.h"
 
+#include "engine/RegularFile.h"
+
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
@@ -27,9 +29,11 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
     {
         QMutexLocker locker(&g_mutex);
         // Opened and closed per record, so the file is complete even if the
-        // program dies right after.
+        // program dies right after. A named pipe in its place would block the
+        // writing thread: the record is lost instead.
         QFile file(g_filePath);
-        if (!g_filePath.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Append))
+        if (!g_filePath.isEmpty() && RegularFile::isRegularOrAbsent(g_filePath)
+            && file.open(QIODevice::WriteOnly | QIODevice::Append))
             file.write(bytes);
     }
     t_writing = false;
@@ -43,7 +47,10 @@ QByteArray MessageLog::record(const QString& message)
 bool MessageLog::restart(const QString& filePath)
 {
     bool emptied = false;
-    {
+    if (!RegularFile::isRegularOrAbsent(filePath)) {
+        // Said before the handler is in place, so it reaches standard error.
+        qWarning().noquote() << "The log" << filePath << "is not a regular file; no records are written to it";
+    } else {
         QFile file(filePath);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             emptied = file.resize(0);

@@ -16,7 +16,8 @@ public:
 
     // Empties filePath, then installs messageHandler writing to it. Returns false
     // when the file could not be emptied (the handler is installed anyway; a
-    // record that cannot be written is lost silently).
+    // record that cannot be written is lost silently). Only a regular file is
+    // written: anything else in its place (a named pipe) is left alone.
     static bool restart(const QString& filePath);
     // Installs messageHandler writing to filePath; remembers the handler it replaces.
     static void install(const QString& filePath);

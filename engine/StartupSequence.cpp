@@ -15,6 +15,7 @@
 #include <QLockFile>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QSettings>
 #include <QSplashScreen>
 #include <QTimer>
 #include <QTranslator>
@@ -172,8 +173,9 @@ void StartupSequence::restartLog()
 
 void StartupSequence::migrateOldData()
 {
-    const QString iniPath =
-        Database::dataPath() + QLatin1Char('/') + ProductTypeInfo::applicationName() + QStringLiteral(".ini");
+    // The name the product's settings object uses: a file in the data directory
+    // that is not a regular file has been replaced by one that reads nothing.
+    const QString iniPath = Database::productSettings()->fileName();
     const QString file = QDir::toNativeSeparators(iniPath);
     switch (migrateIniData(iniPath)) {
     case IniMigrationResult::NotRemoved:

@@ -28,6 +28,9 @@ MainWindow::MainWindow(QWidget* parent)
     : VelMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
+    // The base's start-up work waits for the event loop, not for an event
+    // processed in here: the register's load may outlast its delay.
+    holdStartupWork(true);
     ui->setupUi(this);
     setWindowTitle(ProductTypeInfo::titleWithVersion());
 
@@ -72,9 +75,9 @@ MainWindow::MainWindow(QWidget* parent)
     QCoreApplication::processEvents();
     ui->actionFilter->setChecked(true);
     onUpdateIcons(0);
-    // The register's first load ran before it was connected.
-    if (!documentsTable->loadProblem().isEmpty())
-        onRegisterReadFailed(documentsTable->loadProblem());
+    // A first load that stopped short is told once the window is up, among the
+    // start-up notices (registerLoadProblem).
+    holdStartupWork(false);
 }
 
 MainWindow::~MainWindow()
@@ -108,6 +111,15 @@ void MainWindow::onSelectionChanged()
 void MainWindow::onRegisterReadFailed(const QString& text)
 {
     emit engine->error(text, QStringLiteral("Ошибка"));
+}
+
+QString MainWindow::registerLoadProblem(int* documentsRead) const
+{
+    if (!documentsTable)
+        return QString();
+    if (documentsRead && documentsTable->tableModel())
+        *documentsRead = documentsTable->tableModel()->rowCount();
+    return documentsTable->loadProblem();
 }
 
 void MainWindow::onUpdateIcons(int selectedCount)

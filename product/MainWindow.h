@@ -29,6 +29,9 @@ public:
 
     void exportTo() override;
 
+protected:
+    QString registerLoadProblem(int* documentsRead) const override;
+
 private slots:
     void on_actionExit_triggered();
     void onNewTemplate();

@@ -5,6 +5,7 @@
 #include "engine/DatabaseIntegrity.h"
 #include "engine/Engine.h"
 #include "engine/FileChooser.h"
+#include "engine/LongTask.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
 #include "engine/RestoreCopy.h"
@@ -21,16 +22,30 @@
 #include <QDebug>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 
+#include <atomic>
+#include <memory>
+#include <sys/stat.h>
+
 namespace {
 
 constexpr int startupDelayMs = 100;
 const char* const databaseFilter = "Database files (*.db)";
+
+// Device and inode: a restore puts another file in place under the same name.
+QPair<quint64, quint64> fileIdentity(const QString& path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {0, 0};
+    return {quint64(info.st_dev), quint64(info.st_ino)};
+}
 
 } // namespace
 
@@ -48,6 +63,8 @@ VelMainWindow::VelMainWindow(QWidget* parent)
 
 VelMainWindow::~VelMainWindow()
 {
+    // Waits for a check still reading the file.
+    delete damageCheck;
     delete printDialog;
     delete preferencesDialog;
     delete engine;
@@ -66,29 +83,113 @@ void VelMainWindow::showMessage(const QString& text, const QString& title)
     box->deleteLater();
 }
 
-void VelMainWindow::onStartupTimer()
+void VelMainWindow::holdStartupWork(bool held)
 {
-    PreferencesDialog::applyProxy();
-    loadSettings();
-    Database::checkLastStartedVersion();
-    warnIfDatabaseDamaged();
+    startupHeld = held;
+    if (!held && startupDue) {
+        startupDue = false;
+        // From the event loop, not from inside the constructor.
+        QTimer::singleShot(0, this, &VelMainWindow::onStartupTimer);
+    }
 }
 
-// Runs once the window is up: on a large database the check takes longer than
-// a start should wait. The database is neither replaced nor repaired: either
-// would throw away what can still be read.
-void VelMainWindow::warnIfDatabaseDamaged()
+void VelMainWindow::onStartupTimer()
 {
-    if (!Database::isOpen()
-        || DatabaseIntegrity::isWhole(Database::databaseFileName(), DatabaseIntegrity::Depth::Quick))
+    if (startupHeld) {
+        startupDue = true;
         return;
-    showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Внимание!"),
-                     QStringLiteral("База данных %1 повреждена: часть её данных не читается, поэтому некоторые "
-                                    "документы могут отсутствовать или быть неполными.\n\n"
-                                    "Восстановите базу данных из резервной копии (Инструменты — Восстановить из "
-                                    "резервной копии). Перед этим создайте резервную копию текущей базы: в ней "
-                                    "сохранится всё, что ещё читается.")
-                         .arg(QDir::toNativeSeparators(Database::databaseFileName())));
+    }
+    PreferencesDialog::applyProxy();
+    loadSettings();
+    startDamageCheck();
+}
+
+QString VelMainWindow::startupCheckStage()
+{
+    return QStringLiteral("Проверка базы данных");
+}
+
+// SQLite's quick check reads every page of the file: seconds on a large
+// database, more when the file is not in the page cache. It runs on a thread
+// and a read-only connection of its own while the window is in use.
+void VelMainWindow::startDamageCheck()
+{
+    if (!Database::isOpen() || Database::isKnownDamaged()) {
+        // The open road may already have met damaged pages.
+        onDamageVerdict(Database::isKnownDamaged());
+        return;
+    }
+    const QString path = Database::databaseFileName();
+    const QPair<quint64, quint64> checkedFile = fileIdentity(path);
+    auto whole = std::make_shared<std::atomic_bool>(true);
+    damageCheck = new LongTask(this);
+    connect(damageCheck, &LongTask::finished, this, [this, path, checkedFile, whole] {
+        damageCheck->deleteLater();
+        // A restore meanwhile checked the file it put in place itself.
+        onDamageVerdict(!*whole && fileIdentity(path) == checkedFile);
+    });
+    damageCheck->start([path, whole](LongTask& task) {
+        task.beginStage(startupCheckStage(), 0, false);
+        *whole = DatabaseIntegrity::isWhole(path, DatabaseIntegrity::Depth::Quick);
+    });
+}
+
+// The notices come one after another, each box closed before the next, and
+// the tips only after them.
+void VelMainWindow::onDamageVerdict(bool damaged)
+{
+    if (damaged)
+        Database::setKnownDamaged(true);
+    warnAboutDatabase(damaged);
+    warnAboutUnreadSettings();
+    Database::checkLastStartedVersion();
+    if (tipsOnStartup)
+        showTips();
+    emit startupFinished();
+}
+
+QString VelMainWindow::registerLoadProblem(int* documentsRead) const
+{
+    Q_UNUSED(documentsRead)
+    return QString();
+}
+
+// One account of one damage: a document list cut short by it is told in the
+// same box. The database is neither replaced nor repaired: either would throw
+// away what can still be read.
+void VelMainWindow::warnAboutDatabase(bool damaged)
+{
+    int documentsRead = 0;
+    const QString registerProblem = registerLoadProblem(&documentsRead);
+    if (!damaged) {
+        // A list cut short for some other reason: the list's own notice.
+        if (!registerProblem.isEmpty())
+            showMessage(registerProblem, QStringLiteral("Ошибка"));
+        return;
+    }
+    QString text = QStringLiteral("База данных %1 повреждена: часть её данных не читается, поэтому некоторые "
+                                  "документы могут отсутствовать или быть неполными.")
+                       .arg(QDir::toNativeSeparators(Database::databaseFileName()));
+    if (!registerProblem.isEmpty())
+        text += QStringLiteral("\n\nСписок документов прочитан не полностью: показаны только прочитанные "
+                               "документы (%1).")
+                    .arg(documentsRead);
+    text += QStringLiteral("\n\nВосстановите базу данных из резервной копии (Инструменты — Восстановить из "
+                           "резервной копии). Перед этим создайте резервную копию текущей базы: в ней "
+                           "сохранится всё, что ещё читается.");
+    showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Внимание!"), text);
+}
+
+void VelMainWindow::warnAboutUnreadSettings()
+{
+    QStringList notices;
+    const QStringList files = Database::unreadSettingsFiles();
+    for (const QString& file : files)
+        notices << QStringLiteral("Файл настроек %1 не является обычным файлом: настройки из него не прочитаны, "
+                                  "и изменения настроек в нём не сохранятся.")
+                       .arg(QDir::toNativeSeparators(file));
+    if (!notices.isEmpty())
+        showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Внимание!"), notices.join(QStringLiteral("\n\n")));
 }
 
 // ------------------------------------------------------------------ settings
@@ -119,10 +220,8 @@ void VelMainWindow::loadSettings()
     restoreState(settings->value(QStringLiteral("windowState")).toByteArray(), 0);
     askBeforeExport = settings->value(QStringLiteral("askBeforeExport"), true).toBool();
     askBeforeEditor = settings->value(QStringLiteral("askBeforeEditor"), true).toBool();
-    const bool showTipsOnStartup = settings->value(QStringLiteral("showTipsOnStartup"), true).toBool();
+    tipsOnStartup = settings->value(QStringLiteral("showTipsOnStartup"), true).toBool();
     settings->endGroup();
-    if (showTipsOnStartup)
-        showTips();
 }
 
 void VelMainWindow::importFrom()

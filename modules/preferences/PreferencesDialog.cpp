@@ -4,6 +4,7 @@
 #include "engine/Database.h"
 #include "engine/MessageLog.h"
 #include "engine/ProductTypeInfo.h"
+#include "engine/RegularFile.h"
 #include "engine/WidgetUtilities.h"
 #include "modules/spellchecker/SpellChecker.h"
 
@@ -201,19 +202,23 @@ void PreferencesDialog::on_pushButtonSave_clicked()
         return;
     }
     // The dialog stays open with what the user typed, to try again or cancel.
+    // A settings file that is not a regular file is named as the user knows it.
+    QStringList shown;
+    for (const QString& file : qAsConst(failed))
+        shown << QDir::toNativeSeparators(RegularFile::intendedFileName(file));
     QString text;
     if (!proxyStored && !spellingStored) {
         text = QStringLiteral("Не удалось сохранить настройки: нет доступа на запись к файлам %1.\n"
                               "Настройки не изменены.")
-                   .arg(QDir::toNativeSeparators(failed.join(QStringLiteral(", "))));
+                   .arg(shown.join(QStringLiteral(", ")));
     } else if (!proxyStored) {
         text = QStringLiteral("Не удалось сохранить настройки прокси-сервера: нет доступа на запись к файлу %1.\n"
                               "Настройки орфографии сохранены.")
-                   .arg(QDir::toNativeSeparators(commonFile));
+                   .arg(shown.join(QStringLiteral(", ")));
     } else {
         text = QStringLiteral("Не удалось сохранить настройки орфографии: нет доступа на запись к файлу %1.\n"
                               "Настройки прокси-сервера сохранены и применены.")
-                   .arg(QDir::toNativeSeparators(userFile));
+                   .arg(shown.join(QStringLiteral(", ")));
     }
     showPlainMessage(this, QMessageBox::Warning, QStringLiteral("Ошибка"), text);
 }

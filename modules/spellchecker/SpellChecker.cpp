@@ -2,6 +2,7 @@
 
 #include "engine/Database.h"
 #include "engine/MessageLog.h"
+#include "engine/RegularFile.h"
 #include "report/AtomicFileWriter.h"
 
 #include <QDebug>
@@ -40,12 +41,18 @@ bool SpellChecker::init()
     const QString base = Database::dataPath() + QStringLiteral("/dict/ru_RU");
     const QString userList = Database::userSettingsPath() + QStringLiteral("/dict/user.dic");
 
-    const QFileInfo wordFile(base + QStringLiteral(".dic"));
-    if (!wordFile.exists() || !wordFile.isFile())
+    const QString wordPath = base + QStringLiteral(".dic");
+    if (!RegularFile::isRegularOrAbsent(wordPath)) {
+        SPELL_WARNING << "Dictionary file" << wordPath << "is not a regular file; spell checking is off";
+        return false;
+    }
+    if (!QFileInfo::exists(wordPath))
         return false;
 
     QDir(Database::userSettingsPath()).mkdir(QStringLiteral("dict"));
-    if (!QFileInfo(userList).isFile()) {
+    // Only a missing list is made: opening a named pipe in its place for
+    // writing would wait for a reader for good.
+    if (!QFileInfo::exists(userList)) {
         QFile file(userList);
         if (file.open(QIODevice::WriteOnly))
             file.close();
@@ -75,10 +82,16 @@ void SpellChecker::destroy()
 
 SpellChecker::SpellChecker(const QString& dictionaryPath, const QString& userDictionaryPath)
     : m_userDictionaryPath(userDictionaryPath)
+    , m_encoding(QString::fromLatin1(DefaultEncoding))
 {
     const QString wordPath = dictionaryPath + QStringLiteral(".dic");
     const QString affixPath = dictionaryPath + QStringLiteral(".aff");
 
+    if (!QFileInfo(wordPath).isFile()) {
+        if (!RegularFile::isRegularOrAbsent(wordPath))
+            SPELL_WARNING << "Dictionary file" << wordPath << "is not a regular file; spell checking is off";
+        return;
+    }
     m_encoding = readAffixEncoding(affixPath);
     m_codec = codecForEncoding(m_encoding);
     if (!m_codec) {
@@ -86,7 +99,12 @@ SpellChecker::SpellChecker(const QString& dictionaryPath, const QString& userDic
         return;
     }
 
-    m_engine = new Hunspell(QFile::encodeName(affixPath).constData(),
+    // Hunspell opens what it is given, and tries a ".hz" file beside a
+    // missing one: an affix file that is not a regular file goes as no file.
+    const bool affixUsable = QFileInfo(affixPath).isFile();
+    if (!RegularFile::isRegularOrAbsent(affixPath))
+        SPELL_WARNING << "Affix file" << affixPath << "is not a regular file; not read";
+    m_engine = new Hunspell(affixUsable ? QFile::encodeName(affixPath).constData() : "",
                             QFile::encodeName(wordPath).constData(), nullptr);
 
     if (!m_userDictionaryPath.isEmpty())
@@ -106,7 +124,7 @@ bool SpellChecker::isValid() const
 QString SpellChecker::readAffixEncoding(const QString& affixPath)
 {
     QFile file(affixPath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!RegularFile::isRegularOrAbsent(affixPath) || !file.open(QIODevice::ReadOnly))
         return QString::fromLatin1(DefaultEncoding);
 
     // The SET line itself is ASCII whatever the encoding, and Latin-1 maps every
@@ -129,8 +147,9 @@ QString SpellChecker::readAffixEncoding(const QString& affixPath)
 
 void SpellChecker::loadUserDictionary()
 {
+    // A named pipe in its place would block the start for good.
     QFile file(m_userDictionaryPath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!RegularFile::isRegularOrAbsent(m_userDictionaryPath) || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         SPELL_WARNING << "User dictionary in" << m_userDictionaryPath << "could not be opened";
         return;
     }
@@ -191,7 +210,8 @@ bool SpellChecker::addToUserWordlist(const QString& word)
     QByteArray contents;
     QFile current(m_userDictionaryPath);
     if (current.exists()) {
-        if (!current.open(QIODevice::ReadOnly)) {
+        // Whatever stands there that is not a file is not ours to replace.
+        if (!RegularFile::isRegularOrAbsent(m_userDictionaryPath) || !current.open(QIODevice::ReadOnly)) {
             SPELL_WARNING << "User dictionary in" << m_userDictionaryPath
                           << "could not be opened for appending a new word";
             return false;

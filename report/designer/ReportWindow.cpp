@@ -4,6 +4,7 @@
 #include "engine/FileChooser.h"
 #include "engine/MessageLog.h"
 #include "engine/ProtectedFiles.h"
+#include "engine/RegularFile.h"
 #include "engine/WidgetUtilities.h"
 #include "report/QrField.h"
 #include "report/ReportPage.h"
@@ -108,8 +109,8 @@ ReportWindow* ReportWindow::instance()
 
 QString ReportWindow::settingsFilePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-           + QStringLiteral("/Vel-Software") + QStringLiteral("/settings.ini");
+    return RegularFile::settingsFileName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                                         + QStringLiteral("/Vel-Software") + QStringLiteral("/settings.ini"));
 }
 
 ReportPage* ReportWindow::reportPage()

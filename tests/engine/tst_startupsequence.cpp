@@ -1,8 +1,10 @@
 #include "DatabaseFixtures.h"
 #include "engine/MessageLog.h"
 #include "engine/StartupSequence.h"
+#include "modules/VelMainWindow/VelMainWindow.h"
 #include "support/FileSizeLimit.h"
 #include "support/ModalAnswerer.h"
+#include "support/NamedPipe.h"
 #include "support/TestEnvironment.h"
 
 #include <QLibraryInfo>
@@ -81,6 +83,16 @@ int run(const QString& mode, int& argc, char** argv)
     };
     hooks.createMainWindow = [mode]() -> std::unique_ptr<QWidget> {
         say("STEP", "mainWindow");
+        if (mode == QLatin1String("window")) {
+            // The family's main window, to the end of its start-up work; no tips.
+            Database::userSettings()->setValue("VelSpo/showTipsOnStartup", false);
+            auto window = std::make_unique<VelMainWindow>();
+            QObject::connect(window.get(), &VelMainWindow::startupFinished, [] {
+                say("STARTED");
+                QCoreApplication::exit(7);
+            });
+            return window;
+        }
         if (mode == QLatin1String("little-room") || mode == QLatin1String("quick")) {
             auto window = std::make_unique<QMainWindow>();
             QTimer::singleShot(0, window.get(), [] { QCoreApplication::exit(7); });
@@ -137,10 +149,16 @@ private:
         QString output;
     };
 
-    ChildResult runChild(const QString& mode, const QString& dataPath)
+    // home: the child's own home folder (its user settings); default: this one's.
+    ChildResult runChild(const QString& mode, const QString& dataPath, const QString& home = QString())
     {
         QProcess process;
         qputenv("VELSPO_CHILD_DATA", QFile::encodeName(dataPath));
+        if (!home.isEmpty()) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("HOME"), home);
+            process.setProcessEnvironment(environment);
+        }
         process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--startup-child"), mode});
         ChildResult result;
         if (!process.waitForFinished(60000))
@@ -272,6 +290,46 @@ private slots:
         expected.sort();
         QCOMPARE(QDir(data.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name), expected);
         QCOMPARE(readBytes(elsewhere.filePath("target.db")), QByteArray("keep"));
+    }
+
+    // A named pipe in place of a file the start reads or writes, in the shared
+    // data folder or in the user's folder: the start reaches the window all the
+    // same, the pipe is left alone, and a settings file's pipe is told once
+    // the window is up. A start that waits on the pipe fails at the bound.
+    void pipesInPlaceOfFiles_data()
+    {
+        QTest::addColumn<QString>("where"); // "data" or "user"
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("shared settings") << "data" << "settings.ini" << true;
+        QTest::newRow("old product settings") << "data" << "VelSpo.ini" << true;
+        QTest::newRow("user settings") << "user" << "settings.ini" << true;
+        QTest::newRow("log") << "user" << "debug.txt" << false;
+    }
+
+    void pipesInPlaceOfFiles()
+    {
+        QFETCH(QString, where);
+        QFETCH(QString, name);
+        QFETCH(bool, told);
+        QTemporaryDir data, home;
+        // The user's folder as the child finds it under its own home.
+        const QString userFolder = home.filePath(QDir(QDir::homePath()).relativeFilePath(Database::userSettingsPath()));
+        const QString path = QDir(where == "data" ? data.path() : userFolder).filePath(name);
+        ChildResult child;
+        {
+            NamedPipe pipe(path);
+            QVERIFY(pipe.isValid());
+            child = runChild(QStringLiteral("window"), data.path(), home.path());
+            QVERIFY2(!pipe.released(), "the start waited on the pipe");
+            QVERIFY(pipe.isStillThere());
+        }
+        QVERIFY2(child.exitCode == 7 && child.values.contains("STARTED"), qPrintable(child.output));
+        const QString box = told ? QString("Внимание!|no|Файл настроек %1 не является обычным файлом: настройки из него не "
+                                           "прочитаны, и изменения настроек в нём не сохранятся.").arg(path)
+                                 : QString();
+        QCOMPARE(child.values.value("BOX"), box);
+        QVERIFY2(child.output.contains("not a regular file"), qPrintable(child.output));
     }
 
     // The start stops before the window; the data file and the old log stay as they were.

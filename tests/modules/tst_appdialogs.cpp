@@ -6,8 +6,10 @@
 #include "modules/preferences/PreferencesDialog.h"
 #include "modules/spellchecker/SpellChecker.h"
 #include "modules/tips/TipsDialog.h"
+#include "report/designer/ReportWindow.h"
 #include "support/FormWidgets.h"
 #include "support/ModalAnswerer.h"
+#include "support/NamedPipe.h"
 #include "support/TestEnvironment.h"
 #include "support/Typing.h"
 
@@ -19,6 +21,7 @@
 #include <QSettings>
 #include <QScopeGuard>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -207,6 +210,56 @@ private slots:
         QCOMPARE(proxyInForce() + ' ' + QString::number(underlinesInANewEdit()), QStringLiteral("1 proxy.local 31280 0"));
         QVERIFY(readBytes(Database::commonSettings()->fileName()).contains("hostName=proxy.local"));
         QVERIFY(readBytes(Database::userSettings()->fileName()).contains("[SpellChecker]\nenabled=false"));
+    }
+
+    // The shared settings file is a named pipe (the data folder is writable by
+    // every user): it is never opened. Saving the preferences then keeps the
+    // spelling switch, stored in the user's own file and in force at once, and
+    // names the pipe as the file that could not take the proxy. The designer's
+    // settings file is left alone the same way.
+    void settingsFilesThatAreNotFiles()
+    {
+        const QString dataPath = Database::dataPath();
+        QTemporaryDir data;
+        NamedPipe shared(data.filePath("settings.ini"), 10000);
+        QVERIFY(shared.isValid());
+        Database::setDataPathForTesting(data.path());
+        const auto restore = qScopeGuard([dataPath] {
+            Database::setDataPathForTesting(dataPath);
+            SpellChecker::destroy();
+            Database::userSettings()->remove("SpellChecker");
+        });
+        QCOMPARE(Database::unreadSettingsFiles(), QStringList(data.filePath("settings.ini")));
+        QVERIFY(writeBytes(data.filePath("dict/ru_RU.aff"), "SET UTF-8\n") && writeBytes(data.filePath("dict/ru_RU.dic"), "1\nкот\n"));
+        QVERIFY(SpellChecker::init());
+
+        QPointer<PreferencesDialog> dialog = new PreferencesDialog;
+        dialog->show();
+        clickCheckBox(dialog, "checkBoxUseProxy");
+        typeProxy(dialog, "proxy.local", 31280, "ivan", "secret");
+        QTabBar* tabs = child<QTabWidget>(dialog, "tabWidget")->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(1).center());
+        clickCheckBox(dialog, "checkBoxSpellChecking");
+        ModalAnswerer answerer;
+        QTest::mouseClick(button(dialog, "pushButtonSave"), Qt::LeftButton);
+        QCOMPARE(answerer.texts(), QStringList("Не удалось сохранить настройки прокси-сервера: нет доступа на запись к файлу "
+                                               + data.filePath("settings.ini") + ".\nНастройки орфографии сохранены."));
+        QCOMPARE(proxyInForce() + ' ' + QString::number(underlinesInANewEdit()), QStringLiteral("2  0 0"));
+        QVERIFY(readBytes(Database::userSettings()->fileName()).contains("[SpellChecker]\nenabled=false"));
+        delete dialog;
+        QVERIFY2(!shared.released() && shared.isStillThere(), "the shared settings file was opened");
+
+        const QString designerFile = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                                     + "/Vel-Software/settings.ini";
+        QFile::remove(designerFile);
+        NamedPipe designer(designerFile, 10000);
+        QVERIFY(designer.isValid());
+        {
+            ReportWindow window;
+            window.show();
+        }
+        QVERIFY2(!designer.released() && designer.isStillThere(), "the designer's settings file was opened");
+        QVERIFY(QFile::remove(designerFile));
     }
 
     // Cancel applies nothing; the start-up applies what is stored.

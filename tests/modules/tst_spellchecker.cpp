@@ -4,6 +4,7 @@
 #include "support/FormWidgets.h"
 #include "support/Typing.h"
 #include "support/ModalAnswerer.h"
+#include "support/NamedPipe.h"
 #include "support/TestEnvironment.h"
 
 #include <QLabel>
@@ -87,6 +88,7 @@ private slots:
         writeFile(dataDict() + "/ru_RU.aff", "SET UTF-8\n");
         QVERIFY(!SpellChecker::init()); // no word file
         QVERIFY(QDir().mkpath(dataDict() + "/ru_RU.dic")); // a directory
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("ru_RU\\.dic\" is not a regular file; spell checking is off$"));
         QVERIFY(!SpellChecker::init());
         QVERIFY(QDir(dataDict() + "/ru_RU.dic").removeRecursively());
         // Every word would go through a codec that does not exist.
@@ -97,6 +99,44 @@ private slots:
         QVERIFY(checker.spell("абвгд") && checker.suggest("абвгд").isEmpty()); // nothing underlined
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("is not supported"));
         QVERIFY(!SpellChecker::init() && !SpellChecker::instance());
+    }
+
+    // A named pipe where a dictionary file should be (the data folder is
+    // shared by every user) is never opened: opening it would wait for good.
+    void pipesInPlaceOfDictionaryFiles_data()
+    {
+        QTest::addColumn<QString>("pipe");
+        QTest::addColumn<bool>("checking");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("word file") << "/dict/ru_RU.dic" << false << "ru_RU\\.dic\" is not a regular file; spell checking is off$";
+        QTest::newRow("affix file") << "/dict/ru_RU.aff" << true << "ru_RU\\.aff\" is not a regular file; not read$";
+        QTest::newRow("beside a missing affix file") << "/dict/ru_RU.aff.hz" << true << "";
+        QTest::newRow("user dictionary") << "user" << true << "user\\.dic\" could not be opened$";
+    }
+    void pipesInPlaceOfDictionaryFiles()
+    {
+        QFETCH(QString, pipe);
+        QFETCH(bool, checking);
+        QFETCH(QString, warning);
+        writeFile(dataDict() + "/ru_RU.aff", "SET UTF-8\n");
+        writeFile(dataDict() + "/ru_RU.dic", tinyWords());
+        const QString path = pipe == "user" ? userDict() : Database::dataPath() + pipe;
+        QFile::remove(path);
+        if (pipe.endsWith(".hz"))
+            QFile::remove(dataDict() + "/ru_RU.aff");
+        NamedPipe named(path, 5000);
+        QVERIFY(named.isValid());
+        if (!warning.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warning));
+        QCOMPARE(SpellChecker::init(), checking);
+        if (checking) {
+            if (pipe == "user") // not written either; the word holds for the run
+                QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not be opened for appending a new word$"));
+            QCOMPARE(SpellChecker::instance()->addToUserWordlist("носорог"), pipe != "user");
+            QVERIFY(SpellChecker::instance()->spell("носорог"));
+        }
+        QVERIFY2(!named.released(), "waited on the pipe");
+        QVERIFY(named.isStillThere());
     }
 
     void userDictionaryKeptAcrossRestart()

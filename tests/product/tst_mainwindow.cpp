@@ -8,6 +8,7 @@
 #include "engine/TaskProgressDialog.h"
 #include "engine/WidgetUtilities.h"
 #include "modules/PrintDialog/PrintDialog.h"
+#include "modules/tips/TipsDialog.h"
 #include "product/DocumentsTable.h"
 #include "product/MainWindow.h"
 #include "support/DocumentFixtures.h"
@@ -19,13 +20,16 @@
 #include "support/Typing.h"
 #include "support/UrlCatcher.h"
 
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QPushButton>
+#include <QNetworkProxy>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QSettings>
 #include <QSqlTableModel>
 #include <QStandardPaths>
+#include <QThread>
 #include <QToolBar>
 
 #include <cerrno>
@@ -93,6 +97,7 @@ private slots:
         if (damagedFile)
             resetDataDir();
         damagedFile = false;
+        Database::setKnownDamaged(false);
     }
 
     // The tool bar's row actions follow the selection; documents open their forms.
@@ -181,10 +186,10 @@ private slots:
         QCOMPARE(answerer.handledCount(), 0);
     }
 
-    // Documents the register cannot read: said when the window opens (before
-    // the start-up check's own warning) and at each reload, here the one after
-    // a cancelled restore; restoring a good copy brings the whole list back and
-    // the complaint ends.
+    // Documents the register cannot read: said once the window is up, in the
+    // start-up check's one warning of the damage, and at each later reload,
+    // here the one after a cancelled restore; restoring a good copy brings the
+    // whole list back and the complaint ends.
     void unreadableRegisterReportedUntilRestored()
     {
         for (int i = 0; i < 49; ++i)
@@ -198,22 +203,28 @@ private slots:
         ModalAnswerer answerer;
         FileChoiceAnswerer files;
         open();
+        QCOMPARE(answerer.handledCount(), 0); // no box inside the constructor
         QTRY_VERIFY(Database::userSettings()->contains(QStringLiteral("VelSpo/last_started_version")));
         DocumentsTable* table = window->documentsRegister();
         const int read = table->tableModel()->rowCount();
         QVERIFY2(read > 0 && read < 50, qPrintable(QString::number(read)));
+        QCOMPARE(answerer.titles(), QStringList{"Внимание!"});
+        const QString warning = answerer.texts().value(0);
+        QVERIFY2(warning.startsWith("База данных " + Database::databaseFileName() + " повреждена")
+                     && warning.contains(QString("\n\nСписок документов прочитан не полностью: показаны только прочитанные "
+                                                 "документы (%1).\n\nВосстановите базу данных").arg(read)),
+                 qPrintable(warning));
+        QVERIFY(Database::isKnownDamaged());
         const QString problem = QString("Не удалось прочитать список документов полностью: файл базы данных повреждён или "
                                         "недоступен.\nПоказаны только прочитанные документы (%1), список неполон.\n"
                                         "Восстановите базу данных из резервной копии.").arg(read);
-        QCOMPARE(answerer.titles().value(0) + '|' + answerer.texts().value(0), "Ошибка|" + problem);
-        QCOMPARE(answerer.titles().value(1), QStringLiteral("Внимание!"));
         action("actionLoadDb")->trigger(); // cancelled
-        QCOMPARE(answerer.texts().filter("Не удалось прочитать список документов").size(), 2);
+        QCOMPARE(answerer.titles().value(1) + '|' + answerer.texts().value(1), "Ошибка|" + problem);
         files.answer(backup);
         action("actionLoadDb")->trigger();
         QCOMPARE(table->tableModel()->rowCount(), 50);
         QVERIFY(table->loadProblem().isEmpty());
-        QCOMPARE(answerer.texts().filter("Не удалось прочитать список документов").size(), 2);
+        QCOMPARE(answerer.texts().filter("Не удалось прочитать список документов").size(), 1);
         QVERIFY2(answerer.texts().last().startsWith(QStringLiteral("Резервная копия успешно загружена.\n")),
                  qPrintable(answerer.texts().last()));
     }
@@ -249,38 +260,58 @@ private slots:
         QCOMPARE(window->documentsRegister()->tableModel()->rowCount(), 3002);
     }
 
-    // A database with one page of a table's data overwritten: a warning once
-    // the window is up, the file left exactly as it is, and a backup that is
-    // still written but not called a success. A whole database gets neither.
+    // A database with one page of a table's data overwritten, or one that the
+    // open road already found damaged: a warning once the window is up, then
+    // the tips; the mark set, the file left exactly as it is, and a backup that
+    // is still written but not called a success. A whole database gets neither.
     void damagedDatabase_data()
     {
         QTest::addColumn<bool>("damage");
-        QTest::newRow("whole") << false;
-        QTest::newRow("one page overwritten") << true;
+        QTest::addColumn<bool>("markedAtOpen");
+        QTest::newRow("whole") << false << false;
+        QTest::newRow("one page overwritten") << true << false;
+        QTest::newRow("marked damaged when opened") << false << true;
     }
 
     void damagedDatabase()
     {
         QFETCH(bool, damage);
+        QFETCH(bool, markedAtOpen);
         const int spoId = insertDocument({{"fio1", "Петров"}, {"isTemplate", 0}});
         QVERIFY(insertDisciplines(spoId, 3000));
         if (damage) {
             damagedFile = true;
             QVERIFY(damageTable("DisciplineDetails"));
         }
+        Database::setKnownDamaged(markedAtOpen);
+        Database::userSettings()->setValue(QStringLiteral("VelSpo/showTipsOnStartup"), true);
         ModalAnswerer answerer;
+        int boxesBeforeTips = -1;
+        answerer.onDialog([&answerer, &boxesBeforeTips](QWidget* dialog) {
+            if (!qobject_cast<TipsDialog*>(dialog))
+                return false;
+            boxesBeforeTips = answerer.handledCount();
+            dialog->close();
+            return true;
+        });
         open();
         const QByteArray before = readFile(Database::databaseFileName());
-        QTRY_VERIFY(Database::userSettings()->contains(QStringLiteral("VelSpo/last_started_version")));
-        QCOMPARE(answerer.handledCount(), int(damage));
-        if (damage) {
+        QTRY_VERIFY(boxesBeforeTips >= 0);
+        const bool warned = damage || markedAtOpen;
+        QCOMPARE(boxesBeforeTips, int(warned));
+        QCOMPARE(answerer.handledCount(), int(warned));
+        QCOMPARE(Database::isKnownDamaged(), warned);
+        if (warned) {
             QCOMPARE(answerer.titles().value(0), QStringLiteral("Внимание!"));
             QVERIFY2(answerer.texts().value(0).startsWith("База данных " + Database::databaseFileName() + " повреждена")
-                         && answerer.texts().value(0).contains("Восстановите базу данных из резервной копии"),
+                         && answerer.texts().value(0).contains("Восстановите базу данных из резервной копии")
+                         && !answerer.texts().value(0).contains("Список документов"),
                      qPrintable(answerer.texts().value(0)));
         }
         QCOMPARE(readFile(Database::databaseFileName()), before);
         QCOMPARE(QDir(Database::dataPath()).entryList({"VelSpo*"}, QDir::Files), QStringList({"VelSpo.db"}));
+        if (markedAtOpen)
+            return;
 
         QTemporaryDir folder;
         FileChoiceAnswerer files;
@@ -410,6 +441,106 @@ private slots:
         QCOMPARE(readFile(Database::databaseFileName()), database);
         QCOMPARE(QDir(Database::dataPath()).entryList({"VelSpo*"}, QDir::Files), QStringList({"VelSpo.db"}));
         QCOMPARE(window->documentsRegister()->tableModel()->rowCount(), 2);
+    }
+
+    // The database check runs while the shown window goes on answering: held on
+    // its thread for over a second, it costs the window no pause of note.
+    void startupCheckLeavesTheWindowResponsive()
+    {
+        constexpr int checkMs = 1200;
+        LongTask::setStageHookForTesting([](const QString& stage) {
+            if (stage == VelMainWindow::startupCheckStage())
+                QThread::msleep(checkMs); // a slow check, as on a large file
+        });
+        const auto unhook = qScopeGuard([] { LongTask::setStageHookForTesting({}); });
+        open();
+        bool finished = false;
+        connect(window.get(), &VelMainWindow::startupFinished, [&finished] { finished = true; });
+        // The longest gap between the ticks of a 10 ms timer until the verdict is handled.
+        QElapsedTimer clock;
+        qint64 lastTick = 0, longest = 0;
+        QTimer ticks;
+        connect(&ticks, &QTimer::timeout, [&] {
+            longest = qMax(longest, clock.elapsed() - lastTick);
+            lastTick = clock.elapsed();
+        });
+        clock.start();
+        ticks.start(10);
+        QTRY_VERIFY_WITH_TIMEOUT(finished, 20000);
+        longest = qMax(longest, clock.elapsed() - lastTick);
+        QVERIFY2(clock.elapsed() >= checkMs, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(longest < checkMs / 2, qPrintable(QString::number(longest)));
+    }
+
+    // A constructor slower than the start-up delay: the start-up work (here the
+    // proxy it applies) still waits for it, and runs from the event loop.
+    void startupWorkAfterTheConstructor()
+    {
+        Database::commonSettings()->setValue(QStringLiteral("Proxy/enabled"), true);
+        Database::commonSettings()->setValue(QStringLiteral("Proxy/hostName"), QStringLiteral("after.constructor"));
+        const auto restore = qScopeGuard([] {
+            Database::commonSettings()->remove(QStringLiteral("Proxy"));
+            QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+        });
+        // Slows the constructor down once the base has started its timer.
+        struct SlowTitle : QObject
+        {
+            bool slept = false;
+            bool eventFilter(QObject* watched, QEvent* event) override
+            {
+                if (!slept && event->type() == QEvent::WindowTitleChange && qobject_cast<MainWindow*>(watched)) {
+                    slept = true;
+                    QThread::msleep(250);
+                }
+                return false;
+            }
+        } slow;
+        qApp->installEventFilter(&slow);
+        open();
+        qApp->removeEventFilter(&slow);
+        QVERIFY(slow.slept);
+        QCOMPARE(QNetworkProxy::applicationProxy().hostName(), QString());
+        QTRY_COMPARE(QNetworkProxy::applicationProxy().hostName(), QStringLiteral("after.constructor"));
+    }
+
+    // A register read that stopped short while the check finds the file whole
+    // (the damaged page was written back meanwhile): the register's own box,
+    // once, after the window is up, then the tips; no damage is marked.
+    void registerCutShortWithoutDamage()
+    {
+        for (int i = 0; i < 49; ++i)
+            QVERIFY(insertDocument(fullDocument()) > 0);
+        Database::destroy();
+        const QByteArray whole = readFile(Database::databaseFileName());
+        damagedFile = true;
+        QVERIFY(damageTable("SpoDocuments"));
+        QVERIFY(Database::init(true));
+        const QString path = Database::databaseFileName();
+        LongTask::setStageHookForTesting([path, whole](const QString& stage) {
+            QFile file(path);
+            if (stage == VelMainWindow::startupCheckStage() && file.open(QIODevice::WriteOnly | QIODevice::ExistingOnly))
+                file.write(whole);
+        });
+        const auto unhook = qScopeGuard([] { LongTask::setStageHookForTesting({}); });
+        Database::userSettings()->setValue(QStringLiteral("VelSpo/showTipsOnStartup"), true);
+        ModalAnswerer answerer;
+        int boxesBeforeTips = -1;
+        answerer.onDialog([&answerer, &boxesBeforeTips](QWidget* dialog) {
+            if (!qobject_cast<TipsDialog*>(dialog))
+                return false;
+            boxesBeforeTips = answerer.handledCount();
+            dialog->close();
+            return true;
+        });
+        open();
+        QCOMPARE(answerer.handledCount(), 0);
+        QTRY_COMPARE(boxesBeforeTips, 1);
+        const int read = window->documentsRegister()->tableModel()->rowCount();
+        QVERIFY2(read > 0 && read < 50, qPrintable(QString::number(read)));
+        QCOMPARE(answerer.titles(), QStringList{"Ошибка"});
+        QCOMPARE(answerer.texts().value(0), window->documentsRegister()->loadProblem());
+        QVERIFY(answerer.texts().value(0).contains(QString("Показаны только прочитанные документы (%1)").arg(read)));
+        QVERIFY(!Database::isKnownDamaged());
     }
 
     // The warning before the editor and its "don't ask again", one chooser at a

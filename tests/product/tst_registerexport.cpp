@@ -361,6 +361,7 @@ private slots:
         const auto fresh = qScopeGuard([this] {
             window.reset();
             resetDataDir(); // for the tests after this one
+            Database::setKnownDamaged(false);
         });
         QVERIFY(damageTable("SpoDocuments"));
         QVERIFY(Database::init(true));
@@ -369,9 +370,9 @@ private slots:
         open();
         const int read = window->documentsRegister()->tableModel()->rowCount();
         QVERIFY(read > 0 && read < 50);
-        // The register's complaint, then the start-up check's warning.
-        QCOMPARE(answerer.titles(), (QStringList{"Ошибка", "Внимание!"}));
-        QCOMPARE(answerer.texts().value(0), window->documentsRegister()->loadProblem());
+        // The start-up check's warning, which tells of the incomplete list too.
+        QCOMPARE(answerer.titles(), QStringList{"Внимание!"});
+        QVERIFY(answerer.texts().value(0).contains(QString("показаны только прочитанные документы (%1)").arg(read)));
 
         QTemporaryDir dir;
         const QString path = dir.filePath("register.xlsx");
@@ -384,7 +385,7 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("export stopped: register read failed after \\d+ rows written: "
                                                             "\"database disk image is malformed"));
         window->exportTo();
-        QCOMPARE(answerer.titles().value(2) + '|' + answerer.texts().value(2),
+        QCOMPARE(answerer.titles().value(1) + '|' + answerer.texts().value(1),
                  "Ошибка|Не удалось сохранить файл " + path + ".\nНе удалось прочитать документы из базы данных: файл "
                  "базы данных повреждён (database disk image is malformed). Книга не сохранена.");
         QVERIFY(Database::isKnownDamaged());
