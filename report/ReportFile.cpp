@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,6 +19,12 @@
 bool ReportFile::readFile(const QString& fileName, QByteArray& data)
 {
     data.clear();
+    // Opening a named pipe waits for a writer that may never come, and a
+    // device may never end: a template is a regular file (or a link to one).
+    if (QFileInfo::exists(fileName) && !QFileInfo(fileName).isFile()) {
+        qWarning() << "Report template" << fileName << "is not a regular file: not read";
+        return false;
+    }
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning() << "Couldn't open report template" << fileName << file.errorString();

@@ -386,6 +386,7 @@ int main(int argc, char** argv)
     QTemporaryDir tmp;
     qputenv("TMPDIR", QFile::encodeName(tmp.path()));
     QApplication app(argc, argv);
+    UnexpectedBoxGuard boxGuard;
     StartupSequence::useCNumericFormat();
     StartupSequenceTest tc;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -3,6 +3,7 @@
 #include "support/DocumentFixtures.h"
 #include "support/FileChoiceAnswerer.h"
 #include "support/ModalAnswerer.h"
+#include "support/NamedPipe.h"
 #include "support/PageMaker.h"
 #include "support/TestEnvironment.h"
 #include "support/WarningLog.h"
@@ -382,6 +383,18 @@ private slots:
         // Nothing of it was read, on any of the four roads.
         QVERIFY2(bytesRead() - readBefore < 16 * 1024 * 1024, qPrintable(QString::number(bytesRead() - readBefore)));
         QCOMPARE(m_log->messages().filter(QStringLiteral("is larger than")).size(), 4);
+        QVERIFY(QFile::remove(file));
+
+        // A named pipe in its place is refused unopened, on the designer's road too.
+        NamedPipe pipe(file);
+        QVERIFY(pipe.isValid());
+        {
+            ModalAnswerer answerer;
+            ReportWindow window;
+            QVERIFY(window.openFile(file));
+            QCOMPARE(answerer.texts(), QStringList{QStringLiteral("Неверный формат файла!")});
+        }
+        QVERIFY(!page.load(file) && !pipe.released() && pipe.isStillThere());
         QVERIFY(QFile::remove(file));
     }
 
