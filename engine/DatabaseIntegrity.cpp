@@ -4,51 +4,144 @@
 
 #include <QAtomicInt>
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QThread>
+#include <QUrl>
 #include <QVariant>
 
-bool DatabaseIntegrity::isWhole(const QString& path, Depth depth)
+namespace {
+
+std::function<void()>& readingHook()
 {
-    // An empty name gives SQLite a new empty database, which passes; a check
-    // that cannot run proves nothing.
-    if (!QFileInfo(path).isFile()) {
-        VLOG << "integrity check impossible, no such file" << path;
-        return false;
-    }
+    static std::function<void()> hook;
+    return hook;
+}
+
+// What tells whether the file was written: SQLite's change counter in the
+// header, which every commit raises, and the journal files, which exist while
+// a writer is at work.
+struct WriteStamp
+{
+    QByteArray counter;
+    bool writing = false;
+
+    bool operator==(const WriteStamp& other) const { return counter == other.counter && writing == other.writing; }
+};
+
+WriteStamp writeStamp(const QString& path)
+{
+    WriteStamp stamp;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && file.seek(24))
+        stamp.counter = file.read(4);
+    stamp.writing = QFileInfo::exists(path + QStringLiteral("-journal")) || QFileInfo::exists(path + QStringLiteral("-wal"));
+    return stamp;
+}
+
+// The check's answer, row by row; "ok" alone when the file is whole.
+QStringList runCheck(const QString& path, DatabaseIntegrity::Depth depth, bool withoutLocks)
+{
     // A connection of its own for each check: checks may run on several threads.
     static QAtomicInt counter;
     const QString connection = QStringLiteral("velspo_integrity_check_%1").arg(counter.fetchAndAddRelaxed(1));
     QStringList answer;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (withoutLocks) {
+            // "immutable": SQLite takes no lock and trusts the file not to change.
+            db.setDatabaseName(QStringLiteral("file:") + QString::fromLatin1(QUrl::toPercentEncoding(path, "/"))
+                               + QStringLiteral("?immutable=1"));
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        } else {
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        }
         if (db.open()) {
             QSqlQuery query(db);
-            if (query.exec(depth == Depth::Quick ? QStringLiteral("PRAGMA quick_check;")
-                                                 : QStringLiteral("PRAGMA integrity_check;"))) {
+            // One read transaction, so that a test can hold the check while it reads.
+            query.exec(QStringLiteral("BEGIN"));
+            query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+            query.finish();
+            if (readingHook())
+                readingHook()();
+            if (query.exec(depth == DatabaseIntegrity::Depth::Quick ? QStringLiteral("PRAGMA quick_check;")
+                                                                     : QStringLiteral("PRAGMA integrity_check;"))) {
                 while (query.next())
                     answer << query.value(0).toString();
             } else {
                 answer << query.lastError().text();
             }
+            query.finish();
+            query.exec(QStringLiteral("COMMIT"));
             db.close();
         } else {
             answer << db.lastError().text();
         }
     }
     QSqlDatabase::removeDatabase(connection);
-    if (answer == QStringList{QStringLiteral("ok")})
+    return answer;
+}
+
+bool isOk(const QStringList& answer)
+{
+    return answer == QStringList{QStringLiteral("ok")};
+}
+
+// An empty name gives SQLite a new empty database, which passes; a check that
+// cannot run proves nothing.
+bool isCheckable(const QString& path)
+{
+    if (QFileInfo(path).isFile())
+        return true;
+    VLOG << "integrity check impossible, no such file" << path;
+    return false;
+}
+
+} // namespace
+
+bool DatabaseIntegrity::isWhole(const QString& path, Depth depth)
+{
+    if (!isCheckable(path))
+        return false;
+    const QStringList answer = runCheck(path, depth, false);
+    if (isOk(answer))
         return true;
     VLOG << "integrity check failed" << path << answer.mid(0, 5);
     return false;
 }
 
+bool DatabaseIntegrity::isWholeWhileInUse(const QString& path)
+{
+    if (!isCheckable(path))
+        return false;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const WriteStamp before = writeStamp(path);
+        if (!before.writing) {
+            const QStringList answer = runCheck(path, Depth::Quick, true);
+            if (writeStamp(path) == before) {
+                if (isOk(answer))
+                    return true;
+                VLOG << "integrity check found damage, confirming it" << path << answer.mid(0, 5);
+                break;
+            }
+        }
+        VLOG << "the database was written while it was checked; checking again" << path;
+        QThread::msleep(100);
+    }
+    return isWhole(path, Depth::Quick);
+}
+
 bool DatabaseIntegrity::isDamage(const QSqlError& error)
 {
     return error.nativeErrorCode() == QLatin1String("11"); // SQLITE_CORRUPT
+}
+
+void DatabaseIntegrity::setReadingHookForTesting(const std::function<void()>& hook)
+{
+    readingHook() = hook;
 }

@@ -130,7 +130,7 @@ void VelMainWindow::startDamageCheck()
     });
     damageCheck->start([path, whole](LongTask& task) {
         task.beginStage(startupCheckStage(), 0, false);
-        *whole = DatabaseIntegrity::isWhole(path, DatabaseIntegrity::Depth::Quick);
+        *whole = DatabaseIntegrity::isWholeWhileInUse(path);
     });
 }
 

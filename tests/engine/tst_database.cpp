@@ -10,11 +10,16 @@
 #include "support/TestEnvironment.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QSemaphore>
+#include <QThread>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSqlTableModel>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -240,9 +245,43 @@ private slots:
 
         using Integrity = DatabaseIntegrity;
         QVERIFY(!Integrity::isWhole(Database::databaseFileName(), Integrity::Depth::Quick));
+        QVERIFY(!Integrity::isWholeWhileInUse(Database::databaseFileName()));
         for (const QString& path : {dataFile("missing.db"), Database::dataPath(), QString()})
-            QVERIFY2(!Integrity::isWhole(path, Integrity::Depth::Quick), qPrintable(path));
+            QVERIFY2(!Integrity::isWhole(path, Integrity::Depth::Quick) && !Integrity::isWholeWhileInUse(path),
+                     qPrintable(path));
         QCOMPARE(filesInDataDir(), QStringList({"VelSpo.db", "VelSpo.ini"}));
+    }
+
+    // The check of the working database while it is in use takes no lock: a
+    // save during it goes through at once, and the check, which saw the file
+    // change under it, reads it again before it calls it whole.
+    void checkWhileInUseLetsASaveThrough()
+    {
+        QVERIFY(Database::init(true) && insertMany(200));
+        QSemaphore reading, goOn;
+        int reads = 0;
+        DatabaseIntegrity::setReadingHookForTesting([&] {
+            if (reads++ == 0) {
+                reading.release();
+                goOn.acquire();
+            }
+        });
+        const auto unhook = qScopeGuard([] { DatabaseIntegrity::setReadingHookForTesting({}); });
+        std::atomic_bool whole{false};
+        std::unique_ptr<QThread> check(
+            QThread::create([&whole] { whole = DatabaseIntegrity::isWholeWhileInUse(Database::databaseFileName()); }));
+        check->start();
+        QVERIFY(reading.tryAcquire(1, 30000));
+        QElapsedTimer saving;
+        saving.start();
+        const bool saved = exec("INSERT INTO SpoDocuments (fio1) VALUES ('Новый')");
+        const qint64 waited = saving.elapsed();
+        goOn.release();
+        QVERIFY(check->wait(30000));
+        QVERIFY2(saved && waited < 2000, qPrintable(QString::number(waited)));
+        QVERIFY(whole);
+        QCOMPARE(reads, 2);
+        QCOMPARE(count("SpoDocuments"), 201);
     }
 
     // A disk that takes no more than a page: the user is told, and no file is
