@@ -95,6 +95,10 @@ QString cell(const QTableWidget* table, int row, int column)
 // Types text into a cell's editor with key events and confirms it with Return.
 void typeCell(QTableWidget* table, int row, int column, const QString& text)
 {
+    // Keys go where the user types only in the active window: the dialog
+    // shown last may not be active yet when the window system is slow.
+    table->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(table->window()));
     table->setCurrentCell(row, column);
     table->editItem(table->item(row, column));
     QPointer<QLineEdit> editor = qobject_cast<QLineEdit*>(table->indexWidget(table->model()->index(row, column)));
