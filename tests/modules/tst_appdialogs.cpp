@@ -79,6 +79,20 @@ int underlinesInANewEdit()
     return text.extraSelections().size();
 }
 
+// Opens the preferences and changes both of their parts: the proxy switched
+// on and typed in, spell checking switched off.
+QPointer<PreferencesDialog> changeBothParts()
+{
+    QPointer<PreferencesDialog> dialog = new PreferencesDialog;
+    dialog->show();
+    clickCheckBox(dialog, "checkBoxUseProxy");
+    typeProxy(dialog, "proxy.local", 31280, "ivan", "secret");
+    QTabBar* tabs = child<QTabWidget>(dialog, "tabWidget")->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(1).center());
+    clickCheckBox(dialog, "checkBoxSpellChecking");
+    return dialog;
+}
+
 } // namespace
 
 // Preferences (proxy and spelling), tips of the day and the About box.
@@ -181,13 +195,7 @@ private slots:
             QVERIFY(QDir().mkpath(file)); // a folder refuses the write, even to root
         }
 
-        QPointer<PreferencesDialog> dialog = new PreferencesDialog;
-        dialog->show();
-        clickCheckBox(dialog, "checkBoxUseProxy");
-        typeProxy(dialog, "proxy.local", 31280, "ivan", "secret");
-        QTabBar* tabs = child<QTabWidget>(dialog, "tabWidget")->tabBar();
-        QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(1).center());
-        clickCheckBox(dialog, "checkBoxSpellChecking");
+        QPointer<PreferencesDialog> dialog = changeBothParts();
         ModalAnswerer answerer;
         QTest::mouseClick(button(dialog, "pushButtonSave"), Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -233,13 +241,7 @@ private slots:
         QVERIFY(writeBytes(data.filePath("dict/ru_RU.aff"), "SET UTF-8\n") && writeBytes(data.filePath("dict/ru_RU.dic"), "1\nкот\n"));
         QVERIFY(SpellChecker::init());
 
-        QPointer<PreferencesDialog> dialog = new PreferencesDialog;
-        dialog->show();
-        clickCheckBox(dialog, "checkBoxUseProxy");
-        typeProxy(dialog, "proxy.local", 31280, "ivan", "secret");
-        QTabBar* tabs = child<QTabWidget>(dialog, "tabWidget")->tabBar();
-        QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(1).center());
-        clickCheckBox(dialog, "checkBoxSpellChecking");
+        QPointer<PreferencesDialog> dialog = changeBothParts();
         ModalAnswerer answerer;
         QTest::mouseClick(button(dialog, "pushButtonSave"), Qt::LeftButton);
         QCOMPARE(answerer.texts(), QStringList("Не удалось сохранить настройки прокси-сервера: нет доступа на запись к файлу "

@@ -284,16 +284,9 @@ private slots:
             QVERIFY(damageTable("DisciplineDetails"));
         }
         Database::setKnownDamaged(markedAtOpen);
-        Database::userSettings()->setValue(QStringLiteral("VelSpo/showTipsOnStartup"), true);
         ModalAnswerer answerer;
         int boxesBeforeTips = -1;
-        answerer.onDialog([&answerer, &boxesBeforeTips](QWidget* dialog) {
-            if (!qobject_cast<TipsDialog*>(dialog))
-                return false;
-            boxesBeforeTips = answerer.handledCount();
-            dialog->close();
-            return true;
-        });
+        countBoxesBeforeTips(answerer, &boxesBeforeTips);
         open();
         const QByteArray before = readFile(Database::databaseFileName());
         QTRY_VERIFY(boxesBeforeTips >= 0);
@@ -522,16 +515,9 @@ private slots:
                 file.write(whole);
         });
         const auto unhook = qScopeGuard([] { LongTask::setStageHookForTesting({}); });
-        Database::userSettings()->setValue(QStringLiteral("VelSpo/showTipsOnStartup"), true);
         ModalAnswerer answerer;
         int boxesBeforeTips = -1;
-        answerer.onDialog([&answerer, &boxesBeforeTips](QWidget* dialog) {
-            if (!qobject_cast<TipsDialog*>(dialog))
-                return false;
-            boxesBeforeTips = answerer.handledCount();
-            dialog->close();
-            return true;
-        });
+        countBoxesBeforeTips(answerer, &boxesBeforeTips);
         open();
         QCOMPARE(answerer.handledCount(), 0);
         QTRY_COMPARE(boxesBeforeTips, 1);
@@ -602,6 +588,20 @@ private slots:
     }
 
 private:
+    // The tips of the day are to open at start; when they do, they are closed
+    // and *count says how many boxes the answerer had answered before them.
+    static void countBoxesBeforeTips(ModalAnswerer& answerer, int* count)
+    {
+        Database::userSettings()->setValue(QStringLiteral("VelSpo/showTipsOnStartup"), true);
+        answerer.onDialog([&answerer, count](QWidget* dialog) {
+            if (!qobject_cast<TipsDialog*>(dialog))
+                return false;
+            *count = answerer.handledCount();
+            dialog->close();
+            return true;
+        });
+    }
+
     // The window closes the database when it goes: documents are added first.
     void open() { window.reset(new MainWindow); }
     QAction* action(const char* name) const { return child<QAction>(window.get(), name); }
