@@ -5,7 +5,6 @@
 #include "dialogs/SupplementHours.h"
 #include "dialogs/TableStruct.h"
 #include "engine/Database.h"
-#include "engine/DatabaseIntegrity.h"
 #include "engine/MessageLog.h"
 #include "engine/WidgetUtilities.h"
 
@@ -207,8 +206,7 @@ void AdditionalEditDialog::setDocument(int id)
             ui->plainTextEditComment->setPlainText(query.value(QStringLiteral("comment")).toString());
         } else if (!ran || query.lastError().isValid()) {
             VLOG << "cannot read document" << id << query.lastError().text();
-            if (DatabaseIntegrity::isDamage(query.lastError()))
-                Database::setKnownDamaged(true);
+            Database::noteReadFailure(query.lastError());
             readFailed(QStringLiteral("общие сведения"));
         }
     }

@@ -1,7 +1,6 @@
 #include "dialogs/SupplementHours.h"
 
 #include "engine/Database.h"
-#include "engine/DatabaseIntegrity.h"
 #include "engine/DecimalNumber.h"
 #include "engine/MessageLog.h"
 
@@ -26,13 +25,6 @@ const char* const moduleUpdate =
     "moduleCountAudit = IFNULL((SELECT SUM(IFNULL(replace(dmCountAudit,',','.'),0)) FROM DMDetails "
     "WHERE ModuleDetails.moduleId = DMDetails.moduleId GROUP BY DMDetails.moduleId),0)";
 
-// A read that met damaged pages tells the whole program.
-void markIfDamage(const QSqlError& error)
-{
-    if (DatabaseIntegrity::isDamage(error))
-        Database::setKnownDamaged(true);
-}
-
 // Module hours are only worked out from rows already stored, so leaving the
 // recomputation out loses nothing the user typed, while a write to a damaged
 // file could spread the damage over pages that are still sound.
@@ -53,7 +45,7 @@ bool runModuleUpdate(const QString& condition, const char* key, int value)
     query.bindValue(QLatin1String(key), value);
     if (Database::execQuery(query))
         return true;
-    markIfDamage(query.lastError());
+    Database::noteReadFailure(query.lastError());
     return false;
 }
 
@@ -67,14 +59,14 @@ SupplementHours::Totals SupplementHours::totals(int spoId)
         query.prepare(QLatin1String(statement));
         query.bindValue(QStringLiteral(":spoId"), spoId);
         if (!Database::execQuery(query)) {
-            markIfDamage(query.lastError());
+            Database::noteReadFailure(query.lastError());
             totals.read = false;
         } else if (query.next()) {
             totals.total += number(query.value(0));
             totals.audit += number(query.value(1));
         } else if (query.lastError().isValid()) {
             VLOG << "cannot read" << query.lastQuery() << query.lastError().text();
-            markIfDamage(query.lastError());
+            Database::noteReadFailure(query.lastError());
             totals.read = false;
         }
     }
@@ -93,7 +85,7 @@ bool SupplementHours::subjectsReadable(int spoId)
     if (read && !query.lastError().isValid())
         return true;
     VLOG << "cannot read DMDetails of" << spoId << query.lastError().text();
-    markIfDamage(query.lastError());
+    Database::noteReadFailure(query.lastError());
     return false;
 }
 

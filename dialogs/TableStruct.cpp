@@ -4,7 +4,6 @@
 #include "dialogs/LineEditItemDelegate.h"
 #include "dialogs/SupplementHours.h"
 #include "engine/Database.h"
-#include "engine/DatabaseIntegrity.h"
 #include "engine/MessageLog.h"
 #include "engine/WidgetUtilities.h"
 #include "modules/DocumentsTableAbstract/SqlSavepoint.h"
@@ -210,8 +209,7 @@ bool TableStruct::readFailure(const QSqlError& error)
     if (!error.isValid())
         return true;
     VLOG << "cannot read" << model->tableName() << model->filter() << error.text();
-    if (DatabaseIntegrity::isDamage(error))
-        Database::setKnownDamaged(true);
+    Database::noteReadFailure(error);
     emit readFailed(title);
     return false;
 }

@@ -117,6 +117,12 @@ bool Database::isKnownDamaged()
     return g_knownDamaged;
 }
 
+void Database::noteReadFailure(const QSqlError& error)
+{
+    if (DatabaseIntegrity::isDamage(error))
+        setKnownDamaged(true);
+}
+
 Database::Database(bool checkStructure)
 {
     initSettings();
@@ -312,23 +318,29 @@ bool Database::openConnection(bool readOnly)
 }
 
 // The program works with SQLite's rollback journal ("DELETE"); a file another
-// tool left in write-ahead mode is converted. The mode is set only when it
-// differs, as setting it writes to the file.
-void Database::useRollbackJournal()
+// tool left in write-ahead mode is converted, which writes what the WAL file
+// holds into the database file. The mode is set only when it differs, as
+// setting it writes to the file. Returns the mode the file keeps now; error
+// says why it could not be set.
+QString Database::useRollbackJournal(QString* error)
 {
     const QString wanted = QStringLiteral("delete");
-    {
-        QSqlQuery query(m_db);
-        if (query.exec(QStringLiteral("PRAGMA journal_mode;")) && query.next()
-            && query.value(0).toString().compare(wanted, Qt::CaseInsensitive) == 0)
-            return;
-    }
-    QSqlQuery set(m_db);
-    if (!set.exec(QStringLiteral("PRAGMA journal_mode = DELETE;")) || !set.next()
-        || set.value(0).toString().compare(wanted, Qt::CaseInsensitive) != 0)
-        VLOG << "cant set the journal mode" << set.value(0).toString() << set.lastError().text();
-    else
+    QSqlQuery query(m_db);
+    QString mode = query.exec(QStringLiteral("PRAGMA journal_mode;")) && query.next() ? query.value(0).toString() : QString();
+    if (mode.compare(wanted, Qt::CaseInsensitive) == 0)
+        return mode;
+    query.finish();
+    if (query.exec(QStringLiteral("PRAGMA journal_mode = DELETE;")) && query.next())
+        mode = query.value(0).toString();
+    if (mode.compare(wanted, Qt::CaseInsensitive) == 0) {
         VLOG << "journal mode set to" << wanted;
+        return mode;
+    }
+    const QString why = query.lastError().isValid() ? query.lastError().text() : mode;
+    VLOG << "cant set the journal mode" << mode << why;
+    if (error)
+        *error = why;
+    return mode;
 }
 
 // Moves a file of the wrong structure or an empty one aside and returns its new
@@ -422,7 +434,7 @@ QSqlTableModel* Database::tableModel(const QString& table)
 
 // The name is matched with LIKE: case-insensitive for Latin letters, and an
 // underscore stands for any one character.
-QString Database::getVariable(const QString& name)
+QString Database::getVariable(const QString& name, QSqlError* error)
 {
     Database* db = instance();
     if (!db)
@@ -430,9 +442,12 @@ QString Database::getVariable(const QString& name)
     QSqlQuery query(db->m_db);
     query.prepare(QStringLiteral("SELECT Value FROM Variables WHERE Name LIKE ?;"));
     query.addBindValue(name);
-    if (!execQuery(query) || !query.next())
-        return QString();
-    return query.value(0).toString();
+    if (execQuery(query) && query.next())
+        return query.value(0).toString();
+    // A read that stopped at damaged pages looks like a missing row.
+    if (error)
+        *error = query.lastError();
+    return QString();
 }
 
 bool Database::setVariable(const QString& name, const QString& value)

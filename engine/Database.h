@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class QSettings;
+class QSqlError;
 class QSqlQuery;
 class QSqlTableModel;
 
@@ -32,6 +33,9 @@ public:
     // each opening starts afresh.
     static void setKnownDamaged(bool damaged);
     static bool isKnownDamaged();
+    // For a read of the working database that failed: marks it known damaged
+    // when SQLite's answer says the pages read are damaged.
+    static void noteReadFailure(const QSqlError& error);
 
     explicit Database(bool checkStructure);
     ~Database();
@@ -47,7 +51,8 @@ public:
     static bool execQuery(QSqlQuery& query);
     static QSqlTableModel* tableModel(const QString& table);
 
-    static QString getVariable(const QString& name);
+    // error (when given) is set when the value could not be read.
+    static QString getVariable(const QString& name, QSqlError* error = nullptr);
     // False when the value was not stored (read-only database, SQL failure).
     [[nodiscard]] static bool setVariable(const QString& name, const QString& value);
 
@@ -102,7 +107,7 @@ private:
     static bool mayWrite(const QString& fileName);
     void openReadOnly(const QString& fileName, bool checkStructure);
     bool openConnection(bool readOnly = false);
-    void useRollbackJournal();
+    QString useRollbackJournal(QString* error = nullptr);
     void prepareSchema(bool damaged);
     bool createNewDatabase();
     QString moveAside(const QString& fileName);

@@ -5,11 +5,11 @@
 #include "engine/FileCopy.h"
 #include "engine/LongTask.h"
 #include "engine/MessageLog.h"
+#include "engine/PrivateConnection.h"
 #include "engine/ProductTypeInfo.h"
 #include "engine/ProtectedFiles.h"
 #include "engine/RestoreCopy.h"
 
-#include <QAtomicInt>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -35,11 +35,6 @@ void setText(QString* out, const QString& text)
 QString native(const QString& path)
 {
     return QDir::toNativeSeparators(path);
-}
-
-QString withRoomHint(const QString& text, const FileCopy& copy)
-{
-    return copy.noRoom() ? text + QStringLiteral("\nВозможно, на диске не хватает места.") : text;
 }
 
 // SQLite's rollback journal leaves the file whole between transactions; in
@@ -81,45 +76,36 @@ QString linkEnd(const QString& path)
 // journal, no WAL file. Empty when it worked or was stopped, else why not.
 QString copyUnderLock(const QString& live, const QString& target, LongTask* task, FileCopy* copy, qint64* size)
 {
-    static QAtomicInt serial;
-    const QString name = QStringLiteral("velspo_backup_%1").arg(serial.fetchAndAddRelaxed(1));
     const QString folder = native(QFileInfo(target).absolutePath());
+    const PrivateConnection connection(live);
+    if (!connection.isOpen())
+        return QStringLiteral("Не удалось открыть базу данных для копирования: %1.").arg(connection.openError().text());
+    QSqlQuery query(connection.db());
     QString why;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(live);
-        const bool opened = db.open();
-        QSqlQuery query(db);
-        if (!opened)
-            why = QStringLiteral("Не удалось открыть базу данных для копирования: %1.").arg(db.lastError().text());
-        else if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            why = QStringLiteral("Не удалось заблокировать базу данных для копирования: %1.").arg(query.lastError().text());
-        else if (query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next() && !isDeleteMode(query.value(0).toString()))
-            why = QStringLiteral("База данных ведёт журнал в режиме %1: копия одного её файла была бы неполной.")
-                      .arg(query.value(0).toString().toUpper());
-        else if (QFileInfo(walFile(live)).size() > 0)
-            why = QStringLiteral("Рядом с базой данных остался журнал %1: копия без него была бы неполной.\n"
-                                 "Закройте другие программы, работающие с базой данных, и повторите.")
-                      .arg(native(walFile(live)));
-        else if (!copy->createUnique(target + QStringLiteral(".XXXXXX")))
-            why = withRoomHint(QStringLiteral("Не удалось создать файл в папке %1: %2.").arg(folder, copy->errorText()), *copy);
-        if (why.isEmpty()) {
-            *size = QFileInfo(live).size();
-            if (task)
-                task->beginStage(QStringLiteral("Копирование базы данных…"), *size, true);
-            const FileCopy::Result result = copy->copyFrom(live, task);
-            if (result == FileCopy::Result::Failed && copy->readFailed())
-                why = QStringLiteral("Не удалось прочитать файл базы данных %1: %2.").arg(native(live), copy->errorText());
-            else if (result == FileCopy::Result::Failed)
-                why = withRoomHint(QStringLiteral("Не удалось записать резервную копию в папку %1: %2.")
-                                       .arg(folder, copy->errorText()),
-                                   *copy);
-        }
-        query.finish();
-        if (opened)
-            query.exec(QStringLiteral("ROLLBACK"));
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        why = QStringLiteral("Не удалось заблокировать базу данных для копирования: %1.").arg(query.lastError().text());
+    else if (query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next() && !isDeleteMode(query.value(0).toString()))
+        why = QStringLiteral("База данных ведёт журнал в режиме %1: копия одного её файла была бы неполной.")
+                  .arg(query.value(0).toString().toUpper());
+    else if (QFileInfo(walFile(live)).size() > 0)
+        why = QStringLiteral("Рядом с базой данных остался журнал %1: копия без него была бы неполной.\n"
+                             "Закройте другие программы, работающие с базой данных, и повторите.")
+                  .arg(native(walFile(live)));
+    else if (!copy->createUnique(target + QStringLiteral(".XXXXXX")))
+        why = QStringLiteral("Не удалось создать файл в папке %1: %2.").arg(folder, copy->errorText()) + copy->roomHint();
+    if (why.isEmpty()) {
+        *size = QFileInfo(live).size();
+        if (task)
+            task->beginStage(QStringLiteral("Копирование базы данных…"), *size, true);
+        const FileCopy::Result result = copy->copyFrom(live, task);
+        if (result == FileCopy::Result::Failed && copy->readFailed())
+            why = QStringLiteral("Не удалось прочитать файл базы данных %1: %2.").arg(native(live), copy->errorText());
+        else if (result == FileCopy::Result::Failed)
+            why = QStringLiteral("Не удалось записать резервную копию в папку %1: %2.").arg(folder, copy->errorText())
+                + copy->roomHint();
     }
-    QSqlDatabase::removeDatabase(name);
+    query.finish();
+    query.exec(QStringLiteral("ROLLBACK"));
     return why;
 }
 
@@ -163,18 +149,11 @@ bool DatabaseBackup::prepareBackup(const QString& target, QString* reason)
         setText(reason, QStringLiteral("База данных не открыта."));
         return false;
     }
-    QSqlQuery query(db->m_db);
-    QString mode = query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next() ? query.value(0).toString() : QString();
-    if (isDeleteMode(mode))
-        return true;
     // Leaving WAL mode writes what the WAL file holds into the database file.
-    VLOG << "Database::backup: the database keeps the journal mode" << mode << ", back to a rollback journal";
-    query.finish();
-    if (query.exec(QStringLiteral("PRAGMA journal_mode=DELETE")) && query.next())
-        mode = query.value(0).toString();
+    QString error;
+    const QString mode = db->useRollbackJournal(&error);
     if (isDeleteMode(mode))
         return true;
-    const QString error = query.lastError().isValid() ? query.lastError().text() : mode;
     VLOG << "Database::backup cant leave the journal mode" << mode << error;
     setText(reason, QStringLiteral("База данных ведёт журнал в режиме %1, и перевести её в обычный режим не удалось: "
                                    "%2.\nЗакройте другие программы, работающие с базой данных, и повторите.")

@@ -1,12 +1,11 @@
 #include "engine/DatabaseIntegrity.h"
 
 #include "engine/MessageLog.h"
+#include "engine/PrivateConnection.h"
 
-#include <QAtomicInt>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -46,44 +45,31 @@ WriteStamp writeStamp(const QString& path)
 // The check's answer, row by row; "ok" alone when the file is whole.
 QStringList runCheck(const QString& path, DatabaseIntegrity::Depth depth, bool withoutLocks)
 {
-    // A connection of its own for each check: checks may run on several threads.
-    static QAtomicInt counter;
-    const QString connection = QStringLiteral("velspo_integrity_check_%1").arg(counter.fetchAndAddRelaxed(1));
+    // "immutable": SQLite takes no lock and trusts the file not to change.
+    const PrivateConnection connection(
+        withoutLocks ? QStringLiteral("file:") + QString::fromLatin1(QUrl::toPercentEncoding(path, "/"))
+                + QStringLiteral("?immutable=1")
+                     : path,
+        withoutLocks ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI") : QStringLiteral("QSQLITE_OPEN_READONLY"));
+    if (!connection.isOpen())
+        return {connection.openError().text()};
     QStringList answer;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        if (withoutLocks) {
-            // "immutable": SQLite takes no lock and trusts the file not to change.
-            db.setDatabaseName(QStringLiteral("file:") + QString::fromLatin1(QUrl::toPercentEncoding(path, "/"))
-                               + QStringLiteral("?immutable=1"));
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
-        } else {
-            db.setDatabaseName(path);
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        }
-        if (db.open()) {
-            QSqlQuery query(db);
-            // One read transaction, so that a test can hold the check while it reads.
-            query.exec(QStringLiteral("BEGIN"));
-            query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-            query.finish();
-            if (readingHook())
-                readingHook()();
-            if (query.exec(depth == DatabaseIntegrity::Depth::Quick ? QStringLiteral("PRAGMA quick_check;")
-                                                                     : QStringLiteral("PRAGMA integrity_check;"))) {
-                while (query.next())
-                    answer << query.value(0).toString();
-            } else {
-                answer << query.lastError().text();
-            }
-            query.finish();
-            query.exec(QStringLiteral("COMMIT"));
-            db.close();
-        } else {
-            answer << db.lastError().text();
-        }
+    QSqlQuery query(connection.db());
+    // One read transaction, so that a test can hold the check while it reads.
+    query.exec(QStringLiteral("BEGIN"));
+    query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    query.finish();
+    if (readingHook())
+        readingHook()();
+    if (query.exec(depth == DatabaseIntegrity::Depth::Quick ? QStringLiteral("PRAGMA quick_check;")
+                                                             : QStringLiteral("PRAGMA integrity_check;"))) {
+        while (query.next())
+            answer << query.value(0).toString();
+    } else {
+        answer << query.lastError().text();
     }
-    QSqlDatabase::removeDatabase(connection);
+    query.finish();
+    query.exec(QStringLiteral("COMMIT"));
     return answer;
 }
 

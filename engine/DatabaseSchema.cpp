@@ -2,8 +2,8 @@
 
 #include "engine/DatabaseIntegrity.h"
 #include "engine/MessageLog.h"
+#include "engine/PrivateConnection.h"
 
-#include <QAtomicInt>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -12,14 +12,6 @@
 #include <QSqlQuery>
 
 namespace {
-
-// Each check has a connection of its own: a restore on a worker thread may
-// check a file while another thread does.
-QString connectionName(const char* purpose)
-{
-    static QAtomicInt counter;
-    return QStringLiteral("velspo_%1_%2").arg(QLatin1String(purpose)).arg(counter.fetchAndAddRelaxed(1));
-}
 
 // SQLite's codes for a write that did not reach the disk: read-only, I/O
 // error, disk full, file not creatable (the journal).
@@ -233,51 +225,50 @@ bool DatabaseSchema::hasViews()
     return !names.isEmpty();
 }
 
-QHash<QString, QString> DatabaseSchema::storedViews()
+QString DatabaseSchema::objectKey(const QString& type, const QString& name)
 {
-    QHash<QString, QString> views;
-    QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'view'"))) {
-        VLOG << "cant read the stored views" << query.lastError().text();
-        return views;
-    }
-    while (query.next())
-        views.insert(query.value(0).toString().toLower(), query.value(1).toString());
-    return views;
+    return type.toLower() + QLatin1Char(' ') + name.toLower();
 }
 
-// SQLite keeps a view's statement in its own spelling (leading comments gone,
-// its keywords written its way); a database made from the scripts in memory
-// gives exactly that, without guessing the rules.
-QHash<QString, QString> DatabaseSchema::scriptViews()
+QHash<QString, QString> DatabaseSchema::storedObjects()
 {
-    const QString connection = connectionName("script_views");
-    QHash<QString, QString> views;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(QStringLiteral(":memory:"));
-        if (db.open()) {
-            DatabaseSchema schema(db);
-            const QString error = schema.create();
-            if (error.isEmpty())
-                views = schema.storedViews();
-            else
-                VLOG << "cant make the views of the scripts" << error;
-            db.close();
-        }
+    QHash<QString, QString> objects;
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("SELECT type, name, sql FROM sqlite_master"))) {
+        VLOG << "cant read the schema" << query.lastError().text();
+        return objects;
     }
-    QSqlDatabase::removeDatabase(connection);
-    return views;
+    while (query.next())
+        objects.insert(objectKey(query.value(0).toString(), query.value(1).toString()), query.value(2).toString());
+    return objects;
+}
+
+// SQLite keeps a statement in its own spelling (leading comments gone, its
+// keywords written its way); a database made from the scripts in memory gives
+// exactly that, without guessing the rules.
+QHash<QString, QString> DatabaseSchema::scriptObjects()
+{
+    const PrivateConnection memory(QStringLiteral(":memory:"));
+    if (!memory.isOpen())
+        return {};
+    DatabaseSchema schema(memory.db());
+    const QString error = schema.create();
+    if (!error.isEmpty()) {
+        VLOG << "cant run the schema scripts" << error;
+        return {};
+    }
+    return schema.storedObjects();
 }
 
 bool DatabaseSchema::viewsAreCurrent()
 {
-    const QHash<QString, QString> wanted = scriptViews();
+    const QHash<QString, QString> wanted = scriptObjects();
     if (wanted.isEmpty())
         return false;
-    const QHash<QString, QString> stored = storedViews();
+    const QHash<QString, QString> stored = storedObjects();
+    const QString view = QStringLiteral("view ");
     for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
-        if (stored.value(it.key()) != it.value()) {
+        if (it.key().startsWith(view) && stored.value(it.key()) != it.value()) {
             VLOG << "view to be made anew" << it.key();
             return false;
         }
@@ -372,33 +363,26 @@ DatabaseSchema::FileCheck DatabaseSchema::checkFile(const QString& path, bool re
         return FileCheck::WrongStructure;
     }
     FileCheck result = FileCheck::WrongStructure;
-    const QString connection = connectionName("structure_check");
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        if (readOnly)
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        const PrivateConnection connection(path, readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
+        QSqlDatabase db = connection.db();
         DatabaseSchema schema(db);
         QSqlError schemaError;
-        if (!db.open()) {
-            VLOG << "checkDbStructure(" << path << ")" << db.lastError().text();
+        if (!connection.isOpen()) {
+            VLOG << "checkDbStructure(" << path << ")" << connection.openError().text();
         } else if (const bool patchPending = schema.needsPatch(&schemaError); schemaError.isValid()) {
             VLOG << "checkDbStructure(" << path << ") cant read the schema" << schemaError.text();
             if (DatabaseIntegrity::isDamage(schemaError))
                 result = FileCheck::Damaged;
-            db.close();
         } else if (!patchPending || readOnly) {
             result = schema.checkUnpatched(patchPending);
-            db.close();
         } else if (!DatabaseIntegrity::isWhole(path, DatabaseIntegrity::Depth::Quick)) {
             // Nothing is written into a damaged file.
             result = schema.checkUnpatched(true);
             if (result == FileCheck::NotWritten)
                 result = FileCheck::Damaged;
-            db.close();
         } else if (!db.transaction()) {
             VLOG << "checkDbStructure(" << path << ") cant start a transaction" << db.lastError().text();
-            db.close();
         } else {
             schema.patch();
             const bool checked = schema.check();
@@ -416,10 +400,8 @@ DatabaseSchema::FileCheck DatabaseSchema::checkFile(const QString& path, bool re
             }
             if (result != FileCheck::Passed)
                 db.rollback();
-            db.close();
         }
     }
-    QSqlDatabase::removeDatabase(connection);
     if (result == FileCheck::Passed)
         VLOG << "checkDbStructure(" << path << ") OK!!!";
     else if (result == FileCheck::Damaged)

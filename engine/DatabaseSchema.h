@@ -47,6 +47,15 @@ public:
     bool check();
     QString lastError() const { return m_error; }
 
+    // Every object of the file, as objectKey() names it, with the statement
+    // SQLite keeps for it; empty when the schema cannot be read.
+    QHash<QString, QString> storedObjects();
+    // The same for a database made from the compiled-in scripts; empty when
+    // they could not be run.
+    static QHash<QString, QString> scriptObjects();
+    // "view viewspodetails": the type and the name, in lower case.
+    static QString objectKey(const QString& type, const QString& name);
+
     // Checks the file on a connection of its own. Only a file that lacks
     // tables or columns is written to: it is patched inside one transaction,
     // kept only when the check passes, and never when SQLite's quick check
@@ -60,9 +69,6 @@ private:
     static QString createdName(const QString& statement, const QString& kind);
     static QStringList createdNames(const QString& resource, const QString& kind);
     static const QStringList& indexStatements();
-    // Name (lower case) to the SQL that SQLite keeps for each view.
-    QHash<QString, QString> storedViews();
-    static QHash<QString, QString> scriptViews();
     // Tables or columns that patch() would add are missing; error is set
     // when the file's schema cannot be read.
     bool needsPatch(QSqlError* error);

@@ -46,6 +46,11 @@ bool FileCopy::noRoom() const
     return m_errno == ENOSPC || m_errno == EFBIG || m_errno == EDQUOT;
 }
 
+QString FileCopy::roomHint() const
+{
+    return noRoom() ? QStringLiteral("\nВозможно, на диске не хватает места.") : QString();
+}
+
 bool FileCopy::createUnique(const QString& pattern, int suffixLength)
 {
     QByteArray name = QFile::encodeName(pattern);

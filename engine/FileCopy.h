@@ -44,6 +44,8 @@ public:
     QString errorText() const { return m_error; }
     bool readFailed() const { return m_readFailed; }
     bool noRoom() const;
+    // A line to add to a failure's text when the disk lacked room, else "".
+    QString roomHint() const;
 
     static QString systemText(int error);
 

@@ -3,7 +3,6 @@
 #include "engine/DatabaseSchema.h"
 #include "engine/MessageLog.h"
 
-#include <QAtomicInt>
 #include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -25,11 +24,6 @@ bool isInternal(const QString& name)
     return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
 }
 
-QString key(const QString& type, const QString& name)
-{
-    return type + QLatin1Char(' ') + name.toLower();
-}
-
 bool readSchema(const QSqlDatabase& db, QList<SchemaObject>* objects, QString* error)
 {
     QSqlQuery query(db);
@@ -43,28 +37,6 @@ bool readSchema(const QSqlDatabase& db, QList<SchemaObject>* objects, QString* e
             objects->append({query.value(0).toString(), name, query.value(2).toString().simplified()});
     }
     return true;
-}
-
-// What the program itself makes, taken from a new database in memory, so it
-// follows the compiled-in scripts exactly.
-QHash<QString, QString> ownSchema()
-{
-    static QAtomicInt serial;
-    const QString connection = QStringLiteral("velspo_own_schema_%1").arg(serial.fetchAndAddRelaxed(1));
-    QHash<QString, QString> own;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(QStringLiteral(":memory:"));
-        QList<SchemaObject> objects;
-        QString error;
-        if (db.open() && DatabaseSchema(db).create().isEmpty() && readSchema(db, &objects, &error)) {
-            for (const SchemaObject& object : qAsConst(objects))
-                own.insert(key(object.type, object.name), object.sql);
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    return own;
 }
 
 QString quoted(const QString& name)
@@ -83,7 +55,8 @@ QStringList ForeignObjects::find(const QSqlDatabase& db, QString* error)
             *error = readError;
         return {};
     }
-    const QHash<QString, QString> own = ownSchema();
+    // What the program itself makes, as the compiled-in scripts make it.
+    const QHash<QString, QString> own = DatabaseSchema::scriptObjects();
     if (own.isEmpty()) {
         if (error)
             *error = QStringLiteral("нет описания таблиц");
@@ -95,9 +68,10 @@ QStringList ForeignObjects::find(const QSqlDatabase& db, QString* error)
         for (const SchemaObject& object : qAsConst(objects)) {
             if (object.type != QLatin1String(type))
                 continue;
-            const auto it = own.constFind(key(object.type, object.name));
+            const auto it = own.constFind(DatabaseSchema::objectKey(object.type, object.name));
             // Old files hold tables with columns added later; their text differs, their rows are ours.
-            const bool ours = it != own.constEnd() && (object.type == QLatin1String("table") || it.value() == object.sql);
+            const bool ours = it != own.constEnd()
+                && (object.type == QLatin1String("table") || it.value().simplified() == object.sql);
             if (!ours)
                 found << object.type + QLatin1Char(' ') + object.name;
         }

@@ -7,9 +7,9 @@
 #include "engine/ForeignObjects.h"
 #include "engine/LongTask.h"
 #include "engine/MessageLog.h"
+#include "engine/PrivateConnection.h"
 #include "engine/ProductTypeInfo.h"
 
-#include <QAtomicInt>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -49,47 +49,18 @@ QString megabytes(qint64 bytes, bool up)
     return QLocale().toString((up ? std::ceil(tenths) : std::floor(tenths)) / 10.0, 'f', 1);
 }
 
-// A connection of its own to one file, for one piece of work on this thread.
-class Connection
+// The first value of statement's answer on db; empty when it fails, and error
+// (when given) then says why.
+QString firstValue(const QSqlDatabase& db, const QString& statement, QString* error = nullptr)
 {
-public:
-    explicit Connection(const QString& path, bool readOnly = false)
-    {
-        static QAtomicInt serial;
-        m_name = QStringLiteral("velspo_restore_%1").arg(serial.fetchAndAddRelaxed(1));
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        if (readOnly)
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open())
-            m_error = db.lastError().text();
+    QSqlQuery query(db);
+    if (!query.exec(statement)) {
+        if (error)
+            *error = query.lastError().text();
+        return QString();
     }
-    ~Connection()
-    {
-        QSqlDatabase::database(m_name, false).close();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
-    bool isOpen() const { return m_error.isEmpty(); }
-    QString error() const { return m_error; }
-    // The first value of statement's answer; empty when it fails (error() then says why).
-    QString value(const QString& statement)
-    {
-        QSqlQuery query(db());
-        if (!query.exec(statement)) {
-            m_error = query.lastError().text();
-            return QString();
-        }
-        return query.next() ? query.value(0).toString() : QString();
-    }
-
-private:
-    QString m_name;
-    QString m_error;
-};
+    return query.next() ? query.value(0).toString() : QString();
+}
 
 } // namespace
 
@@ -160,11 +131,9 @@ bool RestoreCopy::hasRoom(qint64 sourceSize, qint64 databaseSize)
 bool RestoreCopy::copySource(LongTask* task)
 {
     const auto noRoom = [this](const FileCopy& copy) {
-        QString why = QStringLiteral("Не удалось скопировать файл резервной копии в папку %1: %2.")
-                          .arg(QDir::toNativeSeparators(m_dataDir), copy.errorText());
-        if (copy.noRoom())
-            why += QStringLiteral("\nВозможно, на диске не хватает места.");
-        return refuse(why);
+        return refuse(QStringLiteral("Не удалось скопировать файл резервной копии в папку %1: %2.")
+                          .arg(QDir::toNativeSeparators(m_dataDir), copy.errorText())
+                      + copy.roomHint());
     };
     if (!m_copy.createUnique(QDir(m_dataDir).filePath(temporaryNamePattern()), 3)) {
         VLOG << "Database::restore(" << m_source << ") cant create a temporary file" << m_copy.errorText();
@@ -198,9 +167,9 @@ bool RestoreCopy::copySource(LongTask* task)
 bool RestoreCopy::checkCopy()
 {
     {
-        Connection copy(m_copy.path());
+        const PrivateConnection copy(m_copy.path());
         if (copy.isOpen())
-            copy.value(QStringLiteral("PRAGMA journal_mode=DELETE"));
+            firstValue(copy.db(), QStringLiteral("PRAGMA journal_mode=DELETE"));
     }
     switch (health(m_copy.path())) {
     case Health::Whole:
@@ -221,7 +190,7 @@ RestoreCopy::Health RestoreCopy::health(const QString& path)
         return Health::Whole;
     // The check failed: on pages SQLite could not read, or on a file that is
     // no database at all.
-    Connection copy(path, true);
+    const PrivateConnection copy(path, QStringLiteral("QSQLITE_OPEN_READONLY"));
     QSqlQuery query(copy.db());
     if (!query.exec(QStringLiteral("PRAGMA quick_check;")))
         return DatabaseIntegrity::isDamage(query.lastError()) ? Health::Damaged : Health::NotADatabase;
@@ -233,13 +202,13 @@ RestoreCopy::Health RestoreCopy::health(const QString& path)
 bool RestoreCopy::makeOwn()
 {
     {
-        Connection copy(m_copy.path());
+        const PrivateConnection copy(m_copy.path());
         QStringList removed;
-        QString error;
+        QString error = copy.openError().text();
         if (!copy.isOpen() || !ForeignObjects::remove(copy.db(), &removed, &error)) {
-            VLOG << "Database::restore(" << m_source << ") cant remove foreign objects" << copy.error() << error;
+            VLOG << "Database::restore(" << m_source << ") cant remove foreign objects" << error;
             return refuse(QStringLiteral("Не удалось убрать из резервной копии то, чего нет в базе данных программы: %1.")
-                              .arg(copy.isOpen() ? error : copy.error()));
+                              .arg(error));
         }
         if (!removed.isEmpty())
             VLOG << "Database::restore(" << m_source << ") removed from the copy what the program does not make:"
@@ -260,10 +229,10 @@ bool RestoreCopy::makeOwn()
 
     // The views and indexes are made on the copy before it replaces the
     // database, so that a lack of room shows while the database is untouched.
-    Connection copy(m_copy.path());
+    const PrivateConnection copy(m_copy.path());
     DatabaseSchema schema(copy.db());
     if (!copy.isOpen() || !schema.rebuildViews()) {
-        const QString error = copy.isOpen() ? schema.lastError() : copy.error();
+        const QString error = copy.isOpen() ? schema.lastError() : copy.openError().text();
         VLOG << "Database::restore(" << m_source << ") cant make the views" << error;
         return refuse(QStringLiteral("Не удалось подготовить резервную копию к работе: %1.\n"
                                      "Возможно, на диске не хватает места.")
@@ -271,11 +240,12 @@ bool RestoreCopy::makeOwn()
     }
     if (!schema.createDetailIndexes()) // only speed depends on them; the next start tries again
         VLOG << "Database::restore cant make the indexes" << schema.lastError();
-    const QString mode = copy.value(QStringLiteral("PRAGMA journal_mode"));
+    QString modeError;
+    const QString mode = firstValue(copy.db(), QStringLiteral("PRAGMA journal_mode"), &modeError);
     if (mode.compare(QLatin1String("delete"), Qt::CaseInsensitive) != 0) {
-        VLOG << "Database::restore(" << m_source << ") the copy keeps the journal mode" << mode << copy.error();
+        VLOG << "Database::restore(" << m_source << ") the copy keeps the journal mode" << mode << modeError;
         return refuse(QStringLiteral("Не удалось перевести резервную копию в режим журнала программы: %1.")
-                          .arg(mode.isEmpty() ? copy.error() : mode));
+                          .arg(mode.isEmpty() ? modeError : mode));
     }
     return true;
 }
@@ -288,12 +258,13 @@ bool RestoreCopy::keepDatabase(LongTask* task)
     const auto cannotKeep = [this](const QString& error) {
         VLOG << "Database::restore(" << m_source << ") cant keep a copy of the database" << error;
         return refuse(QStringLiteral("Не удалось сохранить копию текущей базы данных в папке %1: %2.")
-                          .arg(QDir::toNativeSeparators(m_dataDir), error));
+                          .arg(QDir::toNativeSeparators(m_dataDir), error)
+                      + m_kept.roomHint());
     };
-    Connection database(m_database);
+    const PrivateConnection database(m_database);
     QSqlQuery lock(database.db());
     if (!database.isOpen() || !lock.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return cannotKeep(database.isOpen() ? lock.lastError().text() : database.error());
+        return cannotKeep(database.isOpen() ? lock.lastError().text() : database.openError().text());
     FileCopy::Result result = FileCopy::Result::Failed;
     if (m_kept.createUnique(QDir(m_dataDir).filePath(temporaryNamePattern()), 3)) {
         if (::flock(m_kept.handle(), LOCK_EX | LOCK_NB) != 0)
@@ -314,8 +285,6 @@ bool RestoreCopy::keepDatabase(LongTask* task)
         else
             error = m_kept.errorText();
     }
-    if (m_kept.noRoom())
-        error += QStringLiteral(".\nВозможно, на диске не хватает места");
     return cannotKeep(error);
 }
 

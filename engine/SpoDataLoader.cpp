@@ -1,7 +1,6 @@
 #include "engine/SpoDataLoader.h"
 
 #include "engine/Database.h"
-#include "engine/DatabaseIntegrity.h"
 #include "engine/MessageLog.h"
 #include "report/ReportPage.h"
 
@@ -28,8 +27,7 @@ public:
     void note(const QString& part, const QSqlError& error)
     {
         VLOG << "loadSpoData: cannot read" << part << error.text();
-        if (DatabaseIntegrity::isDamage(error))
-            Database::setKnownDamaged(true);
+        Database::noteReadFailure(error);
         if (!m_parts.contains(part))
             m_parts << part;
     }
@@ -40,21 +38,13 @@ private:
     QStringList m_parts;
 };
 
-// One requisite, matched by name as Database::getVariable matches it.
 QString readVariable(const QString& name, ReadProblems& problems)
 {
-    QSqlQuery query(QSqlDatabase::database());
-    query.prepare(QStringLiteral("SELECT Value FROM Variables WHERE Name LIKE ?;"));
-    query.addBindValue(name);
-    if (!Database::execQuery(query)) {
-        problems.note(QStringLiteral("реквизиты организации"), query.lastError());
-        return QString();
-    }
-    if (query.next())
-        return query.value(0).toString();
-    if (query.lastError().isValid())
-        problems.note(QStringLiteral("реквизиты организации"), query.lastError());
-    return QString();
+    QSqlError error;
+    const QString value = Database::getVariable(name, &error);
+    if (error.isValid())
+        problems.note(QStringLiteral("реквизиты организации"), error);
+    return value;
 }
 
 // A model of one supplement view restricted to the document, holding every

@@ -16,7 +16,8 @@ TaskProgressDialog::TaskProgressDialog(const QString& title, LongTask& task, QWi
     setAutoReset(false);
     setRange(0, 0);
     setMinimumWidth(420);
-    setCancelButton(new QPushButton(QStringLiteral("Отмена"), this));
+    m_cancelButton = new QPushButton(QStringLiteral("Отмена"), this);
+    setCancelButton(m_cancelButton);
     // QProgressDialog hides itself on Cancel; here it stays until the work has
     // really stopped, which may take a moment.
     disconnect(this, &QProgressDialog::canceled, this, &QProgressDialog::cancel);
@@ -51,8 +52,7 @@ void TaskProgressDialog::onStage(const QString& text, qint64 total, bool cancell
     setLabelText(m_task.isCancelled() ? text + QLatin1Char('\n') + cancellingText() : text);
     setRange(0, total > 0 ? 100 : 0);
     setValue(0);
-    if (QPushButton* button = findChild<QPushButton*>())
-        button->setEnabled(cancellable && !m_task.isCancelled());
+    m_cancelButton->setEnabled(cancellable && !m_task.isCancelled());
 }
 
 void TaskProgressDialog::onProgress(qint64 done, qint64 total)
@@ -67,8 +67,7 @@ void TaskProgressDialog::onCancel()
         return;
     m_task.cancel();
     setLabelText(m_stage + QLatin1Char('\n') + cancellingText());
-    if (QPushButton* button = findChild<QPushButton*>())
-        button->setEnabled(false);
+    m_cancelButton->setEnabled(false);
 }
 
 // Escape and the window's close button ask to cancel; the dialog itself goes

@@ -4,6 +4,8 @@
 
 #include <QProgressDialog>
 
+class QPushButton;
+
 // A LongTask's stage and progress while it runs: a modal progress dialog in
 // Russian under a busy cursor, so that the window repaints and the user sees
 // the work go on. Cancel is offered while the stage allows it; once pressed,
@@ -32,5 +34,6 @@ private:
     void onCancel();
 
     LongTask& m_task;
+    QPushButton* m_cancelButton = nullptr;
     QString m_stage;
 };

@@ -4,6 +4,7 @@
 #include "engine/DatabaseIntegrity.h"
 #include "engine/LongTask.h"
 #include "engine/MessageLog.h"
+#include "engine/PrivateConnection.h"
 #include "modules/FilterDockWidgetAbstract/DocumentFilter.h"
 #include "product/XlsxDocument.h"
 
@@ -12,7 +13,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-#include <atomic>
 #include <iterator>
 
 namespace {
@@ -165,23 +165,12 @@ RegisterExport::Result RegisterExport::writeTo(const QString& path, LongTask* ta
     if (task)
         task->beginStage(openingStageText());
     // A connection belongs to the thread that made it: each export makes its own.
-    static std::atomic_int made{0};
-    const QString connection = QStringLiteral("velspo_register_export_%1").arg(++made);
-    Result result = Result::Failed;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(m_databaseFile);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open()) {
-            VLOG << "export: cannot open the database" << m_databaseFile << db.lastError().text();
-            result = fail(db.lastError());
-        } else {
-            result = writeRows(db, path, task);
-            db.close();
-        }
+    const PrivateConnection connection(m_databaseFile, QStringLiteral("QSQLITE_OPEN_READONLY"));
+    if (!connection.isOpen()) {
+        VLOG << "export: cannot open the database" << m_databaseFile << connection.openError().text();
+        return fail(connection.openError());
     }
-    QSqlDatabase::removeDatabase(connection);
-    return result;
+    return writeRows(connection.db(), path, task);
 }
 
 RegisterExport::Result RegisterExport::writeRows(const QSqlDatabase& db, const QString& path, LongTask* task)
@@ -280,12 +269,12 @@ RegisterExport::Result RegisterExport::writeRows(const QSqlDatabase& db, const Q
              << query.lastError().text();
         return fail(query.lastError());
     }
-    if (!task)
-        return xlsx.saveAs(path) ? Result::Saved : Result::Failed;
     // The workbook is packed before anything at path changes: a cancel asked
     // meanwhile still leaves path as it was.
-    task->beginStage(savingStageText());
-    if (xlsx.saveAs(path, [task] { return !task->isCancelled(); }))
+    if (task)
+        task->beginStage(savingStageText());
+    const auto stillWanted = [task] { return !task || !task->isCancelled(); };
+    if (xlsx.saveAs(path, stillWanted))
         return Result::Saved;
-    return task->isCancelled() ? Result::Cancelled : Result::Failed;
+    return stillWanted() ? Result::Failed : Result::Cancelled;
 }

@@ -85,6 +85,8 @@ public:
     // number counts as 0.
     static constexpr double maxLength = 10000.0;
     static double saneLength(double mm);
+    // A length a template file keeps as it is (what the designer may take).
+    static bool isKeptLength(double mm) { return saneLength(mm) == mm; }
     // Font sizes are kept at or below this many device pixels.
     static constexpr int maxPixelSize = 500;
     // No field of a blank shows more characters than this; longer texts are

@@ -228,11 +228,6 @@ void EditTableFieldDialog::on_pushButtonOk_clicked()
     deleteLater();
 }
 
-bool EditTableFieldDialog::isKeptLength(double mm)
-{
-    return AbstractField::saneLength(mm) == mm;
-}
-
 double EditTableFieldDialog::widthNumber(const QString& text, bool* ok)
 {
     // An empty cell stands for the width a column gets when none is given.
@@ -249,7 +244,7 @@ void EditTableFieldDialog::checkNumbers(QStringList& letters, QStringList& outOf
         const QString problem = QStringLiteral("%1: «%2»").arg(name, text);
         if (!ok)
             letters << problem;
-        else if (!isKeptLength(value))
+        else if (!AbstractField::isKeptLength(value))
             outOfRange << problem;
     };
     // Widths are used, and shown, only while the table does not size its
@@ -351,7 +346,7 @@ void EditTableFieldDialog::apply()
             // number, or one the file would not keep: the default then.
             bool ok = false;
             widths[c] = widthNumber(width, &ok);
-            if (!ok || !isKeptLength(widths[c]) || widths[c] < 2.0)
+            if (!ok || !AbstractField::isKeptLength(widths[c]) || widths[c] < 2.0)
                 widths[c] = 10.0;
         }
         if (QComboBox* combo = alignCombo(c))

@@ -48,8 +48,6 @@ private:
     // those holding a length the template file would not keep, named for the
     // user.
     void checkNumbers(QStringList& letters, QStringList& outOfRange) const;
-    // A length the template file keeps as it is.
-    static bool isKeptLength(double mm);
     // A column's width: empty is 0 (the default follows); ok is false for
     // text that is no number.
     static double widthNumber(const QString& text, bool* ok);

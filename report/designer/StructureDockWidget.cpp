@@ -440,7 +440,7 @@ bool StructureDockWidget::takeNumber(QTableWidgetItem* item, int row)
         // AbstractField::maxLength) is refused as well: saved, the field
         // would come back elsewhere or not at all.
         const double value = DecimalNumber::parse(item->text(), &ok);
-        ok = ok && AbstractField::saneLength(value) == value;
+        ok = ok && AbstractField::isKeptLength(value);
     }
     // Text that is no number keeps the value the field has; one typed with
     // the other decimal mark is shown with the locale's.
